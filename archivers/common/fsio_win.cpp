@@ -1,0 +1,160 @@
+// Windows side of fsio: the ANSI file API, so that names stay in the system
+// code page exactly as the archives store them.
+#include <windows.h>
+
+#include "fsio.h"
+#include "text.h"
+
+namespace fsio {
+namespace {
+
+class WinFile : public File {
+ public:
+  explicit WinFile(HANDLE h) : h_(h) {}
+  ~WinFile() override { CloseHandle(h_); }
+  int64_t read(void* p, int64_t n) override {
+    DWORD got = 0;
+    if (n > 0x40000000) n = 0x40000000;
+    if (!ReadFile(h_, p, static_cast<DWORD>(n), &got, nullptr)) return -1;
+    return got;
+  }
+  bool write(const void* p, int64_t n) override {
+    const char* s = static_cast<const char*>(p);
+    while (n > 0) {
+      DWORD chunk = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n), put = 0;
+      if (!WriteFile(h_, s, chunk, &put, nullptr) || put != chunk) return false;
+      s += chunk;
+      n -= chunk;
+    }
+    return true;
+  }
+  bool seek(int64_t pos) override {
+    LARGE_INTEGER li;
+    li.QuadPart = pos;
+    return SetFilePointerEx(h_, li, nullptr, FILE_BEGIN) != 0;
+  }
+  int64_t tell() override {
+    LARGE_INTEGER zero{}, cur{};
+    if (!SetFilePointerEx(h_, zero, &cur, FILE_CURRENT)) return -1;
+    return cur.QuadPart;
+  }
+  int64_t size() override {
+    LARGE_INTEGER s{};
+    if (!GetFileSizeEx(h_, &s)) return -1;
+    return s.QuadPart;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+constexpr int64_t kEpochDiff = 116444736000000000LL;  // 1601 to 1970 in 100 ns
+
+}  // namespace
+
+std::unique_ptr<File> open_read(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<WinFile>(h);
+}
+
+std::unique_ptr<File> open_write(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    // A read-only file in the way: clear the bit and try once more.
+    DWORD a = GetFileAttributesA(path.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) && !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+      SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+      h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+  }
+  return std::make_unique<WinFile>(h);
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool is_dir(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool make_dirs(const std::string& pathIn) {
+  std::string path = arc::to_backslashes(pathIn);
+  while (path.size() > 3 && arc::ends_with_separator(path)) path.pop_back();
+  if (path.empty() || is_dir(path)) return true;
+  std::string parent = arc::dir_part(path);
+  while (parent.size() > 3 && arc::ends_with_separator(parent)) parent.pop_back();
+  if (!parent.empty() && parent != path && !(parent.size() == 2 && parent[1] == ':')) {
+    if (!make_dirs(parent)) return false;
+  }
+  return CreateDirectoryA(path.c_str(), nullptr) || is_dir(path);
+}
+
+bool remove_file(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+bool remove_dir(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+
+bool replace_file(const std::string& source, const std::string& target) {
+  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+int64_t mtime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA d;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return -1;
+  int64_t ft = (static_cast<int64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime;
+  return (ft - kEpochDiff) / 10000000;
+}
+
+bool set_mtime(const std::string& path, int64_t t) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, (a & FILE_ATTRIBUTE_DIRECTORY) ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  int64_t ft = t * 10000000 + kEpochDiff;
+  FILETIME f;
+  f.dwLowDateTime = static_cast<DWORD>(ft);
+  f.dwHighDateTime = static_cast<DWORD>(ft >> 32);
+  BOOL ok = SetFileTime(h, nullptr, nullptr, &f);
+  CloseHandle(h);
+  return ok != 0;
+}
+
+uint32_t attributes(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a == INVALID_FILE_ATTRIBUTES ? 0 : a;
+}
+
+bool set_attributes(const std::string& path, uint32_t attrs) {
+  return SetFileAttributesA(path.c_str(), attrs & 0x27) != 0;
+}
+
+int64_t file_size(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA d;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return -1;
+  return (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+}
+
+bool list_dir(const std::string& path, std::vector<DirEntry>& out) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(join(path, "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  do {
+    std::string n = fd.cFileName;
+    if (n == "." || n == "..") continue;
+    out.push_back({n, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return true;
+}
+
+}  // namespace fsio

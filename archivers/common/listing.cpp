@@ -1,0 +1,98 @@
+#include "listing.h"
+
+#include <cstring>
+
+#include "text.h"
+
+namespace arc {
+
+static void copy_field(char* dst, size_t cap, const std::string& s) {
+  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
+  // Never cut a double-byte character in half.
+  if (n < s.size()) {
+    size_t i = 0, last = 0;
+    while (i < n) {
+      last = i;
+      i += (is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    }
+    if (i > n) n = last;
+  }
+  std::memcpy(dst, s.data(), n);
+  dst[n] = 0;
+}
+
+void fill_record(arcapi::IndividualInfo& r, const std::string& name, uint32_t original, uint32_t compressed,
+                 uint32_t crc, uint32_t dosDateTime, const std::string& attribute, const std::string& method,
+                 uint32_t osType, uint32_t flag) {
+  std::memset(&r, 0, sizeof r);
+  r.dwOriginalSize = original;
+  r.dwCompressedSize = compressed;
+  r.dwCRC = crc;
+  r.uFlag = flag;
+  r.uOSType = osType;
+  r.wRatio = original ? static_cast<uint16_t>(static_cast<uint64_t>(compressed) * 1000 / original) : 0;
+  r.wDate = static_cast<uint16_t>(dosDateTime >> 16);
+  r.wTime = static_cast<uint16_t>(dosDateTime & 0xFFFF);
+  copy_field(r.szFileName, sizeof r.szFileName, name);
+  copy_field(r.szAttribute, sizeof r.szAttribute, attribute);
+  copy_field(r.szMode, sizeof r.szMode, method);
+}
+
+std::string attribute_text(uint32_t a) {
+  std::string s = "----";
+  if (a & 0x20) s[0] = 'a';
+  if (a & 0x04) s[1] = 's';
+  if (a & 0x02) s[2] = 'h';
+  s[3] = (a & 0x01) ? 'r' : 'w';
+  return s;
+}
+
+arcapi::HARC listing_open(Listing* l) { return static_cast<arcapi::HARC>(l); }
+
+static int next_match(Listing* l, arcapi::IndividualInfo* out) {
+  while (l->pos < l->entries.size()) {
+    const auto& e = l->entries[l->pos++];
+    if (l->patterns.empty() || match_any(l->patterns, e.szFileName)) {
+      if (out) std::memcpy(out, &e, sizeof e);
+      return 0;
+    }
+  }
+  return -1;
+}
+
+int listing_find_first(arcapi::HARC h, const char* wildcards, arcapi::IndividualInfo* out) {
+  auto* l = static_cast<Listing*>(h);
+  if (!l) return -1;
+  l->patterns.clear();
+  l->pos = 0;
+  if (wildcards) {
+    // A list of NUL-terminated patterns ended by an empty one; "*.*" or "*" means all.
+    const char* p = wildcards;
+    while (*p) {
+      std::string pat = p;
+      p += pat.size() + 1;
+      if (pat == "*.*" || pat == "*") {
+        l->patterns.clear();
+        break;
+      }
+      // Several patterns may also stand in one text, separated by blanks.
+      for (auto& t : tokenize(pat)) l->patterns.push_back(t.text);
+    }
+  }
+  return next_match(l, out);
+}
+
+int listing_find_next(arcapi::HARC h, arcapi::IndividualInfo* out) {
+  auto* l = static_cast<Listing*>(h);
+  if (!l) return -1;
+  return next_match(l, out);
+}
+
+int listing_close(arcapi::HARC h) {
+  auto* l = static_cast<Listing*>(h);
+  if (!l) return -1;
+  delete l;
+  return 0;
+}
+
+}  // namespace arc

@@ -1,0 +1,43 @@
+// The common interface's listing entries (OpenArchive, FindFirst, FindNext,
+// CloseArchive) over a list of records made by a format reader. Every stand-in
+// uses this one piece, so each find-next is constant time and every library
+// matches wildcards the same way.
+#pragma once
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "../include/arcapi.h"
+
+namespace arc {
+
+struct Listing {
+  std::vector<arcapi::IndividualInfo> entries;
+  std::vector<std::string> patterns;  // from FindFirst; empty = all
+  size_t pos = 0;
+};
+
+// Fills one record; texts are cut to their fields.
+void fill_record(arcapi::IndividualInfo& r, const std::string& name, uint32_t original, uint32_t compressed,
+                 uint32_t crc, uint32_t dosDateTime, const std::string& attribute, const std::string& method,
+                 uint32_t osType = 0, uint32_t flag = 0);
+
+// Attribute text of the usual kind ("--wa" style: read-only, hidden, system, archive).
+std::string attribute_text(uint32_t attrs);
+
+arcapi::HARC listing_open(Listing* l);          // takes ownership
+int listing_find_first(arcapi::HARC h, const char* wildcards, arcapi::IndividualInfo* out);
+int listing_find_next(arcapi::HARC h, arcapi::IndividualInfo* out);
+int listing_close(arcapi::HARC h);
+
+// Marks a library busy for the length of an operation.
+class RunningGuard {
+ public:
+  explicit RunningGuard(std::atomic<int>& flag) : flag_(flag) { ++flag_; }
+  ~RunningGuard() { --flag_; }
+
+ private:
+  std::atomic<int>& flag_;
+};
+
+}  // namespace arc

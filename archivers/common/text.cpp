@@ -1,0 +1,390 @@
+#include "text.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <mutex>
+
+namespace arc {
+
+std::vector<Token> tokenize(std::string_view cmd) {
+  std::vector<Token> out;
+  size_t i = 0, n = cmd.size();
+  while (i < n) {
+    while (i < n && (cmd[i] == ' ' || cmd[i] == '\t' || cmd[i] == '\r' || cmd[i] == '\n')) ++i;
+    if (i >= n) break;
+    Token t;
+    // A token may mix quoted and unquoted runs: -o"C:\x y\" is one token.
+    while (i < n && cmd[i] != ' ' && cmd[i] != '\t' && cmd[i] != '\r' && cmd[i] != '\n') {
+      if (cmd[i] == '"') {
+        t.quoted = true;
+        ++i;
+        while (i < n && cmd[i] != '"') {
+          if (is_lead(static_cast<unsigned char>(cmd[i])) && i + 1 < n) t.text += cmd[i++];
+          t.text += cmd[i++];
+        }
+        if (i < n) ++i;  // closing quote
+      } else {
+        if (is_lead(static_cast<unsigned char>(cmd[i])) && i + 1 < n) t.text += cmd[i++];
+        t.text += cmd[i++];
+      }
+    }
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+bool ParsedCommand::has(std::string_view sw) const {
+  for (auto& s : switches)
+    if (s == sw) return true;
+  return false;
+}
+
+std::optional<std::string> ParsedCommand::value(std::string_view prefix) const {
+  for (auto& s : switches)
+    if (s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0) return s.substr(prefix.size());
+  return std::nullopt;
+}
+
+ParsedCommand parse_command(std::string_view cmd, bool verbFirst) {
+  ParsedCommand pc;
+  auto toks = tokenize(cmd);
+  size_t i = 0;
+  if (verbFirst && i < toks.size() && !toks[i].quoted && !toks[i].text.empty() && toks[i].text[0] != '-') {
+    pc.verb = toks[i].text;
+    ++i;
+  }
+  bool haveArchive = false, baseChecked = false;
+  for (; i < toks.size(); ++i) {
+    const Token& t = toks[i];
+    if (!t.quoted && !t.text.empty() && t.text[0] == '-' && t.text.size() > 1) {
+      pc.switches.push_back(t.text);
+      continue;
+    }
+    if (t.text.empty()) continue;
+    if (!haveArchive) {
+      pc.archive = t.text;
+      haveArchive = true;
+      continue;
+    }
+    if (!baseChecked) {
+      baseChecked = true;
+      if (t.text.back() == '\\' && ends_with_separator(t.text)) {
+        pc.baseDir = t.text;
+        continue;
+      }
+    }
+    pc.names.push_back(t.text);
+  }
+  return pc;
+}
+
+bool ends_with_separator(std::string_view s) {
+  bool sep = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (is_lead(c) && i + 1 < s.size()) {
+      ++i;
+      sep = false;
+    } else {
+      sep = (c == '\\' || c == '/');
+    }
+  }
+  return sep;
+}
+
+static std::string map_sep(std::string_view s, char from, char to) {
+  std::string r(s);
+  for (size_t i = 0; i < r.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(r[i]);
+    if (is_lead(c) && i + 1 < r.size()) {
+      ++i;
+      continue;
+    }
+    if (r[i] == from) r[i] = to;
+  }
+  return r;
+}
+
+std::string to_slashes(std::string_view s) { return map_sep(s, '\\', '/'); }
+std::string to_backslashes(std::string_view s) { return map_sep(s, '/', '\\'); }
+
+// Splits at '/' (after to_slashes), double-byte safe because trail bytes
+// never equal '/' (0x2F is below every trail byte).
+static std::vector<std::string_view> split(std::string_view s) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= s.size(); ++i) {
+    if (i == s.size() || s[i] == '/') {
+      parts.push_back(s.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+static bool ieq_char(char a, char b) {
+  return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+
+// Wildcard match of one component; '*' and '?' count characters, not bytes.
+static bool wild(std::string_view p, std::string_view s) {
+  size_t pi = 0, si = 0, starP = std::string_view::npos, starS = 0;
+  auto charlen = [](std::string_view t, size_t i) {
+    return (is_lead(static_cast<unsigned char>(t[i])) && i + 1 < t.size()) ? 2u : 1u;
+  };
+  while (si < s.size()) {
+    if (pi < p.size() && p[pi] == '*') {
+      starP = pi++;
+      starS = si;
+      continue;
+    }
+    if (pi < p.size()) {
+      size_t pl = charlen(p, pi), sl = charlen(s, si);
+      if (p[pi] == '?' ) {
+        pi += 1;
+        si += sl;
+        continue;
+      }
+      if (pl == sl && (pl == 1 ? ieq_char(p[pi], s[si]) : (p[pi] == s[si] && p[pi + 1] == s[si + 1]))) {
+        pi += pl;
+        si += sl;
+        continue;
+      }
+    }
+    if (starP != std::string_view::npos) {
+      pi = starP + 1;
+      starS += charlen(s, starS);
+      si = starS;
+      continue;
+    }
+    return false;
+  }
+  while (pi < p.size() && p[pi] == '*') ++pi;
+  return pi == p.size();
+}
+
+static bool eq_component(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(a[i]);
+    if (is_lead(c) && i + 1 < a.size()) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      ++i;
+    } else if (!ieq_char(a[i], b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool match_name(std::string_view patternIn, std::string_view nameIn) {
+  std::string pattern = to_slashes(patternIn), name = to_slashes(nameIn);
+  while (!pattern.empty() && pattern.front() == '/') pattern.erase(0, 1);
+  while (!name.empty() && name.front() == '/') name.erase(0, 1);
+  while (!name.empty() && name.back() == '/') name.pop_back();
+  if (pattern == "*.*" || pattern == "*" || pattern.empty()) return true;
+  auto pp = split(pattern);
+  auto np = split(name);
+  std::string_view last = pp.back();
+  bool everythingBelow = (last == "*.*" || last == "*");
+  if (everythingBelow) {
+    // "X/*.*": every entry below X.
+    if (np.size() < pp.size()) return false;
+    for (size_t i = 0; i + 1 < pp.size(); ++i)
+      if (!wild(pp[i], np[i])) return false;
+    return true;
+  }
+  if (pattern.back() == '/') {
+    // "X/": the folder and everything below it.
+    pp.pop_back();
+    if (np.size() < pp.size()) return false;
+    for (size_t i = 0; i < pp.size(); ++i)
+      if (!wild(pp[i], np[i])) return false;
+    return true;
+  }
+  bool hasWild = pattern.find_first_of("*?") != std::string::npos;
+  if (np.size() == pp.size()) {
+    for (size_t i = 0; i < pp.size(); ++i)
+      if (hasWild ? !wild(pp[i], np[i]) : !eq_component(pp[i], np[i])) return false;
+    return true;
+  }
+  if (pp.size() == 1 && hasWild && np.size() > 1) {
+    // A bare "*.txt" also matches in every folder, as the common libraries do.
+    return wild(pp[0], np.back());
+  }
+  if (!hasWild && np.size() > pp.size()) {
+    for (size_t i = 0; i < pp.size(); ++i)
+      if (!eq_component(pp[i], np[i])) return false;
+    return true;  // a folder named plainly takes what is below it
+  }
+  return false;
+}
+
+bool match_any(const std::vector<std::string>& patterns, std::string_view name) {
+  if (patterns.empty()) return true;
+  for (auto& p : patterns)
+    if (match_name(p, name)) return true;
+  return false;
+}
+
+static bool is_device(std::string_view comp) {
+  std::string base;
+  for (char c : comp) {
+    if (c == '.') break;
+    base += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static const char* devs[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (auto d : devs)
+    if (base == d) return true;
+  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+      base[3] >= '1' && base[3] <= '9')
+    return true;
+  return false;
+}
+
+std::optional<std::string> safe_relative(std::string_view stored) {
+  std::string s = to_slashes(stored);
+  if (s.empty()) return std::nullopt;
+  if (s[0] == '/') return std::nullopt;                       // absolute or UNC
+  if (s.size() >= 2 && s[1] == ':') return std::nullopt;      // drive letter
+  std::string out;
+  for (auto comp : split(s)) {
+    if (comp.empty() || comp == ".") continue;
+    // "..", "...", and names of dots and blanks only resolve upward on Windows.
+    bool dotsOnly = true;
+    for (char c : comp)
+      if (c != '.' && c != ' ') dotsOnly = false;
+    if (dotsOnly) return std::nullopt;
+    for (size_t i = 0; i < comp.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(comp[i]);
+      if (is_lead(c) && i + 1 < comp.size()) {
+        ++i;
+        continue;
+      }
+      if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+        return std::nullopt;
+    }
+    if (is_device(comp)) return std::nullopt;
+    if (!out.empty()) out += '/';
+    out.append(comp);
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+std::string base_name(std::string_view path) {
+  size_t cut = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (is_lead(c) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (c == '\\' || c == '/') cut = i + 1;
+  }
+  return std::string(path.substr(cut));
+}
+
+std::string dir_part(std::string_view path) {
+  std::string b = base_name(path);
+  return std::string(path.substr(0, path.size() - b.size()));
+}
+
+void LogWriter::add(std::string_view s) {
+  if (!buf_ || size_ == 0) return;
+  for (char c : s) {
+    if (used_ + 1 >= size_) break;
+    buf_[used_++] = c;
+  }
+  buf_[used_] = 0;
+}
+
+std::optional<std::string> test_answer(std::string_view key) {
+  static std::mutex mu;
+  static std::map<std::string, size_t, std::less<>> taken;
+  const char* env = std::getenv("ARCHIVER_ANSWERS");
+  if (!env) return std::nullopt;
+  std::string_view all(env);
+  size_t pos = 0;
+  while (pos <= all.size()) {
+    size_t end = all.find(';', pos);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view item = all.substr(pos, end - pos);
+    size_t eq = item.find('=');
+    if (eq != std::string_view::npos && item.substr(0, eq) == key) {
+      std::string_view vals = item.substr(eq + 1);
+      std::vector<std::string> list;
+      size_t p = 0;
+      while (true) {
+        size_t bar = vals.find('|', p);
+        list.emplace_back(vals.substr(p, bar == std::string_view::npos ? std::string_view::npos : bar - p));
+        if (bar == std::string_view::npos) break;
+        p = bar + 1;
+      }
+      std::lock_guard<std::mutex> lock(mu);
+      size_t& k = taken[std::string(key)];
+      std::string v = list[k < list.size() ? k : list.size() - 1];
+      ++k;
+      return v;
+    }
+    pos = end + 1;
+  }
+  return std::nullopt;
+}
+
+uint32_t dos_datetime(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 1980) year = 1980;
+  if (year > 2107) year = 2107;
+  uint32_t d = ((year - 1980) << 9) | (month << 5) | day;
+  uint32_t t = (hour << 11) | (minute << 5) | (second / 2);
+  return (d << 16) | t;
+}
+
+int64_t dos_to_unix(uint32_t dt) {
+  std::tm tm{};
+  tm.tm_year = static_cast<int>((dt >> 25) & 0x7F) + 80;
+  tm.tm_mon = static_cast<int>((dt >> 21) & 0x0F) - 1;
+  tm.tm_mday = static_cast<int>((dt >> 16) & 0x1F);
+  tm.tm_hour = static_cast<int>((dt >> 11) & 0x1F);
+  tm.tm_min = static_cast<int>((dt >> 5) & 0x3F);
+  tm.tm_sec = static_cast<int>((dt & 0x1F) * 2);
+  tm.tm_isdst = -1;
+  if (tm.tm_mon < 0) tm.tm_mon = 0;
+  if (tm.tm_mday == 0) tm.tm_mday = 1;
+  return static_cast<int64_t>(std::mktime(&tm));
+}
+
+uint32_t unix_to_dos(int64_t t) {
+  std::time_t tt = static_cast<std::time_t>(t);
+  std::tm tm{};
+#if defined(_WIN32)
+  std::tm* p = std::localtime(&tt);
+  if (!p) return dos_datetime(1980, 1, 1, 0, 0, 0);
+  tm = *p;
+#else
+  if (!localtime_r(&tt, &tm)) return dos_datetime(1980, 1, 1, 0, 0, 0);
+#endif
+  return dos_datetime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+uint32_t crc32(uint32_t crc, const void* data, size_t len) {
+  static uint32_t table[256];
+  static bool ready = [] {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      table[i] = c;
+    }
+    return true;
+  }();
+  (void)ready;
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  crc = ~crc;
+  for (size_t i = 0; i < len; ++i) crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+}  // namespace arc

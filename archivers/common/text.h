@@ -1,0 +1,97 @@
+// Text rules every stand-in library shares: code page 932 lead bytes, the
+// command tokeniser, entry-name matching, safe output paths and the bounded
+// log writer. One copy of each, so that the libraries never disagree.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace arc {
+
+// Lead byte of a double-byte character in code page 932.
+inline bool is_lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// One token of a command text. Blanks separate tokens; a quote opens a
+// quoted run that ends at the next quote, with no escapes.
+struct Token {
+  std::string text;
+  bool quoted = false;
+};
+std::vector<Token> tokenize(std::string_view cmd);
+
+// The usual shape of a command: an optional leading verb, switches (tokens
+// that begin with '-' and are not quoted), the archive (first other token), a
+// base folder (the next token if it ends in a backslash) and the names.
+struct ParsedCommand {
+  std::string verb;                   // empty when verbFirst was false
+  std::vector<std::string> switches;  // as written, with their '-'
+  std::string archive;
+  std::string baseDir;                // with its trailing backslash, or empty
+  std::vector<std::string> names;
+  bool has(std::string_view sw) const;                  // exact switch present
+  std::optional<std::string> value(std::string_view prefix) const;  // "-p" -> rest of "-p2"
+};
+ParsedCommand parse_command(std::string_view cmd, bool verbFirst);
+
+// True when the last character of s (double-byte aware) is '\' or '/'.
+bool ends_with_separator(std::string_view s);
+
+// Entry names with '\' turned into '/' (double-byte aware).
+std::string to_slashes(std::string_view s);
+// Entry names with '/' turned into '\' (double-byte aware).
+std::string to_backslashes(std::string_view s);
+
+// Matches an entry name against a pattern: case-insensitive for ASCII,
+// '/' and '\' alike, "*.*" and "*" match everything, "X/*.*" and "X/*" match
+// everything below X, '*' and '?' work in the last component. A pattern with
+// no wildcard also matches everything below it when it names a folder.
+bool match_name(std::string_view pattern, std::string_view name);
+bool match_any(const std::vector<std::string>& patterns, std::string_view name);
+
+// Makes a stored entry name safe to write below a base folder: returns the
+// relative path with '/' separators, or nothing when the name is absolute,
+// has a drive letter, climbs with "..", or names a device (CON, NUL, COM1...).
+// Leading "./" and empty components are dropped.
+std::optional<std::string> safe_relative(std::string_view stored);
+
+// Last component of a path (after the last separator), double-byte aware.
+std::string base_name(std::string_view path);
+// Everything before the last component, with its separator, or empty.
+std::string dir_part(std::string_view path);
+
+// Appends to a caller's output buffer, never past its size, always
+// NUL-terminated. A null buffer or size 0 discards everything.
+class LogWriter {
+ public:
+  LogWriter(char* buf, uint32_t size) : buf_(buf), size_(size) {
+    if (buf_ && size_) buf_[0] = 0;
+  }
+  void add(std::string_view s);
+  void line(std::string_view s) { add(s); add("\r\n"); }
+  uint32_t used() const { return used_; }
+  bool full() const { return !buf_ || size_ == 0 || used_ + 1 >= size_; }
+
+ private:
+  char* buf_;
+  uint32_t size_;
+  uint32_t used_ = 0;
+};
+
+// Answers for the questions a library would ask a person (overwrite, new
+// name, password), given by the environment variable ARCHIVER_ANSWERS as
+// "key=value;key=v1|v2" for headless tests. Each call takes the next value
+// of the key; the last one repeats. Nothing when the key is not given.
+std::optional<std::string> test_answer(std::string_view key);
+
+// DOS date and time from calendar values and back.
+uint32_t dos_datetime(int year, int month, int day, int hour, int minute, int second);
+// Unix time (UTC seconds) from a DOS date-time read as local time; and back.
+int64_t dos_to_unix(uint32_t dosDateTime);
+uint32_t unix_to_dos(int64_t t);
+
+uint32_t crc32(uint32_t crc, const void* data, size_t len);
+
+}  // namespace arc

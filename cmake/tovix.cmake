@@ -1,0 +1,38 @@
+# Shared helpers for the project's CMake files.
+
+# tovix_gtest(NAME src... [LIBS lib...] [DIR subfolder])
+# One GoogleTest program run as one CTest test (under Wine when cross-built).
+# DIR puts the program into a subfolder of the output folder, for tests that
+# need other libraries beside them than the real ones.
+function(tovix_gtest name)
+  cmake_parse_arguments(T "" "DIR" "LIBS" ${ARGN})
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gmock gtest_main)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  if(T_DIR)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# tovix_def_dll(NAME DEF src... [LIBS ...] [DIR subfolder])
+# A DLL with undecorated stdcall exports from a .def file, no "lib" prefix.
+function(tovix_def_dll name def)
+  cmake_parse_arguments(T "" "DIR;OUTPUT_NAME" "LIBS" ${ARGN})
+  add_library(${name} SHARED ${T_UNPARSED_ARGUMENTS} ${def})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  if(T_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${T_OUTPUT_NAME})
+  endif()
+  target_link_options(${name} PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+  if(T_LIBS)
+    target_link_libraries(${name} PRIVATE ${T_LIBS})
+  endif()
+  if(T_DIR)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR}
+                                             LIBRARY_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR})
+  endif()
+endfunction()

@@ -1,0 +1,82 @@
+// The shared text rules of the archiver stand-ins: tokeniser, name matching,
+// safe paths and the bounded log.
+#include <gtest/gtest.h>
+
+#include "text.h"
+
+using namespace arc;
+
+TEST(Tokenize, QuotedRunsEndAtNextQuoteWithoutEscapes) {
+  auto t = tokenize(R"(e  -c0 "C:\a b\x.lzh" "C:\out\"  name)");
+  ASSERT_EQ(t.size(), 5u);
+  EXPECT_EQ(t[0].text, "e");
+  EXPECT_EQ(t[1].text, "-c0");
+  EXPECT_EQ(t[2].text, R"(C:\a b\x.lzh)");
+  EXPECT_TRUE(t[2].quoted);
+  EXPECT_EQ(t[3].text, R"(C:\out\)");
+  EXPECT_EQ(t[4].text, "name");
+}
+
+TEST(ParseCommand, ArchiveBaseFolderAndNames) {
+  auto pc = parse_command(R"(e -c0 -p2 -jf0 -a1 "C:\x.lzh" "C:\out\" "docs/*.*" "a.txt")", true);
+  EXPECT_EQ(pc.verb, "e");
+  EXPECT_TRUE(pc.has("-p2"));
+  EXPECT_EQ(pc.value("-c").value_or(""), "0");
+  EXPECT_EQ(pc.archive, R"(C:\x.lzh)");
+  EXPECT_EQ(pc.baseDir, R"(C:\out\)");
+  ASSERT_EQ(pc.names.size(), 2u);
+  EXPECT_EQ(pc.names[0], "docs/*.*");
+}
+
+TEST(ParseCommand, TrailByte5CIsNotAFolderEnd) {
+  // "ソ" ends in byte 0x5C; the token is a name, not a base folder.
+  auto pc = parse_command("e x.lzh \"\x83\x5C\"", true);
+  EXPECT_EQ(pc.baseDir, "");
+  ASSERT_EQ(pc.names.size(), 1u);
+}
+
+struct MatchCase {
+  const char* pattern;
+  const char* name;
+  bool match;
+};
+
+class MatchNames : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(MatchNames, Table) {
+  auto c = GetParam();
+  EXPECT_EQ(match_name(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MatchNames,
+    ::testing::Values(MatchCase{"*.*", "a/b/c.txt", true}, MatchCase{"*", "x", true},
+                      MatchCase{"docs/*.*", "docs/a.txt", true}, MatchCase{"docs\\*.*", "DOCS\\sub\\b.txt", true},
+                      MatchCase{"docs/*.*", "docsx/a.txt", false}, MatchCase{"docs/*.*", "docs", false},
+                      MatchCase{"README.TXT", "readme.txt", true}, MatchCase{"a/b.txt", "a\\B.TXT", true},
+                      MatchCase{"a/*.txt", "a/x.txt", true}, MatchCase{"a/*.txt", "a/x.bin", false},
+                      MatchCase{"a/?.txt", "a/\x83\x5C.txt", true}, MatchCase{"\x83\x5C/*.*", "\x83\x5C/f", true},
+                      MatchCase{"\x83\x5C", "\x83\x7C", false}, MatchCase{"docs", "docs/a.txt", true}));
+
+TEST(SafeRelative, RefusesEscapesAndDevices) {
+  for (const char* bad : {"../x", "a/../../x", "/etc/passwd", "\\\\server\\share\\x", "C:\\x", "c:x", "CON",
+                          "dir/nul.txt", "COM1", "a/ ../b", "..", "a/..."}) {
+    EXPECT_FALSE(safe_relative(bad).has_value()) << bad;
+  }
+  EXPECT_EQ(safe_relative("./a//b\\c.txt").value_or(""), "a/b/c.txt");
+  EXPECT_EQ(safe_relative("\x83\x5C\\x").value_or(""), "\x83\x5C/x");
+  EXPECT_EQ(safe_relative("console.txt").value_or(""), "console.txt");
+}
+
+TEST(LogWriter, NeverPastSizeAlwaysTerminated) {
+  char buf[8];
+  memset(buf, 'z', sizeof buf);
+  LogWriter w(buf, 6);
+  w.add("abcdefghij");
+  EXPECT_STREQ(buf, "abcde");
+  EXPECT_EQ(buf[6], 'z');
+  LogWriter none(nullptr, 0);
+  none.add("x");  // discarded, no crash
+}
+
+TEST(Crc32, KnownValue) { EXPECT_EQ(crc32(0, "123456789", 9), 0xCBF43926u); }
