@@ -1,0 +1,128 @@
+#include "Classes.h"
+
+#include <algorithm>
+
+TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
+  if (FOwner) FOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  ComponentState |= csDestroying;
+  // Owned components go first, last created first.
+  while (!FComponents.empty()) {
+    TComponent* c = FComponents.back();
+    FComponents.pop_back();
+    c->FOwner = nullptr;
+    delete c;
+  }
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void TComponent::Loaded() { ComponentState &= ~csLoading; }
+
+void TComponent::RemoveComponent(TComponent* c) {
+  auto it = std::find(FComponents.begin(), FComponents.end(), c);
+  if (it != FComponents.end()) FComponents.erase(it);
+}
+
+namespace {
+
+const char kUtilClass[] = "TPUtilWindow";
+
+LRESULT CALLBACK UtilWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* method = reinterpret_cast<TWndMethod*>(GetWindowLongPtrA(h, GWLP_USERDATA));
+  if (!method) return DefWindowProcA(h, msg, wp, lp);
+  TMessage m{msg, wp, lp, 0};
+  try {
+    (*method)(m);
+  } catch (...) {
+    ApplicationHandleException(nullptr);
+  }
+  return m.Result;
+}
+
+TExceptionHandler& Handler() {
+  static TExceptionHandler h;
+  return h;
+}
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethod method) {
+  static ATOM atom = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = UtilWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kUtilClass;
+    return RegisterClassA(&wc);
+  }();
+  (void)atom;
+  HWND h = CreateWindowExA(WS_EX_TOOLWINDOW, kUtilClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  if (h) SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TWndMethod(std::move(method))));
+  return h;
+}
+
+void DeallocateHWnd(HWND wnd) {
+  if (!wnd) return;
+  auto* method = reinterpret_cast<TWndMethod*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+  SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
+  DestroyWindow(wnd);
+  delete method;
+}
+
+void SetApplicationExceptionHandler(TExceptionHandler h) { Handler() = std::move(h); }
+
+void ApplicationHandleException(TComponent* sender) {
+  if (Handler()) {
+    try {
+      Handler()(sender);
+    } catch (...) {
+    }
+  }
+}
+
+int TStrings::Add(const std::string& s) {
+  FItems.push_back(s);
+  return Count() - 1;
+}
+
+void TStrings::Insert(int i, const std::string& s) { FItems.insert(FItems.begin() + i, s); }
+void TStrings::Delete(int i) { FItems.erase(FItems.begin() + i); }
+
+int TStrings::IndexOf(const std::string& s) const {
+  for (int i = 0; i < Count(); ++i)
+    if (lstrcmpiA(FItems[i].c_str(), s.c_str()) == 0) return i;
+  return -1;
+}
+
+std::string TStrings::GetText() const {
+  std::string r;
+  for (auto& s : FItems) {
+    r += s;
+    r += "\r\n";
+  }
+  return r;
+}
+
+void TStrings::SetText(const std::string& text) {
+  FItems.clear();
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    size_t j = i;
+    while (j < n && text[j] != '\r' && text[j] != '\n') ++j;
+    FItems.push_back(text.substr(i, j - i));
+    if (j < n && text[j] == '\r') ++j;
+    if (j < n && text[j] == '\n') ++j;
+    i = j;
+  }
+}
+
+int TStringList::Add(const std::string& s) {
+  if (!Sorted) return TStrings::Add(s);
+  auto it = std::lower_bound(FItems.begin(), FItems.end(), s,
+                             [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+  int i = static_cast<int>(it - FItems.begin());
+  FItems.insert(it, s);
+  return i;
+}
