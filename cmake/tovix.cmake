@@ -36,3 +36,12 @@ function(tovix_def_dll name def)
                                              LIBRARY_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR})
   endif()
 endfunction()
+
+# tovix_script_test(NAME script.sh)
+# A shell test that drives the real programs and libraries under Wine and
+# compares with other tools. The script sources tests/tools/lib.sh.
+function(tovix_script_test name script)
+  add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900 ENVIRONMENT
+    "BIN=${TOVIX_BIN};SCRATCH=${CMAKE_BINARY_DIR}/scratch/${name};TOOLS=${CMAKE_SOURCE_DIR}/tests/tools;SRC=${CMAKE_SOURCE_DIR};WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TOVIX_WINE} ${CMAKE_BINARY_DIR}")
+endfunction()
