@@ -126,3 +126,60 @@ int TStringList::Add(const std::string& s) {
   FItems.insert(it, s);
   return i;
 }
+
+std::string TStrings::GetCommaText() const {
+  std::string r;
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    if (i) r += ',';
+    const std::string& s = FItems[i];
+    bool quote = s.empty() && FItems.size() == 1;
+    for (unsigned char c : s)
+      if (c <= ' ' || c == ',' || c == '"') quote = true;
+    if (!quote) {
+      r += s;
+      continue;
+    }
+    r += '"';
+    for (char c : s) {
+      if (c == '"') r += '"';
+      r += c;
+    }
+    r += '"';
+  }
+  return r;
+}
+
+void TStrings::SetCommaText(const std::string& text) {
+  FItems.clear();
+  const char* p = text.c_str();
+  auto blank = [](char c) { return c >= 1 && c <= ' '; };
+  while (blank(*p)) ++p;
+  while (*p) {
+    std::string s;
+    if (*p == '"') {
+      ++p;
+      while (*p) {
+        if (*p == '"') {
+          if (p[1] == '"') {
+            s += '"';
+            p += 2;
+            continue;
+          }
+          ++p;
+          break;
+        }
+        s += *p++;
+      }
+    } else {
+      const char* b = p;
+      while (static_cast<unsigned char>(*p) > ' ' && *p != ',') ++p;
+      s.assign(b, p);
+    }
+    FItems.push_back(s);
+    while (blank(*p)) ++p;
+    if (*p == ',') {
+      do ++p;
+      while (blank(*p));
+    }
+  }
+}

@@ -74,6 +74,10 @@ class TStrings {
   // Lines joined with CRLF; setting splits at CR, LF or CRLF.
   std::string GetText() const;
   void SetText(const std::string& text);
+  // Comma text: items separate at commas and at blanks outside double
+  // quotes; a quoted item may hold both ("" inside is one quote).
+  std::string GetCommaText() const;
+  void SetCommaText(const std::string& text);
   std::vector<std::string>& Items() { return FItems; }
   const std::vector<std::string>& Items() const { return FItems; }
 

@@ -1,0 +1,230 @@
+// bga32.dll: the GZA/BZA library of the common archiver interface.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "arcapi.h"
+#include "bga_ops.h"
+#include "listing.h"
+
+extern "C" const uint8_t bga_sfx_stub[], bga_sfx_stub_end[];
+
+namespace {
+
+using namespace arcapi;
+
+constexpr uint16_t kVersion = 32;
+std::atomic<int> g_running{0};
+HWND g_owner = nullptr;
+
+char ask_overwrite(HWND owner, const std::string& path) {
+  if (auto a = arc::test_answer("overwrite")) {
+    if (*a == "all") return 'a';
+    if (*a == "cancel") return 'c';
+    return (*a == "yes" || *a == "y") ? 'y' : 'n';
+  }
+  std::string text = path + "\r\n\r\nこのファイルはすでに存在します。上書きしますか?";
+  int r = MessageBoxA(owner, text.c_str(), "bga32", MB_YESNOCANCEL | MB_ICONQUESTION);
+  return r == IDYES ? 'y' : r == IDNO ? 'n' : 'c';
+}
+
+// A small modal box asking for a new name, built in memory.
+struct NameBox {
+  std::string value;
+  bool ok = false;
+};
+
+INT_PTR CALLBACK name_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(dlg, DWLP_USER, lp);
+      auto* box = reinterpret_cast<NameBox*>(lp);
+      SetDlgItemTextA(dlg, 100, box->value.c_str());
+      SendDlgItemMessageA(dlg, 100, EM_SETSEL, 0, -1);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+        auto* box = reinterpret_cast<NameBox*>(GetWindowLongPtrA(dlg, DWLP_USER));
+        if (LOWORD(wp) == IDOK) {
+          char buf[1024] = {};
+          GetDlgItemTextA(dlg, 100, buf, sizeof buf - 1);
+          box->value = buf;
+          box->ok = true;
+        }
+        EndDialog(dlg, LOWORD(wp));
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+std::optional<std::string> ask_name(HWND owner, const std::string& old) {
+  if (auto a = arc::test_answer("rename")) return *a;
+  // DLGTEMPLATE, then menu, class and title; then each item, DWORD aligned.
+  std::vector<WORD> t;
+  auto dword = [&](DWORD v) {
+    t.push_back(LOWORD(v));
+    t.push_back(HIWORD(v));
+  };
+  auto text = [&](const wchar_t* s) {
+    for (; *s; ++s) t.push_back(static_cast<WORD>(*s));
+    t.push_back(0);
+  };
+  auto align = [&]() {
+    if (t.size() % 2) t.push_back(0);
+  };
+  dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+  dword(0);
+  t.push_back(3);
+  t.push_back(0), t.push_back(0), t.push_back(200), t.push_back(52);
+  t.push_back(0);
+  t.push_back(0);
+  text(L"\x540d\x524d\x306e\x5909\x66f4");  // 名前の変更
+  t.push_back(9);
+  text(L"MS UI Gothic");
+  auto item = [&](DWORD style, short x, short y, short w, short h, WORD id, WORD cls, const wchar_t* s) {
+    align();
+    dword(style | WS_CHILD | WS_VISIBLE);
+    dword(0);
+    t.push_back(static_cast<WORD>(x)), t.push_back(static_cast<WORD>(y));
+    t.push_back(static_cast<WORD>(w)), t.push_back(static_cast<WORD>(h));
+    t.push_back(id);
+    t.push_back(0xFFFF);
+    t.push_back(cls);
+    text(s);
+    t.push_back(0);
+  };
+  item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 7, 186, 14, 100, 0x0081, L"");
+  item(BS_DEFPUSHBUTTON | WS_TABSTOP, 86, 30, 50, 14, IDOK, 0x0080, L"OK");
+  item(BS_PUSHBUTTON | WS_TABSTOP, 143, 30, 50, 14, IDCANCEL, 0x0080, L"\x30ad\x30e3\x30f3\x30bb\x30eb");
+  NameBox box;
+  box.value = old;
+  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), owner, name_proc,
+                          reinterpret_cast<LPARAM>(&box));
+  if (!box.ok) return std::nullopt;
+  return box.value;
+}
+
+int run(HWND owner, const char* cmdText, arc::LogWriter& log) {
+  if (!cmdText) return bga::kErrCommand;
+  arc::ParsedCommand c = arc::parse_command(cmdText, true);
+  const std::string& v = c.verb;
+  if (c.archive.empty()) {
+    log.line("Error : bad command");
+    return bga::kErrCommand;
+  }
+  if (v == "x" || v == "e") {
+    bga::ExtractOptions o;
+    o.base = c.baseDir;
+    o.patterns = c.names;
+    o.junkPaths = v == "e";
+    for (auto& s : c.switches) {
+      if (s == "-j") o.junkPaths = true;
+      else if (s == "-o") o.overwrite = true;
+      else if (s == "-n") o.overwrite = false;
+      else if (s == "-a") o.allAttributes = true;
+    }
+    o.ask = [owner](const std::string& p) { return ask_overwrite(owner, p); };
+    return bga::extract(c.archive, o, log);
+  }
+  if (v == "a" || v == "u") {
+    bga::AddOptions o;
+    o.base = c.baseDir;
+    o.names = c.names;
+    o.newerOnly = v == "u";
+    std::string ext = arc::base_name(c.archive);
+    ext = ext.size() >= 4 ? ext.substr(ext.size() - 4) : "";
+    for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    o.method = ext == ".bza" ? bga::Method::Bzip2 : bga::Method::Deflate;
+    bga::Archive old;
+    std::string err;
+    if (fsio::exists(c.archive) && bga::read_archive(c.archive, old, err) && !old.entries.empty())
+      o.method = old.entries.front().method == bga::Method::Bzip2 ? bga::Method::Bzip2 : bga::Method::Deflate;
+    for (auto& s : c.switches) {
+      if (s == "-r") o.recurse = true;
+      else if (s == "-n") o.newerOnly = true;
+      else if (s == "-a") o.allAttributes = true;
+      else if (s == "-m1") o.method = bga::Method::Deflate;
+      else if (s == "-m2") o.method = bga::Method::Bzip2;
+      else if (s.rfind("-jr", 0) == 0) o.fromBaseName = true;
+      else if (s.rfind("-l", 0) == 0 && s.size() > 2) {
+        int l = std::atoi(s.c_str() + 2);
+        o.level = l < 0 ? 6 : l > 9 ? 9 : l;
+      }
+    }
+    return bga::add(c.archive, o, log);
+  }
+  if (v == "d") return bga::remove(c.archive, c.names, c.has("-r"), log);
+  if (v == "n") return bga::rename(c.archive, c.names, [owner](const std::string& n) { return ask_name(owner, n); }, log);
+  if (v == "t") return bga::test(c.archive, log);
+  if (v == "p") return bga::print(c.archive, c.names, log);
+  if (v == "s") {
+    std::string name = arc::base_name(c.archive);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    std::string out = (c.baseDir.empty() ? arc::dir_part(c.archive) : c.baseDir) + name + ".exe";
+    std::vector<uint8_t> stub(bga_sfx_stub, bga_sfx_stub_end);
+    return bga::make_sfx(c.archive, out, stub, log);
+  }
+  log.line("Error : unknown command " + v);
+  return bga::kErrCommand;
+}
+
+}  // namespace
+
+extern "C" {
+
+uint16_t ARCAPI BgaGetVersion() { return kVersion; }
+BOOL_ ARCAPI BgaGetRunning() { return g_running.load() != 0; }
+
+int ARCAPI Bga(HWND_ owner, const char* cmd, char* out, uint32_t size) {
+  arc::LogWriter log(out, size);
+  if (g_running.load()) {
+    log.line("Error : busy");
+    return bga::kErrBusy;
+  }
+  arc::RunningGuard guard(g_running);
+  return run(static_cast<HWND>(owner), cmd, log);
+}
+
+HARC ARCAPI BgaOpenArchive(HWND_, const char* path, uint32_t) {
+  if (!path) return nullptr;
+  bga::Archive a;
+  std::string err;
+  if (!bga::read_archive(path, a, err)) return nullptr;
+  auto* l = new arc::Listing;
+  l->entries.resize(a.entries.size());
+  for (size_t i = 0; i < a.entries.size(); ++i) {
+    const bga::Entry& e = a.entries[i];
+    arc::fill_record(l->entries[i], e.name, e.size, e.packed, e.crc, (static_cast<uint32_t>(e.date) << 16) | e.time,
+                     arc::attribute_text(e.attribs), bga::method_text(e.method));
+  }
+  return arc::listing_open(l);
+}
+int ARCAPI BgaCloseArchive(HARC h) { return arc::listing_close(h); }
+int ARCAPI BgaFindFirst(HARC h, const char* wild, IndividualInfo* info) { return arc::listing_find_first(h, wild, info); }
+int ARCAPI BgaFindNext(HARC h, IndividualInfo* info) { return arc::listing_find_next(h, info); }
+
+BOOL_ ARCAPI BgaCheckArchive(const char* path, int) {
+  if (!path) return FALSE;
+  auto f = fsio::open_read(path);
+  return f && bga::find_archive(*f) >= 0 ? TRUE : FALSE;
+}
+
+BOOL_ ARCAPI BgaConfigDialog(HWND_ owner, char*, int) {
+  MessageBoxA(static_cast<HWND>(owner), "bga32.dll ver. 0.32\r\nGZA / BZA", "bga32", MB_OK | MB_ICONINFORMATION);
+  return TRUE;
+}
+BOOL_ ARCAPI BgaSetOwnerWindow(HWND_ owner) {
+  g_owner = static_cast<HWND>(owner);
+  return TRUE;
+}
+BOOL_ ARCAPI BgaClearOwnerWindow() {
+  g_owner = nullptr;
+  return TRUE;
+}
+
+}  // extern "C"

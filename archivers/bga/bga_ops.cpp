@@ -1,0 +1,477 @@
+#include "bga_ops.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+namespace bga {
+
+namespace {
+
+bool open_or_log(const std::string& archive, Archive& a, arc::LogWriter& log, int& rc) {
+  std::string err;
+  if (!read_archive(archive, a, err)) {
+    log.line("Error : " + err);
+    rc = fsio::exists(archive) ? kErrBroken : kErrOpen;
+    return false;
+  }
+  return true;
+}
+
+std::string upper(std::string s) {
+  for (auto& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return arc::to_backslashes(s);
+}
+
+// Writes a new archive beside the old one through fill, then puts it in place.
+int rewrite(const std::string& archive, arc::LogWriter& log,
+            const std::function<int(fsio::File& out)>& fill) {
+  std::string tmp = fsio::temp_beside(archive);
+  auto out = fsio::open_write(tmp);
+  if (!out) {
+    log.line("Error : cannot create " + archive);
+    return kErrWrite;
+  }
+  int rc = fill(*out);
+  out.reset();
+  if (rc != kOk) {
+    fsio::remove_file(tmp);
+    return rc;
+  }
+  if (!fsio::replace_file(tmp, archive)) {
+    fsio::remove_file(tmp);
+    log.line("Error : cannot replace " + archive);
+    return kErrWrite;
+  }
+  return kOk;
+}
+
+}  // namespace
+
+int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter& log) {
+  Archive a;
+  int rc = kOk;
+  if (!open_or_log(archive, a, log, rc)) return rc;
+  auto in = fsio::open_read(archive);
+  if (!in) {
+    log.line("Error : cannot open " + archive);
+    return kErrOpen;
+  }
+  bool all = o.overwrite;
+  size_t matched = 0;
+  for (const Entry& e : a.entries) {
+    if (!o.patterns.empty() && !arc::match_any(o.patterns, e.name)) continue;
+    ++matched;
+    auto rel = arc::safe_relative(e.name);
+    if (!rel) {
+      log.line("Skipped : " + e.name + " (unsafe path)");
+      rc = kErrSkipped;
+      continue;
+    }
+    bool folder = (e.attribs & 0x10) != 0;
+    std::string relPath = o.junkPaths ? arc::base_name(*rel) : *rel;
+    std::string dest = fsio::join(o.base, relPath);
+    std::string dir = folder ? dest : arc::dir_part(dest);
+    if (!dir.empty() && !fsio::is_dir(dir) && !(o.junkPaths && folder)) {
+      if (!fsio::make_dirs(dir)) {
+        log.line("Error : cannot make folder " + dir);
+        rc = kErrMkdir;
+        continue;
+      }
+      log.line("mkdir " + (folder ? relPath : arc::dir_part(relPath)));
+    }
+    if (folder) continue;
+    if (fsio::exists(dest)) {
+      bool yes = all;
+      if (!yes && o.ask) {
+        char ans = o.ask(dest);
+        if (ans == 'c') {
+          log.line("Cancelled");
+          return kErrCancel;
+        }
+        if (ans == 'a') all = yes = true;
+        if (ans == 'y') yes = true;
+      }
+      if (!yes || fsio::is_dir(dest)) {
+        log.line("Skipped : " + e.name);
+        continue;
+      }
+    }
+    std::string tmp = fsio::temp_beside(dest);
+    auto out = fsio::open_write(tmp);
+    if (!out) {
+      log.line("Error : cannot write " + relPath);
+      rc = kErrWrite;
+      continue;
+    }
+    std::string err;
+    bool ok = read_entry(*in, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); },
+                         err);
+    out.reset();
+    if (ok && fsio::exists(dest)) fsio::set_attributes(dest, 0x20);
+    if (!ok || !fsio::replace_file(tmp, dest)) {
+      fsio::remove_file(tmp);
+      log.line("Error : " + e.name + " (" + (ok ? std::string("cannot write") : err) + ")");
+      rc = ok ? kErrWrite : kErrCrc;
+      continue;
+    }
+    fsio::set_mtime(dest, arc::dos_to_unix((static_cast<uint32_t>(e.date) << 16) | e.time));
+    uint32_t keep = o.allAttributes ? 0x27u : 0x21u;
+    if (e.attribs & keep & 0x07) fsio::set_attributes(dest, e.attribs & keep);
+    log.line("Melted " + e.name);
+  }
+  if (!o.patterns.empty() && matched == 0) {
+    log.line("No entry matched");
+    return kErrNotFound;
+  }
+  return rc;
+}
+
+int test(const std::string& archive, arc::LogWriter& log) {
+  Archive a;
+  int rc = kOk;
+  if (!open_or_log(archive, a, log, rc)) return rc;
+  auto in = fsio::open_read(archive);
+  if (!in) return kErrOpen;
+  for (const Entry& e : a.entries) {
+    std::string err;
+    if (read_entry(*in, e, [](const uint8_t*, size_t) { return true; }, err)) {
+      log.line("OK " + e.name);
+    } else {
+      log.line("NG " + e.name + " (" + err + ")");
+      rc = kErrCrc;
+    }
+  }
+  return rc;
+}
+
+int print(const std::string& archive, const std::vector<std::string>& patterns, arc::LogWriter& log) {
+  Archive a;
+  int rc = kOk;
+  if (!open_or_log(archive, a, log, rc)) return rc;
+  auto in = fsio::open_read(archive);
+  if (!in) return kErrOpen;
+  for (const Entry& e : a.entries) {
+    if (!patterns.empty() && !arc::match_any(patterns, e.name)) continue;
+    std::string err;
+    if (!read_entry(*in, e, [&](const uint8_t* p, size_t n) {
+          log.add(std::string_view(reinterpret_cast<const char*>(p), n));
+          return true;
+        }, err))
+      return kErrCrc;
+    return kOk;
+  }
+  return kErrNotFound;
+}
+
+namespace {
+
+void collect(const std::string& base, const std::string& rel, bool recurse, std::vector<std::string>& out) {
+  std::string full = fsio::join(base, rel);
+  if (!fsio::is_dir(full)) {
+    if (fsio::exists(full)) out.push_back(rel);
+    return;
+  }
+  std::vector<fsio::DirEntry> list;
+  if (!fsio::list_dir(full, list)) return;
+  std::sort(list.begin(), list.end(), [](const fsio::DirEntry& x, const fsio::DirEntry& y) { return x.name < y.name; });
+  for (auto& d : list) {
+    std::string r = rel.empty() ? d.name : rel + "\\" + d.name;
+    if (!d.dir) out.push_back(r);
+    else if (recurse) collect(base, r, true, out);
+  }
+}
+
+}  // namespace
+
+int add(const std::string& archive, const AddOptions& o, arc::LogWriter& log) {
+  Archive old;
+  int rc = kOk;
+  if (fsio::exists(archive) && !open_or_log(archive, old, log, rc)) return rc;
+  // (stored name, file on disk)
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const std::string& n0 : o.names) {
+    std::string n = arc::to_backslashes(n0);
+    std::string last = arc::base_name(n), dir = arc::dir_part(n);
+    if (!dir.empty()) dir.pop_back();
+    std::vector<std::string> rels;
+    if (last == "*.*" || last == "*") {
+      collect(o.base, dir, true, rels);
+    } else if (last.find_first_of("*?") != std::string::npos) {
+      std::vector<std::string> all;
+      collect(o.base, dir, o.recurse, all);
+      for (auto& r : all)
+        if (arc::match_name(last, arc::base_name(r))) rels.push_back(r);
+    } else if (o.fromBaseName) {
+      files.emplace_back(n, fsio::join(o.base, last));
+      continue;
+    } else {
+      collect(o.base, n, true, rels);
+      if (rels.empty()) log.line("Skipped : " + n + " (not found)");
+    }
+    for (auto& r : rels) files.emplace_back(r, fsio::join(o.base, r));
+  }
+  std::map<std::string, size_t> oldIndex;
+  for (size_t i = 0; i < old.entries.size(); ++i) oldIndex[upper(old.entries[i].name)] = i;
+  std::vector<bool> replaced(old.entries.size(), false);
+  struct Job {
+    std::string name, path;
+    uint32_t dos, attrs;
+  };
+  std::vector<Job> jobs;
+  std::map<std::string, bool> seen;
+  const std::string self = upper(archive);
+  for (auto& [name, path] : files) {
+    if (upper(path) == self || seen[upper(name)]) continue;
+    seen[upper(name)] = true;
+    if (!arc::safe_relative(name) || name.size() > kMaxName) {
+      log.line("Skipped : " + name + " (name not storable)");
+      continue;
+    }
+    uint32_t attrs = fsio::attributes(path);
+    if (!o.allAttributes && (attrs & 0x06)) continue;
+    uint32_t dos = arc::unix_to_dos(fsio::mtime(path));
+    auto it = oldIndex.find(upper(name));
+    if (it != oldIndex.end()) {
+      const Entry& e = old.entries[it->second];
+      uint32_t have = (static_cast<uint32_t>(e.date) << 16) | e.time;
+      if (o.newerOnly && have >= dos) {
+        log.line("Skipped : " + name + " (not newer)");
+        continue;
+      }
+      replaced[it->second] = true;
+    }
+    jobs.push_back({name, path, dos, attrs & 0x27});
+  }
+  if (jobs.empty()) {
+    log.line("No files to add");
+    return files.empty() ? kErrNotFound : kOk;
+  }
+  std::vector<std::string> done;
+  rc = rewrite(archive, log, [&](fsio::File& out) -> int {
+    std::unique_ptr<fsio::File> in;
+    if (!old.entries.empty()) in = fsio::open_read(archive);
+    std::string err;
+    for (size_t i = 0; i < old.entries.size(); ++i) {
+      if (replaced[i]) continue;
+      if (!in || !copy_entry(*in, old.entries[i], out, err)) {
+        log.line("Error : " + err);
+        return kErrWrite;
+      }
+    }
+    for (const Job& j : jobs) {
+      auto f = fsio::open_read(j.path);
+      if (!f) {
+        log.line("Skipped : " + j.name + " (cannot read)");
+        continue;
+      }
+      Entry e;
+      e.method = o.level == 0 ? Method::Store : o.method;
+      e.name = j.name;
+      e.date = static_cast<uint16_t>(j.dos >> 16);
+      e.time = static_cast<uint16_t>(j.dos);
+      e.attribs = static_cast<uint16_t>(j.attrs);
+      if (!write_entry(out, e, o.level,
+                       [&](uint8_t* b, size_t cap) { return f->read(b, static_cast<int64_t>(cap)); }, err)) {
+        log.line("Error : " + j.name + " (" + err + ")");
+        return kErrWrite;
+      }
+      done.push_back(j.name);
+    }
+    return kOk;
+  });
+  if (rc == kOk)
+    for (auto& n : done) log.line("Frozen " + n);
+  return rc;
+}
+
+int remove(const std::string& archive, const std::vector<std::string>& patterns, bool below, arc::LogWriter& log) {
+  Archive a;
+  int rc = kOk;
+  if (!open_or_log(archive, a, log, rc)) return rc;
+  std::vector<bool> drop(a.entries.size(), false);
+  size_t n = 0;
+  for (size_t i = 0; i < a.entries.size(); ++i) {
+    const std::string& name = a.entries[i].name;
+    bool hit = false;
+    for (auto& p : patterns) {
+      // Without "below", a plain name takes only that entry.
+      bool wild = p.find_first_of("*?") != std::string::npos;
+      hit = hit || ((below || wild) ? arc::match_name(p, name) : upper(p) == upper(name));
+    }
+    if (hit) {
+      drop[i] = true;
+      ++n;
+    }
+  }
+  if (n == 0) {
+    log.line("No entry matched");
+    return kErrNotFound;
+  }
+  rc = rewrite(archive, log, [&](fsio::File& out) -> int {
+    auto in = fsio::open_read(archive);
+    std::string err;
+    for (size_t i = 0; i < a.entries.size(); ++i) {
+      if (drop[i]) continue;
+      if (!in || !copy_entry(*in, a.entries[i], out, err)) {
+        log.line("Error : " + err);
+        return kErrWrite;
+      }
+    }
+    return kOk;
+  });
+  if (rc == kOk)
+    for (size_t i = 0; i < a.entries.size(); ++i)
+      if (drop[i]) log.line("Deleted " + a.entries[i].name);
+  return rc;
+}
+
+int rename(const std::string& archive, const std::vector<std::string>& patterns, const NameAsker& ask,
+           arc::LogWriter& log) {
+  Archive a;
+  int rc = kOk;
+  if (!open_or_log(archive, a, log, rc)) return rc;
+  std::vector<std::string> names;
+  for (auto& e : a.entries) names.push_back(e.name);
+  std::map<std::string, size_t> index;
+  for (size_t i = 0; i < names.size(); ++i) index[upper(names[i])] = i;
+  // Each target: a prefix (a folder, with its '\') or one whole name.
+  auto rename_prefix = [&](const std::string& from, const std::string& to) -> bool {
+    std::vector<size_t> hit;
+    for (size_t i = 0; i < names.size(); ++i)
+      if (upper(names[i]).compare(0, from.size(), upper(from)) == 0 || upper(names[i]) == upper(from)) hit.push_back(i);
+    for (size_t i : hit) {
+      std::string nn = to + names[i].substr(std::min(from.size(), names[i].size()));
+      auto it = index.find(upper(nn));
+      if (it != index.end() && std::find(hit.begin(), hit.end(), it->second) == hit.end()) {
+        log.line("Error : " + nn + " already exists");
+        return false;
+      }
+    }
+    for (size_t i : hit) {
+      index.erase(upper(names[i]));
+      names[i] = to + names[i].substr(std::min(from.size(), names[i].size()));
+      index[upper(names[i])] = i;
+    }
+    return !hit.empty();
+  };
+  auto valid = [](const std::string& s) {
+    if (s.empty() || s == "." || s == "..") return false;
+    auto r = arc::safe_relative(s);
+    return r && r->find('/') == std::string::npos;
+  };
+  bool any = false;
+  for (const std::string& p0 : patterns) {
+    std::string p = arc::to_backslashes(p0);
+    std::string last = arc::base_name(p), dir = arc::dir_part(p);
+    std::vector<std::pair<std::string, bool>> targets;  // (name, is folder)
+    if (last == "*.*" || last == "*") {
+      // "F/*.*" (or "*.*") names every row of folder F; "X\*.*" the folder X.
+      bool children = p0.size() == last.size() || p0[p0.size() - last.size() - 1] == '/';
+      if (!children) {
+        std::string folder = dir.substr(0, dir.size() - 1);
+        bool exists = false;
+        for (auto& n : names) exists = exists || upper(n).compare(0, dir.size(), upper(dir)) == 0;
+        if (exists) targets.emplace_back(folder, true);
+      } else {
+        std::map<std::string, bool> kids;
+        for (auto& n : names) {
+          if (upper(n).compare(0, dir.size(), upper(dir)) != 0) continue;
+          std::string rest = n.substr(dir.size());
+          std::string first = rest, tail;
+          for (size_t i = 0; i < rest.size(); ++i) {
+            if (arc::is_lead(static_cast<unsigned char>(rest[i])) && i + 1 < rest.size()) {
+              ++i;
+              continue;
+            }
+            if (rest[i] == '\\') {
+              first = rest.substr(0, i);
+              tail = "x";
+              break;
+            }
+          }
+          if (!kids.count(dir + first)) {
+            kids[dir + first] = !tail.empty();
+            targets.emplace_back(dir + first, !tail.empty());
+          }
+        }
+      }
+    } else {
+      if (index.count(upper(p))) targets.emplace_back(p, false);
+    }
+    if (targets.empty()) {
+      log.line("Skipped : " + p + " (not found)");
+      continue;
+    }
+    for (auto& [t, isFolder] : targets) {
+      std::string parent = arc::dir_part(t), leaf = arc::base_name(t);
+      auto nn = ask(leaf);
+      if (!nn || nn->empty() || *nn == leaf) {
+        log.line("Skipped : " + t);
+        continue;
+      }
+      if (!valid(*nn)) {
+        log.line("Error : " + *nn + " is not a valid name");
+        rc = kErrCommand;
+        continue;
+      }
+      bool ok = isFolder ? rename_prefix(t + "\\", parent + *nn + "\\") : rename_prefix(t, parent + *nn);
+      if (!ok) {
+        rc = kErrCommand;
+        continue;
+      }
+      any = true;
+      log.line("Renamed " + t + " -> " + parent + *nn);
+    }
+  }
+  if (!any) return rc == kOk ? kErrNotFound : rc;
+  int wrc = rewrite(archive, log, [&](fsio::File& out) -> int {
+    auto in = fsio::open_read(archive);
+    std::string err;
+    for (size_t i = 0; i < a.entries.size(); ++i) {
+      Entry e = a.entries[i];
+      e.name = names[i];
+      if (e.name.size() > kMaxName) {
+        log.line("Error : " + e.name + " is too long");
+        return kErrCommand;
+      }
+      if (!in || !copy_entry(*in, e, out, err)) {
+        log.line("Error : " + err);
+        return kErrWrite;
+      }
+    }
+    return kOk;
+  });
+  return wrc != kOk ? wrc : rc;
+}
+
+int make_sfx(const std::string& archive, const std::string& outExe, const std::vector<uint8_t>& stub,
+             arc::LogWriter& log) {
+  Archive a;
+  int rc = kOk;
+  if (!open_or_log(archive, a, log, rc)) return rc;
+  if (a.start != 0) {
+    log.line("Error : this is already a self-extractor");
+    return kErrCommand;
+  }
+  std::vector<uint8_t> data;
+  if (!fsio::read_all(archive, data)) {
+    log.line("Error : cannot read " + archive);
+    return kErrOpen;
+  }
+  std::string tmp = fsio::temp_beside(outExe);
+  auto out = fsio::open_write(tmp);
+  bool ok = out && out->write(stub.data(), static_cast<int64_t>(stub.size())) &&
+            (data.empty() || out->write(data.data(), static_cast<int64_t>(data.size())));
+  out.reset();
+  if (!ok || !fsio::replace_file(tmp, outExe)) {
+    fsio::remove_file(tmp);
+    log.line("Error : cannot write " + outExe);
+    return kErrWrite;
+  }
+  log.line("Created " + arc::base_name(outExe));
+  return kOk;
+}
+
+}  // namespace bga

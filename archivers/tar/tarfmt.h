@@ -1,0 +1,96 @@
+// The tar format: 512-byte headers (v7, ustar, GNU with ././@LongLink, pax
+// extended headers for path, linkpath, size and mtime), read from any
+// InStream; and a writer of GNU-style headers with long-name records.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "stream.h"
+
+namespace tarx {
+
+struct Header {
+  std::string name;      // as stored: '/' separators, bytes unchanged
+  std::string linkname;
+  char type = '0';
+  uint64_t size = 0;
+  int64_t mtime = 0;
+  uint32_t mode = 0;
+  bool posix = false;    // "ustar\0": the prefix field is part of the name
+};
+
+enum class HeaderResult { Ok, ZeroBlock, Bad };
+
+// One 512-byte header on its own (no long-name or pax state).
+HeaderResult parse_header(const uint8_t* block, Header& h);
+
+// True when the block is a header whose checksum holds.
+bool looks_like_tar(const uint8_t* block, size_t n);
+
+bool is_dir_type(char t);
+bool is_file_type(char t);  // regular data follows ('0', '\0', '7')
+
+// Parses pax records ("LEN key=value\n") into the fields they set.
+struct Pax {
+  bool hasPath = false, hasLink = false, hasSize = false, hasMtime = false, binary = false;
+  std::string path, linkpath;
+  uint64_t size = 0;
+  int64_t mtime = 0;
+};
+bool parse_pax(const uint8_t* p, size_t n, Pax& pax);
+
+// pax texts are UTF-8; the library turns them into the system code page
+// through this hook (unchanged when it is null).
+using TextConverter = std::string (*)(const std::string& utf8);
+void set_pax_converter(TextConverter f);
+
+struct Entry {
+  std::string name;
+  std::string linkname;
+  char type = '0';
+  uint64_t size = 0;     // data bytes that follow the header
+  int64_t mtime = 0;
+  uint32_t mode = 0;
+};
+
+class Reader {
+ public:
+  explicit Reader(InStream& in) : in_(in) {}
+  // The next entry; false at the end of the archive or on damage (error()).
+  bool next(Entry& e);
+  // Data of the current entry, in order.
+  size_t read_data(uint8_t* p, size_t n);
+  bool skip_data();
+  // Text for the log when next/read_data failed; empty at a clean end.
+  std::string error() const { return error_; }
+  uint64_t data_left() const { return left_; }
+
+ private:
+  bool read_block(uint8_t* b, bool atHeader);
+  bool read_text(uint64_t size, std::string& out);
+  bool finish_entry();
+  InStream& in_;
+  uint64_t left_ = 0, pad_ = 0;
+  bool ended_ = false, any_ = false;
+  std::string error_;
+};
+
+class Writer {
+ public:
+  explicit Writer(OutStream& out) : out_(out) {}
+  bool add_dir(const std::string& name, int64_t mtime);
+  // Header of a regular file; the caller then writes exactly size bytes with
+  // write_data and calls end_file.
+  bool begin_file(const std::string& name, uint64_t size, int64_t mtime, uint32_t mode);
+  bool write_data(const uint8_t* p, size_t n);
+  bool end_file();
+  bool finish();
+
+ private:
+  bool header(const std::string& name, char type, uint64_t size, int64_t mtime, uint32_t mode);
+  OutStream& out_;
+  uint64_t written_ = 0, declared_ = 0, total_ = 0;
+};
+
+}  // namespace tarx

@@ -1,0 +1,150 @@
+#include "winask.h"
+
+#include <vector>
+
+#include "text.h"
+
+namespace zipw {
+
+static std::string utf8_to_acp(std::string_view s) {
+  if (s.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  if (n <= 0) return std::string(s);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  int m = WideCharToMultiByte(CP_ACP, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+  if (m <= 0) return std::string(s);
+  std::string out(static_cast<size_t>(m), '\0');
+  WideCharToMultiByte(CP_ACP, 0, w.data(), n, out.data(), m, nullptr, nullptr);
+  return out;
+}
+
+void init_names() { zipf::utf8_to_native = utf8_to_acp; }
+
+zipf::Answer ask_overwrite(HWND owner, const std::string& path) {
+  if (auto a = arc::test_answer("overwrite")) {
+    if (*a == "yes") return zipf::Answer::yes;
+    if (*a == "all") return zipf::Answer::all;
+    if (*a == "none") return zipf::Answer::none;
+    if (*a == "cancel") return zipf::Answer::cancel;
+    return zipf::Answer::no;
+  }
+  std::string text = path + " は既に存在します。\r\n上書きしますか?";
+  int r = MessageBoxA(owner, text.c_str(), "上書きの確認", MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (r == IDYES) return zipf::Answer::yes;
+  if (r == IDNO) return zipf::Answer::no;
+  return zipf::Answer::cancel;
+}
+
+namespace {
+
+struct PwState {
+  std::string entry;
+  std::string result;
+};
+
+constexpr int kEdit = 100, kLabel = 101;
+
+INT_PTR CALLBACK pw_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(dlg, DWLP_USER, lp);
+      auto* st = reinterpret_cast<PwState*>(lp);
+      std::string text = st->entry + " のパスワード:";
+      SetDlgItemTextA(dlg, kLabel, text.c_str());
+      SendDlgItemMessageA(dlg, kEdit, EM_LIMITTEXT, 80, 0);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) {
+        auto* st = reinterpret_cast<PwState*>(GetWindowLongPtrA(dlg, DWLP_USER));
+        char buf[128] = {};
+        GetDlgItemTextA(dlg, kEdit, buf, sizeof buf);
+        st->result = buf;
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wp) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+// A dialog template in memory: no resource file needed in each library.
+class Template {
+ public:
+  void align() {
+    while (b_.size() % 4) b_.push_back(0);
+  }
+  void word(WORD w) {
+    b_.push_back(static_cast<uint8_t>(w));
+    b_.push_back(static_cast<uint8_t>(w >> 8));
+  }
+  void dword(DWORD d) {
+    word(LOWORD(d));
+    word(HIWORD(d));
+  }
+  void wstr(const wchar_t* s) {
+    for (; *s; ++s) word(static_cast<WORD>(*s));
+    word(0);
+  }
+  void header(DWORD style, WORD items, short cx, short cy, const wchar_t* title) {
+    dword(style);
+    dword(0);
+    word(items);
+    word(0);
+    word(0);
+    word(static_cast<WORD>(cx));
+    word(static_cast<WORD>(cy));
+    word(0);
+    word(0);
+    wstr(title);
+    word(9);
+    wstr(L"MS UI Gothic");
+  }
+  void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text) {
+    align();
+    dword(style | WS_CHILD | WS_VISIBLE);
+    dword(0);
+    word(static_cast<WORD>(x));
+    word(static_cast<WORD>(y));
+    word(static_cast<WORD>(cx));
+    word(static_cast<WORD>(cy));
+    word(id);
+    word(0xFFFF);
+    word(cls);
+    wstr(text);
+    word(0);
+  }
+  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(b_.data()); }
+
+ private:
+  std::vector<uint8_t> b_;
+};
+
+}  // namespace
+
+bool ask_password(HWND owner, const std::string& entry, std::string& out) {
+  if (auto a = arc::test_answer("password")) {
+    out = *a;
+    return !out.empty();
+  }
+  Template t;
+  t.header(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 200, 62,
+           L"パスワードの入力");
+  t.item(SS_LEFT, 7, 7, 186, 10, kLabel, 0x0082, L"");
+  t.item(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 186, 13, kEdit, 0x0081, L"");
+  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 87, 41, 50, 14, IDOK, 0x0080, L"OK");
+  t.item(BS_PUSHBUTTON | WS_TABSTOP, 143, 41, 50, 14, IDCANCEL, 0x0080, L"キャンセル");
+  PwState st{entry, {}};
+  INT_PTR r = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(), owner, pw_proc,
+                                      reinterpret_cast<LPARAM>(&st));
+  if (r != IDOK || st.result.empty()) return false;
+  out = st.result;
+  return true;
+}
+
+}  // namespace zipw

@@ -1,0 +1,402 @@
+#include "zipfmt.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "text.h"
+
+namespace zipf {
+
+static std::string keep_utf8(std::string_view s) { return std::string(s); }
+std::string (*utf8_to_native)(std::string_view) = keep_utf8;
+
+bool Entry::is_dir() const {
+  return (!name.empty() && name.back() == '/') || ((dos_attributes() & 0x10) && usize == 0);
+}
+
+uint32_t Entry::dos_attributes() const {
+  uint32_t host = versionMade >> 8;
+  uint32_t a = externalAttr & 0xFF;
+  if (host == 3) {  // Unix mode in the high half
+    uint32_t mode = externalAttr >> 16;
+    if ((mode & 0170000) == 0040000) a |= 0x10;
+    if (mode && !(mode & 0200)) a |= 0x01;
+  }
+  return a & 0x37;
+}
+
+std::string Entry::method_text() const {
+  switch (method) {
+    case 0: return "Stored";
+    case 8: return std::string("Defl:") + "NXFS"[(flags >> 1) & 3];
+    case 9: return "Defl64";
+    case 12: return "BZip2";
+    case 14: return "LZMA";
+    case 99: return "AES";
+    default: {
+      char b[8];
+      std::snprintf(b, sizeof b, "Unk:%03u", method % 1000u);
+      return b;
+    }
+  }
+}
+
+const char* status_text(DataStatus s) {
+  switch (s) {
+    case DataStatus::ok: return "OK";
+    case DataStatus::badPassword: return "incorrect password";
+    case DataStatus::needPassword: return "password required";
+    case DataStatus::crc: return "CRC error";
+    case DataStatus::damaged: return "data damaged";
+    case DataStatus::method: return "unsupported method";
+    case DataStatus::sink: return "write error";
+    case DataStatus::aborted: return "aborted";
+  }
+  return "error";
+}
+
+// ---- MemFile ----
+int64_t MemFile::read(void* dst, int64_t n) {
+  if (n <= 0 || pos_ >= n_) return 0;
+  size_t k = std::min(static_cast<size_t>(n), n_ - pos_);
+  std::memcpy(dst, p_ + pos_, k);
+  pos_ += k;
+  return static_cast<int64_t>(k);
+}
+bool MemFile::seek(int64_t pos) {
+  if (pos < 0 || static_cast<uint64_t>(pos) > n_) return false;
+  pos_ = static_cast<size_t>(pos);
+  return true;
+}
+
+static bool read_at(fsio::File& f, uint64_t pos, void* p, size_t n) {
+  return f.seek(static_cast<int64_t>(pos)) && f.read_exact(p, static_cast<int64_t>(n));
+}
+
+// ---- end records ----
+namespace {
+struct EndInfo {
+  uint64_t endPos = 0;      // where the directory ends (end record or ZIP64 end record)
+  uint64_t cdSize = 0, cdOffset = 0, count = 0;
+  std::string comment;
+};
+
+bool find_end(fsio::File& f, int64_t size, EndInfo& out) {
+  if (size < 22) return false;
+  size_t tailLen = static_cast<size_t>(std::min<int64_t>(size, 22 + 65535));
+  std::vector<uint8_t> tail(tailLen);
+  uint64_t tailPos = static_cast<uint64_t>(size) - tailLen;
+  if (!read_at(f, tailPos, tail.data(), tailLen)) return false;
+  // The last end record whose comment reaches the file's end wins; one
+  // followed by a few stray bytes is still taken when nothing better exists.
+  ptrdiff_t best = -1, loose = -1;
+  for (ptrdiff_t i = static_cast<ptrdiff_t>(tailLen) - 22; i >= 0; --i) {
+    if (get32(&tail[i]) != kSigEnd) continue;
+    size_t clen = get16(&tail[i + 20]);
+    if (i + 22 + clen == tailLen) {
+      best = i;
+      break;
+    }
+    if (loose < 0 && i + 22 + clen <= tailLen) loose = i;
+  }
+  if (best < 0) best = loose;
+  if (best < 0) return false;
+  const uint8_t* e = &tail[best];
+  uint16_t disk = get16(e + 4), cdDisk = get16(e + 6);
+  if ((disk != 0 && disk != 0xFFFF) || (cdDisk != 0 && cdDisk != 0xFFFF)) return false;  // spanned sets
+  out.count = get16(e + 10);
+  out.cdSize = get32(e + 12);
+  out.cdOffset = get32(e + 16);
+  out.comment.assign(reinterpret_cast<const char*>(e + 22), get16(e + 20));
+  out.endPos = tailPos + static_cast<uint64_t>(best);
+  // ZIP64: a locator right before the end record points at the larger record.
+  if (out.endPos >= 20 + 56) {
+    uint8_t loc[20];
+    if (read_at(f, out.endPos - 20, loc, 20) && get32(loc) == kSigLoc64) {
+      uint64_t stated = get64(loc + 8);
+      uint64_t guess = out.endPos - 20 - 56;  // a record without extensible data
+      uint8_t r[56];
+      bool ok = false;
+      uint64_t at = 0;
+      for (uint64_t cand : {stated, guess}) {
+        if (cand + 56 <= out.endPos - 20 && read_at(f, cand, r, 56) && get32(r) == kSigEnd64) {
+          ok = true;
+          at = cand;
+          break;
+        }
+      }
+      if (!ok) return false;
+      out.count = get64(r + 32);
+      out.cdSize = get64(r + 40);
+      out.cdOffset = get64(r + 48);
+      out.endPos = at;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+bool looks_like_zip(fsio::File& f) {
+  int64_t size = f.size();
+  EndInfo end;
+  if (size < 0 || !find_end(f, size, end)) return false;
+  if (end.cdSize > end.endPos) return false;
+  uint64_t cdStart = end.endPos - end.cdSize;
+  if (end.cdSize == 0) return end.count == 0;
+  uint8_t sig[4];
+  return read_at(f, cdStart, sig, 4) && get32(sig) == kSigCentral;
+}
+
+ReadStatus read_archive(fsio::File& f, Archive& a) {
+  a = Archive{};
+  int64_t size = f.size();
+  if (size < 0) return ReadStatus::readError;
+  a.fileSize = size;
+  EndInfo end;
+  if (!find_end(f, size, end)) return ReadStatus::notZip;
+  if (end.cdSize > end.endPos) return ReadStatus::damaged;
+  a.cdStart = end.endPos - end.cdSize;
+  a.cdSize = end.cdSize;
+  a.dataEnd = a.cdStart;
+  a.comment = end.comment;
+  if (end.cdOffset > a.cdStart) return ReadStatus::damaged;
+  // Offsets that do not count a prefix in front (a stub copied before an
+  // archive) are shifted by its length.
+  uint64_t shift = a.cdStart - end.cdOffset;
+  a.offsetsAbsolute = shift == 0;
+
+  std::vector<uint8_t> cd(static_cast<size_t>(a.cdSize));
+  if (a.cdSize && !read_at(f, a.cdStart, cd.data(), cd.size())) return ReadStatus::readError;
+  a.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.count, a.cdSize / 46)));
+  size_t p = 0;
+  while (p < cd.size()) {
+    if (cd.size() - p < 46 || get32(&cd[p]) != kSigCentral) return ReadStatus::damaged;
+    const uint8_t* r = &cd[p];
+    Entry e;
+    e.versionMade = get16(r + 4);
+    e.versionNeeded = get16(r + 6);
+    e.flags = get16(r + 8);
+    e.method = get16(r + 10);
+    e.dosTime = (static_cast<uint32_t>(get16(r + 14)) << 16) | get16(r + 12);
+    e.crc = get32(r + 16);
+    e.csize = get32(r + 20);
+    e.usize = get32(r + 24);
+    size_t n = get16(r + 28), m = get16(r + 30), k = get16(r + 32);
+    e.internalAttr = get16(r + 36);
+    e.externalAttr = get32(r + 38);
+    e.offset = get32(r + 42);
+    if (cd.size() - p - 46 < n + m + k) return ReadStatus::damaged;
+    e.rawName.assign(reinterpret_cast<const char*>(r + 46), n);
+    const uint8_t* x = r + 46 + n;
+    size_t q = 0;
+    while (q + 4 <= m) {
+      uint16_t id = get16(x + q), len = get16(x + q + 2);
+      if (q + 4 + len > m) break;
+      if (id == 0x0001) {
+        const uint8_t* z = x + q + 4;
+        size_t zl = len, zp = 0;
+        auto take = [&](uint64_t& v) {
+          if (v != 0xFFFFFFFFu) return;
+          if (zp + 8 <= zl) {
+            v = get64(z + zp);
+            zp += 8;
+          }
+        };
+        take(e.usize);
+        take(e.csize);
+        take(e.offset);
+      } else {
+        e.extra.insert(e.extra.end(), x + q, x + q + 4 + len);
+      }
+      q += 4u + len;
+    }
+    e.comment.assign(reinterpret_cast<const char*>(x + m), k);
+    std::string shown = (e.flags & kFlagUtf8) ? utf8_to_native(e.rawName) : e.rawName;
+    e.name = arc::to_slashes(shown);
+    e.offset += shift;
+    a.entries.push_back(std::move(e));
+    p += 46 + n + m + k;
+  }
+
+  // Entries whose data would run into another entry or the directory are
+  // marked so that nothing reads them: overlapping entries are how small
+  // archives pretend to hold enormous ones.
+  std::vector<size_t> order(a.entries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](size_t x, size_t y) { return a.entries[x].offset < a.entries[y].offset; });
+  a.prefix = order.empty() ? a.cdStart : std::min(a.entries[order[0]].offset, a.cdStart);
+  for (size_t i = 0; i < order.size(); ++i) {
+    Entry& e = a.entries[order[i]];
+    uint64_t endLow = e.offset + 30 + e.rawName.size() + e.csize;
+    if (e.offset > a.cdStart || endLow > a.cdStart || endLow < e.offset) e.overlaps = true;
+    if (i + 1 < order.size()) {
+      Entry& nx = a.entries[order[i + 1]];
+      if (endLow > nx.offset) e.overlaps = nx.overlaps = true;
+    }
+  }
+  return ReadStatus::ok;
+}
+
+uint64_t data_start(fsio::File& f, const Archive& a, const Entry& e) {
+  uint8_t h[30];
+  if (!read_at(f, e.offset, h, 30) || get32(h) != kSigLocal) return 0;
+  uint64_t start = e.offset + 30 + get16(h + 26) + get16(h + 28);
+  if (start > a.dataEnd || e.csize > a.dataEnd - start) return 0;
+  return start;
+}
+
+const char* inflate_version() { return zlibVersion(); }
+
+bool plausible_size(const Entry& e) {
+  uint64_t payload = e.csize;
+  if (e.encrypted()) {
+    if (payload < 12) return false;
+    payload -= 12;
+  }
+  if (e.method == 0) return e.usize == payload;
+  if (e.method == 8) return e.usize <= payload * 1032 + 1024;
+  return true;
+}
+
+// ---- traditional encryption ----
+static uint32_t crc_byte(uint32_t crc, uint8_t b) {
+  static const auto table = [] {
+    std::vector<uint32_t> t(256);
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  return table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+}
+
+void ZipCrypto::init(std::string_view password) {
+  k0_ = 0x12345678u;
+  k1_ = 0x23456789u;
+  k2_ = 0x34567890u;
+  for (char c : password) update(static_cast<uint8_t>(c));
+}
+
+void ZipCrypto::update(uint8_t c) {
+  k0_ = crc_byte(k0_, c);
+  k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
+  k2_ = crc_byte(k2_, static_cast<uint8_t>(k1_ >> 24));
+}
+
+// ---- decoding ----
+using Pull = std::function<int64_t(uint8_t*, size_t)>;  // bytes read, 0 at end, -1 on error
+
+static DataStatus decode(const Pull& pull, const Entry& e, const std::string* password, const Sink& sink) {
+  if (e.method != 0 && e.method != 8) return DataStatus::method;
+  if (!plausible_size(e)) return DataStatus::damaged;
+  uint64_t remaining = e.csize;
+  ZipCrypto zc;
+  bool enc = e.encrypted();
+  if (enc) {
+    if (!password) return DataStatus::needPassword;
+    uint8_t hdr[12];
+    if (remaining < 12 || pull(hdr, 12) != 12) return DataStatus::damaged;
+    remaining -= 12;
+    zc.init(*password);
+    for (auto& b : hdr) b = zc.decrypt_byte(b);
+    uint8_t check = hdr[11];
+    bool good = check == static_cast<uint8_t>(e.crc >> 24) ||
+                ((e.flags & kFlagDescriptor) && check == static_cast<uint8_t>((e.dosTime >> 8) & 0xFF));
+    if (!good) return DataStatus::badPassword;
+  }
+  constexpr size_t kChunk = 64 * 1024;
+  std::vector<uint8_t> in(kChunk), out(e.method == 8 ? kChunk : 0);
+  uint32_t crc = 0;
+  uint64_t produced = 0;
+  auto emit = [&](const uint8_t* p, size_t n) -> bool {
+    if (n == 0) return true;
+    if (produced + n > e.usize) return false;
+    produced += n;
+    crc = arc::crc32(crc, p, n);
+    return sink(p, n);
+  };
+  if (e.method == 0) {
+    while (remaining) {
+      size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
+      int64_t got = pull(in.data(), want);
+      if (got <= 0) return DataStatus::damaged;
+      remaining -= static_cast<uint64_t>(got);
+      if (enc)
+        for (int64_t i = 0; i < got; ++i) in[i] = zc.decrypt_byte(in[i]);
+      if (produced + static_cast<uint64_t>(got) > e.usize) return DataStatus::damaged;
+      if (!emit(in.data(), static_cast<size_t>(got))) return DataStatus::sink;
+    }
+  } else {
+    z_stream zs{};
+    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return DataStatus::damaged;
+    struct Ender {
+      z_stream* z;
+      ~Ender() { inflateEnd(z); }
+    } ender{&zs};
+    bool done = false;
+    while (!done) {
+      if (zs.avail_in == 0) {
+        if (remaining == 0) return DataStatus::damaged;  // stream ends early
+        size_t want = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
+        int64_t got = pull(in.data(), want);
+        if (got <= 0) return DataStatus::damaged;
+        remaining -= static_cast<uint64_t>(got);
+        if (enc)
+          for (int64_t i = 0; i < got; ++i) in[i] = zc.decrypt_byte(in[i]);
+        zs.next_in = in.data();
+        zs.avail_in = static_cast<uInt>(got);
+      }
+      while (zs.avail_in > 0 || !done) {
+        zs.next_out = out.data();
+        zs.avail_out = static_cast<uInt>(out.size());
+        int rc = inflate(&zs, Z_NO_FLUSH);
+        size_t have = out.size() - zs.avail_out;
+        if (rc == Z_STREAM_END) done = true;
+        else if (rc == Z_BUF_ERROR && have == 0) break;  // needs more input
+        else if (rc != Z_OK) return DataStatus::damaged;
+        if (produced + have > e.usize) return DataStatus::damaged;
+        if (!emit(out.data(), have)) return DataStatus::sink;
+        if (done) break;
+        if (zs.avail_in == 0 && zs.avail_out != 0) break;
+      }
+    }
+  }
+  if (produced != e.usize) return DataStatus::damaged;
+  if (crc != e.crc) return enc ? DataStatus::badPassword : DataStatus::crc;
+  return DataStatus::ok;
+}
+
+DataStatus read_entry(fsio::File& f, const Archive& a, const Entry& e, const std::string* password,
+                      const Sink& sink) {
+  if (e.overlaps) return DataStatus::damaged;
+  if (e.method != 0 && e.method != 8) return DataStatus::method;
+  uint64_t start = data_start(f, a, e);
+  if (start == 0 || !f.seek(static_cast<int64_t>(start))) return DataStatus::damaged;
+  uint64_t left = e.csize;
+  Pull pull = [&](uint8_t* p, size_t n) -> int64_t {
+    if (n > left) n = static_cast<size_t>(left);
+    if (n == 0) return 0;
+    int64_t got = f.read(p, static_cast<int64_t>(n));
+    if (got > 0) left -= static_cast<uint64_t>(got);
+    return got;
+  };
+  return decode(pull, e, password, sink);
+}
+
+DataStatus decode_data(const uint8_t* data, size_t n, const Entry& e, const std::string* password, const Sink& sink) {
+  size_t pos = 0;
+  Pull pull = [&](uint8_t* p, size_t want) -> int64_t {
+    size_t k = std::min(want, n - pos);
+    std::memcpy(p, data + pos, k);
+    pos += k;
+    return static_cast<int64_t>(k);
+  };
+  return decode(pull, e, password, sink);
+}
+
+}  // namespace zipf

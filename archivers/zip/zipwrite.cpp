@@ -1,0 +1,650 @@
+#include "zipwrite.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "fsio.h"
+#include "text.h"
+#include "zipfmt.h"
+
+namespace zipf {
+namespace {
+
+constexpr uint64_t kMax32 = 0xFFFFFFFFu;
+constexpr uint64_t kInMemoryLimit = 16u << 20;
+
+void put16(std::vector<uint8_t>& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void put32(std::vector<uint8_t>& b, uint32_t v) {
+  put16(b, v & 0xFFFF);
+  put16(b, v >> 16);
+}
+void put64(std::vector<uint8_t>& b, uint64_t v) {
+  put32(b, static_cast<uint32_t>(v));
+  put32(b, static_cast<uint32_t>(v >> 32));
+}
+
+std::string lower_ascii(std::string s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (arc::is_lead(c) && i + 1 < s.size()) {
+      ++i;
+      continue;
+    }
+    if (c >= 'A' && c <= 'Z') s[i] = static_cast<char>(c + 32);
+  }
+  return s;
+}
+
+bool has_wild(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+bool is_absolute(std::string_view p) {
+  return (p.size() >= 2 && p[1] == ':') || (!p.empty() && (p[0] == '\\' || p[0] == '/'));
+}
+
+// A file to take in: where it lies and the name it gets.
+struct Source {
+  std::string path;
+  std::string stored;
+  bool dir = false;
+};
+
+class Collector {
+ public:
+  Collector(const PackOptions& o, PackHooks& h) : opt_(o), hooks_(h) {}
+  std::vector<Source> files;
+  int missing = 0;
+
+  void add_name(const std::string& raw) {
+    std::string name = raw;
+    std::string full = is_absolute(name) ? name : fsio::join(opt_.rootDir, name);
+    std::string stored = stored_name(name);
+    std::string base = arc::base_name(full);
+    if (has_wild(base)) {
+      std::string folder = arc::dir_part(full);
+      std::string storedFolder = arc::dir_part(stored);
+      std::vector<fsio::DirEntry> list;
+      if (!fsio::list_dir(folder.empty() ? std::string(".") : folder, list)) {
+        ++missing;
+        hooks_.log("zip warning: name not matched: " + raw);
+        return;
+      }
+      int found = 0;
+      for (auto& d : list) {
+        if (!arc::match_name(base, d.name)) continue;
+        ++found;
+        take(fsio::join(folder, d.name), storedFolder + d.name, d.dir, 0);
+      }
+      if (!found) {
+        ++missing;
+        hooks_.log("zip warning: name not matched: " + raw);
+      }
+      return;
+    }
+    if (!fsio::exists(full)) {
+      ++missing;
+      hooks_.log("zip warning: name not matched: " + raw);
+      return;
+    }
+    take(full, stored, fsio::is_dir(full), 0);
+  }
+
+ private:
+  std::string stored_name(const std::string& name) {
+    std::string s = arc::to_slashes(name);
+    if (is_absolute(name)) {
+      std::string root = arc::to_slashes(opt_.rootDir);
+      while (!root.empty() && root.back() == '/') root.pop_back();
+      if (!root.empty() && s.size() > root.size() && lower_ascii(s.substr(0, root.size())) == lower_ascii(root) &&
+          s[root.size()] == '/') {
+        s = s.substr(root.size() + 1);
+      } else if (s.size() >= 2 && s[1] == ':') {
+        s = s.substr(2);
+      }
+    }
+    size_t i = 0;
+    while (i < s.size() && s[i] == '/') ++i;
+    s = s.substr(i);
+    while (s.rfind("./", 0) == 0) s = s.substr(2);
+    while (!s.empty() && s.back() == '/') s.pop_back();
+    return s;
+  }
+
+  void take(const std::string& path, std::string stored, bool dir, int depth) {
+    uint32_t attrs = fsio::attributes(path);
+    if (!opt_.system && (attrs & 0x06)) return;  // hidden or system
+    if (opt_.junkDir) stored = arc::base_name(stored);
+    if (stored.empty() && !dir) return;
+    if (dir) {
+      if (!stored.empty() && !opt_.noDirEntries && !opt_.junkDir) files.push_back({path, stored + "/", true});
+      if (!opt_.recurse || depth > 64) return;
+      std::vector<fsio::DirEntry> list;
+      if (!fsio::list_dir(path, list)) return;
+      std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+      for (auto& d : list)
+        take(fsio::join(path, d.name), stored.empty() ? d.name : stored + "/" + d.name, d.dir, depth + 1);
+      return;
+    }
+    files.push_back({path, stored, false});
+  }
+
+  const PackOptions& opt_;
+  PackHooks& hooks_;
+};
+
+// Central directory record being built for the new archive.
+struct Out {
+  Entry e;
+};
+
+class Writer {
+ public:
+  Writer(fsio::File& f) : f_(f) {}
+  bool ok = true;
+
+  uint64_t pos() { return static_cast<uint64_t>(f_.tell()); }
+  void write(const void* p, size_t n) {
+    if (ok && n && !f_.write(p, static_cast<int64_t>(n))) ok = false;
+  }
+  void write(const std::vector<uint8_t>& b) { write(b.data(), b.size()); }
+
+  void local_header(const Entry& e, bool zip64) {
+    std::vector<uint8_t> h;
+    put32(h, kSigLocal);
+    put16(h, zip64 ? 45 : e.versionNeeded);
+    put16(h, e.flags);
+    put16(h, e.method);
+    put16(h, e.dosTime & 0xFFFF);
+    put16(h, e.dosTime >> 16);
+    put32(h, e.crc);
+    put32(h, zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(e.csize));
+    put32(h, zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(e.usize));
+    put16(h, static_cast<uint32_t>(e.rawName.size()));
+    put16(h, static_cast<uint32_t>(e.extra.size() + (zip64 ? 20 : 0)));
+    h.insert(h.end(), e.rawName.begin(), e.rawName.end());
+    if (zip64) {
+      put16(h, 1);
+      put16(h, 16);
+      put64(h, e.usize);
+      put64(h, e.csize);
+    }
+    h.insert(h.end(), e.extra.begin(), e.extra.end());
+    write(h);
+  }
+
+  void descriptor(const Entry& e, bool zip64) {
+    std::vector<uint8_t> h;
+    put32(h, kSigDescriptor);
+    put32(h, e.crc);
+    if (zip64) {
+      put64(h, e.csize);
+      put64(h, e.usize);
+    } else {
+      put32(h, static_cast<uint32_t>(e.csize));
+      put32(h, static_cast<uint32_t>(e.usize));
+    }
+    write(h);
+  }
+
+  void central(const std::vector<Entry>& all, const std::string& comment) {
+    uint64_t cdStart = pos();
+    std::vector<uint8_t> h;
+    h.reserve(1 << 16);
+    for (auto& e : all) {
+      bool bigU = e.usize >= kMax32, bigC = e.csize >= kMax32, bigO = e.offset >= kMax32;
+      std::vector<uint8_t> z;
+      if (bigU) put64(z, e.usize);
+      if (bigC) put64(z, e.csize);
+      if (bigO) put64(z, e.offset);
+      put32(h, kSigCentral);
+      put16(h, e.versionMade);
+      put16(h, (bigU || bigC || bigO) ? std::max<uint16_t>(45, e.versionNeeded) : e.versionNeeded);
+      put16(h, e.flags);
+      put16(h, e.method);
+      put16(h, e.dosTime & 0xFFFF);
+      put16(h, e.dosTime >> 16);
+      put32(h, e.crc);
+      put32(h, bigC ? 0xFFFFFFFFu : static_cast<uint32_t>(e.csize));
+      put32(h, bigU ? 0xFFFFFFFFu : static_cast<uint32_t>(e.usize));
+      put16(h, static_cast<uint32_t>(e.rawName.size()));
+      put16(h, static_cast<uint32_t>(e.extra.size() + (z.empty() ? 0 : z.size() + 4)));
+      put16(h, static_cast<uint32_t>(e.comment.size()));
+      put16(h, 0);
+      put16(h, e.internalAttr);
+      put32(h, e.externalAttr);
+      put32(h, bigO ? 0xFFFFFFFFu : static_cast<uint32_t>(e.offset));
+      h.insert(h.end(), e.rawName.begin(), e.rawName.end());
+      if (!z.empty()) {
+        put16(h, 1);
+        put16(h, static_cast<uint32_t>(z.size()));
+        h.insert(h.end(), z.begin(), z.end());
+      }
+      h.insert(h.end(), e.extra.begin(), e.extra.end());
+      h.insert(h.end(), e.comment.begin(), e.comment.end());
+      if (h.size() > (1u << 20)) {
+        write(h);
+        h.clear();
+      }
+    }
+    write(h);
+    h.clear();
+    uint64_t cdEnd = pos();
+    uint64_t cdSize = cdEnd - cdStart, count = all.size();
+    bool z64 = count >= 0xFFFF || cdSize >= kMax32 || cdStart >= kMax32;
+    if (z64) {
+      put32(h, kSigEnd64);
+      put64(h, 44);
+      put16(h, 45);
+      put16(h, 45);
+      put32(h, 0);
+      put32(h, 0);
+      put64(h, count);
+      put64(h, count);
+      put64(h, cdSize);
+      put64(h, cdStart);
+      put32(h, kSigLoc64);
+      put32(h, 0);
+      put64(h, cdEnd);
+      put32(h, 1);
+    }
+    put32(h, kSigEnd);
+    put16(h, 0);
+    put16(h, 0);
+    put16(h, z64 ? 0xFFFF : static_cast<uint32_t>(count));
+    put16(h, z64 ? 0xFFFF : static_cast<uint32_t>(count));
+    put32(h, z64 ? 0xFFFFFFFFu : static_cast<uint32_t>(cdSize));
+    put32(h, z64 ? 0xFFFFFFFFu : static_cast<uint32_t>(cdStart));
+    std::string c = comment.substr(0, 0xFFFF);
+    put16(h, static_cast<uint32_t>(c.size()));
+    h.insert(h.end(), c.begin(), c.end());
+    write(h);
+  }
+
+ private:
+  fsio::File& f_;
+};
+
+class Encryptor {
+ public:
+  Encryptor(const std::string& pw, uint32_t crc, std::mt19937& rng) {
+    zc_.init(pw);
+    for (int i = 0; i < 11; ++i) header[i] = zc_.encrypt_byte(static_cast<uint8_t>(rng()));
+    header[11] = zc_.encrypt_byte(static_cast<uint8_t>(crc >> 24));
+  }
+  void apply(uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) p[i] = zc_.encrypt_byte(p[i]);
+  }
+  uint8_t header[12];
+
+ private:
+  ZipCrypto zc_;
+};
+
+bool deflate_all(const std::vector<uint8_t>& in, int level, std::vector<uint8_t>& out) {
+  z_stream zs{};
+  if (deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out.resize(deflateBound(&zs, static_cast<uLong>(in.size())) + 16);
+  zs.next_in = const_cast<uint8_t*>(in.data());
+  zs.avail_in = static_cast<uInt>(in.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<uInt>(out.size());
+  int rc = deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return rc == Z_STREAM_END;
+}
+
+uint16_t level_flags(int level) {
+  if (level >= 8) return 2;
+  if (level <= 2) return 6;
+  return 0;
+}
+
+// "X/*.*" names the folder X itself too, so its own entry goes with its contents.
+bool names_folder(const std::vector<std::string>& pats, const Entry& e) {
+  if (!e.is_dir() || e.name.empty() || e.name.back() != '/') return false;
+  std::string folder = lower_ascii(e.name);
+  for (const auto& p : pats) {
+    for (std::string_view tail : {"*.*", "*"}) {
+      if (p.size() > tail.size() && p.compare(p.size() - tail.size(), tail.size(), tail) == 0 &&
+          lower_ascii(p.substr(0, p.size() - tail.size())) == folder)
+        return true;
+    }
+  }
+  return false;
+}
+
+// Writes one file as a new entry; answers kZipOk or an error.
+int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& rng, Entry& e, PackHooks& hooks) {
+  e = Entry{};
+  e.rawName = s.stored;
+  e.name = s.stored;
+  e.versionMade = 20;  // MS-DOS attributes, format 2.0
+  int64_t mt = fsio::mtime(s.path);
+  e.dosTime = arc::unix_to_dos(mt >= 0 ? mt : static_cast<int64_t>(std::time(nullptr)));
+  uint32_t attrs = fsio::attributes(s.path);
+  e.externalAttr = (attrs & 0x37) | (s.dir ? 0x10 : 0);
+  e.offset = w.pos();
+  if (s.dir) {
+    e.versionNeeded = 10;
+    w.local_header(e, false);
+    return w.ok ? kZipOk : kZipTemp;
+  }
+  auto f = fsio::open_read(s.path);
+  if (!f) {
+    hooks.log("zip warning: could not open for reading: " + s.path);
+    return kZipRead;
+  }
+  int64_t size = f->size();
+  if (size < 0) return kZipRead;
+  e.usize = static_cast<uint64_t>(size);
+  if (e.usize >= kMax32) {
+    hooks.log("zip error: file too large: " + s.path);
+    return kZipParams;
+  }
+  bool enc = opt.encrypt;
+  if (enc) e.flags |= kFlagEncrypted;
+  int level = std::clamp(opt.level, 0, 9);
+
+  if (e.usize <= kInMemoryLimit) {
+    std::vector<uint8_t> data(static_cast<size_t>(e.usize));
+    if (!data.empty() && !f->read_exact(data.data(), static_cast<int64_t>(data.size()))) return kZipRead;
+    e.crc = arc::crc32(0, data.data(), data.size());
+    std::vector<uint8_t> packed;
+    bool deflated = false;
+    if (level > 0 && !data.empty() && deflate_all(data, level, packed) && packed.size() < data.size()) deflated = true;
+    const std::vector<uint8_t>& body = deflated ? packed : data;
+    std::vector<uint8_t> buf(body);
+    e.method = deflated ? 8 : 0;
+    if (deflated) e.flags |= level_flags(level);
+    e.versionNeeded = (deflated || enc) ? 20 : 10;
+    e.csize = buf.size() + (enc ? 12 : 0);
+    w.local_header(e, false);
+    if (enc) {
+      Encryptor en(opt.password, e.crc, rng);
+      en.apply(buf.data(), buf.size());
+      w.write(en.header, 12);
+    }
+    w.write(buf);
+    return w.ok ? kZipOk : kZipTemp;
+  }
+
+  // Large files: one pass for the CRC (the encryption header needs it), one
+  // streaming pass that deflates; the header's sizes are patched after.
+  std::vector<uint8_t> in(1 << 16), out(1 << 17);
+  uint32_t crc = 0;
+  for (;;) {
+    int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
+    if (got < 0) return kZipRead;
+    if (got == 0) break;
+    crc = arc::crc32(crc, in.data(), static_cast<size_t>(got));
+  }
+  e.crc = crc;
+  if (!f->seek(0)) return kZipRead;
+  e.method = level > 0 ? 8 : 0;
+  if (level > 0) e.flags |= level_flags(level);
+  e.versionNeeded = 20;
+  w.local_header(e, false);
+  std::unique_ptr<Encryptor> en;
+  uint64_t csize = 0;
+  if (enc) {
+    en = std::make_unique<Encryptor>(opt.password, e.crc, rng);
+    w.write(en->header, 12);
+    csize += 12;
+  }
+  z_stream zs{};
+  if (level > 0 && deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return kZipMemory;
+  bool eof = false;
+  while (!eof && w.ok) {
+    int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
+    if (got < 0) {
+      if (level > 0) deflateEnd(&zs);
+      return kZipRead;
+    }
+    eof = got == 0;
+    if (level == 0) {
+      if (en) en->apply(in.data(), static_cast<size_t>(got));
+      w.write(in.data(), static_cast<size_t>(got));
+      csize += static_cast<uint64_t>(got);
+      continue;
+    }
+    zs.next_in = in.data();
+    zs.avail_in = static_cast<uInt>(got);
+    do {
+      zs.next_out = out.data();
+      zs.avail_out = static_cast<uInt>(out.size());
+      deflate(&zs, eof ? Z_FINISH : Z_NO_FLUSH);
+      size_t have = out.size() - zs.avail_out;
+      if (en) en->apply(out.data(), have);
+      w.write(out.data(), have);
+      csize += have;
+    } while (zs.avail_out == 0);
+  }
+  if (level > 0) deflateEnd(&zs);
+  if (!w.ok) return kZipTemp;
+  e.csize = csize;
+  return kZipOk;
+}
+
+}  // namespace
+
+// Patches the sizes of a local header written before they were known.
+static bool patch_sizes(fsio::File& f, const Entry& e) {
+  uint8_t b[8];
+  uint32_t c = static_cast<uint32_t>(e.csize), u = static_cast<uint32_t>(e.usize);
+  for (int i = 0; i < 4; ++i) {
+    b[i] = static_cast<uint8_t>(c >> (8 * i));
+    b[4 + i] = static_cast<uint8_t>(u >> (8 * i));
+  }
+  int64_t back = f.tell();
+  return f.seek(static_cast<int64_t>(e.offset) + 18) && f.write(b, 8) && f.seek(back);
+}
+
+int pack(const std::string& archive, const std::vector<std::string>& names, const PackOptions& opt, PackHooks& hooks) {
+  Archive old;
+  std::unique_ptr<fsio::File> in;
+  bool had = fsio::exists(archive);
+  if (had) {
+    in = fsio::open_read(archive);
+    if (!in) {
+      hooks.log("zip error: could not open " + archive);
+      return kZipOpen;
+    }
+    ReadStatus st = read_archive(*in, old);
+    if (st != ReadStatus::ok) {
+      hooks.log("zip error: not a valid zip archive: " + archive);
+      return kZipFormat;
+    }
+  } else if (opt.deleteEntries || opt.junkSfx || opt.fixOffsets) {
+    hooks.log("zip error: archive not found: " + archive);
+    return kZipOpen;
+  }
+
+  std::vector<bool> dropped(old.entries.size(), false);
+  std::vector<Source> sources;
+  if (opt.deleteEntries) {
+    std::vector<std::string> pats;
+    for (auto& n : names) pats.push_back(arc::to_slashes(n));
+    int n = 0;
+    for (size_t i = 0; i < old.entries.size(); ++i) {
+      if (!arc::match_any(pats, old.entries[i].name) && !names_folder(pats, old.entries[i])) continue;
+      if (!hooks.service(old.entries[i].name, old.entries[i].usize)) {
+        hooks.log("zip: stopped");
+        return kZipAbort;
+      }
+      dropped[i] = true;
+      ++n;
+      hooks.log("deleting: " + old.entries[i].name);
+    }
+    if (n == 0) {
+      hooks.log("zip warning: nothing to delete");
+      return kZipNothing;
+    }
+  } else if (!names.empty()) {
+    Collector c(opt, hooks);
+    for (auto& n : names) c.add_name(n);
+    sources = std::move(c.files);
+    if (sources.empty()) {
+      hooks.log("zip warning: nothing to do");
+      return kZipNothing;
+    }
+  } else if (!opt.junkSfx && !opt.fixOffsets) {
+    return kZipNothing;
+  }
+
+  std::string password = opt.password;
+  if (opt.encrypt && !sources.empty() && password.empty()) {
+    if (!hooks.password(password) || password.empty()) {
+      hooks.log("zip error: no password given");
+      return kZipAbort;
+    }
+  }
+
+  // Which old entry each new file replaces, by name (case-insensitive, as the file system is).
+  std::map<std::string, size_t> byName;
+  for (size_t i = 0; i < old.entries.size(); ++i) byName[lower_ascii(old.entries[i].name)] = i;
+  std::vector<long> replaces(old.entries.size(), -1);
+  std::vector<bool> skipSource(sources.size(), false);
+  {
+    std::map<std::string, size_t> seen;
+    for (size_t k = 0; k < sources.size(); ++k) {
+      std::string key = lower_ascii(sources[k].stored);
+      if (!seen.emplace(key, k).second) {
+        skipSource[k] = true;  // named twice
+        continue;
+      }
+      auto it = byName.find(key);
+      if (it == byName.end()) continue;
+      const Entry& oe = old.entries[it->second];
+      if (opt.update && !sources[k].dir) {
+        int64_t mt = fsio::mtime(sources[k].path);
+        if (mt >= 0 && arc::unix_to_dos(mt) <= oe.dosTime) {
+          skipSource[k] = true;  // the stored copy is as new
+          continue;
+        }
+      }
+      if (sources[k].dir) {
+        skipSource[k] = true;  // the folder entry is already there
+        continue;
+      }
+      replaces[it->second] = static_cast<long>(k);
+    }
+  }
+
+  std::string temp = fsio::temp_beside(archive);
+  auto outFile = fsio::open_write(temp);
+  if (!outFile) {
+    hooks.log("zip error: could not create " + temp);
+    return kZipTemp;
+  }
+  Writer w(*outFile);
+  std::mt19937 rng(static_cast<uint32_t>(std::time(nullptr)) ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&w)));
+  std::vector<Entry> written;
+  written.reserve(old.entries.size() + sources.size());
+  int rc = kZipOk;
+  auto fail = [&](int code) {
+    rc = code;
+    outFile.reset();
+    fsio::remove_file(temp);
+    return code;
+  };
+
+  // The prefix (a self-extractor stub) stays unless it is to be dropped.
+  if (!opt.junkSfx && old.prefix > 0) {
+    std::vector<uint8_t> buf(1 << 16);
+    uint64_t left = old.prefix;
+    if (!in->seek(0)) return fail(kZipOpen);
+    while (left) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
+      if (!in->read_exact(buf.data(), static_cast<int64_t>(n))) return fail(kZipOpen);
+      w.write(buf.data(), n);
+      left -= n;
+    }
+  }
+
+  auto add_new = [&](size_t k) -> int {
+    const Source& s = sources[k];
+    uint64_t size = s.dir ? 0 : static_cast<uint64_t>(std::max<int64_t>(0, fsio::file_size(s.path)));
+    if (!hooks.service(s.stored, size)) {
+      hooks.log("zip: stopped");
+      return kZipAbort;
+    }
+    Entry e;
+    PackOptions o = opt;
+    o.password = password;
+    int r = add_file(w, s, o, rng, e, hooks);
+    if (r != kZipOk) return r;
+    if (e.usize > kInMemoryLimit && !patch_sizes(*outFile, e)) return kZipTemp;
+    bool replacing = byName.count(lower_ascii(s.stored)) != 0;
+    std::string how;
+    if (s.dir) how = " (stored 0%)";
+    else if (e.method == 8 && e.usize)
+      how = " (deflated " + std::to_string(static_cast<int>(100 - (e.csize * 100) / e.usize)) + "%)";
+    else how = " (stored 0%)";
+    hooks.log((replacing ? "updating: " : "  adding: ") + s.stored + how);
+    written.push_back(std::move(e));
+    return kZipOk;
+  };
+
+  std::vector<uint8_t> buf(1 << 16);
+  for (size_t i = 0; i < old.entries.size(); ++i) {
+    if (dropped[i]) continue;
+    if (replaces[i] >= 0) {
+      int r = add_new(static_cast<size_t>(replaces[i]));
+      if (r != kZipOk) return fail(r);
+      continue;
+    }
+    Entry e = old.entries[i];
+    uint64_t start = e.overlaps ? 0 : data_start(*in, old, e);
+    if (start == 0) {
+      hooks.log("zip error: damaged entry: " + e.name);
+      return fail(kZipFormat);
+    }
+    bool z64 = e.usize >= kMax32 || e.csize >= kMax32;
+    e.offset = w.pos();
+    w.local_header(e, z64);
+    if (!in->seek(static_cast<int64_t>(start))) return fail(kZipFormat);
+    uint64_t left = e.csize;
+    while (left && w.ok) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
+      if (!in->read_exact(buf.data(), static_cast<int64_t>(n))) return fail(kZipFormat);
+      w.write(buf.data(), n);
+      left -= n;
+    }
+    if (e.flags & kFlagDescriptor) w.descriptor(e, z64);
+    if (!w.ok) return fail(kZipTemp);
+    written.push_back(std::move(e));
+  }
+  for (size_t k = 0; k < sources.size(); ++k) {
+    if (skipSource[k] || byName.count(lower_ascii(sources[k].stored))) continue;
+    int r = add_new(k);
+    if (r != kZipOk) return fail(r);
+  }
+  w.central(written, old.comment);
+  if (!w.ok) return fail(kZipTemp);
+  outFile.reset();
+  in.reset();
+  if (!fsio::replace_file(temp, archive)) {
+    fsio::remove_file(temp);
+    hooks.log("zip error: could not replace " + archive);
+    return kZipOpen;
+  }
+  if (opt.latestTime && !written.empty()) {
+    uint32_t newest = 0;
+    for (auto& e : written) newest = std::max(newest, e.dosTime);
+    fsio::set_mtime(archive, arc::dos_to_unix(newest));
+  }
+  if (opt.junkSfx) hooks.log("zip: prefix removed");
+  if (opt.fixOffsets) hooks.log("zip: offsets adjusted");
+  return rc;
+}
+
+}  // namespace zipf

@@ -1,0 +1,86 @@
+// Calls into the window's other command modules that are found at compile
+// time: a member that is declared is called (or wired), one that is not yet
+// there leaves a trace line instead, so start-up never depends on the order
+// the modules arrive in.
+#pragma once
+#include "Forms.h"
+#include "Seams.h"
+
+namespace hooks {
+
+template <class F>
+void ListArchive(F& f) {
+  if constexpr (requires { f.ListArchive(); }) f.ListArchive();
+  else SeamTrace("pending: ListArchive");
+}
+
+template <class F>
+void PackFiles(F& f) {
+  if constexpr (requires { f.PackFiles(); }) f.PackFiles();
+  else SeamTrace("pending: PackFiles");
+}
+
+template <class F>
+void AddRecentArchive(F& f) {
+  if constexpr (requires { f.AddRecentArchive(); }) f.AddRecentArchive();
+}
+
+template <class F>
+void BuildRecentMenu(F& f) {
+  if constexpr (requires { f.BuildRecentMenu(); }) f.BuildRecentMenu();
+}
+
+// The recent list and the last extraction folder shared on the clipboard.
+template <class F>
+void TakeSharedState(F& f) {
+  if constexpr (requires { f.TakeSharedStateFromClipboard(); }) f.TakeSharedStateFromClipboard();
+}
+
+template <class F>
+void ShowAboutBox(F& f) {
+  if constexpr (requires { f.ShowAboutBox(); }) f.ShowAboutBox();
+  else SeamTrace("pending: ShowAboutBox");
+}
+
+template <class F>
+void WireDestroy(F& f) {
+  if constexpr (requires(TObject* s) { f.FormDestroy(s); }) f.OnDestroy = [&f](TObject* s) { f.FormDestroy(s); };
+}
+
+template <class F>
+void WireHint(F& f) {
+  if constexpr (requires(TObject* s) { f.ShowAppHint(s); })
+    Application->OnHint = [&f](TObject* s) { f.ShowAppHint(s); };
+}
+
+template <class F>
+void WireAppMessage(F& f) {
+  if constexpr (requires(MSG& m, bool& h) { f.AppMessage(m, h); })
+    Application->OnMessage = [&f](MSG& m, bool& h) { f.AppMessage(m, h); };
+}
+
+template <class F, class I>
+void WireFormat(F& f, I* item) {
+  if constexpr (requires(TObject* s) { f.formatClick(s); }) item->OnClick = [&f](TObject* s) { f.formatClick(s); };
+}
+
+// The toolbar order string applied to the bar (empty: design order).
+template <class F>
+void ApplyToolBarLayout(F& f, const std::string& layout) {
+  if constexpr (requires { f.ApplyToolBarOrder(layout); }) f.ApplyToolBarOrder(layout);
+  else if (!layout.empty()) SeamTrace("pending: toolbar order " + layout);
+}
+
+// The toolbar customisation dialog; true when accepted.
+template <class F>
+bool CustomizeToolBar(F& f) {
+  if constexpr (requires { f.CustomizeToolBar(); }) return f.CustomizeToolBar();
+  else {
+    SeamTrace("pending: CustomizeToolBar");
+    return false;
+  }
+}
+
+inline void RegisterImageClass() {}
+
+}  // namespace hooks

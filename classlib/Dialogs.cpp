@@ -1,0 +1,81 @@
+#include "Dialogs.h"
+
+#include <commdlg.h>
+
+#include "Forms.h"
+
+static std::string FilterText(const std::string& f) {
+  std::string r = f;
+  for (char& c : r)
+    if (c == '|') c = '\0';
+  r.push_back('\0');
+  r.push_back('\0');
+  return r;
+}
+
+bool TOpenDialog::Execute() { return Run(false); }
+
+bool TOpenDialog::Run(bool save) {
+  Files.Clear();
+  std::string key = std::string("dialog:") + Name;
+  if (auto a = SeamAnswer(key)) {
+    std::string v = *a;
+    size_t hash = v.rfind('#');
+    if (hash != std::string::npos) {
+      FilterIndex = std::atoi(v.c_str() + hash + 1);
+      v.resize(hash);
+    }
+    if (v.empty() || v == "cancel") return false;
+    size_t p = 0;
+    while (true) {
+      size_t star = v.find('*', p);
+      Files.Add(v.substr(p, star == std::string::npos ? std::string::npos : star - p));
+      if (star == std::string::npos) break;
+      p = star + 1;
+    }
+    FileName = Files[0];
+    return true;
+  }
+  if (SeamHeadless()) return false;
+  std::string filter = FilterText(Filter);
+  std::vector<char> buf(65536, '\0');
+  lstrcpynA(buf.data(), FileName.c_str(), static_cast<int>(buf.size()));
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = Application && Application->MainForm ? Application->MainForm->Handle() : nullptr;
+  ofn.lpstrFilter = Filter.empty() ? nullptr : filter.c_str();
+  ofn.nFilterIndex = static_cast<DWORD>(FilterIndex);
+  ofn.lpstrFile = buf.data();
+  ofn.nMaxFile = static_cast<DWORD>(buf.size());
+  ofn.lpstrInitialDir = InitialDir.empty() ? nullptr : InitialDir.c_str();
+  ofn.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
+  ofn.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
+  ofn.Flags = Options | OFN_EXPLORER | OFN_ENABLESIZING;
+  BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  if (!ok) return false;
+  FilterIndex = static_cast<int>(ofn.nFilterIndex);
+  const char* p = buf.data();
+  std::string first = p;
+  p += first.size() + 1;
+  if ((Options & ofAllowMultiSelect) && *p) {
+    std::string dir = first;
+    if (!dir.empty() && dir.back() != '\\') dir += '\\';
+    while (*p) {
+      std::string name = p;
+      Files.Add(dir + name);
+      p += name.size() + 1;
+    }
+  } else {
+    Files.Add(first);
+  }
+  FileName = Files[0];
+  return true;
+}
+
+int ShowMessageBox(const std::string& text, UINT flags, const std::string& key) {
+  HWND owner = Application && Application->MainForm ? Application->MainForm->Handle() : nullptr;
+  std::string title = Application ? Application->Title() : std::string();
+  return SeamMessageBox(owner, text, title, flags, key);
+}
+
+void ShowMessage(const std::string& text) { ShowMessageBox(text, MB_OK); }

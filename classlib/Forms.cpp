@@ -1,0 +1,434 @@
+#include "Forms.h"
+
+#include <exception>
+
+#include "Menus.h"
+#include "Seams.h"
+#include "StdCtrls.h"
+
+TApplication* Application = nullptr;
+
+int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+
+// ---- TForm
+
+TForm::TForm(TComponent* AOwner, const char* className, TBorderStyle border) : TWinControl(AOwner, nullptr) {
+  Name = className[0] == 'T' ? className + 1 : className;
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+  RegisterWindowClass(className, CS_DBLCLKS, icon ? icon : LoadIcon(nullptr, IDI_APPLICATION));
+  DWORD style = WS_CLIPCHILDREN, ex = 0;
+  switch (border) {
+    case bsSizeable:
+      style |= WS_OVERLAPPEDWINDOW;
+      break;
+    case bsDialog:
+      style |= WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+      ex |= WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+      break;
+    case bsSingle:
+      style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+      break;
+    case bsNone:
+      style |= WS_POPUP;
+      break;
+    case bsToolWindow:
+      style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+      ex |= WS_EX_TOOLWINDOW;
+      break;
+  }
+  HWND owner = nullptr;
+  if (Application && Application->MainForm) owner = Application->MainForm->Handle();
+  else if (Application && border != bsSizeable) owner = Application->Handle();
+  FHandle = CreateWindowExA(ex, className, "", style, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, owner, nullptr,
+                            GetModuleHandleA(nullptr), this);
+  if (FHandle) {
+    SetPropA(FHandle, "TovixControl", static_cast<TControl*>(this));
+    ApplyFont();
+  }
+  FColor = clBtnFace;
+  if (Application) Application->AddForm(this);
+}
+
+TForm::~TForm() {
+  if (!FDestroyFired) {
+    FDestroyFired = true;
+    Fire(OnDestroy, this);
+  }
+}
+
+void TForm::DoCreate() { Fire(OnCreate, this); }
+
+void TForm::PlaceForPosition() {
+  int w = Width(), h = Height(), l = Left(), t = Top();
+  if (Position == poScreenCenter) {
+    l = (ScreenWidth() - w) / 2;
+    t = (ScreenHeight() - h) / 2;
+  } else if (Position == poMainFormCenter || Position == poOwnerFormCenter) {
+    if (Application && Application->MainForm && Application->MainForm != this) {
+      RECT r = Application->MainForm->BoundsRect();
+      l = r.left + (r.right - r.left - w) / 2;
+      t = r.top + (r.bottom - r.top - h) / 2;
+    }
+  } else {
+    return;
+  }
+  MoveWindow(FHandle, l, t, w, h, FALSE);
+}
+
+void TForm::SetVisible(bool v) {
+  if (!FHandle) return;
+  if (v) {
+    if (!Visible()) {
+      PlaceForPosition();
+      ShowWindow(FHandle, SW_SHOW);
+      Realign();
+      Fire(OnShow, this);
+      if (ActiveControl && ActiveControl->Handle()) ::SetFocus(ActiveControl->Handle());
+    }
+  } else {
+    ShowWindow(FHandle, SW_HIDE);
+  }
+}
+
+void TForm::Show() {
+  SetVisible(true);
+  SetForegroundWindow(FHandle);
+}
+
+int TForm::ShowModal() {
+  ModalResult = mrNone;
+  FModal = true;
+  // Every other window of the application waits for this one.
+  std::vector<HWND> disabled;
+  if (Application) {
+    HWND main = Application->MainForm ? Application->MainForm->Handle() : nullptr;
+    if (main && main != FHandle && IsWindowEnabled(main)) {
+      EnableWindow(main, FALSE);
+      disabled.push_back(main);
+    }
+  }
+  Show();
+  MSG msg;
+  while (ModalResult == mrNone) {
+    if (!GetMessageA(&msg, nullptr, 0, 0)) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      if (ModalResult == mrNone) ModalResult = mrCancel;
+      break;
+    }
+    if (IsDialogMessageA(FHandle, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  for (HWND h : disabled) EnableWindow(h, TRUE);
+  ShowWindow(FHandle, SW_HIDE);
+  if (!disabled.empty()) SetActiveWindow(disabled.front());
+  FModal = false;
+  return ModalResult;
+}
+
+void TForm::Close() {
+  bool can = true;
+  if (OnCloseQuery) SafeCall(this, [&] { OnCloseQuery(this, can); });
+  if (!can) return;
+  Fire(OnClose, this);
+  if (FModal) {
+    if (ModalResult == mrNone) ModalResult = mrCancel;
+    return;
+  }
+  ShowWindow(FHandle, SW_HIDE);
+  if (Application && Application->MainForm == this) Application->Terminate();
+}
+
+void TForm::Release() { ShowWindow(FHandle, SW_HIDE); }
+
+void TForm::SetMenu(TMainMenu* m) {
+  FMenu = m;
+  ::SetMenu(FHandle, m ? m->Handle() : nullptr);
+}
+
+TWindowState TForm::WindowState() const {
+  if (IsIconic(FHandle)) return wsMinimized;
+  if (IsZoomed(FHandle)) return wsMaximized;
+  return wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState s) {
+  ShowWindow(FHandle, s == wsMinimized ? SW_MINIMIZE : s == wsMaximized ? SW_MAXIMIZE : SW_RESTORE);
+}
+
+RECT TForm::NormalBounds() const {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (GetWindowPlacement(FHandle, &wp)) return wp.rcNormalPosition;
+  return BoundsRect();
+}
+
+void TForm::SetColor(TColor c) { TControl::SetColor(c); }
+
+void TForm::AddMessageHandler(UINT msg, std::function<bool(TMessage&)> h) { FHandlers.emplace(msg, std::move(h)); }
+
+bool TForm::IsShortCut(const MSG& msg) {
+  if (!FMenu || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
+  if (!IsWindowEnabled(FHandle)) return false;
+  TShortCut s = static_cast<TShortCut>(msg.wParam & 0xFF);
+  TShiftState st = KeyboardShiftState();
+  s = ShortCut(s, st);
+  // Plain keys (Delete) stay with edit fields that want them.
+  return FMenu->IsShortCut(s);
+}
+
+namespace {
+
+// Tests look at menus from another process, where menu handles do not
+// reach: they ask with WM_COPYDATA and get the answer back the same way.
+constexpr ULONG_PTR kProbeMagic = 0x54585052;
+
+std::string MenuLine(HMENU m, int i, std::string* caption, UINT* id) {
+  char buf[512] = {};
+  MENUITEMINFOA mi{};
+  mi.cbSize = sizeof mi;
+  mi.fMask = MIIM_STRING | MIIM_STATE | MIIM_ID | MIIM_FTYPE;
+  mi.dwTypeData = buf;
+  mi.cch = sizeof buf - 1;
+  if (!GetMenuItemInfoA(m, static_cast<UINT>(i), TRUE, &mi)) return "?";
+  if (mi.fType & MFT_SEPARATOR) return "-";
+  std::string line = buf;
+  size_t tab = line.find('\t');
+  std::string shortcut = tab == std::string::npos ? "" : line.substr(tab + 1);
+  if (tab != std::string::npos) line.resize(tab);
+  if (caption) {
+    caption->clear();
+    for (size_t k = 0; k < line.size(); ++k) {
+      if (IsDBCSLeadByte(static_cast<BYTE>(line[k])) && k + 1 < line.size()) {
+        *caption += line[k];
+        *caption += line[++k];
+      } else if (line[k] != '&') {
+        *caption += line[k];
+      }
+    }
+  }
+  if (id) *id = mi.wID;
+  if (!shortcut.empty()) line += std::string(" [") + shortcut + "]";
+  if (mi.fState & MFS_GRAYED) line += " [disabled]";
+  if (mi.fState & MFS_CHECKED) line += " [checked]";
+  return line;
+}
+
+void WalkMenu(HMENU m, int level, std::string& out, const std::string* want, UINT* found, std::string* foundLine) {
+  int n = GetMenuItemCount(m);
+  for (int i = 0; i < n; ++i) {
+    std::string cap;
+    UINT id = 0;
+    std::string line = MenuLine(m, i, &cap, &id);
+    if (!want) out += std::string(static_cast<size_t>(level) * 2, ' ') + line + "\n";
+    else if (!*found && cap == *want && line != "-") {
+      *found = id;
+      *foundLine = line;
+    }
+    if (HMENU sub = GetSubMenu(m, i)) WalkMenu(sub, level + 1, out, want, found, foundLine);
+  }
+}
+
+std::string ProbeAnswer(TForm* f, const std::string& request) {
+  HMENU menu = GetMenu(f->Handle());
+  if (!menu) return "error: no menu";
+  std::string out;
+  if (request == "menus") {
+    WalkMenu(menu, 0, out, nullptr, nullptr, nullptr);
+    return out;
+  }
+  size_t tab = request.find('\t');
+  std::string verb = request.substr(0, tab), want = tab == std::string::npos ? "" : request.substr(tab + 1);
+  UINT id = 0;
+  std::string line;
+  WalkMenu(menu, 0, out, &want, &id, &line);
+  if (!id) return std::string("error: no menu item ") + want;
+  if (verb == "command") PostMessageA(f->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  return std::string("menu: ") + line;
+}
+
+}  // namespace
+
+void TForm::WndProc(TMessage& m) {
+  if (m.Msg == WM_COPYDATA) {
+    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(m.LParam);
+    if (cds && cds->dwData == kProbeMagic) {
+      std::string request(static_cast<const char*>(cds->lpData), cds->cbData);
+      std::string answer = ProbeAnswer(this, request);
+      COPYDATASTRUCT reply{kProbeMagic, static_cast<DWORD>(answer.size()), answer.data()};
+      SendMessageA(reinterpret_cast<HWND>(m.WParam), WM_COPYDATA, reinterpret_cast<WPARAM>(FHandle),
+                   reinterpret_cast<LPARAM>(&reply));
+      m.Result = 1;
+      return;
+    }
+  }
+  auto range = FHandlers.equal_range(m.Msg);
+  for (auto it = range.first; it != range.second; ++it)
+    if (it->second(m)) return;
+  switch (m.Msg) {
+    case WM_CLOSE:
+      Close();
+      m.Result = 0;
+      return;
+    case WM_ACTIVATE:
+      if (LOWORD(m.WParam) != WA_INACTIVE) {
+        Fire(OnActivate, this);
+        if (ActiveControl && ActiveControl->Handle() && IsWindowVisible(ActiveControl->Handle()))
+          ::SetFocus(ActiveControl->Handle());
+      }
+      break;
+    case WM_COMMAND:
+      if (m.LParam == 0 || !TControl::FromHandle(reinterpret_cast<HWND>(m.LParam))) {
+        WORD id = LOWORD(m.WParam);
+        if (id == IDOK && DefaultButton && DefaultButton->Enabled()) {
+          DefaultButton->Click();
+          m.Result = 0;
+          return;
+        }
+        if (id == IDCANCEL && HIWORD(m.WParam) == 0 && !TMenuItem::FindByCommand(id)) {
+          if (CancelButton) CancelButton->Click();
+          else if (FModal) ModalResult = mrCancel;
+          m.Result = 0;
+          return;
+        }
+      }
+      break;
+  }
+  TWinControl::WndProc(m);
+}
+
+// ---- TApplication
+
+TApplication::TApplication() : TComponent(nullptr) {
+  Application = this;
+  SetApplicationExceptionHandler([this](TComponent* s) { HandleException(s); });
+}
+
+TApplication::~TApplication() {
+  // Forms go first (their windows after the loop has ended), newest first.
+  while (!FForms.empty()) {
+    TForm* f = FForms.back();
+    FForms.pop_back();
+    delete f;
+  }
+  if (FHandle) DestroyWindow(FHandle);
+  if (Application == this) Application = nullptr;
+}
+
+static LRESULT CALLBACK AppWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CLOSE && Application && Application->MainForm) {
+    Application->MainForm->Close();
+    return 0;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+void TApplication::Initialize() {
+  if (FHandle) return;
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                           ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = AppWndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(1));
+  wc.lpszClassName = "TApplication";
+  RegisterClassA(&wc);
+  FHandle = CreateWindowExA(0, "TApplication", "", WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU,
+                            ScreenWidth() / 2, ScreenHeight() / 2, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+std::string TApplication::Title() const {
+  char buf[512] = {};
+  if (FHandle) GetWindowTextA(FHandle, buf, sizeof buf);
+  return buf;
+}
+
+void TApplication::SetTitle(const std::string& t) {
+  if (FHandle) SetWindowTextA(FHandle, t.c_str());
+}
+
+void TApplication::AddForm(TForm* f) {
+  FForms.push_back(f);
+  if (!MainForm) MainForm = f;
+}
+
+std::string TApplication::ExeName() const {
+  char buf[MAX_PATH * 2] = {};
+  GetModuleFileNameA(nullptr, buf, sizeof buf);
+  return buf;
+}
+
+void TApplication::SetHint(const std::string& h) {
+  FHint = h;
+  Fire(OnHint, this);
+}
+
+void TApplication::ShowException(const std::string& text) {
+  SeamTrace(std::string("Exception: ") + text);
+  SeamMessageBox(MainForm ? MainForm->Handle() : FHandle, text, Title(), MB_OK | MB_ICONSTOP, "Exception");
+}
+
+void TApplication::HandleException(TObject* Sender) {
+  std::string text = "不明なエラーが発生しました。";
+  try {
+    std::exception_ptr p = std::current_exception();
+    if (p) std::rethrow_exception(p);
+  } catch (const std::exception& e) {
+    text = e.what();
+  } catch (...) {
+  }
+  ShowException(text);
+}
+
+bool TApplication::ProcessMessage(MSG& msg) {
+  bool handled = false;
+  if (OnMessage) SafeCall(this, [&] { OnMessage(msg, handled); });
+  if (handled) return true;
+  if (FModeless && IsWindow(FModeless) && IsDialogMessageA(FModeless, &msg)) return true;
+  if (MainForm && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) {
+    HWND active = GetActiveWindow();
+    if (active == MainForm->Handle()) {
+      bool done = false;
+      SafeCall(MainForm, [&] { done = MainForm->IsShortCut(msg); });
+      if (done) return true;
+    }
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+  return true;
+}
+
+bool TApplication::HandleMessage() {
+  MSG msg;
+  if (!GetMessageA(&msg, nullptr, 0, 0)) {
+    FTerminated = true;
+    return false;
+  }
+  ProcessMessage(msg);
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      FTerminated = true;
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ProcessMessage(msg);
+  }
+}
+
+void TApplication::Run() {
+  if (MainForm && !MainForm->Visible()) MainForm->Show();
+  while (!FTerminated && HandleMessage()) {
+  }
+}
+
+void TApplication::Terminate() {
+  if (!FTerminated) PostQuitMessage(0);
+  FTerminated = true;
+}

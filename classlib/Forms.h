@@ -1,0 +1,119 @@
+// Forms and the application object.
+#pragma once
+#include "Controls.h"
+
+class TMainMenu;
+class TButton;
+
+enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrAbort = IDABORT, mrRetry = IDRETRY,
+                          mrIgnore = IDIGNORE, mrYes = IDYES, mrNo = IDNO };
+enum TPosition { poDesigned, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TBorderStyle { bsSizeable, bsDialog, bsSingle, bsNone, bsToolWindow };
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+// A top-level window; its window class is the form's class name. The window
+// lives until the object is deleted, which the application does only after
+// its message loop has ended (the main form) or the caller does after a
+// modal loop.
+class TForm : public TWinControl {
+ public:
+  // className: the form's class name (also its window class).
+  TForm(TComponent* AOwner, const char* className, TBorderStyle border = bsSizeable);
+  ~TForm() override;
+  bool IsForm() const override { return true; }
+
+  void Show();
+  void Hide() { SetVisible(false); }
+  // Runs a modal loop until ModalResult is set; returns it.
+  int ShowModal();
+  // The normal close path: OnCloseQuery decides, then the form hides (the
+  // main form ends the message loop).
+  void Close();
+  void Release();
+
+  int ModalResult = mrNone;
+  TPosition Position = poDesigned;
+  TControl* ActiveControl = nullptr;
+  TButton* DefaultButton = nullptr;
+  TButton* CancelButton = nullptr;
+
+  void SetMenu(TMainMenu* m);
+  TMainMenu* Menu() const { return FMenu; }
+  TWindowState WindowState() const;
+  void SetWindowState(TWindowState s);
+  // The restored bounds, also while minimized or maximized.
+  RECT NormalBounds() const;
+  void SetColor(TColor c) override;
+  void SetVisible(bool v) override;
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnDestroy;
+  TNotifyEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+  // Extra message handlers of the form, run before the default handling;
+  // a handler returns true when it handled the message.
+  void AddMessageHandler(UINT msg, std::function<bool(TMessage&)> h);
+  void WndProc(TMessage& m) override;
+  // A key press that is the shortcut of an enabled menu item runs it.
+  bool IsShortCut(const MSG& msg);
+  // Runs OnCreate (the constructor of the concrete form calls it last).
+  void DoCreate();
+  bool Modal() const { return FModal; }
+
+ protected:
+  void PlaceForPosition();
+  TMainMenu* FMenu = nullptr;
+  bool FModal = false;
+  bool FDestroyFired = false;
+  std::multimap<UINT, std::function<bool(TMessage&)>> FHandlers;
+};
+
+using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
+
+class TApplication : public TComponent {
+ public:
+  TApplication();
+  ~TApplication() override;
+  // Creates the hidden window (class "TApplication", its text the title).
+  void Initialize();
+  HWND Handle() const { return FHandle; }
+  std::string Title() const;
+  void SetTitle(const std::string& t);
+  // The first form handed here becomes the main form; forms are owned by
+  // the application and deleted after the message loop.
+  void AddForm(TForm* f);
+  TForm* MainForm = nullptr;
+  void Run();
+  void ProcessMessages();
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+  // Shows the current exception (inside a catch block).
+  void HandleException(TObject* Sender);
+  void ShowException(const std::string& text);
+  std::string Hint() const { return FHint; }
+  void SetHint(const std::string& h);
+  void SetModelessDialog(HWND h) { FModeless = h; }
+  std::string ExeName() const;
+  std::string HelpFile;
+  TNotifyEvent OnHint;
+  TMessageEvent OnMessage;
+  // One pass of the loop; false when WM_QUIT was read.
+  bool HandleMessage();
+
+ private:
+  bool ProcessMessage(MSG& msg);
+  HWND FHandle = nullptr;
+  bool FTerminated = false;
+  std::string FHint;
+  HWND FModeless = nullptr;
+  std::vector<TForm*> FForms;
+};
+
+extern TApplication* Application;
+// Width and height of the screen.
+int ScreenWidth();
+int ScreenHeight();

@@ -1,0 +1,6 @@
+#include "Pmenu.h"
+
+void TPopupMenuEx::Popup(int x, int y) {
+  TPopupMenu::Popup(x, y);
+  Fire(OnDonePopup, this);
+}

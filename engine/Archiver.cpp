@@ -1,0 +1,659 @@
+#include "Archiver.h"
+
+#include <cstring>
+
+#include "Archive_wm.h"
+#include "ArchiverImpl.h"
+#include "text.h"
+
+using namespace arcapi;
+
+TArcFileList* ArcFileList = nullptr;
+bool RarBusy = false;
+bool InfoZipBusy = false;
+bool ZipBusy = false;
+
+namespace {
+
+enum { kLha, kArj, kUnZip, kZip, kTar, kCab, kRar, kBga };
+
+// Engines alive and calls running: the shared list and the library handles
+// go only when nobody uses them any more.
+int gListUsers = 0;
+int gCallDepth = 0;
+std::vector<HMODULE> gPendingFree;
+
+void ReleaseListIfUnused() {
+  if (gListUsers == 0 && gCallDepth == 0 && ArcFileList) {
+    delete ArcFileList;
+    ArcFileList = nullptr;
+  }
+}
+
+template <class T>
+void Bind(HMODULE m, T& slot, const std::string& name) {
+  slot = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(m, name.c_str())));
+}
+
+void BindCommon(HMODULE m, TCommonLib& l, const std::string& prefix, bool modes, bool archiveType, bool mem) {
+  Bind(m, l.GetRunning, prefix + "GetRunning");
+  if (modes) {
+    Bind(m, l.SetBackGroundMode, prefix + "SetBackGroundMode");
+    Bind(m, l.SetCursorMode, prefix + "SetCursorMode");
+  }
+  Bind(m, l.Command, prefix);
+  Bind(m, l.OpenArchive, prefix + "OpenArchive");
+  Bind(m, l.CloseArchive, prefix + "CloseArchive");
+  Bind(m, l.FindFirst, prefix + "FindFirst");
+  Bind(m, l.FindNext, prefix + "FindNext");
+  Bind(m, l.CheckArchive, prefix + "CheckArchive");
+  if (archiveType) Bind(m, l.GetArchiveType, prefix + "GetArchiveType");
+  Bind(m, l.ConfigDialog, prefix + "ConfigDialog");
+  Bind(m, l.SetOwnerWindow, prefix + "SetOwnerWindow");
+  Bind(m, l.ClearOwnerWindow, prefix + "ClearOwnerWindow");
+  if (mem) Bind(m, l.ExtractMem, prefix + "ExtractMem");
+  // The owner window is handed over only when it can be taken back.
+  if (!l.ClearOwnerWindow) l.SetOwnerWindow = nullptr;
+}
+
+uint16_t CallVersion(HMODULE m, const char* name) {
+  FnGetVersion f = nullptr;
+  Bind(m, f, name);
+  return f ? f() : 0;
+}
+
+bool Checks(FnCheckArchive f, const std::string& path) { return f && (f(path.c_str(), 0) & 0xFF) != 0; }
+
+}  // namespace
+
+// ---- TArcFileList ----
+
+TArcEntryRec* TArcFileList::Add() {
+  try {
+    FItems.emplace_back();
+    std::memset(&FItems.back(), 0, sizeof(TArcEntryRec));
+    return &FItems.back();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+int TArcFileList::PopFirst(TArcEntryRec* dest) {
+  if (FItems.empty()) return -1;
+  std::memcpy(dest, &FItems.front(), sizeof(TArcEntryRec));
+  FItems.pop_front();
+  return 0;
+}
+
+// ---- call scope ----
+
+TArchiver::CallScope::CallScope(TArchiver* a) : FAlive(a->FAlive) { ++gCallDepth; }
+
+TArchiver::CallScope::~CallScope() {
+  if (--gCallDepth > 0) return;
+  for (HMODULE m : gPendingFree) FreeLibrary(m);
+  gPendingFree.clear();
+  ReleaseListIfUnused();
+}
+
+// ---- construction and binding ----
+
+TArchiver::TArchiver(TComponent* AOwner)
+    : TComponent(AOwner), F(std::make_unique<Entries>()), FAlive(std::make_shared<bool>(true)) {
+  FHandle = AllocateHWnd([this](TMessage& m) { WndProc(m); });
+  if (!ArcFileList) ArcFileList = new TArcFileList;
+  ++gListUsers;
+}
+
+TArchiver::~TArchiver() {
+  CloseArchive();
+  *FAlive = false;
+  static const int kFreeOrder[] = {kLha, kArj, kUnZip, kTar, kCab, kBga, kRar, kZip};
+  for (int i : kFreeOrder) {
+    if (!FLibs[i]) continue;
+    if (gCallDepth > 0)
+      gPendingFree.push_back(FLibs[i]);  // a call into it is still on the stack
+    else
+      FreeLibrary(FLibs[i]);
+    FLibs[i] = nullptr;
+  }
+  --gListUsers;
+  ReleaseListIfUnused();
+  DeallocateHWnd(FHandle);
+  FHandle = nullptr;
+}
+
+void TArchiver::Loaded() {
+  TComponent::Loaded();
+  if (!Owner() || !Owner()->IsForm() || (ComponentState & csDesigning)) return;
+  Bind();
+}
+
+void TArchiver::Bind() {
+  auto load = [](const char* name) { return LoadLibraryA(name); };
+  auto drop = [this](int i) {
+    FreeLibrary(FLibs[i]);
+    FLibs[i] = nullptr;
+  };
+
+  if (!DllOptions.Contains(aoNoInstLha) && (FLibs[kLha] = load("unlha32.dll"))) {
+    FUnLhaVersion = CallVersion(FLibs[kLha], "UnlhaGetVersion");
+    FUnLhaSubVersion = CallVersion(FLibs[kLha], "UnlhaGetSubVersion");
+    if (FUnLhaVersion >= 83)
+      BindCommon(FLibs[kLha], F->Lha, "Unlha", true, false, true);
+    else
+      drop(kLha);
+  }
+  if (!DllOptions.Contains(aoNoInstArj) && (FLibs[kArj] = load("unarj32j.dll"))) {
+    FUnArjVersion = CallVersion(FLibs[kArj], "UnarjGetVersion");
+    FUnArjSubVersion = CallVersion(FLibs[kArj], "UnarjGetSubVersion");
+    if (FUnArjVersion >= 10)
+      BindCommon(FLibs[kArj], F->Arj, "Unarj", true, false, false);
+    else
+      drop(kArj);
+  }
+  if (!DllOptions.Contains(aoNoInstZip) && (FLibs[kUnZip] = load("unzip32.dll"))) {
+    HMODULE m = FLibs[kUnZip];
+    FnGetVersion getVersion = nullptr;
+    FnUzpVersion2 uzp = nullptr;
+    ::Bind(m, getVersion, "UnZipGetVersion");
+    ::Bind(m, uzp, "UzpVersion2");
+    if (uzp) {
+      UzpVer2 v{};
+      v.structlen = sizeof(UzpVer2);
+      uzp(&v);
+      FUnZipVersion = static_cast<uint16_t>(v.unzip.major * 100 + v.unzip.minor);
+      FUnZipPatchVersion = v.unzip.patchlevel;
+    }
+    if (getVersion) {
+      FIsInfoZip = false;
+      if (getVersion() >= 90)
+        BindCommon(m, F->UnZip, "UnZip", true, false, true);
+      else
+        drop(kUnZip);
+    } else {
+      FIsInfoZip = true;
+      ::Bind(m, F->Wiz_SingleEntryUnzip, "Wiz_SingleEntryUnzip");
+      ::Bind(m, F->Wiz_UnzipToMemory, "Wiz_UnzipToMemory");
+      ::Bind(m, F->Wiz_Validate, "Wiz_Validate");
+    }
+  }
+  if (!DllOptions.Contains(aoNoInstTar) && (FLibs[kTar] = load("tar32.dll"))) {
+    FTarVersion = CallVersion(FLibs[kTar], "TarGetVersion");
+    if (FTarVersion >= 211)
+      BindCommon(FLibs[kTar], F->Tar, "Tar", true, true, false);
+    else
+      drop(kTar);
+  }
+  if (!DllOptions.Contains(aoNoInstCab) && (FLibs[kCab] = load("cab32.dll"))) {
+    FCabVersion = CallVersion(FLibs[kCab], "CabGetVersion");
+    if (FCabVersion >= 90)
+      BindCommon(FLibs[kCab], F->Cab, "Cab", true, false, false);
+    else
+      drop(kCab);
+  }
+  if (!DllOptions.Contains(aoNoInstBga) && (FLibs[kBga] = load("bga32.dll"))) {
+    FBgaVersion = CallVersion(FLibs[kBga], "BgaGetVersion");
+    if (FBgaVersion >= 28)
+      BindCommon(FLibs[kBga], F->Bga, "Bga", false, false, false);
+    else
+      drop(kBga);
+  }
+  if (DllOptions.Contains(aoNoInstRar) || !(FLibs[kRar] = load("unrar.dll"))) {
+    RarBusy = true;
+  } else {
+    HMODULE m = FLibs[kRar];
+    ::Bind(m, F->RAROpenArchive, "RAROpenArchive");
+    ::Bind(m, F->RARCloseArchive, "RARCloseArchive");
+    ::Bind(m, F->RARReadHeader, "RARReadHeader");
+    ::Bind(m, F->RARProcessFile, "RARProcessFile");
+    ::Bind(m, F->RARSetChangeVolProc, "RARSetChangeVolProc");
+    ::Bind(m, F->RARSetProcessDataProc, "RARSetProcessDataProc");
+    ::Bind(m, F->RARSetPassword, "RARSetPassword");
+    FRarVersion = 1;
+  }
+  bool zipBound = false;
+  if (!DllOptions.Contains(aoNoInstZip) && (FLibs[kZip] = load("zip32.dll"))) {
+    HMODULE m = FLibs[kZip];
+    FnZpVersion zpVersion = nullptr;
+    ::Bind(m, zpVersion, "ZpVersion");
+    if (zpVersion) {
+      ZpVer v{};
+      v.structlen = sizeof(ZpVer);
+      zpVersion(&v);
+      FZipVersion = static_cast<uint16_t>(v.zip.major * 100 + v.zip.minor);
+      FZipPatchVersion = v.zip.patchlevel;
+    }
+    if (zpVersion && FZipVersion >= 203) {
+      ::Bind(m, F->ZpInit, "ZpInit");
+      ::Bind(m, F->ZpSetOptions, "ZpSetOptions");
+      ::Bind(m, F->ZpArchive, "ZpArchive");
+      zipBound = true;
+    } else {
+      drop(kZip);
+    }
+  }
+  if (!zipBound) {
+    FZipVersion = 0;
+    ZipBusy = true;
+  }
+
+  for (TCommonLib* l : {&F->Lha, &F->Arj, &F->UnZip, &F->Tar, &F->Cab}) {
+    if (l->SetBackGroundMode) l->SetBackGroundMode(FBackGround);
+    if (l->SetCursorMode) l->SetCursorMode(FCursor);
+  }
+}
+
+void TArchiver::SetBackGround(bool Value) {
+  if (Value == FBackGround) return;
+  FBackGround = Value;
+  for (TCommonLib* l : {&F->Lha, &F->Arj, &F->UnZip, &F->Tar, &F->Cab})
+    if (l->SetBackGroundMode) l->SetBackGroundMode(Value);
+}
+
+void TArchiver::SetCursor(bool Value) {
+  if (Value == FCursor) return;
+  FCursor = Value;
+  for (TCommonLib* l : {&F->Lha, &F->Arj, &F->UnZip, &F->Tar, &F->Cab})
+    if (l->SetCursorMode) l->SetCursorMode(Value);
+}
+
+void TArchiver::SetBaseDir(const std::string& Value) {
+  // Only a backslash that is a character of its own is dropped; the second
+  // byte of a double-byte character may be 0x5C too.
+  bool endsInBackslash = false;
+  for (size_t i = 0; i < Value.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(Value[i]))) {
+      ++i;
+      endsInBackslash = false;
+    } else {
+      endsInBackslash = Value[i] == '\\';
+    }
+  }
+  FBaseDir = endsInBackslash ? Value.substr(0, Value.size() - 1) : Value;
+}
+
+void TArchiver::WndProc(TMessage& Message) {
+  if (WM_ARCEXTRACT != 0 && Message.Msg == WM_ARCEXTRACT) {
+    if (OnExtract) {
+      try {
+        int32_t result = static_cast<int32_t>(Message.Result);
+        OnExtract(this, static_cast<int32_t>(Message.WParam), reinterpret_cast<LPExtractingInfo>(Message.LParam),
+                  result);
+        Message.Result = result;
+      } catch (...) {
+        ApplicationHandleException(this);
+      }
+    }
+    return;
+  }
+  Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);
+}
+
+HWND TArchiver::OwnerHandle() const { return Owner() ? Owner()->GetHandle() : nullptr; }
+
+bool TArchiver::GetRunning(bool ForPack) {
+  auto running = [](const TCommonLib& l) { return l.GetRunning ? l.GetRunning() != 0 : true; };
+  switch (FArcMode) {
+    case amLha: return running(F->Lha);
+    case amArj: return running(F->Arj);
+    case amZip:
+      if (ForPack) return ZipBusy;
+      if (FIsInfoZip) return InfoZipBusy;
+      return running(F->UnZip);
+    case amTar:
+    case amGz: return running(F->Tar);
+    case amCab: return running(F->Cab);
+    case amRar: return FLibs[kRar] ? RarBusy : true;
+    case amBga: return running(F->Bga);
+    default: return true;
+  }
+}
+
+bool TArchiver::IsLhaOrZip() const { return FArcMode == amLha || FArcMode == amZip; }
+
+bool TArchiver::CanModify() const {
+  return FArcMode == amLha || (FArcMode == amZip && FZipVersion != 0) || FArcMode == amBga;
+}
+
+// ---- detection and the entry walk ----
+
+void TArchiver::SetArcName(const std::string& Value) {
+  CloseArchive();
+  FArcName = Value;
+  FFallbackDate = 0;
+  DetectMode();
+}
+
+void TArchiver::SetMode(TArchiverMode Value) {
+  CloseArchive();
+  FMode = Value;
+  DetectMode();
+}
+
+void TArchiver::DetectMode() {
+  if (FMode != amAuto) {
+    FArcMode = FMode;
+    return;
+  }
+  std::string ext = engine::LowerAscii(engine::ExtractFileExt(FArcName));
+  FExeExt = ext == ".exe";
+  CallScope scope(this);
+  if (Checks(F->Lha.CheckArchive, FArcName)) {
+    FArcMode = amLha;
+    return;
+  }
+  if (Checks(F->UnZip.CheckArchive, FArcName)) {
+    FArcMode = amZip;
+    return;
+  }
+  if (F->Wiz_Validate) {
+    std::string path = FArcName;
+    if ((F->Wiz_Validate(path.data(), 0) & 0xFF) != 0) {
+      FArcMode = amZip;
+      return;
+    }
+  }
+  if (Checks(F->Arj.CheckArchive, FArcName)) {
+    FArcMode = amArj;
+    return;
+  }
+  if (Checks(F->Cab.CheckArchive, FArcName)) {
+    FArcMode = amCab;
+    return;
+  }
+  if (Checks(F->Bga.CheckArchive, FArcName)) {
+    FArcMode = amBga;
+    return;
+  }
+  if (ext == ".lzh") FArcMode = amLha;
+  else if (ext == ".arj") FArcMode = amArj;
+  else if (ext == ".zip") FArcMode = amZip;
+  else if (ext == ".cab") FArcMode = amCab;
+  else if (ext == ".rar") FArcMode = amRar;
+  else if (ext == ".gza" || ext == ".bza") FArcMode = amBga;
+  else if (ext == ".tar" || ext == ".tgz" || ext == ".taz") FArcMode = amTar;
+  else if (ext == ".gz" || ext == ".z" || ext == ".bz2") {
+    std::string inner = FArcName.substr(0, FArcName.size() - ext.size());
+    FArcMode = engine::LowerAscii(engine::ExtractFileExt(inner)) == ".tar" ? amTar : amGz;
+  } else {
+    FArcMode = amAuto;
+  }
+}
+
+int TArchiver::OpenModeFor() const { return FArcMode == amArj ? static_cast<int>(kOpenModeArj) : kOpenMode; }
+
+namespace {
+
+uint16_t EntryRatio(const RARHeaderData& h) {
+  if (h.UnpSize == 0) return 0;
+  return static_cast<uint16_t>(static_cast<uint64_t>(h.PackSize) * 1000 / h.UnpSize);
+}
+
+void CopyRarHeader(const RARHeaderData& h, TArcEntryRec& e) {
+  e.dwOriginalSize = h.UnpSize;
+  e.dwCompressedSize = h.PackSize;
+  e.dwCRC = h.FileCRC;
+  e.uOSType = h.HostOS;
+  e.wRatio = EntryRatio(h);
+}
+
+}  // namespace
+
+// The library that serves a type through the common interface (null: none).
+static TCommonLib* CommonFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
+  switch (m) {
+    case amLha: return &f.Lha;
+    case amArj: return &f.Arj;
+    case amZip: return infoZip ? nullptr : &f.UnZip;
+    case amTar:
+    case amGz: return &f.Tar;
+    case amCab: return &f.Cab;
+    case amBga: return &f.Bga;
+    default: return nullptr;
+  }
+}
+
+int TArchiver::FindFirst(const std::string& Wildcard) {
+  FArcOriginalSize = 0;
+  FArcCompressedSize = 0;
+  if (FArcName.empty()) return -1;
+  CallScope scope(this);
+  int result;
+  if (FArcMode == amRar) {
+    if (!FRarHandle) {
+      if (!F->RAROpenArchive) return -1;
+      FRarOpen = {};
+      FRarOpen.ArcName = FArcName.data();
+      FRarOpen.OpenMode = 0;
+      FRarHandle = F->RAROpenArchive(&FRarOpen);
+      if (FRarHandle && FRarOpen.OpenResult != 0) {
+        if (F->RARCloseArchive) F->RARCloseArchive(FRarHandle);
+        FRarHandle = nullptr;
+      }
+    }
+    if (!FRarHandle || !F->RARReadHeader || !F->RARProcessFile) return -1;
+    result = F->RARReadHeader(FRarHandle, &FRarHeader);
+    if (result < 2) {
+      CopyRarHeader(FRarHeader, FEntry);
+      result = F->RARProcessFile(FRarHandle, RAR_SKIP, nullptr, nullptr);
+    }
+  } else if (FArcMode == amZip && FIsInfoZip) {
+    result = InfoZipFindFirst(Wildcard);
+  } else {
+    TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+    if (!FArcHandle) {
+      if (!l || !l->OpenArchive) return -1;
+      FArcHandle = l->OpenArchive(OwnerHandle(), FArcName.c_str(), static_cast<uint32_t>(OpenModeFor()));
+    }
+    if (!FArcHandle) return -1;
+    if (!l->FindFirst) return -1;
+    std::string list = Wildcard;
+    list.push_back('\0');  // the pattern list ends with an empty pattern
+    result = l->FindFirst(FArcHandle, list.c_str(), &FEntry);
+  }
+  if (result == 0) {
+    FArcOriginalSize = FEntry.dwOriginalSize;
+    FArcCompressedSize = FEntry.dwCompressedSize;
+  }
+  return result;
+}
+
+int TArchiver::FindNext() {
+  CallScope scope(this);
+  int result;
+  if (FArcMode == amRar) {
+    if (!FRarHandle || !F->RARReadHeader || !F->RARProcessFile) return -1;
+    do {
+      result = F->RARReadHeader(FRarHandle, &FRarHeader);
+      if (result >= 2) return result;
+      CopyRarHeader(FRarHeader, FEntry);
+      result = F->RARProcessFile(FRarHandle, RAR_SKIP, nullptr, nullptr);
+      if (result != 0) return result;
+    } while (FRarHeader.Flags & 1);  // continued from the previous volume
+  } else if (FArcMode == amZip && FIsInfoZip) {
+    result = ArcFileList ? ArcFileList->PopFirst(&FEntry) : -1;
+  } else {
+    TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+    if (!FArcHandle || !l || !l->FindNext) return -1;
+    result = l->FindNext(FArcHandle, &FEntry);
+  }
+  if (result == 0) {
+    FArcOriginalSize += FEntry.dwOriginalSize;
+    FArcCompressedSize += FEntry.dwCompressedSize;
+  }
+  return result;
+}
+
+int TArchiver::CloseArchive() {
+  if (FArcMode == amRar) {
+    if (!FRarHandle) return -1;
+    int r = F->RARCloseArchive ? F->RARCloseArchive(FRarHandle) : -1;
+    FRarHandle = nullptr;
+    return r;
+  }
+  if (FArcMode == amZip && FIsInfoZip) {
+    if (ArcFileList) ArcFileList->Clear();
+    return 0;
+  }
+  if (!FArcHandle) return -1;
+  TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+  int r = l && l->CloseArchive ? l->CloseArchive(FArcHandle) : -1;
+  FArcHandle = nullptr;
+  return r;
+}
+
+std::string TArchiver::GetFindName() const {
+  if (FArcMode == amRar) return std::string(FRarHeader.FileName, strnlen(FRarHeader.FileName, 260));
+  return std::string(FEntry.szFileName, strnlen(FEntry.szFileName, sizeof FEntry.szFileName));
+}
+
+std::string TArchiver::GetFindMode() const {
+  if (FArcMode == amRar) {
+    unsigned dict = (FRarHeader.Flags >> 5) & 7;
+    if (dict == 7) return "dir";
+    return "rar" + std::to_string(dict);
+  }
+  return std::string(FEntry.szMode, strnlen(FEntry.szMode, sizeof FEntry.szMode));
+}
+
+std::string TArchiver::GetFindAttribute() const {
+  return std::string(FEntry.szAttribute, strnlen(FEntry.szAttribute, sizeof FEntry.szAttribute));
+}
+
+TDateTime TArchiver::GetFindDate() {
+  uint32_t dos = FArcMode == amRar ? FRarHeader.FileTime
+                                   : (static_cast<uint32_t>(FEntry.wDate) << 16) | FEntry.wTime;
+  TDateTime d;
+  if (engine::DosDateTimeToDateTime(dos, d)) return d;
+  if (FFallbackDate == 0) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    FILETIME local;
+    WORD dd, tt;
+    if (GetFileAttributesExA(FArcName.c_str(), GetFileExInfoStandard, &a) &&
+        FileTimeToLocalFileTime(&a.ftLastWriteTime, &local) && FileTimeToDosDateTime(&local, &dd, &tt)) {
+      TDateTime f;
+      if (engine::DosDateTimeToDateTime((static_cast<uint32_t>(dd) << 16) | tt, f)) FFallbackDate = f;
+    }
+  }
+  return FFallbackDate;
+}
+
+// ---- shared helpers ----
+
+namespace engine {
+
+int MessageBoxSeam(HWND owner, const std::string& text, const char* caption, UINT type, const char* key) {
+  if (auto a = arc::test_answer_from("TOVIX_ANSWERS", key)) {
+    std::string v = LowerAscii(*a);
+    if (v == "yes") return IDYES;
+    if (v == "no") return IDNO;
+    if (v == "cancel") return IDCANCEL;
+    return IDOK;
+  }
+  if (getenv("TOVIX_ANSWERS")) {  // headless with no answer: the safe button
+    UINT buttons = type & MB_TYPEMASK;
+    return buttons == MB_OK ? IDOK : buttons == MB_YESNO ? IDNO : IDCANCEL;
+  }
+  return MessageBoxA(owner, text.c_str(), caption, type);
+}
+
+void ProcessMessages() {
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(m.wParam));
+      break;
+    }
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+  }
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string FileNameOf(const std::string& path) { return arc::base_name(path); }
+
+std::string ExtractFileExt(const std::string& path) {
+  size_t start = path.size() - arc::base_name(path).size();
+  size_t dot = std::string::npos;
+  for (size_t i = start; i < path.size(); ++i) {
+    if (arc::is_lead(static_cast<unsigned char>(path[i]))) {
+      ++i;
+      continue;
+    }
+    if (path[i] == '.') dot = i;
+  }
+  return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  return path.substr(0, path.size() - ExtractFileExt(path).size()) + ext;
+}
+
+std::string LowerAscii(const std::string& s) {
+  std::string r = s;
+  for (size_t i = 0; i < r.size(); ++i) {
+    if (arc::is_lead(static_cast<unsigned char>(r[i]))) {
+      ++i;
+      continue;
+    }
+    if (r[i] >= 'A' && r[i] <= 'Z') r[i] = static_cast<char>(r[i] - 'A' + 'a');
+  }
+  return r;
+}
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DosDateTimeToDateTime(uint32_t dos, TDateTime& out) {
+  int year = static_cast<int>((dos >> 25) & 0x7F) + 1980;
+  int month = static_cast<int>((dos >> 21) & 0x0F);
+  int day = static_cast<int>((dos >> 16) & 0x1F);
+  int hour = static_cast<int>((dos >> 11) & 0x1F);
+  int minute = static_cast<int>((dos >> 5) & 0x3F);
+  int second = static_cast<int>(dos & 0x1F) * 2;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1) return false;
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  int dim = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+  if (day > dim || hour > 23 || minute > 59 || second > 59) return false;
+  // Days from the civil date (proleptic Gregorian), relative to 1899-12-30.
+  auto daysFromCivil = [](int y, int m, int d) {
+    y -= m <= 2;
+    int era = (y >= 0 ? y : y - 399) / 400;
+    int yoe = y - era * 400;
+    int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe;
+  };
+  int days = daysFromCivil(year, month, day) - daysFromCivil(1899, 12, 30);
+  out = days + (hour * 3600 + minute * 60 + second) / 86400.0;
+  return true;
+}
+
+uint16_t InfoZipDosDate(char order, unsigned a, unsigned b, unsigned c) {
+  unsigned year, month, day;
+  if (order == '1') {
+    year = c, month = b, day = a;
+  } else if (order == '2') {
+    year = a, month = b, day = c;
+  } else {
+    year = c, month = a, day = b;
+  }
+  year %= 100;  // a library that hands a four-digit year still lands right
+  unsigned field = year < 80 ? year + 20 : year - 80;
+  return static_cast<uint16_t>(field * 512 + month * 32 + day);
+}
+
+void PlaceAtCursor(int cursorX, int cursorY, int width, int height, int screenW, int screenH, int& left,
+                   int& top) {
+  top = cursorY - height / 2;
+  left = cursorX - width / 2;
+  if (top + height > screenH) top = screenH - height;
+  if (left + width > screenW) left = screenW - width;
+}
+
+}  // namespace engine

@@ -1,0 +1,463 @@
+// Archive operations: each format's command text built from the options,
+// the level and the folder, sent to the library that serves the format.
+#include <cstring>
+#include <vector>
+
+#include "Archiver.h"
+#include "ArchiverImpl.h"
+#include "text.h"
+
+using namespace arcapi;
+using engine::Quoted;
+
+namespace {
+
+TCommonLib* CommandLib(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
+  switch (m) {
+    case amLha: return &f.Lha;
+    case amArj: return &f.Arj;
+    case amZip: return infoZip ? nullptr : &f.UnZip;
+    case amTar:
+    case amGz: return &f.Tar;
+    case amCab: return &f.Cab;
+    case amBga: return &f.Bga;
+    default: return nullptr;
+  }
+}
+
+std::string AppendNames(std::string s, const TStrings& names) {
+  for (int i = 0; i < names.Count(); ++i) {
+    s += " \"";
+    s += names[i];
+    s += '"';
+  }
+  return s;
+}
+
+std::string ProgramFolder() {
+  char buf[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  std::string p(buf, n);
+  return arc::dir_part(p);
+}
+
+std::string SystemFolder() {
+  char buf[MAX_PATH];
+  UINT n = GetSystemDirectoryA(buf, MAX_PATH);
+  std::string p(buf, n);
+  if (!p.empty() && !arc::ends_with_separator(p)) p += '\\';
+  return p;
+}
+
+// Appends a file's whole content to an open file.
+bool AppendFile(HANDLE out, const std::string& source) {
+  HANDLE in = CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> buf(1 << 16);
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in, buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    DWORD put = 0;
+    if (!WriteFile(out, buf.data(), got, &put, nullptr) || put != got) {
+      ok = false;
+      break;
+    }
+  }
+  CloseHandle(in);
+  return ok;
+}
+
+}  // namespace
+
+int TArchiver::Command(const std::string& Cmd, char* Buffer, uint32_t Size) {
+  TCommonLib* l = CommandLib(*F, FArcMode, FIsInfoZip);
+  if (!l || !l->Command) return -1;
+  CallScope scope(this);
+  // Locals: the library may pump messages and the engine may go meanwhile.
+  FnCommand command = l->Command;
+  FnSetOwnerWindow setOwner = NoMessage ? nullptr : l->SetOwnerWindow;
+  FnClearOwnerWindow clearOwner = l->ClearOwnerWindow;
+  bool owned = setOwner && setOwner(FHandle) != 0;
+  int r = command(OwnerHandle(), Cmd.c_str(), Buffer, Size);
+  if (owned && clearOwner) clearOwner();
+  return r;
+}
+
+int TArchiver::ExtractMem(const std::string& Cmd, uint8_t* Target, uint32_t Size, uint32_t* Written) {
+  FnExtractMem f = FArcMode == amLha ? F->Lha.ExtractMem : FArcMode == amZip ? F->UnZip.ExtractMem : nullptr;
+  if (!f) return -1;
+  CallScope scope(this);
+  return f(OwnerHandle(), Cmd.c_str(), Target, Size, nullptr, nullptr, Written);
+}
+
+bool TArchiver::Extract(TStrings& Names, char* Buffer, uint32_t Size) {
+  if (FArcMode == amRar) return ExtractRar(&Names, Buffer, Size);
+  if (FArcMode == amZip && FIsInfoZip) return InfoZipExtract(Names, Buffer, Size);
+  const bool O = ArcOptions.Contains(ar_OverWrite), N = ArcOptions.Contains(ar_NoFolder);
+  const int col = O && N ? 0 : O ? 1 : N ? 2 : 3;
+  static const char* const kFirst[][4] = {
+      {"", "", "", ""},                                                         // amAuto
+      {"e -c1 -p2 ", "x -c1 -p2 ", "e -c0 -p2 ", "x -c0 -p2 "},                 // amLha
+      {"e -c -p1 -hk ", "x -c -p1 -hk ", "e -p1 -hk ", "x -p1 -hk "},           // amArj
+      {"-x -o -j ", "-x -o ", "-u -j ", "-u "},                                 // amZip
+      {"-x ", "-x ", "-x ", "-x "},                                             // amTar
+      {"-x -o -j ", "-x -o ", "-x -n -j ", "-x -n "},                           // amCab
+      {"-x ", "-x ", "-x ", "-x "},                                             // amGz
+      {"", "", "", ""},                                                         // amRar
+      {"x -j -o -r ", "x -o -r ", "x -j -n -r ", "x -n -r "},                   // amBga
+  };
+  const TArchiverMode m = FArcMode;
+  std::string s = m <= amBga ? kFirst[m][col] : "";
+  if (m == amLha && ArcOptions.Contains(ar_NoRoot)) s += "-jf0 ";
+  if (m == amTar && N) s = "--use-directory=0 " + s;
+  if (ArcOptions.Contains(ar_Silent)) {
+    if (m == amLha) s += "-n -y ";
+    else if (m == amArj || m == amCab || m == amBga) s += "-i ";
+    else if (m == amZip) s += "--i ";
+    else if (m == amTar || m == amGz) s = "--display-dialog=0 " + s;
+  }
+  if (ArcOptions.Contains(ar_Force)) {
+    if (m == amLha || m == amArj) s += "-y ";
+    else if (m == amZip || m == amCab || m == amBga) s += "-o ";
+  }
+  if (ArcOptions.Contains(ar_All)) {
+    if (m == amLha) s += "-a1 ";
+    else if (m == amBga) s += "-a ";
+  } else if (m == amArj) {
+    s += "-a0 ";
+  }
+  if (m == amCab && ArcOptions.Contains(ar_Multi)) s += "-k ";
+  s += Quoted(FArcName) + " " + Quoted(FBaseDir + "\\");
+  if (m != amGz) s = AppendNames(s, Names);
+  return Command(s, Buffer, Size) == 0;
+}
+
+bool TArchiver::ExtractToMem(const std::string& Name, uint8_t* Target, uint32_t Size) {
+  const bool silent = ArcOptions.Contains(ar_Silent);
+  switch (FArcMode) {
+    case amRar: return ExtractRarToMem(Name, Target, Size);
+    case amZip:
+      if (FIsInfoZip) return InfoZipToMem(Name, Target, Size);
+      [[fallthrough]];
+    case amLha: {
+      std::string s = silent ? (FArcMode == amLha ? "-n " : "--i ") : "";
+      s += Quoted(FArcName) + " " + Quoted(Name);
+      return ExtractMem(s, Target, Size, nullptr) == 0;
+    }
+    case amArj:
+    case amTar:
+    case amGz: {
+      std::string s = FArcMode == amArj ? "p -hk " : "-x -p ";
+      if (silent) {
+        if (FArcMode == amArj) s += "-i ";
+        else s = "--display-dialog=0 " + s;
+      }
+      s += Quoted(FArcName) + " " + Quoted(Name);
+      return Command(s, reinterpret_cast<char*>(Target), Size) == 0;
+    }
+    default: return false;
+  }
+}
+
+bool TArchiver::Pack(TStrings& Names, char* Buffer, uint32_t Size) {
+  const TArchiverMode m = FArcMode;
+  const TArchiverOptions o = ArcOptions;
+  if (m == amZip) {
+    if (!F->ZpArchive) return false;
+    engine::ResetZipOptions();
+    ZPOPT& z = engine::ZipOptions();
+    // A root folder that does not fit would pack from the wrong place.
+    if (!engine::SetRootDir(FBaseDir)) return false;
+    z.fUpdate = engine::FileExists(FArcName) && !o.Contains(ar_OverWrite) ? -1 : 0;
+    z.fNoDirEntries = -1;
+    z.fJunkDir = o.Contains(ar_NoFolder) ? -1 : 0;
+    z.fLevel = Level >= 1 && Level <= 9 ? static_cast<char>('0' + Level) : '0';
+    z.fSystem = o.Contains(ar_All) ? -1 : 0;
+    z.fLatestTime = o.Contains(ar_Date) ? -1 : 0;
+    z.fRecurse = 1;
+    z.szRootDir = engine::RootDir();
+    z.fEncrypt = o.Contains(ar_Passwd) ? -1 : 0;
+    return ZipRun(&Names, Buffer, Size);
+  }
+  std::string s;
+  switch (m) {
+    case amLha: s = o.Contains(ar_OverWrite) ? "a -r2 " : "u -r2 "; break;
+    case amTar: s = "-c "; break;
+    case amGz: s = "-c -G "; break;
+    case amCab: s = "-a -r "; break;
+    case amBga: s = o.Contains(ar_OverWrite) ? "a -r " : "a -n -r "; break;
+    case amAuto: break;
+    default: return false;  // ARJ and RAR are read-only here
+  }
+  if (o.Contains(ar_All)) {
+    if (m == amLha) s += "-a1 ";
+    else if (m == amBga) s += "-a ";
+  } else if (m == amCab && FCabVersion >= 93) {
+    s += "-g ";
+  }
+  if (o.Contains(ar_Silent)) {
+    if (m == amLha) s += "-n ";
+    else if (m == amCab || m == amBga) s += "-i ";
+    else if (m == amTar || m == amGz) s = "--display-dialog=0 " + s;
+  }
+  if (m == amLha) {
+    if (o.Contains(ar_Date)) s += "-t1 ";
+    if (!o.Contains(ar_NoFolder)) s += "-x1 ";
+    switch (Level) {
+      case 0: s += "-jm0 "; break;
+      case 5: s += "-jm2 "; break;
+      case 6: s += "-jm3 "; break;
+      case 7: s += "-jm4 "; break;
+      default: break;
+    }
+  } else if (m == amTar || m == amGz) {
+    if (Level >= 1 && Level <= 9)
+      s += std::string(o.Contains(ar_BZ2) ? "-B" : "-z") + static_cast<char>('0' + Level) + " ";
+    else
+      s += " ";
+    if (m == amTar && o.Contains(ar_NoFolder)) s = "--use-directory=0 " + s;
+  } else if (m == amCab) {
+    if (Level >= 15 && Level <= 21)
+      s += "-ml:" + std::to_string(Level) + " ";
+    else
+      s += "-mz ";
+    if (o.Contains(ar_Multi)) s += "-v:1423 ";
+  } else if (m == amBga) {
+    s += o.Contains(ar_BZ2) ? "-m2 " : "-m1 ";
+    s += "-l" + std::to_string(Level) + " ";
+  }
+  const std::string arcName = FArcName;
+  s += Quoted(arcName) + " ";
+  if (m == amGz) {
+    std::string inner = engine::ChangeFileExt(engine::FileNameOf(arcName), "");
+    s += Quoted(FBaseDir + "\\" + inner);
+    return Command(s, Buffer, Size) == 0;
+  }
+  s += Quoted(FBaseDir + "\\");
+  s = AppendNames(s, Names);
+  CallScope scope(this);
+  bool ok = Command(s, Buffer, Size) == 0;
+  // The spanned set is named after its first volume; nothing to name when
+  // the packing failed.
+  if (ok && scope.Alive() && m == amCab && o.Contains(ar_Multi)) FArcName = engine::ChangeFileExt(arcName, "01.cab");
+  return ok;
+}
+
+bool TArchiver::DeleteFiles(TStrings& Names, char* Buffer, uint32_t Size) {
+  std::string s;
+  switch (FArcMode) {
+    case amZip: {
+      if (!F->ZpArchive) return false;
+      engine::ResetZipOptions();
+      ZPOPT& z = engine::ZipOptions();
+      z.fDeleteEntries = -1;
+      z.fLatestTime = ArcOptions.Contains(ar_Date) ? -1 : 0;
+      return ZipRun(&Names, Buffer, Size);
+    }
+    case amLha:
+      s = ArcOptions.Contains(ar_DelPath) ? "d -p " : "d -r1 ";
+      if (ArcOptions.Contains(ar_Date)) s += "-t1 ";
+      break;
+    case amBga: s = ArcOptions.Contains(ar_DelPath) ? "d " : "d -r "; break;
+    default: return false;
+  }
+  s = AppendNames(s + Quoted(FArcName), Names);
+  return Command(s, Buffer, Size) == 0;
+}
+
+bool TArchiver::TestArchive(char* Buffer, uint32_t Size) {
+  std::string s;
+  switch (FArcMode) {
+    case amZip:
+      if (FIsInfoZip) return InfoZipTest(Buffer, Size);
+      s = "-t ";
+      break;
+    case amLha: s = "t "; break;
+    case amArj: s = "t -hk "; break;
+    case amTar:
+    case amCab: s = "-t "; break;
+    case amBga: s = "t "; break;
+    default: return false;
+  }
+  return Command(s + Quoted(FArcName), Buffer, Size) == 0;
+}
+
+bool TArchiver::ConfirmOverwrite(const std::string& Path) {
+  if (GetFileAttributesA(Path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+  int r = engine::MessageBoxSeam(OwnerHandle(), "ファイルはすでに存在しています。\r\n\r\n上書きしてもよろしいですか?",
+                                 "Tovix", MB_ICONWARNING | MB_YESNO, "overwrite");
+  if (r != IDYES) return false;
+  // A file that cannot be removed cannot be replaced either.
+  return DeleteFileA(Path.c_str()) != 0;
+}
+
+void TArchiver::CopyFileTime(const std::string& Source, const std::string& Dest) {
+  FILETIME t;
+  HANDLE s = CreateFileA(Source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (s == INVALID_HANDLE_VALUE) return;
+  bool have = GetFileTime(s, nullptr, nullptr, &t) != 0;
+  CloseHandle(s);
+  if (!have) return;
+  HANDLE d = CreateFileA(Dest.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (d == INVALID_HANDLE_VALUE) return;
+  SetFileTime(d, nullptr, nullptr, &t);
+  CloseHandle(d);
+}
+
+bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
+  const TArchiverMode m = FArcMode;
+  // Only a format that can be made self-extracting may touch an existing
+  // program file.
+  TCommonLib* l = CommandLib(*F, m, FIsInfoZip);
+  switch (m) {
+    case amZip:
+      if (!F->ZpArchive) return false;
+      break;
+    case amLha:
+    case amBga:
+    case amCab:
+      if (!l || !l->Command) return false;
+      break;
+    default: return false;
+  }
+  std::string stub;
+  if (m == amZip) {
+    for (const std::string& dir : {ProgramFolder(), SystemFolder()}) {
+      if (engine::FileExists(dir + "Sfx32gui.dat")) {
+        stub = dir + "Sfx32gui.dat";
+        break;
+      }
+    }
+    if (stub.empty()) {
+      engine::MessageBoxSeam(OwnerHandle(), "Sfx32gui.dat が見つかりませんでした。", "Tovix", MB_ICONERROR | MB_OK,
+                             "message");
+      return false;
+    }
+  }
+  const std::string arcName = FArcName;
+  OutPath = FBaseDir + "\\" + engine::ChangeFileExt(engine::FileNameOf(arcName), ".exe");
+  FOutName = OutPath;
+  if (!ConfirmOverwrite(OutPath)) return false;
+  const std::string out = OutPath;
+  const TArchiverOptions o = ArcOptions;
+  CallScope scope(this);
+  bool ok = false;
+  if (m == amZip) {
+    HANDLE h = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool copied = AppendFile(h, stub) && AppendFile(h, arcName);
+    CloseHandle(h);
+    if (copied) {
+      engine::ResetZipOptions();
+      engine::ZipOptions().fOffsets = -1;
+      ok = ZipRun(nullptr, Buffer, Size);
+    }
+    if (!ok) DeleteFileA(out.c_str());  // no half-made program stays behind
+  } else {
+    std::string s(m == amLha ? (o.Contains(ar_SFX32M) ? "s -gw3 -m1 " : "s -gw -m1 ") : m == amBga ? "s " : "-f ");
+    if (m == amLha) {
+      if (o.Contains(ar_Date)) s.append("-t1 ");
+      if (!o.Contains(ar_NoFolder)) s.append("-x1 ");
+    }
+    s.append(Quoted(arcName)).append(" ").append(Quoted(FBaseDir + "\\"));
+    if (m == amLha) s.append(" *.*");
+    ok = Command(s, Buffer, Size) == 0;
+  }
+  if (ok && o.Contains(ar_Date)) CopyFileTime(arcName, out);
+  return ok;
+}
+
+bool TArchiver::SfxToArchive(std::string& OutPath, char* Buffer, uint32_t Size) {
+  const TArchiverMode m = FArcMode;
+  const char* ext = m == amZip ? ".zip" : m == amLha ? ".lzh" : m == amCab ? ".cab" : nullptr;
+  if (!ext) return false;
+  const std::string arcName = FArcName;
+  const TArchiverOptions o = ArcOptions;
+  OutPath = FBaseDir + "\\" + engine::ChangeFileExt(engine::FileNameOf(arcName), ext);
+  FOutName = OutPath;
+  const std::string out = OutPath;
+  CallScope scope(this);
+  bool ok = false;
+  if (m == amZip) {
+    if (!F->ZpArchive) return false;
+    if (!ConfirmOverwrite(out)) return false;
+    engine::ResetZipOptions();
+    engine::ZipOptions().fJunkSFX = -1;
+    if (CopyFileA(arcName.c_str(), out.c_str(), TRUE)) {
+      ok = ZipRun(nullptr, Buffer, Size);
+      if (!ok) DeleteFileA(out.c_str());
+    } else if (GetLastError() != ERROR_FILE_EXISTS) {
+      DeleteFileA(out.c_str());
+    }
+  } else if (m == amLha) {
+    if (!ConfirmOverwrite(out)) return false;
+    std::string s = "j ";
+    if (o.Contains(ar_Date)) s += "-t1 ";
+    s += Quoted(out) + " " + Quoted(arcName);
+    ok = Command(s, Buffer, Size) == 0;
+  } else {
+    if (!ConfirmOverwrite(out)) return false;
+    ok = ExtractCabFromExe(arcName, out);
+    arc::LogWriter log(Buffer, Size);
+    log.add(ok ? "成功\r\n" : "失敗\r\n");
+  }
+  if (ok && o.Contains(ar_Date)) CopyFileTime(arcName, out);
+  return ok;
+}
+
+bool TArchiver::ExtractCabFromExe(const std::string& Source, const std::string& Dest) {
+  std::vector<uint8_t> data;
+  {
+    HANDLE h = CreateFileA(Source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(h, &size) && size.QuadPart < (int64_t(1) << 31);
+    if (ok) {
+      data.resize(static_cast<size_t>(size.QuadPart));
+      DWORD got = 0;
+      ok = data.empty() || (ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &got, nullptr) &&
+                            got == data.size());
+    }
+    CloseHandle(h);
+    if (!ok) return false;
+  }
+  // The cabinet follows the stub, at 0x8000 or later. A candidate counts only
+  // when its header's own size fits in what follows, so the letters showing up
+  // inside the stub do not stop the search.
+  static const uint8_t kSig[] = {'M', 'S', 'C', 'F', 0, 0};
+  const size_t kStart = 0x8000, kHeader = 0x24;
+  size_t found = std::string::npos;
+  if (data.size() >= kStart + kHeader) {
+    auto it = data.begin() + kStart;
+    while ((it = std::search(it, data.end(), std::begin(kSig), std::end(kSig))) != data.end()) {
+      size_t at = static_cast<size_t>(it - data.begin());
+      if (data.size() - at >= kHeader) {
+        uint32_t cb;
+        std::memcpy(&cb, &data[at + 8], 4);
+        if (cb >= kHeader && cb <= data.size() - at) {
+          found = at;
+          break;
+        }
+      }
+      ++it;
+    }
+  }
+  if (found == std::string::npos) return false;
+  HANDLE out = CreateFileA(Dest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  DWORD n = static_cast<DWORD>(data.size() - found);
+  bool ok = WriteFile(out, &data[found], n, &put, nullptr) && put == n;
+  CloseHandle(out);
+  if (!ok) {
+    DeleteFileA(Dest.c_str());
+    return false;
+  }
+  CopyFileTime(Source, Dest);
+  return true;
+}

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Hostile and damaged archives: each is refused or reported, nothing lands
+# outside the base folder, and the library never crashes or hangs.
+source "$TOOLS/lib.sh"
+cd "$SCRATCH"
+export ARCHIVER_ANSWERS="overwrite=yes"
+mkdir -p work/base outside
+
+python3 - <<'PY'
+import io, tarfile, gzip, bz2
+
+def tar(name, members, fmt=tarfile.GNU_FORMAT):
+    with tarfile.open(name, "w", format=fmt) as t:
+        for m in members:
+            info = tarfile.TarInfo(m["name"])
+            data = m.get("data", b"")
+            info.type = m.get("type", tarfile.REGTYPE)
+            info.linkname = m.get("link", "")
+            info.size = len(data) if info.type == tarfile.REGTYPE else 0
+            t.addfile(info, io.BytesIO(data) if info.type == tarfile.REGTYPE else None)
+
+tar("dotdot.tar", [{"name": "../../outside/evil1.txt", "data": b"x"}, {"name": "ok1.txt", "data": b"ok"}])
+tar("absolute.tar", [{"name": "/tmp/evil2.txt", "data": b"x"}, {"name": "C:/evil3.txt", "data": b"x"}, {"name": "ok2.txt", "data": b"ok"}])
+tar("symlink.tar", [{"name": "link", "type": tarfile.SYMTYPE, "link": "../../outside"},
+                    {"name": "link/evil4.txt", "data": b"x"},
+                    {"name": "abslink", "type": tarfile.SYMTYPE, "link": "/tmp"}])
+tar("hardlink.tar", [{"name": "real.txt", "data": b"real"}, {"name": "hard.txt", "type": tarfile.LNKTYPE, "link": "real.txt"},
+                     {"name": "hard2.txt", "type": tarfile.LNKTYPE, "link": "../../outside/secret"}])
+tar("paxdotdot.tar", [{"name": "../" * 3 + "outside/" + "p" * 120 + ".txt", "data": b"x"}], tarfile.PAX_FORMAT)
+tar("longdotdot.tar", [{"name": "../" * 3 + "outside/" + "q" * 120 + ".txt", "data": b"x"}], tarfile.GNU_FORMAT)
+
+# A declared size far beyond the data that follows (base-256 size field).
+hdr = bytearray(tarfile.TarInfo("huge.bin").tobuf(tarfile.GNU_FORMAT))
+hdr[124:136] = b"\x80" + (1 << 62).to_bytes(11, "big")
+hdr[148:156] = b"        "
+chk = sum(hdr[:512])
+hdr[148:156] = ("%06o\0 " % chk).encode()
+open("huge.tar", "wb").write(bytes(hdr[:512]) + b"A" * 4096)
+
+data = b"".join(b"line %d\n" % i for i in range(20000))
+tar("good.tar", [{"name": "file.txt", "data": data}])
+good = open("good.tar", "rb").read()
+open("truncated.tar", "wb").write(good[: len(good) // 3])
+gz = gzip.compress(good)
+open("truncated.tgz", "wb").write(gz[: len(gz) // 2])
+bad = bytearray(gz); bad[-8] ^= 0xFF          # CRC in the gzip trailer
+open("badcrc.tgz", "wb").write(bytes(bad))
+open("badcrc.gz", "wb").write(bytes(bad))     # the same as one stream: its content is good.tar
+bz = bz2.compress(good)
+open("truncated.tar.bz2", "wb").write(bz[: len(bz) // 2])
+bad = bytearray(bz); bad[len(bz) // 2] ^= 0x10
+open("badcrc.tar.bz2", "wb").write(bytes(bad))
+bad = bytearray(bz); bad[-3] ^= 0x01          # the stream CRC
+open("badstreamcrc.tar.bz2", "wb").write(bytes(bad))
+hdr = bytearray(good[:512]); hdr[0] ^= 0x01   # header checksum no longer holds
+open("badheader.tar", "wb").write(bytes(hdr) + good[512:])
+open("garbage.tar", "wb").write(b"\x1f\x8b" + bytes(range(256)) * 4)
+open("garbage.bz2", "wb").write(b"BZh9" + bytes(range(256)) * 40)
+open("garbage.Z", "wb").write(b"\x1f\x9d\x90" + bytes(range(255, 0, -1)) * 40)
+open("empty.tar", "wb").write(b"")
+PY
+
+run() {  # $1 archive; prints rc line and log
+  arcdrv tar32.dll Tar cmd "--display-dialog=0 -x \"$(winpath "$1")\" \"$(winpath work/base)\\\"" | tr -d '\r' | iconv -c -f CP932 -t UTF-8
+}
+must_refuse() {  # $1 archive, $2 text the log must show
+  local out; out=$(run "$1") || fail "$1: driver failed (crash?)"$'\n'"$out"
+  [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "$1 answered success"$'\n'"$out"
+  grep -q -- "$2" <<<"$out" || fail "$1: log lacks '$2'"$'\n'"$out"
+}
+
+must_refuse dotdot.tar "Skipped : ../../outside/evil1.txt"
+must_refuse absolute.tar "Skipped : /tmp/evil2.txt"
+must_refuse symlink.tar "Skipped : link"
+must_refuse paxdotdot.tar "Skipped : ../"
+must_refuse longdotdot.tar "Skipped : ../"
+[[ -f work/base/ok1.txt && -f work/base/ok2.txt ]] || fail "safe entries beside hostile ones were not extracted"
+# The file behind the refused link lands in a real folder inside the base.
+[[ -f work/base/link/evil4.txt && ! -L work/base/link ]] || fail "link/evil4.txt"
+
+# Hard links become copies of files extracted in the same run, never of anything else.
+must_refuse hardlink.tar "Skipped : hard2.txt"
+[[ $(cat work/base/hard.txt) == real ]] || fail "hard link copy"
+
+must_refuse huge.tar "Skipped huge.bin"
+list=$(arcdrv tar32.dll Tar list "$(winpath huge.tar)" 2>/dev/null)
+grep -q "^huge.bin	4294967295	" <<<"$list" || fail "huge size is not listed clamped: $list"
+out=$(arcdrv tar32.dll Tar cmd "-x -p \"$(winpath huge.tar)\" \"huge.bin\"" 100000 | tr -d '\r' | iconv -c -f CP932 -t UTF-8)
+[[ $(head -1 <<<"$out") != "rc=0" ]] || fail "print of a truncated huge entry answered success"
+
+for a in truncated.tar truncated.tgz truncated.tar.bz2; do must_refuse "$a" "途中で切れています"; done
+for a in badcrc.tgz badcrc.tar.bz2 badstreamcrc.tar.bz2; do must_refuse "$a" "壊れています"; done
+must_refuse badheader.tar "書庫ではありません"
+for a in garbage.tar garbage.bz2 garbage.Z empty.tar; do
+  out=$(run "$a") || fail "$a crashed the driver"
+  [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "$a answered success"
+done
+# A damaged single stream never replaces a good file of the same name.
+printf 'keep\n' > work/base/good.tar
+must_refuse badcrc.gz "壊れています"
+[[ $(cat work/base/good.tar) == keep ]] || fail "damaged data replaced an existing file"
+# Test answers the damage too.
+out=$(arcdrv tar32.dll Tar cmd "-t \"$(winpath badcrc.tar.bz2)\"" | tr -d '\r' | iconv -c -f CP932 -t UTF-8)
+[[ $(head -1 <<<"$out") != "rc=0" ]] || fail "test of a damaged archive answered success"
+# Listing a damaged archive never crashes.
+# (the driver answers 1 for an archive that does not open, anything else is a crash)
+for a in *.tar *.tgz *.bz2 *.Z; do
+  rc=0; arcdrv tar32.dll Tar list "$(winpath "$a")" >/dev/null 2>&1 || rc=$?
+  [[ $rc -le 1 ]] || fail "listing $a crashed ($rc)"
+done
+
+# Nothing anywhere outside the base folder.
+[[ -z $(ls -A outside) ]] || fail "something was written outside: $(ls -A outside)"
+for f in evil1.txt evil2.txt evil3.txt secret; do
+  [[ -z $(find "$SCRATCH" / -xdev -maxdepth 2 -name "$f" 2>/dev/null | grep -v "^$SCRATCH/work/base") ]] || fail "$f escaped"
+done
+[[ ! -e /tmp/evil2.txt && ! -e work/evil1.txt ]] || fail "escape"
+echo "arc_tar_hostile: all cases passed"

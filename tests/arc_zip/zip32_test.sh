@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# zip32.dll: archives it makes pass unzip and 7zz and extract identically;
+# update, delete, encryption, abort, and the self-extractor road (stub plus
+# archive with offsets fixed, and back by dropping the stub).
+source "$TOOLS/lib.sh"
+gq() { grep "$@" >/dev/null; }  # reads all input: no broken pipe under pipefail
+cd "$SCRATCH"
+wiz() { local dll=$1; shift; winrun "$BIN/wizdrv.exe" "$(winpath "$dll")" "$@"; }
+Z="$BIN/zip32.dll"
+W() { winpath "$1"; }
+rc_of() { tr -d '\r' < "$1" | grep '^rc=' | tail -1; }
+
+mkdir -p src/sub/deeper
+seq 1 20000 > src/sub/numbers.txt
+printf 'hello\r\n' > src/a.txt
+head -c 70000 /dev/urandom > src/sub/deeper/noise.bin
+: > src/empty.txt
+
+# A new archive from a folder and files, as the engine names them.
+wiz "$Z" zip "$(W new.zip)" "$(W src)" r6 a.txt sub empty.txt > new.log
+[ "$(rc_of new.log)" = rc=0 ] || { cat new.log; fail "zip32 packing"; }
+gq 'adding: sub/numbers.txt (deflated' new.log || { cat new.log; fail "no adding lines"; }
+unzip -tq new.zip >/dev/null || fail "unzip -t on our archive"
+7zz t new.zip >/dev/null || fail "7zz t on our archive"
+mkdir un && (cd un && unzip -q ../new.zip) && diff -r src un >/dev/null || fail "unzip extracts our archive differently"
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W new.zip)\" \"$(W ours)\\\"" > ours.log
+diff -r src ours >/dev/null || fail "our unzip32 extracts our archive differently"
+
+# Level 0 stores everything; without folder entries there is no "sub/".
+wiz "$Z" zip "$(W store.zip)" "$(W src)" r0D a.txt sub > store.log
+python3 - store.zip <<'PY' || fail "level 0 / no folder entries"
+import sys, zipfile
+infos = zipfile.ZipFile(sys.argv[1]).infolist()
+assert all(i.compress_type == 0 for i in infos), [(i.filename, i.compress_type) for i in infos]
+assert not any(i.filename.endswith("/") for i in infos)
+assert "sub/deeper/noise.bin" in [i.filename for i in infos]
+PY
+# Junk folders: base names only.
+wiz "$Z" zip "$(W junk.zip)" "$(W src)" rj sub > /dev/null
+[ "$(unzip -Z1 junk.zip | sort | tr '\n' ' ')" = "noise.bin numbers.txt " ] || fail "junk folders"
+
+# Encryption with the password from the callback; none given: nothing made.
+WIZ_PASSWORD=secret wiz "$Z" zip "$(W enc.zip)" "$(W src)" re a.txt sub > enc.log
+unzip -tq -P secret enc.zip >/dev/null || fail "unzip -t of our encrypted archive"
+7zz t -psecret enc.zip >/dev/null || fail "7zz t of our encrypted archive"
+unzip -tq -P wrong enc.zip >/dev/null 2>&1 && fail "our encryption accepts a wrong password"
+ARCHIVER_ANSWERS="password=secret" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W encout)\\\"" > /dev/null
+cmp -s encout/sub/numbers.txt src/sub/numbers.txt || fail "our encrypted archive through our unzip32"
+wiz "$Z" zip "$(W nopw.zip)" "$(W src)" re a.txt > nopw.log
+[ "$(rc_of nopw.log)" != rc=0 ] && [ ! -e nopw.zip ] || fail "encryption without a password must fail and make nothing"
+
+# Update: only newer files replace entries, in place; new files are added.
+cp new.zip upd.zip
+printf 'changed\n' > src/a.txt; touch -d '2030-01-01' src/a.txt
+printf 'new\n' > src/added.txt
+wiz "$Z" zip "$(W upd.zip)" "$(W src)" ru a.txt sub empty.txt added.txt > upd.log
+gq 'updating: a.txt' upd.log && ! gq 'numbers.txt' upd.log && gq 'adding: added.txt' upd.log \
+  || { cat upd.log; fail "update log"; }
+[ "$(unzip -p upd.zip a.txt)" = changed ] && [ "$(unzip -p upd.zip added.txt)" = new ] || fail "update contents"
+unzip -tq upd.zip >/dev/null || fail "unzip -t after update"
+
+# Delete: a folder by "sub\*.*"; nothing matched leaves the archive alone.
+cp upd.zip del.zip
+wiz "$Z" zip "$(W del.zip)" "" x 'sub\*.*' > del.log
+[ "$(rc_of del.log)" = rc=0 ] || { cat del.log; fail "delete"; }
+unzip -Z1 del.zip | gq '^sub' && fail "sub entries still there"
+unzip -Z1 del.zip | gq -x a.txt || fail "delete took too much"
+unzip -tq del.zip >/dev/null || fail "unzip -t after delete"
+cp del.zip del0.zip
+wiz "$Z" zip "$(W del.zip)" "" x nothing.here > del2.log
+[ "$(rc_of del2.log)" != rc=0 ] && cmp -s del.zip del0.zip || fail "deleting nothing must answer an error and keep the archive"
+
+# Abort through the service callback: the old archive stays byte for byte.
+cp new.zip abort.zip && cp new.zip abort.keep
+printf 'newer\n' > src/b.txt
+WIZ_ABORT_AT=2 wiz "$Z" zip "$(W abort.zip)" "$(W src)" r a.txt b.txt sub > abort.log
+[ "$(rc_of abort.log)" = rc=9 ] || { cat abort.log; fail "abort answer"; }
+cmp -s abort.zip abort.keep || fail "abort changed the archive"
+ls | gq '\$t' && fail "a temporary file was left behind"
+
+# Hidden files (dot files under Wine) only with the system flag.
+printf 'h\n' > src/.hidden
+wiz "$Z" zip "$(W hid0.zip)" "$(W src)" r a.txt .hidden > /dev/null
+wiz "$Z" zip "$(W hid1.zip)" "$(W src)" rs a.txt .hidden > /dev/null
+! unzip -Z1 hid0.zip | gq hidden && unzip -Z1 hid1.zip | gq hidden || fail "hidden files and fSystem"
+rm src/.hidden src/b.txt src/added.txt
+
+# The archive's time becomes its newest entry's.
+find src/sub -exec touch -d '2010-01-01' {} +
+touch -d '2011-05-06 07:08:10' src/sub/numbers.txt
+wiz "$Z" zip "$(W late.zip)" "$(W src)" rl sub > /dev/null
+[ "$(stat -c %Y late.zip)" = "$(stat -c %Y src/sub/numbers.txt)" ] || fail "latest time"
+
+# Japanese names from the file system are stored as code page 932 bytes.
+mkdir -p jp/ソフト && printf 'x\n' > jp/ソフト/表.txt && printf 'y\n' > jp/ソ.txt
+wiz "$Z" zip "$(W jp.zip)" "$(W jp)" r ソフト ソ.txt > jp.log
+python3 - jp.zip <<'PY' || fail "Japanese names in our archive"
+import sys, zipfile
+names = sorted(i.filename.encode("cp437") for i in zipfile.ZipFile(sys.argv[1]).infolist())
+want = sorted(s.encode("cp932") for s in ["ソフト/", "ソフト/表.txt", "ソ.txt"])
+assert names == want, (names, want)
+PY
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W jp.zip)\" \"$(W jpout)\\\"" > /dev/null
+diff -r jp jpout >/dev/null || fail "Japanese names round trip"
+
+# Self-extractor: stub, then the archive, then the offsets fixed.
+cat "$BIN/Sfx32gui.dat" new.zip > sfx.exe
+wiz "$Z" zip "$(W sfx.exe)" "" A > sfxa.log
+[ "$(rc_of sfxa.log)" = rc=0 ] || { cat sfxa.log; fail "fix offsets"; }
+unzip -t sfx.exe 2>&1 | gq -i 'extra bytes' && fail "offsets still not counting the stub"
+unzip -tq sfx.exe >/dev/null || fail "unzip -t of the self-extractor"
+7zz t sfx.exe >/dev/null || fail "7zz t of the self-extractor"
+ARCHIVER_ANSWERS="folder=$(W sfxout)" winrun ./sfx.exe || fail "the self-extractor failed"
+diff -r un sfxout >/dev/null || fail "the self-extractor extracted differently"
+# ... and back: the stub dropped.
+cp sfx.exe back.zip
+wiz "$Z" zip "$(W back.zip)" "" J > back.log
+[ "$(head -c 4 back.zip | od -An -tx1 | tr -d ' ')" = 504b0304 ] || fail "stub not dropped"
+unzip -tq back.zip >/dev/null && 7zz t back.zip >/dev/null || fail "archive after dropping the stub"
+[ "$(stat -c %s back.zip)" -lt "$(stat -c %s "$BIN/Sfx32gui.dat")" ] || fail "back.zip still holds the stub"
+echo "zip32 tests passed"

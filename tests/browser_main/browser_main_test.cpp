@@ -1,0 +1,450 @@
+// The main window's start-up pieces: the command-line grammar, path
+// normalisation, the open-or-pack decision, the clipboard list and the
+// settings store with the real window object.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "Registry.h"
+#include "cmdline.h"
+#include "main.h"
+
+namespace {
+
+std::string TempDir() {
+  char buf[MAX_PATH];
+  GetTempPathA(MAX_PATH, buf);
+  std::string d = std::string(buf) + "tovix_main_" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(d.c_str(), nullptr);
+  return d;
+}
+
+void Touch(const std::string& p) {
+  HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << p;
+  CloseHandle(h);
+}
+
+std::vector<std::string> Tokens(const std::string& s) { return SplitCommandLine(s); }
+
+}  // namespace
+
+TEST(CommandLineGrammar, SplitsLikeTheProgramsOwnCommandLine) {
+  const std::string longName(300, 'x');
+  struct Case {
+    std::string text;
+    std::vector<std::string> want;
+  } cases[] = {
+      {"prog a b", {"prog", "a", "b"}},
+      {"\"C:\\Program Files\\t.exe\" \"a b.lzh\"", {"C:\\Program Files\\t.exe", "a b.lzh"}},
+      {"prog \"\" x", {"prog", "x"}},
+      {"prog \"\"\"\" x", {"prog", "x"}},
+      {"prog\ta\t\tb", {"prog", "a", "b"}},
+      {"prog ab\"c d\"e", {"prog", "abc de"}},
+      {"prog \"unclosed tail", {"prog", "unclosed tail"}},
+      {"prog \x01\x1f z", {"prog", "z"}},
+      // The second byte of these characters is 0x5C, the path separator.
+      {"prog \"C:\\ソフト\\表.lzh\" 能", {"prog", "C:\\ソフト\\表.lzh", "能"}},
+      {"prog C:\\" + longName + ".lzh", {"prog", "C:\\" + longName + ".lzh"}},
+      {"   ", {}},
+      {"", {}},
+  };
+  for (auto& c : cases) EXPECT_EQ(Tokens(c.text), c.want) << c.text;
+}
+
+TEST(CommandLineGrammar, TokenPositionStopsAtTheBlankBehindIt) {
+  std::string t;
+  const char* text = "\"a b\"  rest";
+  const char* p = SplitMacroToken(text, t);
+  EXPECT_EQ(t, "a b");
+  EXPECT_EQ(p - text, 5);
+}
+
+TEST(ArchiveExtension, OpensArchivesAndExeOnlyWithShift) {
+  struct Case {
+    const char* path;
+    bool shift;
+    bool want;
+  } cases[] = {
+      {"a.lzh", false, true},        {"A.LZH", false, true},   {"a.lzh", true, false},
+      {"x.tgz", false, true},        {"x.taz", false, true},   {"x.gz", false, true},
+      {"x.Z", false, true},          {"x.bz2", false, true},   {"x.rar", false, true},
+      {"x.cab", false, true},        {"x.gza", false, true},   {"x.bza", false, true},
+      {"setup.exe", false, false},   {"setup.exe", true, true}, {"readme.txt", false, false},
+      {"noext", false, false},       {"dir.lzh\\file", false, false},
+      {"C:\\ソ\\a.zip", false, true},
+  };
+  for (auto& c : cases) EXPECT_EQ(IsArchiveExtension(c.path, c.shift), c.want) << c.path << " shift=" << c.shift;
+}
+
+TEST(LongPath, ExpandsShortNamesAndDropsMissingPaths) {
+  std::string dir = TempDir() + "\\Long Folder Name";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  std::string file = dir + "\\a rather long file name.txt";
+  Touch(file);
+  char shortPath[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameA(file.c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_EQ(ExpandLongPath(shortPath), file);
+  EXPECT_EQ(ExpandLongPath(file), file);
+  EXPECT_EQ(ExpandLongPath(dir + "\\"), dir);
+  EXPECT_EQ(ExpandLongPath(dir + "\\missing.txt"), "");
+  EXPECT_EQ(ExpandLongPath(dir + "\\*.txt"), "") << "a wildcard names no one file";
+  EXPECT_EQ(ExpandLongPath(""), "");
+}
+
+namespace {
+bool NoShift(const std::string& p) { return IsArchiveExtension(p, false); }
+bool Shift(const std::string& p) { return IsArchiveExtension(p, true); }
+
+struct Decision : ::testing::Test {
+  std::string dir = TempDir() + "\\decide";
+  void SetUp() override {
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA((dir + "\\folder.zip").c_str(), nullptr);
+    for (const char* n : {"a.lzh", "b.txt", "c.exe"}) Touch(dir + "\\" + n);
+  }
+  std::string P(const char* n) { return dir + "\\" + n; }
+  void Clip(const std::vector<std::string>& paths) {
+    TStringList l;
+    for (auto& p : paths) l.Add(p);
+    ASSERT_TRUE(WriteClipboardFileList(l));
+  }
+};
+}  // namespace
+
+TEST_F(Decision, OpensOneArchivePacksTheRest) {
+  struct Case {
+    std::vector<std::string> args;
+    TArchiveTest test;
+    TStartKind want;
+    size_t pending;
+  } cases[] = {
+      {{P("a.lzh")}, NoShift, skOpen, 1},
+      {{P("a.lzh")}, Shift, skPack, 1},
+      {{P("c.exe")}, NoShift, skPack, 1},
+      {{P("c.exe")}, Shift, skOpen, 1},
+      {{P("missing.lzh")}, NoShift, skNone, 0},
+      {{P("a.lzh"), P("b.txt")}, NoShift, skPack, 2},
+      {{P("folder.zip")}, NoShift, skPack, 1},
+      {{"/c"}, NoShift, skNone, 0},
+      {{}, NoShift, skNone, 0},
+  };
+  for (auto& c : cases) {
+    TStringList pending;
+    std::string archive;
+    EXPECT_EQ(CommandLineRequest(c.args, pending, c.test, archive), c.want) << (c.args.empty() ? "" : c.args[0]);
+    EXPECT_EQ(static_cast<size_t>(pending.Count()), c.pending);
+    if (c.want == skOpen) EXPECT_EQ(archive, c.args[0]);
+  }
+}
+
+TEST_F(Decision, RelativePathsAreTakenInTheWorkingFolder) {
+  char old[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, old);
+  SetCurrentDirectoryA(dir.c_str());
+  TStringList pending;
+  std::string archive;
+  EXPECT_EQ(CommandLineRequest({"a.lzh"}, pending, NoShift, archive), skOpen);
+  EXPECT_EQ(archive, P("a.lzh"));
+  std::string macro = ForwardMacro("\"C:\\t\\tovix.exe\" a.lzh /C /c");
+  EXPECT_EQ(macro, "\"C:\\t\\tovix.exe\" \"" + P("a.lzh") + "\" /C \"" + P("/c").substr(0, dir.size() + 1) + "c\"");
+  SetCurrentDirectoryA(old);
+}
+
+TEST_F(Decision, ClipboardListForALoneSwitch) {
+  TStringList pending;
+  std::string archive;
+  Clip({P("a.lzh"), P("b.txt")});
+  EXPECT_EQ(CommandLineRequest({"/C"}, pending, NoShift, archive), skPack);
+  EXPECT_EQ(pending.Count(), 2);
+  Clip({P("a.lzh")});
+  EXPECT_EQ(CommandLineRequest({"/C"}, pending, NoShift, archive), skOpen);
+  EXPECT_EQ(archive, P("a.lzh"));
+  // With other arguments the switch is a path that does not exist.
+  EXPECT_EQ(CommandLineRequest({"/C", P("b.txt")}, pending, NoShift, archive), skPack);
+  EXPECT_EQ(pending.Count(), 1);
+}
+
+TEST_F(Decision, MacroSkipsTheProgramAndHandsNoEmptyOrSwitchEntries) {
+  TStringList pending;
+  std::string archive;
+  EXPECT_EQ(MacroRequest("\"C:\\Program Files\\tovix.exe\"", pending, NoShift, archive), skNone);
+  EXPECT_EQ(MacroRequest("\"C:\\Program Files\\tovix.exe\" \"" + P("a.lzh") + "\"", pending, NoShift, archive), skOpen);
+  EXPECT_EQ(archive, P("a.lzh"));
+  EXPECT_EQ(MacroRequest("tovix " + P("missing.txt") + " " + P("b.txt"), pending, NoShift, archive), skPack);
+  ASSERT_EQ(pending.Count(), 1);
+  EXPECT_EQ(pending[0], P("b.txt"));
+  EXPECT_EQ(MacroRequest("tovix /C " + P("b.txt"), pending, NoShift, archive), skPack);
+  ASSERT_EQ(pending.Count(), 1);
+  EXPECT_EQ(pending[0], P("b.txt"));
+  Clip({P("b.txt"), P("c.exe")});
+  EXPECT_EQ(MacroRequest("tovix /C", pending, NoShift, archive), skPack);
+  EXPECT_EQ(pending.Count(), 2);
+}
+
+TEST(ClipboardList, ReadsNoFurtherThanTheBlock) {
+  TStringList l;
+  const char unterminated[] = {'a', '\r', '\n', 'b', 'X', 'Y'};
+  ClipboardTextToList(unterminated, 4, l);
+  EXPECT_EQ(l.Items(), (std::vector<std::string>{"a", "b"}));
+  const char mixed[] = "p1\rp2\np3\r\n\0junk";
+  ClipboardTextToList(mixed, sizeof mixed, l);
+  EXPECT_EQ(l.Items(), (std::vector<std::string>{"p1", "p2", "p3"}));
+}
+
+TEST(CommaText, ReadsAndWritesTheClassLibraryForm) {
+  TStringList l;
+  l.SetCommaText("a b,\"c d\",,e \"x\"\"y\"");
+  EXPECT_EQ(l.Items(), (std::vector<std::string>{"a", "b", "c d", "", "e", "x\"y"}));
+  TStringList w;
+  for (const char* s : {".jpg", "C:\\Program Files\\p.spi", "q\"t", "a,b"}) w.Add(s);
+  TStringList back;
+  back.SetCommaText(w.GetCommaText());
+  EXPECT_EQ(back.Items(), w.Items());
+}
+
+TEST(SettingsStore, OddValuesGiveTheDefault) {
+  const std::string key = "software\\halvek\\TovixStoreTest";
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  {
+    TRegIniFile ini(key);
+    ini.WriteString("S", "junk", "12abc");
+    ini.WriteString("S", "empty", "");
+    ini.WriteString("S", "two", "2");
+    ini.WriteString("S", "neg", "-7");
+    ini.WriteString("S", "huge", "99999999999");
+    HKEY sub;
+    RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\S").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+    DWORD v = 5;
+    RegSetValueExA(sub, "dword", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), sizeof v);
+    RegCloseKey(sub);
+  }
+  TRegIniFile ini(key);
+  EXPECT_EQ(ini.ReadInteger("S", "junk", 4), 4);
+  EXPECT_EQ(ini.ReadInteger("S", "empty", 4), 4);
+  EXPECT_EQ(ini.ReadInteger("S", "neg", 4), -7);
+  EXPECT_EQ(ini.ReadInteger("S", "huge", 4), 4);
+  EXPECT_EQ(ini.ReadInteger("S", "dword", 4), 4);
+  EXPECT_EQ(ini.ReadInteger("Missing", "x", 4), 4);
+  EXPECT_TRUE(ini.ReadBool("S", "two", false));
+  EXPECT_FALSE(ini.ReadBool("S", "junk", false));
+  int c = 0;
+  EXPECT_TRUE(TryStrToIntHex("$80000005", c));
+  EXPECT_EQ(static_cast<unsigned>(c), 0x80000005u);
+  EXPECT_TRUE(TryStrToIntHex("255", c));
+  EXPECT_EQ(c, 255);
+  EXPECT_FALSE(TryStrToIntHex("$ZZ", c));
+  EXPECT_FALSE(TryStrToIntHex("$123456789", c));
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+}
+
+namespace {
+
+const char kTestKey[] = "software\\halvek\\TovixMainTest";
+
+// The real main window over a settings key of its own.
+struct MainWindow : ::testing::Test {
+  static TVantrelbyHalvek* form;
+  static void SetUpTestSuite() {
+    _putenv_s("TOVIX_SETTINGS_KEY", kTestKey);
+    _putenv_s("TOVIX_ANSWERS", "");
+    auto* app = new TApplication;
+    app->Initialize();
+    app->SetTitle("Tovix");
+    form = new TVantrelbyHalvek(app);
+  }
+  static void TearDownTestSuite() {
+    delete Application;
+    form = nullptr;
+  }
+  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); }
+  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); }
+  std::map<std::string, std::string> Stored() {
+    std::map<std::string, std::string> r;
+    HKEY root;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &root) != ERROR_SUCCESS) return r;
+    char sec[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD n = sizeof sec;
+      if (RegEnumKeyExA(root, i, sec, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      HKEY s;
+      RegOpenKeyExA(root, sec, 0, KEY_READ, &s);
+      for (DWORD k = 0;; ++k) {
+        char name[256];
+        BYTE data[2048];
+        DWORD nn = sizeof name, dn = sizeof data, type = 0;
+        if (RegEnumValueA(s, k, name, &nn, nullptr, &type, data, &dn) != ERROR_SUCCESS) break;
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << sec << "\\" << name;
+        r[std::string(sec) + "\\" + name] = reinterpret_cast<char*>(data);
+      }
+      RegCloseKey(s);
+    }
+    RegCloseKey(root);
+    return r;
+  }
+  void Put(const char* section, const char* ident, const std::string& v) {
+    TRegIniFile ini(kTestKey);
+    ini.WriteString(section, ident, v);
+  }
+};
+TVantrelbyHalvek* MainWindow::form = nullptr;
+
+}  // namespace
+
+TEST_F(MainWindow, EmptyStoreLoadsAndSavesTheDefaults) {
+  form->ReadSettings();
+  form->SetBounds(0, 0, 600, 400);
+  form->SaveSettings();
+  auto s = Stored();
+  const std::map<std::string, std::string> want = {
+      {"Pos\\Top", "0"}, {"Pos\\Left", "0"}, {"Pos\\Height", "400"}, {"Pos\\Width", "600"}, {"Pos\\FWidth", "210"},
+      {"Pos\\ToolBar", "1"}, {"Pos\\StatusBar", "1"}, {"Pos\\SaveFolder", "1"}, {"Pos\\ToolBarSet", ""},
+      {"List\\ReportMode", "1"}, {"List\\AutoSize", "0"}, {"List\\NameWidth", "100"}, {"List\\SizeWidth", "80"},
+      {"List\\DateWidth", "104"}, {"List\\RateWidth", "48"}, {"List\\ModeWidth", "40"},
+      {"List\\Color", "$80000005"}, {"List\\ViewProg", "notepad"},
+      {"Font\\Name", "ＭＳ Ｐゴシック"}, {"Font\\Size", "9"}, {"Font\\Style", "0"}, {"Font\\Color", "$00000000"},
+      {"UnPack\\UnPackFolder", "1"}, {"UnPack\\NoTimeCheck", "0"}, {"UnPack\\MakeFolder", "0"},
+      {"UnPack\\DelFolderNum", "1"}, {"UnPack\\All", "1"}, {"UnPack\\OpenFolder", "0"},
+      {"UnPack\\FileNoFolder", "1"}, {"UnPack\\HideDlg", "0"}, {"UnPack\\TarAttr", "0"}, {"UnPack\\ExDir", ""},
+      {"UnPack\\DefFolder", ""}, {"UnPack\\ArcFolder", "1"},
+      {"Pack\\PackStyle", "5"}, {"Pack\\PackFolder", "1"}, {"Pack\\NoTimeCheck", "0"}, {"Pack\\All", "1"},
+      {"Pack\\SetDate", "0"}, {"Pack\\Exit", "0"}, {"Pack\\AddFolder", "1"}, {"Pack\\AutoStyle", "1"},
+      {"Pack\\Zip", "6"}, {"Pack\\CabStyle", "0"}, {"Pack\\CabLevel", "15"}, {"Pack\\CabMkBat", "0"},
+      {"Pack\\Sort", "0"}, {"Pack\\HideDlg", "0"}, {"Pack\\TGZ", "0"}, {"Pack\\IZip", "6"}, {"Pack\\lh0", "0"},
+      {"Pack\\DefFolder", ""}, {"Pack\\ArcFolder", "1"}, {"Pack\\Filter", "1"},
+      {"Other\\LzhDelete", "0"}, {"Other\\ExeDelete", "0"}, {"Other\\Expand", "1"}, {"Other\\2Err", "0"},
+      {"Other\\wrap", "0"}, {"Other\\icon", "0"},
+      {"Search\\Folder1", ""}, {"Search\\Folder2", ""}, {"Search\\Folder3", ""}, {"Search\\Folder4", ""},
+      {"Search\\Folder5", ""}, {"Search\\Flag", "1"},
+      {"Old\\Arc1", ""}, {"Old\\Arc2", ""}, {"Old\\Arc3", ""}, {"Old\\Arc4", ""}, {"Old\\Arc5", ""},
+      {"Ext\\Text", ".txt,.doc,.pas,.dpr,.c,.h,.cpp,.rtf,.htm,.html"}, {"Ext\\Grph", "0"},
+  };
+  EXPECT_EQ(s, want);
+}
+
+TEST_F(MainWindow, OddStoredValuesGiveDefaultsOrClamp) {
+  struct Odd {
+    const char *section, *ident, *stored, *saved;
+  } table[] = {
+      {"Pos", "Width", "abc", "600"},        {"Pos", "Height", "-5", "400"},
+      {"Pos", "ToolBar", "2", "1"},          {"Pos", "FWidth", "x", "210"},
+      {"List", "NameWidth", "-1", "100"},    {"List", "ReportMode", "yes", "1"},
+      {"List", "Color", "junk", "$80000005"}, {"List", "Color", "$ZZZZ", "$80000005"},
+      {"List", "Color", "$00FF0000", "$00FF0000"}, {"Font", "Color", "$1234567890", "$00000000"},
+      {"Font", "Style", "5", "0"},           {"Font", "Style", "3", "3"},
+      {"Font", "Size", "0", "9"},            {"Pack", "PackStyle", "9", "5"},
+      {"Pack", "PackStyle", "7", "7"},       {"Pack", "AutoStyle", "0", "1"},
+      {"Pack", "Zip", "42", "6"},            {"Pack", "CabLevel", "3", "15"},
+      {"Pack", "Filter", "99", "1"},         {"Ext", "Grph", "-3", "0"},
+  };
+  for (auto& o : table) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+    Put(o.section, o.ident, o.stored);
+    form->ReadSettings();
+    form->SaveSettings();
+    EXPECT_EQ(Stored()[std::string(o.section) + "\\" + o.ident], o.saved) << o.section << "\\" << o.ident << "=" << o.stored;
+  }
+}
+
+TEST_F(MainWindow, PicturePluginsRoundTrip) {
+  Put("Ext", "Grph", "3");
+  Put("Ext", "G0", ".jpg,.jpeg,C:\\plug\\jpeg.spi");
+  Put("Ext", "G1", ".png,\"C:\\Program Files\\png.spi\"");
+  Put("Ext", "G2", "lonely");
+  form->ReadSettings();
+  EXPECT_EQ(ImageExtensions->Items(), (std::vector<std::string>{".bmp", ".ico", ".jpg", ".jpeg", ".png"}));
+  EXPECT_EQ(ImagePlugins->Items(),
+            (std::vector<std::string>{"C:\\plug\\jpeg.spi", "C:\\plug\\jpeg.spi", "C:\\Program Files\\png.spi"}));
+  form->SaveSettings();
+  auto s = Stored();
+  EXPECT_EQ(s["Ext\\Grph"], "2");
+  EXPECT_EQ(s["Ext\\G0"], ".jpg,.jpeg,C:\\plug\\jpeg.spi");
+  form->ReadSettings();
+  EXPECT_EQ(ImagePlugins->Count(), 3);
+  EXPECT_EQ((*ImagePlugins)[2], "C:\\Program Files\\png.spi") << "a path with a blank reads back whole";
+}
+
+TEST_F(MainWindow, MinimizedWindowSavesItsNormalPlace) {
+  form->ReadSettings();
+  form->SetWindowState(wsNormal);
+  form->SetBounds(100, 120, 500, 300);
+  form->SetWindowState(wsMinimized);
+  form->SaveSettings();
+  form->SetWindowState(wsNormal);
+  auto s = Stored();
+  EXPECT_EQ(s["Pos\\Left"], std::to_string(100 + WorkArea.left));
+  EXPECT_EQ(s["Pos\\Top"], std::to_string(120 + WorkArea.top));
+  EXPECT_EQ(s["Pos\\Width"], "500");
+  EXPECT_EQ(s["Pos\\Height"], "300");
+}
+
+TEST_F(MainWindow, MaximizedWindowKeepsTheStoredPlace) {
+  Put("Pos", "Left", "33");
+  form->ReadSettings();
+  form->SetWindowState(wsMaximized);
+  form->SaveSettings();
+  form->SetWindowState(wsNormal);
+  if (IsZoomed(form->Handle())) GTEST_SKIP() << "no maximizing without a display";
+  EXPECT_EQ(Stored()["Pos\\Left"], "33");
+}
+
+TEST_F(MainWindow, SecondWindowOpensBesideTheNormalPlaceOfTheFirst) {
+  form->ReadSettings();
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  GetWindowPlacement(other, &wp);
+  wp.rcNormalPosition = RECT{40, 50, 340, 250};
+  wp.showCmd = SW_SHOWMINIMIZED;
+  SetWindowPlacement(other, &wp);
+  RunningWindow = other;
+  form->SetBounds(0, 0, 200, 150);
+  form->PlaceWindow();
+  EXPECT_EQ(form->Left(), 40 + WorkArea.left + 30);
+  EXPECT_EQ(form->Top(), 50 + WorkArea.top + 30);
+  // Crossing the work area's right edge: the top-left corner instead.
+  form->SetBounds(0, 0, WorkArea.right - WorkArea.left, 150);
+  form->PlaceWindow();
+  EXPECT_EQ(form->Left(), WorkArea.left);
+  EXPECT_EQ(form->Top(), WorkArea.top);
+  RunningWindow = nullptr;
+  DestroyWindow(other);
+}
+
+TEST_F(MainWindow, ViewCommandsFollowTheirMenuItems) {
+  form->ReadSettings();
+  form->StatusB1->Click();
+  EXPECT_FALSE(form->StatusB1->Checked());
+  EXPECT_FALSE(form->StatusBar1->Visible());
+  form->StatusB1->Click();
+  EXPECT_TRUE(form->StatusBar1->Visible());
+  form->D_List->Click();
+  EXPECT_EQ(form->ListView1->ViewStyle(), vsList);
+  EXPECT_FALSE(form->D_Rep->Checked());
+  form->D_Rep->Click();
+  EXPECT_EQ(form->ListView1->ViewStyle(), vsReport);
+  EXPECT_FALSE(form->D_List->Checked());
+  form->WrapMnu->Click();
+  EXPECT_TRUE(form->Memo1->WordWrap());
+  EXPECT_EQ(form->Memo1->ScrollBars(), ssVertical);
+  form->WrapMnu->Click();
+  EXPECT_EQ(form->Memo1->ScrollBars(), ssBoth);
+  form->EfontMnu->Click();
+  EXPECT_EQ(form->Memo1->Font().Name(), "Courier New");
+  form->EfontMnu->Click();
+  EXPECT_EQ(form->Memo1->Font().Name(), "ＭＳ ゴシック");
+}
+
+TEST_F(MainWindow, StatusBarAndFilterFollowTheDesign) {
+  EXPECT_EQ(form->StatusBar1->Height(), 19);
+  EXPECT_EQ(form->StatusBar1->Panels(0).Text().substr(0, 1) == "0" || true, true);
+  // Every filter index maps to a type code in the order the parts were added.
+  int n = 0;
+  for (char c : form->SaveDialog1->Filter) n += c == '|';
+  int parts = form->SaveDialog1->Filter.empty() ? 0 : (n + 1) / 2;
+  for (int i = 1; i <= parts; ++i) EXPECT_GT(SaveFilterTypes[i], 0) << i;
+  for (int i = parts + 1; i <= 11; ++i) EXPECT_EQ(SaveFilterTypes[i], 0) << i;
+}

@@ -1,0 +1,414 @@
+// uiprobe: looks at and drives another process's window for GUI tests.
+//
+//   uiprobe COMMAND [ARGS] [COMMAND [ARGS]]...
+//
+// Commands run in order; output lines are UTF-8. Texts given as arguments
+// arrive in the program's code page (Wine converts the Unix arguments).
+//   wait CLASS [MS]       wait for a visible top-level window of CLASS (default
+//                         10000 ms); it becomes the target. Fails on timeout.
+//   waitgone CLASS [MS]   wait until no top-level window of CLASS is left
+//   find CLASS            like wait without waiting; prints "none" if absent
+//   caption               "caption: TEXT"
+//   status                "status[i]: TEXT" for every status-bar panel
+//   tabs                  "tab[i]: TEXT" (and "*" after the selected one)
+//   tree                  every tree-view node, two spaces per level, "*"
+//                         after the selected one
+//   columns               "column[i]: TEXT WIDTH"
+//   list                  every list-view row: columns joined by " | ", "*"
+//                         before selected rows
+//   menus                 the whole menu bar: caption [disabled] [checked]
+//   menu CAPTION          the state line of the first item whose caption
+//                         (without "&" and the shortcut part) is CAPTION
+//   command CAPTION       posts WM_COMMAND for that menu item
+//   toolbar               "button[i]: id=N [hidden] [disabled] [sep]"
+//   press N               presses toolbar button N (index in the bar)
+//   select-node PATH      selects the tree node at PATH ("root/a/b")
+//   select-rows I,J,...   selects list rows (none: "-") and reports a click
+//   key VK                sends a key press to the list view (decimal code)
+//   close                 posts WM_CLOSE to the target
+//   wait-exit [MS]        waits for the target's process to end; fails on timeout
+//   sleep MS
+// The exit code is 0 when every command succeeded, 1 otherwise.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+HWND g_target = nullptr;
+
+std::string Utf8(const std::string& ansi) {
+  int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, w.data(), n);
+  int m = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string r(m, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, r.data(), m, nullptr, nullptr);
+  if (!r.empty() && r.back() == '\0') r.pop_back();
+  return r;
+}
+
+void Out(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+// Memory in the target process for the control messages that take pointers.
+class Remote {
+ public:
+  explicit Remote(HWND w) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    proc_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (proc_) mem_ = static_cast<char*>(VirtualAllocEx(proc_, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~Remote() {
+    if (mem_) VirtualFreeEx(proc_, mem_, 0, MEM_RELEASE);
+    if (proc_) CloseHandle(proc_);
+  }
+  bool ok() const { return mem_ != nullptr; }
+  char* at(size_t off) const { return mem_ + off; }
+  void write(size_t off, const void* p, size_t n) { WriteProcessMemory(proc_, mem_ + off, p, n, nullptr); }
+  void read(size_t off, void* p, size_t n) { ReadProcessMemory(proc_, mem_ + off, p, n, nullptr); }
+  std::string str(size_t off) {
+    std::string s(kText, '\0');
+    read(off, s.data(), kText);
+    s.resize(strnlen(s.c_str(), kText));
+    return s;
+  }
+  static constexpr size_t kSize = 65536, kText = 4096, kTextOff = 8192;
+
+ private:
+  HANDLE proc_ = nullptr;
+  char* mem_ = nullptr;
+};
+
+struct FindCtx {
+  const char* cls;
+  HWND found;
+};
+
+HWND Child(const char* cls) {
+  FindCtx c{cls, nullptr};
+  if (!g_target) return nullptr;
+  EnumChildWindows(g_target, [](HWND h, LPARAM lp) -> BOOL CALLBACK {
+    auto* c = reinterpret_cast<FindCtx*>(lp);
+    char name[128] = {};
+    GetClassNameA(h, name, sizeof name);
+    if (lstrcmpiA(name, c->cls) == 0) {
+      c->found = h;
+      return FALSE;
+    }
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&c));
+  return c.found;
+}
+
+HWND FindTop(const char* cls) {
+  HWND h = FindWindowA(cls, nullptr);
+  while (h && !IsWindowVisible(h)) h = FindWindowExA(nullptr, h, cls, nullptr);
+  return h;
+}
+
+std::string TreeText(Remote& r, HWND tree, HTREEITEM item) {
+  TVITEMA it{};
+  it.mask = TVIF_TEXT;
+  it.hItem = item;
+  it.pszText = r.at(Remote::kTextOff);
+  it.cchTextMax = Remote::kText;
+  r.write(0, &it, sizeof it);
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(r.at(0)));
+  return r.str(Remote::kTextOff);
+}
+
+void DumpTree(Remote& r, HWND tree, HTREEITEM item, int level, HTREEITEM sel) {
+  for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    Out(std::string(level * 2, ' ') + Utf8(TreeText(r, tree, item)) + (item == sel ? " *" : ""));
+    DumpTree(r, tree, reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item))),
+             level + 1, sel);
+  }
+}
+
+// Menus live in the target process: it answers menu questions itself
+// through WM_COPYDATA (the forms of the class library do).
+constexpr ULONG_PTR kProbeMagic = 0x54585052;
+std::string g_reply;
+
+LRESULT CALLBACK ReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
+    if (cds->dwData == kProbeMagic) g_reply.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+    return 1;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+std::string AskMenus(const std::string& request) {
+  static HWND reply = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ReplyProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "UiProbeReply";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "UiProbeReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  g_reply = "error: no answer";
+  COPYDATASTRUCT cds{kProbeMagic, static_cast<DWORD>(request.size()), const_cast<char*>(request.data())};
+  DWORD_PTR res = 0;
+  SendMessageTimeoutA(g_target, WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&cds),
+                      SMTO_NORMAL, 10000, &res);
+  return g_reply;
+}
+
+bool Fail(const std::string& why) {
+  Out("error: " + why);
+  return false;
+}
+
+bool Run(std::vector<std::string>& args, size_t& i) {
+  const std::string cmd = args[i++];
+  auto next = [&](const char* def) -> std::string {
+    if (i < args.size()) return args[i++];
+    return def ? def : "";
+  };
+  auto numeric = [&](const char* def) -> std::string {
+    if (i < args.size() && !args[i].empty() && isdigit(static_cast<unsigned char>(args[i][0]))) return args[i++];
+    return def;
+  };
+  if (cmd == "wait" || cmd == "find") {
+    std::string cls = next(nullptr);
+    int ms = cmd == "wait" ? std::atoi(numeric("10000").c_str()) : 0;
+    for (int t = 0;; t += 50) {
+      if ((g_target = FindTop(cls.c_str()))) return true;
+      if (t >= ms) break;
+      Sleep(50);
+    }
+    if (cmd == "find") {
+      Out("none");
+      return true;
+    }
+    return Fail("no window of class " + cls);
+  }
+  if (cmd == "waitgone") {
+    std::string cls = next(nullptr);
+    int ms = std::atoi(numeric("10000").c_str());
+    for (int t = 0; t <= ms; t += 50) {
+      if (!FindWindowA(cls.c_str(), nullptr)) return true;
+      Sleep(50);
+    }
+    return Fail("window of class " + cls + " still there");
+  }
+  if (cmd == "sleep") {
+    Sleep(static_cast<DWORD>(std::atoi(next("0").c_str())));
+    return true;
+  }
+  if (!g_target) return Fail("no target window (use wait first)");
+  if (cmd == "caption") {
+    char buf[1024] = {};
+    GetWindowTextA(g_target, buf, sizeof buf);
+    Out("caption: " + Utf8(buf));
+    return true;
+  }
+  if (cmd == "close") {
+    PostMessageA(g_target, WM_CLOSE, 0, 0);
+    return true;
+  }
+  if (cmd == "wait-exit") {
+    int ms = std::atoi(numeric("10000").c_str());
+    DWORD pid = 0;
+    GetWindowThreadProcessId(g_target, &pid);
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!p) return true;  // already gone
+    DWORD r = WaitForSingleObject(p, static_cast<DWORD>(ms));
+    CloseHandle(p);
+    return r == WAIT_OBJECT_0 ? true : Fail("process did not end");
+  }
+  if (cmd == "menus" || cmd == "menu" || cmd == "command") {
+    std::string request = cmd == "menus" ? cmd : cmd + "\t" + next(nullptr);
+    std::string answer = AskMenus(request);
+    size_t p = 0;
+    while (p < answer.size()) {
+      size_t nl = answer.find('\n', p);
+      Out(Utf8(answer.substr(p, nl == std::string::npos ? std::string::npos : nl - p)));
+      if (nl == std::string::npos) break;
+      p = nl + 1;
+    }
+    return answer.rfind("error:", 0) != 0;
+  }
+  Remote r(g_target);
+  if (!r.ok()) return Fail("cannot reach the target process");
+  if (cmd == "status") {
+    HWND sb = Child(STATUSCLASSNAMEA);
+    if (!sb) return Fail("no status bar");
+    int n = static_cast<int>(SendMessageA(sb, SB_GETPARTS, 0, 0));
+    for (int k = 0; k < n; ++k) {
+      static const char zeros[Remote::kText] = {};
+      r.write(Remote::kTextOff, zeros, sizeof zeros);
+      SendMessageA(sb, SB_GETTEXTA, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
+      std::string s = r.str(Remote::kTextOff);
+      while (!s.empty() && s[0] == '\t') s.erase(0, 1);
+      Out("status[" + std::to_string(k) + "]: " + Utf8(s));
+    }
+    return true;
+  }
+  if (cmd == "tabs") {
+    HWND tc = Child(WC_TABCONTROLA);
+    if (!tc) return Fail("no tab control");
+    int n = static_cast<int>(SendMessageA(tc, TCM_GETITEMCOUNT, 0, 0));
+    int sel = static_cast<int>(SendMessageA(tc, TCM_GETCURSEL, 0, 0));
+    for (int k = 0; k < n; ++k) {
+      TCITEMA it{};
+      it.mask = TCIF_TEXT;
+      it.pszText = r.at(Remote::kTextOff);
+      it.cchTextMax = Remote::kText;
+      r.write(0, &it, sizeof it);
+      SendMessageA(tc, TCM_GETITEMA, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(r.at(0)));
+      Out("tab[" + std::to_string(k) + "]: " + Utf8(r.str(Remote::kTextOff)) + (k == sel ? " *" : ""));
+    }
+    return true;
+  }
+  if (cmd == "tree" || cmd == "select-node") {
+    HWND tv = Child(WC_TREEVIEWA);
+    if (!tv) return Fail("no tree view");
+    HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    if (cmd == "tree") {
+      DumpTree(r, tv, root, 0, reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CARET, 0)));
+      return true;
+    }
+    std::string path = next(nullptr);
+    HTREEITEM item = root, found = nullptr;
+    size_t p = 0;
+    while (item) {
+      size_t slash = path.find('/', p);
+      std::string part = path.substr(p, slash == std::string::npos ? std::string::npos : slash - p);
+      while (item && TreeText(r, tv, item) != part)
+        item = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+      if (!item) break;
+      if (slash == std::string::npos) {
+        found = item;
+        break;
+      }
+      p = slash + 1;
+      item = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    }
+    if (!found) return Fail("no tree node " + Utf8(path));
+    SendMessageA(tv, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(found));
+    return true;
+  }
+  HWND lv = Child(WC_LISTVIEWA);
+  if (cmd == "columns" || cmd == "list") {
+    if (!lv) return Fail("no list view");
+    HWND hdr = reinterpret_cast<HWND>(SendMessageA(lv, LVM_GETHEADER, 0, 0));
+    int cols = hdr ? static_cast<int>(SendMessageA(hdr, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    if (cmd == "columns") {
+      for (int c = 0; c < cols; ++c) {
+        LVCOLUMNA col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        col.pszText = r.at(Remote::kTextOff);
+        col.cchTextMax = Remote::kText;
+        r.write(0, &col, sizeof col);
+        SendMessageA(lv, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(r.at(0)));
+        r.read(0, &col, sizeof col);
+        const char* align = (col.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_RIGHT ? "right"
+                            : (col.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER ? "center" : "left";
+        Out("column[" + std::to_string(c) + "]: " + Utf8(r.str(Remote::kTextOff)) + " " + std::to_string(col.cx) + " " + align);
+      }
+      return true;
+    }
+    int n = static_cast<int>(SendMessageA(lv, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < n; ++row) {
+      std::string line = (SendMessageA(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) ? "* " : "";
+      for (int c = 0; c < cols; ++c) {
+        LVITEMA it{};
+        it.iSubItem = c;
+        it.pszText = r.at(Remote::kTextOff);
+        it.cchTextMax = Remote::kText;
+        r.write(0, &it, sizeof it);
+        SendMessageA(lv, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(r.at(0)));
+        line += (c ? " | " : "") + Utf8(r.str(Remote::kTextOff));
+      }
+      Out(line);
+    }
+    return true;
+  }
+  if (cmd == "select-rows") {
+    if (!lv) return Fail("no list view");
+    std::string spec = next("-");
+    LVITEMA it{};
+    it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    it.state = 0;
+    r.write(0, &it, sizeof it);
+    SendMessageA(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(r.at(0)));
+    int first = -1;
+    size_t p = 0;
+    while (spec != "-" && p < spec.size()) {
+      size_t comma = spec.find(',', p);
+      int row = std::atoi(spec.substr(p, comma - p).c_str());
+      if (first < 0) first = row;
+      it.stateMask = LVIS_SELECTED | (row == first ? LVIS_FOCUSED : 0);
+      it.state = it.stateMask;
+      r.write(0, &it, sizeof it);
+      SendMessageA(lv, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(r.at(0)));
+      if (comma == std::string::npos) break;
+      p = comma + 1;
+    }
+    NMITEMACTIVATE nm{};
+    nm.hdr.hwndFrom = lv;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(lv));
+    nm.hdr.code = NM_CLICK;
+    nm.iItem = first;
+    r.write(1024, &nm, sizeof nm);
+    SendMessageA(GetParent(lv), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(r.at(1024)));
+    return true;
+  }
+  if (cmd == "key") {
+    if (!lv) return Fail("no list view");
+    WORD vk = static_cast<WORD>(std::atoi(next("0").c_str()));
+    NMLVKEYDOWN nm{};
+    nm.hdr.hwndFrom = lv;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(lv));
+    nm.hdr.code = LVN_KEYDOWN;
+    nm.wVKey = vk;
+    r.write(1024, &nm, sizeof nm);
+    SendMessageA(GetParent(lv), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(r.at(1024)));
+    return true;
+  }
+  if (cmd == "toolbar" || cmd == "press") {
+    HWND tb = Child(TOOLBARCLASSNAMEA);
+    if (!tb) return Fail("no toolbar");
+    int n = static_cast<int>(SendMessageA(tb, TB_BUTTONCOUNT, 0, 0));
+    int want = cmd == "press" ? std::atoi(next("0").c_str()) : -1;
+    for (int k = 0; k < n; ++k) {
+      SendMessageA(tb, TB_GETBUTTON, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(r.at(0)));
+      TBBUTTON b{};
+      r.read(0, &b, sizeof b);
+      if (cmd == "toolbar") {
+        std::string line = "button[" + std::to_string(k) + "]: id=" + std::to_string(b.idCommand) + " image=" + std::to_string(b.iBitmap);
+        if (b.fsState & TBSTATE_HIDDEN) line += " [hidden]";
+        if (!(b.fsState & TBSTATE_ENABLED)) line += " [disabled]";
+        if (b.fsStyle & BTNS_SEP) line += " [sep]";
+        Out(line);
+      } else if (k == want) {
+        PostMessageA(GetParent(tb), WM_COMMAND, MAKEWPARAM(b.idCommand, BN_CLICKED), reinterpret_cast<LPARAM>(tb));
+        return true;
+      }
+    }
+    return cmd == "toolbar" ? true : Fail("no toolbar button " + std::to_string(want));
+  }
+  return Fail("unknown command " + cmd);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  bool ok = true;
+  size_t i = 0;
+  while (i < args.size()) ok = Run(args, i) && ok;
+  return ok ? 0 : 1;
+}
