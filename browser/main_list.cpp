@@ -616,7 +616,11 @@ void TVantrelbyHalvek::ListView1ColumnClick(TObject*, int Column) {
 void TVantrelbyHalvek::SelectAll1Click(TObject*) {
   {
     TTraceTimer timer("select all");
+    // One repaint for the whole selection, not one per row.
+    ListView1->Perform(WM_SETREDRAW, FALSE);
     ListView1->SelectAll();
+    ListView1->Perform(WM_SETREDRAW, TRUE);
+    ListView1->Invalidate();
     ListView1->SetFocus();
     SelectionChanged();
   }

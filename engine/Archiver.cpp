@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Archive_wm.h"
+#include "Seams.h"
 #include "ArchiverImpl.h"
 #include "text.h"
 
@@ -544,18 +545,7 @@ TDateTime TArchiver::GetFindDate() {
 namespace engine {
 
 int MessageBoxSeam(HWND owner, const std::string& text, const char* caption, UINT type, const char* key) {
-  if (auto a = arc::test_answer_from("TOVIX_ANSWERS", key)) {
-    std::string v = LowerAscii(*a);
-    if (v == "yes") return IDYES;
-    if (v == "no") return IDNO;
-    if (v == "cancel") return IDCANCEL;
-    return IDOK;
-  }
-  if (getenv("TOVIX_ANSWERS")) {  // headless with no answer: the safe button
-    UINT buttons = type & MB_TYPEMASK;
-    return buttons == MB_OK ? IDOK : buttons == MB_YESNO ? IDNO : IDCANCEL;
-  }
-  return MessageBoxA(owner, text.c_str(), caption, type);
+  return SeamMessageBox(owner, text, caption, type, key);
 }
 
 void ProcessMessages() {

@@ -6,6 +6,7 @@
 #include "Archiver.h"
 #include "ArchiverImpl.h"
 #include "arc_dlgr.h"
+#include "Seams.h"
 #include "text.h"
 
 using namespace arcapi;
@@ -78,11 +79,11 @@ class TRarPasswordBox : public TEngineBox {
 };
 
 bool RarInputQuery(std::string& value) {
-  if (auto a = arc::test_answer_from("TOVIX_ANSWERS", "password")) {
+  if (auto a = SeamAnswer("password")) {
     value = *a;
     return !a->empty();
   }
-  if (getenv("TOVIX_ANSWERS")) return false;
+  if (SeamHeadless()) return false;
   TRarPasswordBox box;
   POINT p{};
   GetCursorPos(&p);

@@ -1,5 +1,6 @@
 #include "arc_dlg.h"
 
+#include "Seams.h"
 #include "text.h"
 
 int AbortFlag = 0;
@@ -18,6 +19,6 @@ void TArcDlg::ShowBox() {
   Show();
   Repaint();
   // Headless runs can press the button: it arrives with the next pumping.
-  if (auto a = arc::test_answer_from("TOVIX_ANSWERS", "abort"); a && *a == "yes")
+  if (auto a = SeamAnswer("abort"); a && *a == "yes")
     PostMessageA(Button1, BM_CLICK, 0, 0);
 }

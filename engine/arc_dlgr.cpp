@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "Seams.h"
 #include "text.h"
 
 TArcuDlg* ArcuDlg = nullptr;
@@ -24,6 +25,6 @@ void TArcuDlg::FormShow() {
   Cancel = false;
   Show();
   Repaint();
-  if (auto a = arc::test_answer_from("TOVIX_ANSWERS", "cancel"); a && *a == "yes")
+  if (auto a = SeamAnswer("cancel"); a && *a == "yes")
     PostMessageA(Button1, BM_CLICK, 0, 0);
 }

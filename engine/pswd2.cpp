@@ -1,6 +1,7 @@
 #include "pswd2.h"
 
 #include "ArchiverImpl.h"
+#include "Seams.h"
 #include "text.h"
 
 TPasswd2Dlg::TPasswd2Dlg() : TEngineBox(265, 93, "MS UI Gothic", true) {
@@ -45,11 +46,11 @@ void TPasswd2Dlg::OnCommand(int id) {
 }
 
 int AskPassword(std::string& Password, bool Confirm) {
-  if (auto a = arc::test_answer_from("TOVIX_ANSWERS", "password")) {
+  if (auto a = SeamAnswer("password")) {
     Password = *a;
     return a->empty() ? 2 : 1;
   }
-  if (getenv("TOVIX_ANSWERS")) {  // headless with no answer: cancelled
+  if (SeamHeadless()) {  // nobody to answer: cancelled
     Password.clear();
     return 2;
   }

@@ -222,7 +222,7 @@ OpenResult open_archive(const std::string& path, Archive& a) {
     }
     e.offset = off;
     uint64_t next = e.data_offset() + e.packed;
-    if (next > a.size || next < off) {
+    if (e.data_offset() > a.size || e.packed > a.size - e.data_offset()) {
       a.damaged = true;
       a.why = "entry data cut short: " + e.path;
       break;
@@ -275,7 +275,12 @@ DecodeResult extract_file(fsio::File& f, const Entry& e, const std::string& targ
     if (!out) return DecodeResult::WriteFailed;
     r = decode_entry(f, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); });
   }
-  if (r == DecodeResult::Ok && !fsio::replace_file(temp, target)) r = DecodeResult::WriteFailed;
+  if (r == DecodeResult::Ok) {
+    // The caller agreed to replace the file: a read-only one too.
+    uint32_t at = fsio::exists(target) ? fsio::attributes(target) : 0;
+    if (at & 1) fsio::set_attributes(target, at & ~1u);
+    if (!fsio::replace_file(temp, target)) r = DecodeResult::WriteFailed;
+  }
   if (r != DecodeResult::Ok) {
     fsio::remove_file(temp);
     return r;
@@ -310,10 +315,20 @@ bool Writer::open(const std::string& path) {
   return f_ != nullptr;
 }
 
+bool Writer::flush() {
+  if (!f_) return false;
+  bool ok = pending_.empty() || f_->write(pending_.data(), static_cast<int64_t>(pending_.size()));
+  pending_.clear();
+  return ok;
+}
+
 bool Writer::write_bytes(const void* p, size_t n) {
-  if (!f_ || !f_->write(p, static_cast<int64_t>(n))) return false;
+  if (!f_) return false;
+  const uint8_t* b = static_cast<const uint8_t*>(p);
   pos_ += n;
-  return true;
+  if (n >= (1u << 16)) return flush() && f_->write(b, static_cast<int64_t>(n));
+  pending_.insert(pending_.end(), b, b + n);
+  return pending_.size() < (1u << 16) || flush();
 }
 
 bool Writer::copy_entry(fsio::File& src, const Entry& e, const std::string* newPath) {
@@ -407,6 +422,10 @@ bool Writer::add_file(const std::string& source, Entry& e, int level, std::strin
     why = "cannot write the archive";
     return false;
   }
+  if (!flush()) {
+    why = "cannot write the archive";
+    return false;
+  }
   std::vector<uint8_t> buf(1 << 16);
   uint16_t crc = 0;
   uint64_t dataAt = pos_;
@@ -420,7 +439,8 @@ bool Writer::add_file(const std::string& source, Entry& e, int level, std::strin
       return false;
     }
     crc = crc16(crc, buf.data(), static_cast<size_t>(got));
-    bool ok = enc ? enc->write(buf.data(), static_cast<size_t>(got)) : write_bytes(buf.data(), static_cast<size_t>(got));
+    bool ok = enc ? enc->write(buf.data(), static_cast<size_t>(got)) : f_->write(buf.data(), got);
+    if (!enc) pos_ += static_cast<uint64_t>(got);
     if (!ok) {
       why = "cannot write the archive";
       return false;
@@ -447,7 +467,7 @@ bool Writer::add_file(const std::string& source, Entry& e, int level, std::strin
 
 bool Writer::finish() {
   uint8_t zero = 0;
-  bool ok = write_bytes(&zero, 1);
+  bool ok = write_bytes(&zero, 1) && flush();
   f_.reset();
   return ok;
 }

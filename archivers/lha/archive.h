@@ -73,7 +73,9 @@ class Writer {
   uint64_t written() const { return pos_; }
 
  private:
+  bool flush();
   std::unique_ptr<fsio::File> f_;
+  std::vector<uint8_t> pending_;  // small writes gathered: many entries, few system calls
   uint64_t pos_ = 0;
 };
 

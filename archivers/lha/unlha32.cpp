@@ -358,28 +358,63 @@ int cmd_print(char* buf, DWORD size, const arc::ParsedCommand& pc) {
 
 // ---- writing ----
 
+struct Found {
+  std::string name;
+  bool dir = false;
+  uint32_t attr = 0;
+  int64_t mtime = -1;
+};
+
 struct Source {
   std::string file;    // on disk
   std::string stored;  // in the archive, '/' separators
   bool dir = false;
+  uint32_t attr = 0;
+  int64_t mtime = -1;
 };
 
-bool hidden_or_system(const std::string& path) { return (fsio::attributes(path) & 0x06) != 0; }
+int64_t unix_time(const FILETIME& ft) {
+  int64_t t = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return (t - 116444736000000000LL) / 10000000;
+}
+
+// A folder's names with their attributes and times in one pass: packing
+// many small files must not ask the file system about each one again.
+void list_folder(const std::string& dir, std::vector<Found>& out) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(fsio::join(dir, "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string n = fd.cFileName;
+    if (n == "." || n == "..") continue;
+    out.push_back({n, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, fd.dwFileAttributes,
+                   unix_time(fd.ftLastWriteTime)});
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(out.begin(), out.end(), [](const Found& x, const Found& y) { return x.name < y.name; });
+}
+
+Source source_of(const std::string& disk, const std::string& stored, const Found& f) {
+  return {disk, stored, f.dir, f.attr & 0x27, f.mtime};
+}
+
+Source source_of(const std::string& disk, const std::string& stored, bool dir) {
+  return {disk, stored, dir, fsio::attributes(disk) & 0x27, fsio::mtime(disk)};
+}
 
 void collect_tree(const std::string& diskDir, const std::string& storedDir, bool folders, bool all,
                   std::vector<Source>& out) {
-  std::vector<fsio::DirEntry> list;
-  if (!fsio::list_dir(diskDir, list)) return;
-  std::sort(list.begin(), list.end(), [](const fsio::DirEntry& x, const fsio::DirEntry& y) { return x.name < y.name; });
+  std::vector<Found> list;
+  list_folder(diskDir, list);
   for (auto& d : list) {
     std::string disk = fsio::join(diskDir, d.name);
-    if (!all && hidden_or_system(disk)) continue;
+    if (!all && (d.attr & 0x06)) continue;
     std::string stored = storedDir.empty() ? d.name : storedDir + "/" + d.name;
     if (d.dir) {
-      if (folders) out.push_back({disk, stored, true});
+      if (folders) out.push_back(source_of(disk, stored, d));
       collect_tree(disk, stored, folders, all, out);
     } else {
-      out.push_back({disk, folders ? stored : d.name, false});
+      out.push_back(source_of(disk, folders ? stored : d.name, d));
     }
   }
 }
@@ -452,7 +487,8 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
     std::string name = arc::to_backslashes(raw);
     if (byStoredName) {
       // The file lies in the base folder under its own name; the name says where it goes.
-      sources.push_back({fsio::join(base, arc::base_name(name)), arc::to_slashes(name), false});
+      std::string disk = fsio::join(base, arc::base_name(name));
+      sources.push_back(source_of(disk, arc::to_slashes(name), false));
       continue;
     }
     std::string last = arc::base_name(name);
@@ -461,20 +497,19 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
       std::string diskDir = fsio::join(base, folder);
       std::string storedDir = arc::to_slashes(folder);
       while (!storedDir.empty() && storedDir.back() == '/') storedDir.pop_back();
-      std::vector<fsio::DirEntry> list;
-      fsio::list_dir(diskDir, list);
-      std::sort(list.begin(), list.end(), [](const fsio::DirEntry& x, const fsio::DirEntry& y) { return x.name < y.name; });
+      std::vector<Found> list;
+      list_folder(diskDir, list);
       for (auto& d : list) {
         if (!arc::match_name(last, d.name)) continue;
         std::string disk = fsio::join(diskDir, d.name);
-        if (!all && hidden_or_system(disk)) continue;
+        if (!all && (d.attr & 0x06)) continue;
         std::string stored = storedDir.empty() ? d.name : storedDir + "/" + d.name;
         if (d.dir) {
           if (!recurse) continue;
-          if (folders) sources.push_back({disk, stored, true});
+          if (folders) sources.push_back(source_of(disk, stored, d));
           collect_tree(disk, stored, folders, all, sources);
         } else {
-          sources.push_back({disk, folders ? stored : d.name, false});
+          sources.push_back(source_of(disk, folders ? stored : d.name, d));
         }
       }
       continue;
@@ -483,10 +518,10 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
     std::string stored = arc::to_slashes(name);
     while (!stored.empty() && stored.back() == '/') stored.pop_back();
     if (fsio::is_dir(disk)) {
-      if (folders) sources.push_back({disk, stored, true});
+      if (folders) sources.push_back(source_of(disk, stored, true));
       collect_tree(disk, folders ? stored : std::string(), folders, all, sources);
     } else if (fsio::exists(disk)) {
-      sources.push_back({disk, folders ? stored : arc::base_name(stored), false});
+      sources.push_back(source_of(disk, folders ? stored : arc::base_name(stored), false));
     } else {
       run.line("Skipped : " + name + " (not found)");
       run.fail(kErrNotExist);
@@ -527,10 +562,10 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
   auto pack_one = [&](lha::Writer& w, const Source& s) {
     lha::Entry e;
     e.path = s.stored;
-    e.unixTime = fsio::mtime(s.file);
-    e.attr = fsio::attributes(s.file) & 0x27;
+    e.unixTime = s.mtime;
+    e.attr = s.attr;
     if (s.dir) return w.add_folder(e);
-    if (run.progress(kInProcess, s.file, shown(s.stored), static_cast<uint64_t>(std::max<int64_t>(0, fsio::file_size(s.file))))) {
+    if (g_owner && run.progress(kInProcess, s.file, shown(s.stored), static_cast<uint64_t>(std::max<int64_t>(0, fsio::file_size(s.file))))) {
       cancelled = true;
       return false;
     }
@@ -552,7 +587,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
       if (it != byKey.end() && !used[it->second]) {
         const Source& s = clean[it->second];
         used[it->second] = true;
-        if (s.dir || (update && entry_time(e) >= fsio::mtime(s.file))) {
+        if (s.dir || (update && entry_time(e) >= s.mtime)) {
           if (!w.copy_entry(*old.file, e)) return false;  // folder entry or not newer: keep
           continue;
         }
@@ -933,7 +968,7 @@ int WINAPI UnlhaExtractMem(HWND, LPCSTR cmd, LPBYTE buf, DWORD size, int32_t* ti
     Run quiet(nullptr, nullptr, 0);
     if (int e = open_or_report(quiet, pc.archive, a)) return e;
     for (const lha::Entry& e : a.entries) {
-      if (e.dir || e.link || !arc::match_name(arc::to_slashes(pc.names[0]), e.path)) continue;
+      if (e.dir || e.link || lower(arc::to_slashes(pc.names[0])) != lower(e.path)) continue;
       DWORD used = 0;
       auto r = lha::decode_entry(*a.file, e, [&](const uint8_t* p, size_t n) {
         std::memcpy(buf + used, p, n);

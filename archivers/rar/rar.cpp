@@ -44,7 +44,7 @@ struct Cursor {
     return 0;
   }
   uint32_t u32() {
-    if (n - i < 4 || i > n) {
+    if (i > n || n - i < 4) {
       ok = false;
       i = n;
       return 0;
@@ -132,13 +132,13 @@ int Reader::open(const std::string& path, bool listMode) {
 
 int Reader::open_source(std::unique_ptr<Source> src, const std::string& name, bool listMode) {
   listMode_ = listMode;
-  int rc = open_volume(std::move(src), name);
+  int rc = open_volume(std::move(src));
   if (rc) return rc;
   volName_ = name;
   return 0;
 }
 
-int Reader::open_volume(std::unique_ptr<Source> src, const std::string& name) {
+int Reader::open_volume(std::unique_ptr<Source> src) {
   auto v = std::make_unique<Volume>();
   v->src = std::move(src);
   // The signature at the start, or behind a self-extractor stub (only then
@@ -190,7 +190,6 @@ int Reader::open_volume(std::unique_ptr<Source> src, const std::string& name) {
     if (rc == ERAR_UNKNOWN_FORMAT) return rc;
     if (rc || isFile || before == vol_->pos) return fail(ERAR_BAD_ARCHIVE, "主ヘッダが壊れています");
   }
-  (void)name;
   return 0;
 }
 
@@ -201,7 +200,7 @@ int Reader::next_volume() {
     auto src = opener_ ? opener_(name) : nullptr;
     if (src) {
       if (volProc_ && volProc_(name, RAR_VOL_NOTIFY) < 0) return fail(ERAR_EOPEN, "中断されました");
-      int rc = open_volume(std::move(src), name);
+      int rc = open_volume(std::move(src));
       if (rc) return rc;
       volName_ = name;
       return 0;

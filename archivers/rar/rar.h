@@ -91,7 +91,7 @@ class Reader {
 
  private:
   struct Volume;
-  int open_volume(std::unique_ptr<Source> src, const std::string& name);
+  int open_volume(std::unique_ptr<Source> src);
   int next_volume();
   int read_block(Entry& e, bool& isFile);
   int read_block4(Entry& e, bool& isFile);

@@ -110,7 +110,6 @@ struct Decoder::Impl {
       return true;
     }
     uint32_t code = c;
-    size_t base = stackTop;
     if (code >= next) {
       if (code > next) return fail(Result::Corrupt);
       stack[stackTop++] = finChar;
@@ -123,7 +122,6 @@ struct Decoder::Impl {
     }
     stack[stackTop++] = static_cast<uint8_t>(code);
     finChar = static_cast<uint8_t>(code);
-    (void)base;
     if (next < maxMax) {
       prefix[next] = static_cast<uint16_t>(prev);
       suffix[next] = finChar;

@@ -362,8 +362,7 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       continue;
     }
     fsio::set_mtime(target, e.mtime);
-    made[relPath] = target;
-    if (usePaths) made[*rel] = target;
+    made[*rel] = target;
     host.log("Melted " + e.name);
   }
   if (r.error().empty() && info.codec != Codec::None && !drain(*in)) {

@@ -167,13 +167,16 @@ ReadStatus read_archive(fsio::File& f, Archive& a) {
   uint64_t shift = a.cdStart - end.cdOffset;
   a.offsetsAbsolute = shift == 0;
 
-  std::vector<uint8_t> cd(static_cast<size_t>(a.cdSize));
-  if (a.cdSize && !read_at(f, a.cdStart, cd.data(), cd.size())) return ReadStatus::readError;
+  // Read whole; not zero-filled first, as it is several megabytes for large archives.
+  std::unique_ptr<uint8_t[]> cdBuf(new uint8_t[static_cast<size_t>(a.cdSize) + 1]);
+  const uint8_t* cd = cdBuf.get();
+  size_t cdn = static_cast<size_t>(a.cdSize);
+  if (cdn && !read_at(f, a.cdStart, cdBuf.get(), cdn)) return ReadStatus::readError;
   a.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.count, a.cdSize / 46)));
   size_t p = 0;
-  while (p < cd.size()) {
-    if (cd.size() - p < 46 || get32(&cd[p]) != kSigCentral) return ReadStatus::damaged;
-    const uint8_t* r = &cd[p];
+  while (p < cdn) {
+    if (cdn - p < 46 || get32(cd + p) != kSigCentral) return ReadStatus::damaged;
+    const uint8_t* r = cd + p;
     Entry e;
     e.versionMade = get16(r + 4);
     e.versionNeeded = get16(r + 6);
@@ -187,7 +190,7 @@ ReadStatus read_archive(fsio::File& f, Archive& a) {
     e.internalAttr = get16(r + 36);
     e.externalAttr = get32(r + 38);
     e.offset = get32(r + 42);
-    if (cd.size() - p - 46 < n + m + k) return ReadStatus::damaged;
+    if (cdn - p - 46 < n + m + k) return ReadStatus::damaged;
     e.rawName.assign(reinterpret_cast<const char*>(r + 46), n);
     const uint8_t* x = r + 46 + n;
     size_t q = 0;
@@ -230,7 +233,8 @@ ReadStatus read_archive(fsio::File& f, Archive& a) {
   a.prefix = order.empty() ? a.cdStart : std::min(a.entries[order[0]].offset, a.cdStart);
   for (size_t i = 0; i < order.size(); ++i) {
     Entry& e = a.entries[order[i]];
-    uint64_t endLow = e.offset + 30 + e.rawName.size() + e.csize;
+    // A lower bound of where its data ends: the local name may differ in length.
+    uint64_t endLow = e.offset + 30 + e.csize;
     if (e.offset > a.cdStart || endLow > a.cdStart || endLow < e.offset) e.overlaps = true;
     if (i + 1 < order.size()) {
       Entry& nx = a.entries[order[i + 1]];

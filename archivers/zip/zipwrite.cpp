@@ -150,9 +150,22 @@ class Writer {
   Writer(fsio::File& f) : f_(f) {}
   bool ok = true;
 
-  uint64_t pos() { return static_cast<uint64_t>(f_.tell()); }
+  // Small writes are gathered: an archive of many small entries would
+  // otherwise cost a system call per header.
+  uint64_t pos() { return static_cast<uint64_t>(f_.tell()) + buf_.size(); }
   void write(const void* p, size_t n) {
-    if (ok && n && !f_.write(p, static_cast<int64_t>(n))) ok = false;
+    if (!ok || !n) return;
+    if (buf_.size() + n > kBuf) flush();
+    if (n >= kBuf) {
+      if (!f_.write(p, static_cast<int64_t>(n))) ok = false;
+      return;
+    }
+    const uint8_t* b = static_cast<const uint8_t*>(p);
+    buf_.insert(buf_.end(), b, b + n);
+  }
+  void flush() {
+    if (ok && !buf_.empty() && !f_.write(buf_.data(), static_cast<int64_t>(buf_.size()))) ok = false;
+    buf_.clear();
   }
   void write(const std::vector<uint8_t>& b) { write(b.data(), b.size()); }
 
@@ -269,7 +282,9 @@ class Writer {
   }
 
  private:
+  static constexpr size_t kBuf = 1 << 20;
   fsio::File& f_;
+  std::vector<uint8_t> buf_;
 };
 
 class Encryptor {
@@ -582,7 +597,10 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     o.password = password;
     int r = add_file(w, s, o, rng, e, hooks);
     if (r != kZipOk) return r;
-    if (e.usize > kInMemoryLimit && !patch_sizes(*outFile, e)) return kZipTemp;
+    if (e.usize > kInMemoryLimit) {
+      w.flush();
+      if (!w.ok || !patch_sizes(*outFile, e)) return kZipTemp;
+    }
     bool replacing = byName.count(lower_ascii(s.stored)) != 0;
     std::string how;
     if (s.dir) how = " (stored 0%)";
@@ -629,6 +647,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     if (r != kZipOk) return fail(r);
   }
   w.central(written, old.comment);
+  w.flush();
   if (!w.ok) return fail(kZipTemp);
   outFile.reset();
   in.reset();

@@ -127,6 +127,8 @@ printf '\0\0\0\0' > zero.crc
   stored 'nul' d.txt
   # Wrong CRC on stored data.
   header badcrc.txt 0 0 0 5 5 zero.crc; cat d.txt
+  # A garbled (password) entry with good data: refused, not decoded as is.
+  crc < d.txt > good.crc; header secret.txt 1 0 0 5 5 good.crc; cat d.txt
   # Method 1 claiming 4 GB out of 8 bytes of noise.
   header huge.txt 0 1 0 8 4294967280 zero.crc; printf '\x12\x34\x56\x78\x9a\xbc\xde\xf0'
   stored good.txt d.txt
@@ -137,7 +139,7 @@ mkdir -p hx/in
 out=$(timeout 60 bash -c "$(declare -f arcdrv winpath); BIN='$BIN' WINE_RUN='$WINE_RUN' arcdrv unarj32j.dll Unarj cmd 'x -hk \"$(w hostile.arj)\" \"$(w hx/in)\\\"'" | tr -d '\r' | iconv -f CP932 -t UTF-8) ||
   fail "hostile archive: no answer"
 lacks "$out" "rc=0" "hostile archive answer"
-for n in '../evil.txt' '/abs-arj-test.txt' 'C:/drive-arj-test.txt' 'a/../../up.txt' 'nul' 'badcrc.txt' 'huge.txt'; do
+for n in '../evil.txt' '/abs-arj-test.txt' 'C:/drive-arj-test.txt' 'a/../../up.txt' 'nul' 'badcrc.txt' 'secret.txt' 'huge.txt'; do
   grep -qP "^Skipped : \Q$n\E\t" <<<"$out" || fail "hostile entry $n not refused: $out"
 done
 has "$out" "Melted good.txt" "good entry among hostile ones"

@@ -59,6 +59,15 @@ log=$(ARCHIVER_ANSWERS='overwrite=yes' drv cmd "e -c1 \"$(W upd.lzh)\" \"$(W ux)
 echo newer > ux/a.txt; touch -d '2035-01-01' ux/a.txt
 log=$(ARCHIVER_ANSWERS='overwrite=yes' drv cmd "e -c0 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
 [ "$(cat ux/a.txt)" = newer ] && grep -q 'not newer' <<<"$log" || fail "time check: $log"
+# A read-only file restored with -a1 can be replaced by the next extraction.
+mkdir -p ro; echo locked > ro/locked.txt; chmod a-w ro/locked.txt
+drv cmd "a \"$(W ro.lzh)\" \"$(W ro)\\\" locked.txt" >/dev/null
+mkdir -p rox
+for i in 1 2; do
+  log=$(drv cmd "e -c1 -y -a1 \"$(W ro.lzh)\" \"$(W rox)\\\"")
+  [ "$(rc_of "$log")" = 0 ] || fail "extraction $i over a read-only file: $log"
+done
+[ "$(stat -c %A rox/locked.txt | cut -c3)" = - ] || fail "the read-only attribute was not restored"
 # e drops the folders.
 rm -rf ex; mkdir ex
 drv cmd "e -c1 -y \"$(W base.lzh)\" \"$(W ex)\\\" \"dir/*.*\"" >/dev/null

@@ -47,6 +47,7 @@ done
 drv list "$(winpath j-o7.lzh)" | grep -q -- '-lh7-' || fail "jlha o7 made no -lh7- entry"
 [ "$(drv check "$(winpath j-o5.lzh)")" = 1 ] || fail "CheckArchive refused an LHA archive"
 [ "$(drv check "$(winpath src/docs/text.txt)")" = 0 ] || fail "CheckArchive took a text file"
+[ "$(drv check "$(winpath "$BIN/arcdrv.exe")")" = 0 ] || fail "CheckArchive took a program without an archive"
 
 # The file's time survives.
 [ "$(stat -c %Y out-jo5/docs/text.txt)" = "$(stat -c %Y src/docs/text.txt)" ] || fail "time stamp lost"

@@ -27,7 +27,7 @@ expect_fail() {
 
 # ---- the source tree: UTF-8 names here, the same names in CP932 in src932 ----
 long="long_$(printf 'n%.0s' $(seq 1 120))"
-deep="$(printf 'd%.0s' $(seq 1 60))/$(printf 'e%.0s' $(seq 1 60))/$(printf 'f%.0s' $(seq 1 60))"
+deep="$(printf 'd%.0s' $(seq 1 40))/$(printf 'e%.0s' $(seq 1 40))/$(printf 'f%.0s' $(seq 1 40))"
 names=("a.txt" "sub/r.bin" "sub/empty.dat" "日本/ソース.txt" "表示.txt" "$long.txt" "$deep/deep.txt")
 mkdir -p src src932
 for n in "${names[@]}"; do

@@ -24,9 +24,18 @@ mkdir -p jpwant/ソフト
 cp jpsrc/"$(jp ソ.txt)" jpwant/ソ.txt
 cp jpsrc/"$(jp ソフト)"/"$(jp 表.txt)" jpwant/ソフト/表.txt
 
+# Even seconds: DOS times keep two-second steps.
+find src jpsrc -exec touch -d '2020-02-03 04:05:06' {} +
 (cd src && zip -qr ../plain.zip . && zip -qr -0 ../stored.zip . && zip -qr -e -P secret ../enc.zip .)
 (cd src && 7zz a -bd -y ../seven.zip . >/dev/null && 7zz a -bd -y -mx0 ../seven0.zip . >/dev/null)
 (cd jpsrc && zip -qr ../jp.zip .)
+
+# ZIP64 records (forced), and streamed entries with data descriptors, one
+# encrypted (its check byte then comes from the time, not the CRC).
+(cd src && zip -q -fz ../z64.zip sub/numbers.txt a.txt)
+seq 1 30000 | zip -q - - | cat > stream.zip
+seq 1 30000 | zip -q -e -P secret - - | cat > streamenc.zip
+seq 1 30000 > stream.want
 
 # The expected listing: name, size, CRC per entry, from Python's reader.
 expect_list() {
@@ -48,6 +57,17 @@ for z in plain stored enc seven seven0; do
   gq 'Melted ' $z.log || fail "no Melted lines for $z.zip"
 done
 gq 'mkdir ' plain.log || fail "no mkdir line"
+
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W z64.zip)\" \"$(W out-z64)\\\"" > z64.log
+cmp -s out-z64/sub/numbers.txt src/sub/numbers.txt || { cat z64.log; fail "ZIP64 archive"; }
+for z in stream streamenc; do
+  ARCHIVER_ANSWERS="password=secret" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W $z.zip)\" \"$(W out-$z)\\\"" > $z.log
+  cmp -s out-$z/- stream.want || { cat $z.log; fail "streamed entry in $z.zip"; }
+done
+# zip32 keeps such entries intact when it adds to the archive.
+printf 'more\n' > more.txt
+WIZ_PASSWORD=secret wiz "$BIN/zip32.dll" zip "$(W streamenc.zip)" "$(W .)" 6 more.txt > /dev/null
+unzip -tq -P secret streamenc.zip >/dev/null || fail "zip32 broke an entry with a data descriptor"
 
 # Japanese names, a second byte of 0x5C included, land as the same names.
 arcdrv unzip32.dll UnZip cmd "-x -o \"$(W jp.zip)\" \"$(W out-jp)\\\"" > jp.log
@@ -76,6 +96,13 @@ arcdrv unzip32.dll UnZip cmd "-u -o \"$(W plain.zip)\" \"$(W ex)\\\" a.txt" > ex
 cmp -s ex/a.txt src/a.txt || { cat ex4.log; fail "-u -o must replace an older file"; }
 # The stored time comes back.
 [ "$(stat -c %Y out-plain/sub/numbers.txt)" = "$(stat -c %Y src/sub/numbers.txt)" ] || fail "time not restored"
+
+# An owner window hears "wm_arcextract" and can stop the run.
+wiz "$BIN/unzip32.dll" owner "-x -o \"$(W plain.zip)\" \"$(W own)\\\"" 0 | tr -d '\r' > own.txt
+gq -x 'open=1 begin=4 progress=3 end=1' own.txt && gq -x 'rc=0' own.txt || { cat own.txt; fail "owner window messages"; }
+wiz "$BIN/unzip32.dll" owner "-x -o \"$(W plain.zip)\" \"$(W own2)\\\"" 2 | tr -d '\r' > own2.txt
+gq -x 'rc=0' own2.txt && fail "the owner window could not stop the run"
+[ "$(find own2 -type f | wc -l)" = 1 ] || fail "the run went on after the owner stopped it"
 
 # Wrong password: an error answer, a clear line, nothing left behind.
 ARCHIVER_ANSWERS="password=wrong" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W badpw)\\\" a.txt" > bad.log

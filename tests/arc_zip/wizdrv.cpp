@@ -8,6 +8,8 @@
 //   wizdrv DLL mem ARCHIVE NAME OUTFILE      -> Wiz_UnzipToMemory into OUTFILE
 //   wizdrv DLL zip ARCHIVE ROOT FLAGS [name...]  FLAGS: r j x(delete) u J A s D e l and a level digit
 //   wizdrv DLL time-wiz ARCHIVE | time-common ARCHIVE  -> entries and milliseconds of one walk
+//   wizdrv DLL owner "command" STOP_AT       -> UnZip with an owner window that counts
+//                                               "wm_arcextract" and stops at the STOP_AT-th entry (0: never)
 // Environment: WIZ_PASSWORD (password callback; unset: none), WIZ_REPLACE
 // (replace callback's answer, default 104), WIZ_ABORT_AT (service callback
 // stops at the n-th call).
@@ -68,6 +70,17 @@ static void user_functions(USERFUNCTIONS& uf) {
   uf.password = password_cb;
   uf.SendApplicationMessage = message_cb;
   uf.ServCallBk = service_cb;
+}
+
+static UINT g_arcMsg = 0;
+static int g_counts[4] = {};
+static int g_stopAt = 0;
+static LRESULT CALLBACK owner_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == g_arcMsg && g_arcMsg) {
+    if (wp < 4) ++g_counts[wp];
+    return (wp == 0 && g_stopAt && g_counts[0] >= g_stopAt) ? 1 : 0;
+  }
+  return DefWindowProcA(w, msg, wp, lp);
 }
 
 int main(int argc, char** argv) {
@@ -158,6 +171,27 @@ int main(int argc, char** argv) {
     ZCL c{static_cast<int32_t>(names.size() - 1), archive.data(), names.size() > 1 ? names.data() : nullptr};
     int rc = run(c);
     std::printf("rc=%d\n", rc);
+    return 0;
+  }
+  if (op == "owner" && argc >= 5) {
+    auto cmd = bind<FnCommand>(m, "UnZip");
+    auto set = bind<FnSetOwnerWindow>(m, "UnZipSetOwnerWindow");
+    auto clear = bind<FnClearOwnerWindow>(m, "UnZipClearOwnerWindow");
+    if (!cmd || !set || !clear) return 2;
+    g_arcMsg = RegisterWindowMessageA("wm_arcextract");
+    g_stopAt = std::atoi(argv[4]);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = owner_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "wizdrv_owner";
+    RegisterClassA(&wc);
+    HWND w = CreateWindowA("wizdrv_owner", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    set(w);
+    std::vector<char> log(65536);
+    int rc = cmd(w, argv[3], log.data(), static_cast<uint32_t>(log.size()));
+    clear();
+    std::printf("open=%d begin=%d progress=%d end=%d\nrc=%d\n", g_counts[3], g_counts[0], g_counts[1], g_counts[2], rc);
+    DestroyWindow(w);
     return 0;
   }
   if (op == "time-common") {

@@ -3,6 +3,7 @@
 // settings store with the real window object.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 #include <map>
@@ -47,7 +48,7 @@ TEST(CommandLineGrammar, SplitsLikeTheProgramsOwnCommandLine) {
       {"prog \x01\x1f z", {"prog", "z"}},
       // The second byte of these characters is 0x5C, the path separator.
       {"prog \"C:\\ソフト\\表.lzh\" 能", {"prog", "C:\\ソフト\\表.lzh", "能"}},
-      {"prog C:\\" + longName + ".lzh", {"prog", "C:\\" + longName + ".lzh"}},
+      {"prog C:\\" + longName + ".lzh", {"prog", std::string("C:\\") + longName + ".lzh"}},
       {"   ", {}},
       {"", {}},
   };
@@ -136,7 +137,9 @@ TEST_F(Decision, OpensOneArchivePacksTheRest) {
     std::string archive;
     EXPECT_EQ(CommandLineRequest(c.args, pending, c.test, archive), c.want) << (c.args.empty() ? "" : c.args[0]);
     EXPECT_EQ(static_cast<size_t>(pending.Count()), c.pending);
-    if (c.want == skOpen) EXPECT_EQ(archive, c.args[0]);
+    if (c.want == skOpen) {
+      EXPECT_EQ(archive, c.args[0]);
+    }
   }
 }
 
@@ -148,8 +151,8 @@ TEST_F(Decision, RelativePathsAreTakenInTheWorkingFolder) {
   std::string archive;
   EXPECT_EQ(CommandLineRequest({"a.lzh"}, pending, NoShift, archive), skOpen);
   EXPECT_EQ(archive, P("a.lzh"));
-  std::string macro = ForwardMacro("\"C:\\t\\tovix.exe\" a.lzh /C /c");
-  EXPECT_EQ(macro, "\"C:\\t\\tovix.exe\" \"" + P("a.lzh") + "\" /C \"" + P("/c").substr(0, dir.size() + 1) + "c\"");
+  std::string macro = ForwardMacro("\"C:\\t\\tovix.exe\" a.lzh /C sub\\x");
+  EXPECT_EQ(macro, std::string("\"C:\\t\\tovix.exe\" \"") + P("a.lzh") + "\" /C \"" + P("sub\\x") + "\"");
   SetCurrentDirectoryA(old);
 }
 
@@ -171,12 +174,12 @@ TEST_F(Decision, MacroSkipsTheProgramAndHandsNoEmptyOrSwitchEntries) {
   TStringList pending;
   std::string archive;
   EXPECT_EQ(MacroRequest("\"C:\\Program Files\\tovix.exe\"", pending, NoShift, archive), skNone);
-  EXPECT_EQ(MacroRequest("\"C:\\Program Files\\tovix.exe\" \"" + P("a.lzh") + "\"", pending, NoShift, archive), skOpen);
+  EXPECT_EQ(MacroRequest(std::string("\"C:\\Program Files\\tovix.exe\" \"") + P("a.lzh") + "\"", pending, NoShift, archive), skOpen);
   EXPECT_EQ(archive, P("a.lzh"));
-  EXPECT_EQ(MacroRequest("tovix " + P("missing.txt") + " " + P("b.txt"), pending, NoShift, archive), skPack);
+  EXPECT_EQ(MacroRequest(std::string("tovix ") + P("missing.txt") + " " + P("b.txt"), pending, NoShift, archive), skPack);
   ASSERT_EQ(pending.Count(), 1);
   EXPECT_EQ(pending[0], P("b.txt"));
-  EXPECT_EQ(MacroRequest("tovix /C " + P("b.txt"), pending, NoShift, archive), skPack);
+  EXPECT_EQ(MacroRequest(std::string("tovix /C ") + P("b.txt"), pending, NoShift, archive), skPack);
   ASSERT_EQ(pending.Count(), 1);
   EXPECT_EQ(pending[0], P("b.txt"));
   Clip({P("b.txt"), P("c.exe")});
@@ -207,7 +210,7 @@ TEST(CommaText, ReadsAndWritesTheClassLibraryForm) {
 
 TEST(SettingsStore, OddValuesGiveTheDefault) {
   const std::string key = "software\\halvek\\TovixStoreTest";
-  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
   {
     TRegIniFile ini(key);
     ini.WriteString("S", "junk", "12abc");
@@ -237,7 +240,7 @@ TEST(SettingsStore, OddValuesGiveTheDefault) {
   EXPECT_EQ(c, 255);
   EXPECT_FALSE(TryStrToIntHex("$ZZ", c));
   EXPECT_FALSE(TryStrToIntHex("$123456789", c));
-  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
 namespace {
@@ -249,7 +252,7 @@ struct MainWindow : ::testing::Test {
   static TVantrelbyHalvek* form;
   static void SetUpTestSuite() {
     _putenv_s("TOVIX_SETTINGS_KEY", kTestKey);
-    _putenv_s("TOVIX_ANSWERS", "");
+    _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
     app->SetTitle("Tovix");
@@ -259,8 +262,8 @@ struct MainWindow : ::testing::Test {
     delete Application;
     form = nullptr;
   }
-  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); }
-  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); }
+  void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey); }
+  void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey); }
   std::map<std::string, std::string> Stored() {
     std::map<std::string, std::string> r;
     HKEY root;
@@ -340,7 +343,7 @@ TEST_F(MainWindow, OddStoredValuesGiveDefaultsOrClamp) {
       {"Pack", "Filter", "99", "1"},         {"Ext", "Grph", "-3", "0"},
   };
   for (auto& o : table) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+    SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
     Put(o.section, o.ident, o.stored);
     form->ReadSettings();
     form->SaveSettings();
@@ -440,7 +443,6 @@ TEST_F(MainWindow, ViewCommandsFollowTheirMenuItems) {
 
 TEST_F(MainWindow, StatusBarAndFilterFollowTheDesign) {
   EXPECT_EQ(form->StatusBar1->Height(), 19);
-  EXPECT_EQ(form->StatusBar1->Panels(0).Text().substr(0, 1) == "0" || true, true);
   // Every filter index maps to a type code in the order the parts were added.
   int n = 0;
   for (char c : form->SaveDialog1->Filter) n += c == '|';

@@ -239,8 +239,10 @@ TEST_F(BackendTest, ZipSelfExtractorIsStubThenArchiveAndNothingStaysOnFailure) {
   char log[64];
   // No stub: a message and nothing made.
   DeleteFileA(stub.c_str());
+  SetVar("TOVIX_TRACE", Scratch + "trace.txt");
   EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
   EXPECT_FALSE(Exists(Scratch + "made\\a.exe"));
+  EXPECT_EQ(ReadFile(Scratch + "trace.txt"), "message: Sfx32gui.dat が見つかりませんでした。\n");
 
   WriteFile(stub, "STUB");
   EXPECT_TRUE(Engine->MakeSfx(out, log, sizeof log));

@@ -17,7 +17,7 @@ case $kind in
     done
     tar -czf "$work/corpus/t.tgz" a.txt d
     tar -cjf "$work/corpus/t.tbz" a.txt
-    tar -cf - a.txt | compress -c > "$work/corpus/t.taz"
+    tar -cf - a.txt | compress -f -c > "$work/corpus/t.taz"
     ;;
   bzip2)
     bzip2 -c a.txt > "$work/corpus/a.bz2"
@@ -26,9 +26,9 @@ case $kind in
     cat "$work/corpus/a.bz2" "$work/corpus/rep.bz2" > "$work/corpus/multi.bz2"
     ;;
   lzw)
-    compress -c d/rep.txt > "$work/corpus/rep.Z"
-    compress -c d/r.bin > "$work/corpus/r.Z"
-    compress -b9 -c d/rep.txt > "$work/corpus/rep9.Z"
+    compress -f -c d/rep.txt > "$work/corpus/rep.Z"
+    compress -f -c d/r.bin > "$work/corpus/r.Z"
+    compress -f -b10 -c d/rep.txt > "$work/corpus/rep10.Z"
     ;;
 esac
 cd "$work"

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Pictures of the listing and extraction windows under Xvfb (not a test):
+# the main window with a listed archive, the folder picker with its box, the
+# result log and the about box.
+# Usage: tests/browser_extract/screens.sh BUILD_DIR OUT_DIR
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:?build}" && pwd)
+out=$(mkdir -p "${2:?out}" && cd "$2" && pwd)
+wine=/usr/lib/wine/wine64
+prefix="$build/wineprefix-x11"
+"$root/scripts/wine-prefix.sh" "$prefix" "$wine" x11
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+work="$out/work"
+rm -rf "$work"
+mkdir -p "$work/src/docs/img"
+printf 'hello\r\n' >"$work/src/a.txt"
+seq 1 3000 >"$work/src/docs/b.txt"
+head -c 20000 /dev/urandom >"$work/src/docs/img/c.bin"
+(cd "$work/src" && jlha a "$work/sample.lzh" a.txt docs >/dev/null 2>&1)
+arc=$(winepath -w "$work/sample.lzh" 2>/dev/null || printf 'Z:%s' "${work//\//\\}\\sample.lzh")
+cat >"$work/inner.sh" <<INNER
+set -u
+b="$build/bin"
+"$wine" explorer /desktop=shot,1024x768 "\$b/tovix.exe" "$arc" &
+"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek 30000 >/dev/null
+sleep 3
+import -window root "$out/main.png"
+"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
+sleep 4
+import -window root "$out/picker.png"
+"$wine" "\$b/lvclick.exe" --post "#32770" 0x111 1
+sleep 4
+import -window root "$out/resultlog.png"
+"$wine" "\$b/lvclick.exe" --post TDispDlg 0x111 1
+sleep 1
+"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek command "バージョン情報(A)..." >/dev/null
+sleep 3
+import -window root "$out/about.png"
+"$wine" "\$b/lvclick.exe" --post TAboutBox 0x201 1
+sleep 1
+"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek 1000 close wait-exit 10000 >/dev/null || true
+wineserver -k 2>/dev/null || true
+INNER
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/inner.sh"
+ls "$out"/*.png

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The real program lists archives served by the recording libraries: the
+# folder tree, the file list and the status bar for awkward stored paths.
+source "$(dirname "$0")/e2e_common.sh"
+rec="$SCRATCH/rec"
+mkdir -p "$rec"
+cp "$BIN/tovix.exe" "$rec/"
+cp "$BIN"/recorder/*.dll "$rec/"
+export REC_unlha32_CHECK="arc.lzh" ARC_JOURNAL="$(winpath "$SCRATCH/journal.txt")"
+hyo=$(printf '\x95\x5c')  # 表: its second byte is a backslash
+
+# Mixed separators and case, an LHA folder entry, a second byte 0x5C, a
+# leading separator, a doubled one, and an entry of 3 GB.
+{
+  echo "a.txt|1000|453|0|$DOS||-lh5-|0"
+  echo "docs\\b.txt|2000|900|0|$DOS||-lh5-|0"
+  echo "DOCS/c.txt|3000000000|1359000000|0|$DOS||-lh6-|0"
+  echo "docs/|0|0|0|$DOS||-lhd-|0"
+  echo "$hyo\\${hyo}x.txt|10|10|0|$DOS||-lh0-|0"
+  echo "/usr/x|5|5|0|$DOS||-lh0-|0"
+  echo "a//b|7|7|0|$DOS||-lh0-|0"
+} >"$SCRATCH/entries.txt"
+export REC_unlha32_ENTRIES="$(winpath "$SCRATCH/entries.txt")"
+echo x >"$SCRATCH/arc.lzh"
+start_tovix "$rec/tovix.exe" "$SCRATCH/t1.txt" "$(winpath "$SCRATCH/arc.lzh")"
+out=$(probe wait TVantrelbyHalvek caption status tree list)
+expect_line "$out" "caption: arc.lzh ($(winpath "$SCRATCH")) - Tovix" caption
+expect_line "$out" "status[0]: 6 Files (3,000,003,022 Byte)" "count and unsigned total"
+tree=$(grep -v -e '^caption' -e '^status' -e ' | ' <<<"$out")
+[ "$tree" = "arc.lzh *
+  docs
+  表
+  usr
+  a" ] || fail "tree: $tree"
+expect_line "$out" "docs |  |  |  | -dir-" "folder row"
+expect_line "$out" "表 |  |  |  | -dir-" "folder row with a 0x5C byte"
+expect_line "$out" "a.txt | 1,000 | 2004/03/05 14:07 | 45.3% | -lh5-" "entry row"
+grep -c ' | ' <<<"$out" | grep -qx 5 || fail "root rows: $out"
+
+out=$(probe wait TVantrelbyHalvek select-node "arc.lzh/docs" list status)
+expect_line "$out" "b.txt | 2,000 | 2004/03/05 14:07 | 45.0% | -lh5-" "docs\\b.txt"
+expect_line "$out" "c.txt | 3,000,000,000 | 2004/03/05 14:07 | 45.3% | -lh6-" "3 GB entry"
+expect_line "$out" "status[1]: docs/ [2 Files (3,000,002,000 Byte)]" "folder status"
+out=$(probe wait TVantrelbyHalvek select-node "arc.lzh/表" list select-node "arc.lzh/usr" list select-node "arc.lzh/a" list)
+expect_line "$out" "表x.txt | 10 | 2004/03/05 14:07 | 100.0% | -lh0-" "name after a 0x5C byte"
+expect_line "$out" "x | 5 | 2004/03/05 14:07 | 100.0% | -lh0-" "leading separator"
+expect_line "$out" "b | 7 | 2004/03/05 14:07 | 100.0% | -lh0-" "doubled separator"
+
+# Sorting by size puts the 3 GB entry last, as an unsigned number; "なし"
+# brings the archive order back.
+probe wait TVantrelbyHalvek select-node "arc.lzh/docs" command "サイズ順(Z)" sleep 300 >/dev/null
+out=$(probe wait TVantrelbyHalvek list)
+[ "$(cut -d' ' -f1 <<<"$out" | tr '\n' ' ')" = "b.txt c.txt " ] || fail "size order: $out"
+probe wait TVantrelbyHalvek command "名前順(N)" sleep 200 command "なし" sleep 300 >/dev/null
+out=$(probe wait TVantrelbyHalvek select-node "arc.lzh" list)
+[ "$(head -1 <<<"$out")" = "docs |  |  |  | -dir-" ] || fail "archive order: $out"
+[ "$(tail -1 <<<"$out")" = "a.txt | 1,000 | 2004/03/05 14:07 | 45.3% | -lh5-" ] || fail "archive order: $out"
+
+# Select all: the status counts every row and sums the entry sizes.
+out=$(probe wait TVantrelbyHalvek select-node "arc.lzh/docs" command "すべて選択(A)" sleep 300 status list)
+expect_line "$out" "status[1]: docs/ [2/2 Files (3,000,002,000 Byte)]" "select all"
+stop_tovix
+
+# An archive of nothing but folder entries ends in the no-archive state.
+echo "empty/|0|0|0|$DOS||-lhd-|0" >"$SCRATCH/entries.txt"
+start_tovix "$rec/tovix.exe" "$SCRATCH/t2.txt" "$(winpath "$SCRATCH/arc.lzh")"
+out=$(probe wait TVantrelbyHalvek caption status tree)
+expect_line "$out" "caption: Tovix" "only folder entries"
+expect_line "$out" "status[0]: 0 Files (0 Byte)" "only folder entries"
+grep -q "arc.lzh" <<<"$out" && fail "tree left behind: $out"
+stop_tovix
+
+# RAR folder entries are folders, not rows of their parent.
+{
+  echo "pics\\2004|0|0|0|$DOS||rar|224"
+  echo "pics\\2004\\a.jpg|100|50|0|$DOS||rar|0"
+} >"$SCRATCH/rar.txt"
+export REC_unrar_ENTRIES="$(winpath "$SCRATCH/rar.txt")"
+echo x >"$SCRATCH/set.rar"
+start_tovix "$rec/tovix.exe" "$SCRATCH/t3.txt" "$(winpath "$SCRATCH/set.rar")"
+out=$(probe wait TVantrelbyHalvek status tree select-node "set.rar/pics" list)
+expect_line "$out" "status[0]: 2 Files (100 Byte)" "rar count"
+expect_line "$out" "    2004" "rar folder node"
+expect_line "$out" "2004 |  |  |  | -dir-" "rar folder row"
+grep -c ' | ' <<<"$out" | grep -qx 1 || fail "the folder entry became a file row: $out"
+stop_tovix
+echo ok
