@@ -84,3 +84,59 @@ bool CustomizeToolBar(F& f) {
 inline void RegisterImageClass() {}
 
 }  // namespace hooks
+
+namespace hooks {
+
+// A handler of the window that may not be built in yet: its event, or none.
+#define TOVIX_OPTIONAL_HANDLER(NAME)                                                          \
+  template <class F>                                                                          \
+  TNotifyEvent NAME(F& f) {                                                                   \
+    if constexpr (requires(TObject* s) { f.NAME(s); }) return [&f](TObject* s) { f.NAME(s); }; \
+    else return nullptr;                                                                      \
+  }
+TOVIX_OPTIONAL_HANDLER(New1Click)
+TOVIX_OPTIONAL_HANDLER(Next1Click)
+TOVIX_OPTIONAL_HANDLER(NewFolder1Click)
+TOVIX_OPTIONAL_HANDLER(Open1Click)
+TOVIX_OPTIONAL_HANDLER(Check1Click)
+TOVIX_OPTIONAL_HANDLER(AutoUnpack1Click)
+TOVIX_OPTIONAL_HANDLER(Exe2Lzh1Click)
+TOVIX_OPTIONAL_HANDLER(Property1Click)
+TOVIX_OPTIONAL_HANDLER(UnPack1Click)
+TOVIX_OPTIONAL_HANDLER(UnPack1Folder)
+TOVIX_OPTIONAL_HANDLER(UnPack1File)
+TOVIX_OPTIONAL_HANDLER(Pack1Click)
+TOVIX_OPTIONAL_HANDLER(Show1Click)
+TOVIX_OPTIONAL_HANDLER(Edit2Click)
+TOVIX_OPTIONAL_HANDLER(Delete1Click)
+TOVIX_OPTIONAL_HANDLER(Delete1Folder)
+TOVIX_OPTIONAL_HANDLER(Delete1File)
+TOVIX_OPTIONAL_HANDLER(ReName1Click)
+TOVIX_OPTIONAL_HANDLER(Test1Click)
+TOVIX_OPTIONAL_HANDLER(SelectAll1Click)
+TOVIX_OPTIONAL_HANDLER(SelectChg1Click)
+TOVIX_OPTIONAL_HANDLER(ToolB1Click)
+TOVIX_OPTIONAL_HANDLER(SortNameClick)
+TOVIX_OPTIONAL_HANDLER(SortExtClick)
+TOVIX_OPTIONAL_HANDLER(SortSizeClick)
+TOVIX_OPTIONAL_HANDLER(SortDateClick)
+TOVIX_OPTIONAL_HANDLER(SortRateClick)
+TOVIX_OPTIONAL_HANDLER(SortTypeClick)
+TOVIX_OPTIONAL_HANDLER(SortNonClick)
+TOVIX_OPTIONAL_HANDLER(SortExtBtn1Click)
+TOVIX_OPTIONAL_HANDLER(UpDirBtnClick)
+TOVIX_OPTIONAL_HANDLER(OP1Click)
+TOVIX_OPTIONAL_HANDLER(E1Click)
+TOVIX_OPTIONAL_HANDLER(Find1Click)
+TOVIX_OPTIONAL_HANDLER(MkDoru1Click)
+TOVIX_OPTIONAL_HANDLER(Explorer1Click)
+TOVIX_OPTIONAL_HANDLER(SearchforHelpOn1Click)
+TOVIX_OPTIONAL_HANDLER(MemoCopy1Click)
+TOVIX_OPTIONAL_HANDLER(MemoSelectAll1Click)
+TOVIX_OPTIONAL_HANDLER(PageControl1Change)
+TOVIX_OPTIONAL_HANDLER(PopupMenuEx1Popup)
+TOVIX_OPTIONAL_HANDLER(PopupMenuEx3Popup)
+TOVIX_OPTIONAL_HANDLER(PopupMenuEx1DonePopup)
+#undef TOVIX_OPTIONAL_HANDLER
+
+}  // namespace hooks

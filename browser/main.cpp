@@ -439,6 +439,63 @@ void TVantrelbyHalvek::BuildFormatMenu() {
   }
 }
 
+// The command handlers of the other modules, on every item and button of
+// their command; a module wires more of its own afterwards.
+void TVantrelbyHalvek::WireCommands() {
+  auto wire = [](TNotifyEvent h, std::initializer_list<TMenuItem*> items,
+                 std::initializer_list<TToolButton*> buttons = {}) {
+    if (!h) return;
+    for (TMenuItem* i : items) i->OnClick = h;
+    for (TToolButton* b : buttons) b->OnClick = h;
+  };
+  wire(hooks::New1Click(*this), {New1}, {NewBtn1});
+  wire(hooks::Next1Click(*this), {Next1}, {NextBtn1});
+  wire(hooks::NewFolder1Click(*this), {NewFolder1, NewFolder2}, {NewFolderBtn1});
+  wire(hooks::Open1Click(*this), {Open1}, {OpenBtn1});
+  wire(hooks::Check1Click(*this), {Check1}, {CheckBtn1});
+  wire(hooks::AutoUnpack1Click(*this), {AutoUnpack1}, {AutoUnpackBtn1});
+  wire(hooks::Exe2Lzh1Click(*this), {Exe2Lzh1});
+  wire(hooks::Property1Click(*this), {Property1}, {PropertyBtn1});
+  wire(hooks::UnPack1Click(*this), {UnPack1}, {UnPackBtn1});
+  wire(hooks::UnPack1Folder(*this), {UnPack2});
+  wire(hooks::UnPack1File(*this), {UnPack3});
+  wire(hooks::Pack1Click(*this), {Pack1}, {PackBtn1});
+  wire(hooks::Show1Click(*this), {Show1, Show3}, {ShowBtn1});
+  if (auto h = hooks::Show1Click(*this)) ListView1->OnDblClick = h;
+  wire(hooks::Edit2Click(*this), {Edit2, Edit3}, {EditBtn1});
+  wire(hooks::Delete1Click(*this), {Delete1}, {DeleteBtn1});
+  wire(hooks::Delete1Folder(*this), {Delete2});
+  wire(hooks::Delete1File(*this), {Delete3});
+  wire(hooks::ReName1Click(*this), {ReName1, ReName3});
+  wire(hooks::Test1Click(*this), {Test1, Test3}, {TestBtn1});
+  wire(hooks::SelectAll1Click(*this), {SelectAll1}, {SelectAllBtn1});
+  wire(hooks::SelectChg1Click(*this), {SelectChg1}, {SelectChgBtn1});
+  wire(hooks::ToolB1Click(*this), {ToolB1, ToolB2});
+  wire(hooks::SortNameClick(*this), {SortName});
+  wire(hooks::SortExtClick(*this), {SortExt});
+  wire(hooks::SortSizeClick(*this), {SortSize});
+  wire(hooks::SortDateClick(*this), {SortDate});
+  wire(hooks::SortRateClick(*this), {SortRate});
+  wire(hooks::SortTypeClick(*this), {SortType});
+  wire(hooks::SortNonClick(*this), {SortNon}, {SortNonBtn1});
+  wire(hooks::SortExtBtn1Click(*this), {}, {SortExtBtn1});
+  wire(hooks::UpDirBtnClick(*this), {}, {UpDirBtn});
+  wire(hooks::OP1Click(*this), {OP1});
+  wire(hooks::E1Click(*this), {E1});
+  wire(hooks::Find1Click(*this), {Find1}, {FindBtn1});
+  wire(hooks::MkDoru1Click(*this), {MkDoru1});
+  wire(hooks::Explorer1Click(*this), {Explorer1}, {ExplorerBtn1});
+  wire(hooks::SearchforHelpOn1Click(*this), {SearchforHelpOn1});
+  wire(hooks::MemoCopy1Click(*this), {MemoCopy1});
+  wire(hooks::MemoSelectAll1Click(*this), {MemoSelectAll1});
+  if (auto h = hooks::PageControl1Change(*this)) PageControl1->OnChange = h;
+  if (auto h = hooks::PopupMenuEx1Popup(*this))
+    for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx4}) p->OnPopup = h;
+  if (auto h = hooks::PopupMenuEx3Popup(*this)) PopupMenuEx3->OnPopup = h;
+  if (auto h = hooks::PopupMenuEx1DonePopup(*this))
+    for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx3, PopupMenuEx4}) p->OnDonePopup = h;
+}
+
 void TVantrelbyHalvek::FormCreate(TObject* Sender) {
   if (IsNT()) LogBufferSize = 65536;
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &WorkArea, 0)) WorkArea = RECT{0, 0, ScreenWidth(), ScreenHeight()};
@@ -492,6 +549,7 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
   DragAcceptFiles(Handle(), TRUE);
   hooks::WireAppMessage(*this);
 
+  WireCommands();
   WireListCommands();
   WireExtractCommands();
 }

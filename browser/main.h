@@ -178,6 +178,7 @@ class TVantrelbyHalvek : public TForm {
 
  private:
   void BuildMenus();
+  void WireCommands();
   void BuildToolBar();
   void BuildImageLists();
   void BuildSaveFilter();

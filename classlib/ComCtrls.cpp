@@ -432,8 +432,26 @@ void TListView::SetItemIndex(int i) {
   if (i < 0) return;
   SetState(FHandle, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
-void TListView::SelectAll() { SetState(FHandle, -1, LVIS_SELECTED, LVIS_SELECTED); }
-void TListView::ClearSelection() { SetState(FHandle, -1, LVIS_SELECTED, 0); }
+void TListView::BeginUpdate() {
+  if (FUpdate++ == 0) SendMessageA(FHandle, WM_SETREDRAW, FALSE, 0);
+}
+void TListView::EndUpdate() {
+  if (FUpdate > 0 && --FUpdate == 0) {
+    SendMessageA(FHandle, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(FHandle, nullptr, FALSE);
+  }
+}
+// Without redrawing each row on its own (slow for long owner-data lists).
+void TListView::SelectAll() {
+  BeginUpdate();
+  SetState(FHandle, -1, LVIS_SELECTED, LVIS_SELECTED);
+  EndUpdate();
+}
+void TListView::ClearSelection() {
+  BeginUpdate();
+  SetState(FHandle, -1, LVIS_SELECTED, 0);
+  EndUpdate();
+}
 int TListView::TopIndex() const { return static_cast<int>(SendMessageA(FHandle, LVM_GETTOPINDEX, 0, 0)); }
 int TListView::GetItemAt(int x, int y) const {
   LVHITTESTINFO hi{};

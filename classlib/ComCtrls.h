@@ -193,6 +193,10 @@ class TListView : public TControl {
   int ItemFocused() const;
   void SelectAll();
   void ClearSelection();
+  // Many row changes in a row: no redraw per row until the last EndUpdate
+  // (per-row state changes of a long list are slow otherwise).
+  void BeginUpdate();
+  void EndUpdate();
   int TopIndex() const;
   int GetItemAt(int x, int y) const;
 
@@ -204,6 +208,7 @@ class TListView : public TControl {
   void FontChanged() override;
   TImageList* FSmallImages = nullptr;
   bool FOwnerData;
+  int FUpdate = 0;
   TLVDispItem FDisp;
   std::string FText;
 };

@@ -55,6 +55,7 @@ TForm::~TForm() {
     FDestroyFired = true;
     Fire(OnDestroy, this);
   }
+  if (Application) Application->RemoveForm(this);
 }
 
 void TForm::DoCreate() { Fire(OnCreate, this); }
@@ -352,6 +353,15 @@ void TApplication::SetTitle(const std::string& t) {
 void TApplication::AddForm(TForm* f) {
   FForms.push_back(f);
   if (!MainForm) MainForm = f;
+}
+
+void TApplication::RemoveForm(TForm* f) {
+  for (size_t i = 0; i < FForms.size(); ++i)
+    if (FForms[i] == f) {
+      FForms.erase(FForms.begin() + static_cast<long>(i));
+      break;
+    }
+  if (MainForm == f) MainForm = nullptr;
 }
 
 std::string TApplication::ExeName() const {

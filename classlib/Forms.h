@@ -86,6 +86,8 @@ class TApplication : public TComponent {
   // The first form handed here becomes the main form; forms are owned by
   // the application and deleted after the message loop.
   void AddForm(TForm* f);
+  // A form deleted by its user leaves the list (and the main-form place).
+  void RemoveForm(TForm* f);
   TForm* MainForm = nullptr;
   void Run();
   void ProcessMessages();

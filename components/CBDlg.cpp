@@ -146,6 +146,8 @@ void TCBDialog::Initialize(HWND Wnd) {
       GetClientRect(first, &r);
       SetWindowPos(first, nullptr, 0, 0, r.right - r.left, (r.bottom - r.top) / 2,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      // Shells that lay the control out again must still not paint over the boxes.
+      SetWindowLongPtrA(first, GWL_STYLE, GetWindowLongPtrA(first, GWL_STYLE) | WS_CLIPSIBLINGS);
     }
   } else {
     GetClientRect(Wnd, &r);

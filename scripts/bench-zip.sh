@@ -13,7 +13,14 @@ wp() { printf 'Z:%s' "${1//\//\\}"; }
 
 echo "making 100,000 files..."
 mkdir -p "$work/src"
-(cd "$work/src" && for d in $(seq -w 0 99); do mkdir "d$d"; (cd "d$d" && for f in $(seq -w 0 999); do echo "$d$f" > "f$f.txt"; done); done)
+python3 - "$work/src" <<'PY'
+import os, sys
+for d in range(100):
+    os.mkdir(os.path.join(sys.argv[1], "d%02d" % d))
+    for f in range(1000):
+        with open(os.path.join(sys.argv[1], "d%02d" % d, "f%03d.txt" % f), "w") as o:
+            o.write("%02d%03d\n" % (d, f))
+PY
 (cd "$work/src" && zip -qr "$work/big.zip" .)
 echo "archive: $(unzip -Z1 "$work/big.zip" | wc -l) entries, $(stat -c %s "$work/big.zip") bytes"
 run "$build/bin/wizdrv.exe" "$(wp "$build/bin/unzip32.dll")" time-common "$(wp "$work/big.zip")"

@@ -38,15 +38,17 @@ void sort_rotations(const uint8_t* s, int32_t n, std::vector<int32_t>& sa) {
   sa.assign(n, 0);
   if (n == 0) return;
   std::vector<int32_t> rk(n), tmp(n), next(n);
-  int32_t cnt[257] = {};
-  for (int32_t i = 0; i < n; ++i) cnt[s[i] + 1]++;
-  for (int i = 0; i < 256; ++i) cnt[i + 1] += cnt[i];
-  for (int32_t i = 0; i < n; ++i) rk[i] = cnt[s[i]];  // rank = first slot of its bucket
-  for (int32_t i = 0; i < n; ++i) sa[cnt[s[i]]++] = i;
+  // Start from the first two bytes of each rotation, then double.
+  auto key = [&](int32_t i) { return (uint32_t(s[i]) << 8) | s[i + 1 == n ? 0 : i + 1]; };
+  std::vector<int32_t> cnt(65537, 0);
+  for (int32_t i = 0; i < n; ++i) cnt[key(i) + 1]++;
+  for (int i = 0; i < 65536; ++i) cnt[i + 1] += cnt[i];
+  for (int32_t i = 0; i < n; ++i) rk[i] = cnt[key(i)];  // rank = first slot of its bucket
+  for (int32_t i = 0; i < n; ++i) sa[cnt[key(i)]++] = i;
   int32_t classes = 0;
   for (int32_t j = 0; j < n; ++j)
-    if (j == 0 || s[sa[j]] != s[sa[j - 1]]) ++classes;
-  for (int64_t k = 1; classes < n && k < n; k <<= 1) {
+    if (j == 0 || key(sa[j]) != key(sa[j - 1])) ++classes;
+  for (int64_t k = 2; classes < n && k < n; k <<= 1) {
     int32_t kk = static_cast<int32_t>(k);
     // Order by the second half: sa is sorted by rank of i, so i - k is sorted by rank of (i - k) + k.
     for (int32_t j = 0; j < n; ++j) {

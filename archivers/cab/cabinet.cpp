@@ -146,7 +146,12 @@ bool read_volume(const std::string& path, int vi, CabSet& set, Volume& v, std::s
   v.flags = le16(&h[30]);
   v.setId = le16(&h[32]);
   v.index = le16(&h[34]);
-  // Header, reserved areas, names and folders all lie before the first file record.
+  // Header, reserved areas, names and folders all lie before the first file
+  // record; a first file record farther out than they could reach is damage.
+  if (coffFiles > 36 + 4 + 65535 + 4 * 1025 + static_cast<uint64_t>(nFolders) * (8 + 255)) {
+    err = "damaged cabinet header";
+    return false;
+  }
   std::vector<uint8_t> head;
   if (!read_at(*f, start, coffFiles, head)) {
     err = "truncated cabinet";

@@ -83,8 +83,10 @@ class BitWriter {
     }
     if (out_.size() >= kBuf) flush_bytes();
   }
-  // Pads the last byte with zero bits and hands everything to the sink.
+  // Ends with 7 zero bits and pads the last byte, as the format's makers do:
+  // some readers look a little past the last code.
   bool finish() {
+    put(7, 0);
     if (count_) put(8 - count_, 0);
     flush_bytes();
     return ok_;

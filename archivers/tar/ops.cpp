@@ -49,8 +49,10 @@ enum class CopyResult { Ok, ReadFailed, WriteFailed, Cancelled };
 
 template <class ReadFn>
 CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expect, bool bounded, Host& host,
-                      const std::string& name, InStream& in, int64_t total) {
-  std::string tmp = fsio::temp_beside(target);
+                      const std::string& name, InStream& in, int64_t total, bool fresh) {
+  // A new name is written in place (removed again on failure); an existing
+  // file is replaced only once the new data is complete.
+  std::string tmp = fresh ? target : fsio::temp_beside(target);
   auto out = fsio::open_write(tmp);
   if (!out) return CopyResult::WriteFailed;
   std::vector<uint8_t> buf(kChunk);
@@ -81,7 +83,7 @@ CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expec
     fsio::remove_file(tmp);
     return r;
   }
-  if (!fsio::replace_file(tmp, target)) {
+  if (!fresh && !fsio::replace_file(tmp, target)) {
     fsio::remove_file(tmp);
     return CopyResult::WriteFailed;
   }
@@ -117,8 +119,8 @@ bool drain(InStream& in) {
   return in.error() == StreamError::None;
 }
 
-Host::Answer overwrite_answer(const std::string& target, bool& all, Host& host) {
-  if (!fsio::exists(target) || all) return Host::kYes;
+Host::Answer overwrite_answer(const std::string& target, bool exists, bool& all, Host& host) {
+  if (!exists || all) return Host::kYes;
   Host::Answer a = host.ask_overwrite(target);
   if (a == Host::kAll) {
     all = true;
@@ -234,11 +236,12 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       host.log(skipped(name, "書庫そのものと同じ名前です"));
       return kErrSomeSkipped;
     }
-    if (fsio::is_dir(target)) {
+    bool there = fsio::exists(target);
+    if (there && fsio::is_dir(target)) {
       host.log(skipped(name, "同じ名前のフォルダがあります"));
       return kErrSomeSkipped;
     }
-    Host::Answer a = overwrite_answer(target, all, host);
+    Host::Answer a = overwrite_answer(target, there, all, host);
     if (a == Host::kCancel) return kErrCancelled;
     if (a == Host::kNo) {
       host.log(skipped(name, "同じ名前のファイルがあります"));
@@ -246,7 +249,7 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
     }
     host.progress(name, 0, total);
     CopyResult cr = write_file(
-        target, [&](uint8_t* p, size_t n) { return in->read(p, n); }, 0, false, host, name, *in, total);
+        target, [&](uint8_t* p, size_t n) { return in->read(p, n); }, 0, false, host, name, *in, total, !there);
     if (cr == CopyResult::Ok) {
       int64_t mt = info.kind == Kind::Gz ? gzip_mtime(archive) : 0;
       fsio::set_mtime(target, mt > 0 ? mt : fsio::mtime(archive));
@@ -266,6 +269,7 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
   Reader r(*in);
   Entry e;
   std::map<std::string, std::string> made;  // stored file name -> where it went, for hard links
+  std::string lastParent;
   size_t seen = 0, matched = 0;
   while (r.next(e)) {
     ++seen;
@@ -319,22 +323,26 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       rc = rc ? rc : kErrSomeSkipped;
       continue;
     }
-    if (fsio::is_dir(target)) {
+    bool there = fsio::exists(target);
+    if (there && fsio::is_dir(target)) {
       host.log(skipped(e.name, "同じ名前のフォルダがあります"));
       rc = rc ? rc : kErrSomeSkipped;
       continue;
     }
-    Host::Answer a = overwrite_answer(target, all, host);
+    Host::Answer a = overwrite_answer(target, there, all, host);
     if (a == Host::kCancel) return kErrCancelled;
     if (a == Host::kNo) {
       host.log(skipped(e.name, "同じ名前のファイルがあります"));
       continue;
     }
     std::string parent = arc::dir_part(target);
-    if (!parent.empty() && !fsio::make_dirs(parent)) {
-      host.log("Skipped " + e.name + "\t : 解凍に失敗しました");
-      rc = kErrWrite;
-      continue;
+    if (!parent.empty() && parent != lastParent) {
+      if (!fsio::make_dirs(parent)) {
+        host.log("Skipped " + e.name + "\t : 解凍に失敗しました");
+        rc = kErrWrite;
+        continue;
+      }
+      lastParent = parent;  // entries of one folder usually come together
     }
     CopyResult cr;
     if (hardLink) {
@@ -345,11 +353,12 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
                        int64_t got = src->read(p, static_cast<int64_t>(n));
                        return got > 0 ? static_cast<size_t>(got) : size_t(0);
                      },
-                     0, false, host, e.name, *in, total)
+                     0, false, host, e.name, *in, total, !there)
                : CopyResult::WriteFailed;
     } else {
       cr = write_file(
-          target, [&](uint8_t* p, size_t n) { return r.read_data(p, n); }, e.size, true, host, e.name, *in, total);
+          target, [&](uint8_t* p, size_t n) { return r.read_data(p, n); }, e.size, true, host, e.name, *in, total,
+          !there);
     }
     if (cr == CopyResult::Cancelled) return kErrCancelled;
     if (cr == CopyResult::ReadFailed) {

@@ -2,6 +2,7 @@
 # bga32.dll under Wine: GZA and BZA round trips, the layout byte by byte,
 # editing commands, the self-extractor and hostile input.
 source "$TOOLS/lib.sh"
+set -E
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 export ARCHIVER_ANSWERS="overwrite=no"
 cd "$SCRATCH"
@@ -108,9 +109,8 @@ diff -r src out || fail "self-extractor result differs"
 kinds="climb absolute drive truncated truncated-header header-checksum crc huge short bad-data garbage-after"
 rm -rf hx && mkdir -p hx
 : > hx/batch
+python3 "$SRC/tests/arc_bga/mkbga.py" hx $kinds
 for kind in $kinds; do
-  mkdir -p hx/$kind/base
-  python3 "$SRC/tests/arc_bga/mkbga.py" hx/$kind/h.gza $kind
   cp hx/$kind/h.gza hx/$kind/before
   printf 'cmd\tx -o "%s" "%s\\"\n' "$(W hx/$kind/h.gza)" "$(W hx/$kind/base)" >> hx/batch
   printf 'cmd\tt "%s"\n' "$(W hx/$kind/h.gza)" >> hx/batch

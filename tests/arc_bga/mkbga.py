@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """GZA/BZA entries written straight from the documented layout, for
-fixtures and hostile input: mkbga.py OUT KIND."""
+fixtures and hostile input: mkbga.py DIR KIND... writes DIR/KIND/h.gza (or
+mkbga.py FILE KIND for one)."""
 import bz2
 import struct
 import sys
@@ -23,7 +24,6 @@ def entry(name, data, method=b'STOR', attribs=0x20, packed=None, size=None, crc=
     return struct.pack('<H', (sum(fields) + csum_fix) & 0xFFFF) + fields + body
 
 
-out, kind = sys.argv[1], sys.argv[2]
 text = b'GZA and BZA fixture text\r\n' * 20
 cases = {
     'mixed': lambda: entry(b'stored.txt', b'hi\r\n') + entry(b'sub\\defl.txt', text, b'DEFL') +
@@ -40,4 +40,21 @@ cases = {
     'bad-data': lambda: (lambda e: e[:34] + b'\xff' * (len(e) - 34))(entry(b'ok.txt', text, b'DEFL')),
     'garbage-after': lambda: entry(b'ok.txt', b'hi') + b'\x00\x01garbage',
 }
-open(out, 'wb').write(cases[kind]())
+
+
+def make(kind):
+    return cases[kind]()
+
+
+def main():
+    import os
+    out, kinds = sys.argv[1], sys.argv[2:]
+    if len(kinds) == 1 and not os.path.isdir(out):
+        open(out, 'wb').write(make(kinds[0]))
+        return
+    for k in kinds:
+        os.makedirs(os.path.join(out, k, 'base'), exist_ok=True)
+        open(os.path.join(out, k, 'h.gza'), 'wb').write(make(k))
+
+
+main()

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Builds small stored cabinets with chosen names and damage, for the
-hostile-input cases: mkcab.py OUT KIND."""
+hostile-input cases: mkcab.py DIR KIND... writes DIR/KIND/h.cab (or
+mkcab.py FILE KIND for one)."""
 import struct
 import sys
 
@@ -39,34 +40,48 @@ def cabinet(files, payload, declared=None):
     return head + folder + recs + data
 
 
-out, kind = sys.argv[1], sys.argv[2]
-body = b'hostile payload\n'
-cases = {
-    'climb': lambda: cabinet([(b'..\\..\\evil.txt', len(body))], body),
-    'climb2': lambda: cabinet([(b'sub\\..\\..\\evil.txt', len(body))], body),
-    'absolute': lambda: cabinet([(b'\\evil.txt', len(body))], body),
-    'drive': lambda: cabinet([(b'C:\\evil.txt', len(body))], body),
-    'device': lambda: cabinet([(b'NUL', len(body))], body),
-    'good': lambda: cabinet([(b'ok.txt', len(body))], body),
-}
-if kind in cases:
-    data = cases[kind]()
-elif kind == 'truncated':
-    data = cabinet([(b'ok.txt', len(body))], body)[:-6]
-elif kind == 'truncated-header':
-    data = cabinet([(b'ok.txt', len(body))], body)[:40]
-elif kind == 'checksum':
-    d = bytearray(cabinet([(b'ok.txt', len(body))], body))
-    d[-1] ^= 0x55
-    data = bytes(d)
-elif kind == 'huge':
-    # A file that says it holds nearly 4 GB of a 16-byte folder.
-    data = cabinet([(b'huge.txt', 0xFFFFFFF0)], body)
-elif kind == 'many-blocks':
-    # A folder that claims 65535 data blocks in a short file.
-    d = bytearray(cabinet([(b'ok.txt', len(body))], body))
-    struct.pack_into('<H', d, 36 + 4, 0xFFFF)
-    data = bytes(d)
-else:
-    sys.exit('unknown kind ' + kind)
-open(out, 'wb').write(data)
+def make(kind):
+    body = b'hostile payload\n'
+    cases = {
+        'climb': lambda: cabinet([(b'..\\..\\evil.txt', len(body))], body),
+        'climb2': lambda: cabinet([(b'sub\\..\\..\\evil.txt', len(body))], body),
+        'absolute': lambda: cabinet([(b'\\evil.txt', len(body))], body),
+        'drive': lambda: cabinet([(b'C:\\evil.txt', len(body))], body),
+        'device': lambda: cabinet([(b'NUL', len(body))], body),
+        'good': lambda: cabinet([(b'ok.txt', len(body))], body),
+    }
+    if kind in cases:
+        data = cases[kind]()
+    elif kind == 'truncated':
+        data = cabinet([(b'ok.txt', len(body))], body)[:-6]
+    elif kind == 'truncated-header':
+        data = cabinet([(b'ok.txt', len(body))], body)[:40]
+    elif kind == 'checksum':
+        d = bytearray(cabinet([(b'ok.txt', len(body))], body))
+        d[-1] ^= 0x55
+        data = bytes(d)
+    elif kind == 'huge':
+        # A file that says it holds nearly 4 GB of a 16-byte folder.
+        data = cabinet([(b'huge.txt', 0xFFFFFFF0)], body)
+    elif kind == 'many-blocks':
+        # A folder that claims 65535 data blocks in a short file.
+        d = bytearray(cabinet([(b'ok.txt', len(body))], body))
+        struct.pack_into('<H', d, 36 + 4, 0xFFFF)
+        data = bytes(d)
+    else:
+        sys.exit('unknown kind ' + kind)
+    return data
+
+
+def main():
+    import os
+    out, kinds = sys.argv[1], sys.argv[2:]
+    if len(kinds) == 1 and not os.path.isdir(out):
+        open(out, 'wb').write(make(kinds[0]))
+        return
+    for k in kinds:
+        os.makedirs(os.path.join(out, k, 'base'), exist_ok=True)
+        open(os.path.join(out, k, 'h.cab'), 'wb').write(make(k))
+
+
+main()

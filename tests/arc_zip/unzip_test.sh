@@ -77,6 +77,12 @@ arcdrv unzip32.dll UnZip list "$(W jp.zip)" 2>/dev/null | cut -f1 | tr -d '\r' |
 printf '%s\n' "$(jp ソ.txt)" "$(jp ソフト/)" "$(jp ソフト/表.txt)" | sort > jp.want
 diff jp.want jp.names >/dev/null || fail "Japanese names listed differently"
 
+# Patterns with such names pick exactly their entries.
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W jp.zip)\" \"$(W jpsel)\\\" ソフト\\*.*" > jpsel.log
+[ -f jpsel/ソフト/表.txt ] && [ ! -e jpsel/ソ.txt ] || { cat jpsel.log; ls -R jpsel; fail "pattern ソフト\\*.*"; }
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W jp.zip)\" \"$(W jpsel2)\\\" ソ.txt" > jpsel2.log
+[ -f jpsel2/ソ.txt ] && [ ! -e jpsel2/ソフト ] || { cat jpsel2.log; ls -R jpsel2; fail "pattern ソ.txt"; }
+
 # -j drops folders; a pattern picks entries; "dir/*.*" takes everything below.
 arcdrv unzip32.dll UnZip cmd "-x -o -j \"$(W plain.zip)\" \"$(W junk)\\\" sub/*.*" > junk.log
 [ -f junk/numbers.txt ] && [ -f junk/noise.bin ] && [ ! -e junk/sub ] && [ ! -e junk/a.txt ] \

@@ -22,24 +22,25 @@ arc=$(winepath -w "$work/sample.lzh" 2>/dev/null || printf 'Z:%s' "${work//\//\\
 cat >"$work/inner.sh" <<INNER
 set -u
 b="$build/bin"
+ins() { "$wine" explorer /desktop=shot,1024x768 "\$@"; }
 "$wine" explorer /desktop=shot,1024x768 "\$b/tovix.exe" "$arc" &
-"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek 30000 >/dev/null
-sleep 3
+sleep 10
 import -window root "$out/main.png"
-"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
-sleep 4
+ins "\$b/uiprobe.exe" wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
+sleep 12
 import -window root "$out/picker.png"
-"$wine" "\$b/lvclick.exe" --post "#32770" 0x111 1
-sleep 4
+ins "\$b/lvclick.exe" --post "#32770" 0x111 1
+sleep 8
 import -window root "$out/resultlog.png"
-"$wine" "\$b/lvclick.exe" --post TDispDlg 0x111 1
-sleep 1
-"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek command "バージョン情報(A)..." >/dev/null
-sleep 3
+ins "\$b/lvclick.exe" --post TDispDlg 0x111 1
+sleep 2
+ins "\$b/uiprobe.exe" wait TVantrelbyHalvek command "バージョン情報(A)..." >/dev/null
+sleep 5
 import -window root "$out/about.png"
-"$wine" "\$b/lvclick.exe" --post TAboutBox 0x201 1
-sleep 1
-"$wine" "\$b/uiprobe.exe" wait TVantrelbyHalvek 1000 close wait-exit 10000 >/dev/null || true
+ins "\$b/lvclick.exe" --post TAboutBox 0x201 1
+sleep 2
+ins "\$b/uiprobe.exe" wait TVantrelbyHalvek 1000 close >/dev/null || true
+sleep 3
 wineserver -k 2>/dev/null || true
 INNER
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/inner.sh"

@@ -343,3 +343,39 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
   }
 }
 #endif
+
+#if !defined(ROUNDTRIP_INFOZIP)
+TEST(RoundTripArj, ListExtractTestAndPrintOneEntry) {
+  _putenv("TOVIX_ANSWERS=none=1");
+  _putenv("ARCHIVER_ANSWERS=none=1");
+  const std::string fx = ExeFolder() + "engine-fixtures\\";
+  if (!Beside("unarj32j.dll") || !Exists(fx + "t.arj")) GTEST_SKIP() << "no unarj32j.dll or no ARJ fixture";
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  std::string out = std::string(tmp) + "tovix-rt-arj-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(out.c_str(), nullptr);
+  TForm form;
+  auto* e = new TArchiver(&form);
+  e->NoMessage = true;
+  e->Loaded();
+  e->SetArcName(fx + "t.arj");
+  ASSERT_EQ(e->ArcMode(), amArj);
+  std::set<std::string> names;
+  for (int r = e->FindFirst("*.*"); r == 0; r = e->FindNext()) names.insert(Slashes(e->FindName()));
+  e->CloseArchive();
+  EXPECT_EQ(names, (std::set<std::string>{"a.txt", "sub/b.txt"}));
+  e->SetBaseDir(out);
+  e->ArcOptions = {ar_Silent, ar_OverWrite};
+  TStringList all;
+  all.Add("*.*");
+  std::vector<char> log(65537);
+  ASSERT_TRUE(e->Extract(all, log.data(), 65536)) << log.data();
+  const std::string b = ReadFile(fx + "src\\sub\\b.txt");
+  EXPECT_EQ(ReadFile(out + "\\a.txt"), "hello arj\r\n");
+  EXPECT_TRUE(ReadFile(out + "\\sub\\b.txt") == b);
+  EXPECT_TRUE(e->TestArchive(log.data(), 65536)) << log.data();
+  std::vector<uint8_t> mem(b.size() + 1);
+  ASSERT_TRUE(e->ExtractToMem("sub/b.txt", mem.data(), static_cast<uint32_t>(mem.size())));
+  EXPECT_TRUE(std::string(mem.begin(), mem.begin() + static_cast<ptrdiff_t>(b.size())) == b);
+}
+#endif
