@@ -101,9 +101,9 @@ std::string ExpandLongPath(const std::string& input) {
     if (part.empty() || part == ".") {
       // The root, or a folder the search does not report: what is left
       // stays as written in front of the long names found so far.
-      return EndsWithSeparator(folder) ? folder + name : folder + "\\" + name;
+      return EndsWithSeparator(folder) ? folder + name : folder.append("\\").append(name);
     }
-    name = part + "\\" + name;
+    name = part.append("\\").append(name);
     path = folder;
   }
 }
@@ -236,14 +236,15 @@ std::string ForwardMacro(const std::string& commandLine) {
   const char* p = commandLine.c_str();
   std::string prog;
   p = SplitMacroToken(p, prog);
-  std::string r = std::string("\"") + prog + "\"";
+  std::string r;
+  r.append("\"").append(prog).append("\"");
   std::string t;
   while (true) {
     p = SplitMacroToken(p, t);
     if (t.empty()) break;
     r += ' ';
     if (t == "/C") r += t;
-    else r += std::string("\"") + ExpandFileName(t) + "\"";
+    else r.append("\"").append(ExpandFileName(t)).append("\"");
   }
   return r;
 }

@@ -30,7 +30,7 @@ std::string ShortCutToText(TShortCut s) {
   else if (key == VK_RETURN) r += "Enter";
   else if (key == VK_BACK) r += "BkSp";
   else if (key == VK_ESCAPE) r += "Esc";
-  else if (key >= VK_F1 && key <= VK_F12) r += std::string("F") + std::to_string(key - VK_F1 + 1);
+  else if (key >= VK_F1 && key <= VK_F12) r.append("F").append(std::to_string(key - VK_F1 + 1));
   else r += "?";
   return r;
 }
@@ -83,7 +83,7 @@ void TMenuItem::FillInfo(MENUITEMINFOA& mi, std::string& text) {
   mi.fType = MFT_STRING | (FRadioItem ? MFT_RADIOCHECK : 0);
   mi.fState = (FEnabled ? MFS_ENABLED : MFS_GRAYED) | (FChecked ? MFS_CHECKED : MFS_UNCHECKED);
   text = FCaption;
-  if (FShortCut) text += std::string("\t") + ShortCutToText(FShortCut);
+  if (FShortCut) text.append("\t").append(ShortCutToText(FShortCut));
   mi.dwTypeData = text.data();
   mi.hSubMenu = FItems.empty() ? nullptr : FHandle;
 }

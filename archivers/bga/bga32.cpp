@@ -18,6 +18,27 @@ constexpr uint16_t kVersion = 32;
 std::atomic<int> g_running{0};
 HWND g_owner = nullptr;
 
+#pragma pack(push, 1)
+struct ExtractingInfo {  // what "wm_arcextract" carries
+  uint32_t dwFileSize;
+  uint32_t dwWriteSize;
+  char szSourceFileName[513];
+  char dummy1[3];
+  char szDestFileName[513];
+  char dummy[3];
+};
+#pragma pack(pop)
+
+void notify(int mode, const bga::Entry& e) {
+  if (!g_owner) return;
+  static UINT msg = RegisterWindowMessageA("wm_arcextract");
+  ExtractingInfo info{};
+  info.dwFileSize = e.size;
+  info.dwWriteSize = mode == 2 ? e.size : 0;
+  lstrcpynA(info.szSourceFileName, e.name.c_str(), sizeof info.szSourceFileName);
+  SendMessageA(g_owner, msg, static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info));
+}
+
 char ask_overwrite(HWND owner, const std::string& path) {
   if (auto a = arc::test_answer("overwrite")) {
     if (*a == "all") return 'a';
@@ -128,6 +149,7 @@ int run(HWND owner, const char* cmdText, arc::LogWriter& log) {
       else if (s == "-a") o.allAttributes = true;
     }
     o.ask = [owner](const std::string& p) { return ask_overwrite(owner, p); };
+    o.progress = [](const bga::Entry& e, bool begin) { notify(begin ? 0 : 2, e); };
     return bga::extract(c.archive, o, log);
   }
   if (v == "a" || v == "u") {

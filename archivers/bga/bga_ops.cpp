@@ -105,6 +105,7 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
       rc = kErrWrite;
       continue;
     }
+    if (o.progress) o.progress(e, true);
     std::string err;
     bool ok = read_entry(*in, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); },
                          err);
@@ -119,6 +120,7 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
     fsio::set_mtime(dest, arc::dos_to_unix((static_cast<uint32_t>(e.date) << 16) | e.time));
     uint32_t keep = o.allAttributes ? 0x27u : 0x21u;
     if (e.attribs & keep & 0x07) fsio::set_attributes(dest, e.attribs & keep);
+    if (o.progress) o.progress(e, false);
     log.line("Melted " + e.name);
   }
   if (!o.patterns.empty() && matched == 0) {

@@ -38,6 +38,7 @@ struct ExtractOptions {
   bool overwrite = false;   // without it, ask
   bool allAttributes = false;  // hidden and system too
   Asker ask;
+  std::function<void(const Entry&, bool begin)> progress;  // may be empty
 };
 int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter& log);
 int test(const std::string& archive, arc::LogWriter& log);

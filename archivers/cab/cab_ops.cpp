@@ -353,6 +353,7 @@ int pack(const std::string& archive, const PackOptions& opt, arc::LogWriter& log
     s.time = static_cast<uint16_t>(dos);
     s.attribs = static_cast<uint16_t>(attrs & 0x27);
     auto it = index.find(key(r));
+    if (it != index.end() && it->second == static_cast<size_t>(-1)) continue;  // named twice
     if (it != index.end()) dropped[it->second] = true;
     index[key(r)] = static_cast<size_t>(-1);
     added.push_back(s);

@@ -50,6 +50,17 @@ std::string attribute_text(uint32_t a) {
 arcapi::HARC listing_open(Listing* l) { return static_cast<arcapi::HARC>(l); }
 
 static int next_match(Listing* l, arcapi::IndividualInfo* out) {
+  if (l->lazyFill) {
+    arcapi::IndividualInfo r;
+    while (l->pos < l->lazyCount) {
+      l->lazyFill(l->pos++, r);
+      if (l->patterns.empty() || match_any(l->patterns, r.szFileName)) {
+        if (out) std::memcpy(out, &r, sizeof r);
+        return 0;
+      }
+    }
+    return -1;
+  }
   while (l->pos < l->entries.size()) {
     const auto& e = l->entries[l->pos++];
     if (l->patterns.empty() || match_any(l->patterns, e.szFileName)) {

@@ -4,6 +4,7 @@
 // matches wildcards the same way.
 #pragma once
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct Listing {
   std::vector<arcapi::IndividualInfo> entries;
   std::vector<std::string> patterns;  // from FindFirst; empty = all
   size_t pos = 0;
+  // Instead of entries: a count and a maker that fills record i on demand,
+  // for archives whose records would take hundreds of megabytes at once.
+  size_t lazyCount = 0;
+  std::function<void(size_t, arcapi::IndividualInfo&)> lazyFill;
 };
 
 // Fills one record; texts are cut to their fields.

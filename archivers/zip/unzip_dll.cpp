@@ -198,14 +198,17 @@ HARC WINAPI UnZipOpenArchive(HWND, LPCSTR path, DWORD) {
   zipf::Archive a;
   zipf::ReadStatus st;
   if (!open_archive(path, f, a, st)) return nullptr;
+  // Records are made as the walk reaches them: a 100,000-entry archive
+  // would otherwise need 56 MB of them before the first one is read.
   auto* l = new arc::Listing;
-  l->entries.resize(a.entries.size());
-  for (size_t i = 0; i < a.entries.size(); ++i) {
-    const zipf::Entry& e = a.entries[i];
-    arc::fill_record(l->entries[i], e.name, clamp32(e.usize), clamp32(e.csize), e.crc, e.dosTime,
+  auto held = std::make_shared<zipf::Archive>(std::move(a));
+  l->lazyCount = held->entries.size();
+  l->lazyFill = [held](size_t i, IndividualInfo& r) {
+    const zipf::Entry& e = held->entries[i];
+    arc::fill_record(r, e.name, clamp32(e.usize), clamp32(e.csize), e.crc, e.dosTime,
                      arc::attribute_text(e.dos_attributes()), e.method_text(), e.versionMade >> 8,
                      e.encrypted() ? 1u : 0u);
-  }
+  };
   return arc::listing_open(l);
 }
 int WINAPI UnZipCloseArchive(HARC h) { return arc::listing_close(h); }
@@ -347,6 +350,7 @@ int WINAPI Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DC
     char order = date_order();
     uint64_t total = 0, totalComp = 0;
     int count = 0;
+    std::vector<char> name, method;  // the callback may write into them
     for (const zipf::Entry& e : a.entries) {
       if (!opt.include.empty() && !arc::match_any(opt.include, e.name)) continue;
       if (!opt.exclude.empty() && arc::match_any(opt.exclude, e.name)) continue;
@@ -361,10 +365,10 @@ int WINAPI Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DC
       else if (order == '2') x = yy, y = month, z = day;
       else x = month, y = day, z = yy;
       unsigned factor = (e.usize && e.csize <= e.usize) ? static_cast<unsigned>(100 - e.csize * 100 / e.usize) : 0;
-      std::vector<char> name(e.name.begin(), e.name.end());
+      name.assign(e.name.begin(), e.name.end());
       name.push_back(0);
       std::string m = e.method_text();
-      std::vector<char> method(m.begin(), m.end());
+      method.assign(m.begin(), m.end());
       method.push_back(0);
       uf->SendApplicationMessage(clamp32(e.usize), clamp32(e.csize), factor, x, y, z, (e.dosTime >> 11) & 0x1F,
                                  (e.dosTime >> 5) & 0x3F, ' ', name.data(), method.data(), e.crc,

@@ -92,6 +92,9 @@ rm -rf out; mkdir out
 cabextract -q -e CP932 -d out mine.cab
 cp src -r all && cp more/new.txt all/ && diff -r all out || fail "adding lost entries"
 expect_fail "$(cab "-a -ml:22 \"$(W bad.cab)\" \"$(W src)\\\" *.*")"
+# A file named twice is packed once.
+expect_rc 0 "$(cab "-a -r -mz \"$(W twice.cab)\" \"$(W src)\\\" *.* a.txt sub\\b.txt")"
+[[ $(cabextract -l twice.cab | grep -c 'a.txt') == 1 ]] || fail "a file named twice"
 
 step "a spanned"
 # ---- a spanned set ----
