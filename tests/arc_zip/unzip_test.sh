@@ -157,7 +157,7 @@ for line in open(sys.argv[2]):
 assert got == want, (got, want)
 PY
 tail -1 wl.txt | gq -x 'rc=0' || fail "listing answer"
-for z in plain enc seven0; do
+for z in plain enc seven seven0; do
   WIZ_PASSWORD=secret wiz "$IZ" extract "$(W $z.zip)" "$(W iz-$z)" do > iz-$z.log
   tail -1 iz-$z.log | tr -d '\r' | gq -x 'rc=0' || { cat iz-$z.log; fail "Info-ZIP extraction of $z.zip"; }
   diff -r src iz-$z >/dev/null || fail "Info-ZIP kind extracted $z.zip differently"
