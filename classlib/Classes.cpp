@@ -1,6 +1,7 @@
 #include "Classes.h"
 
 #include <algorithm>
+#include <iterator>
 
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
   if (FOwner) FOwner->InsertComponent(this);
@@ -21,8 +22,10 @@ TComponent::~TComponent() {
 void TComponent::Loaded() { ComponentState &= ~csLoading; }
 
 void TComponent::RemoveComponent(TComponent* c) {
-  auto it = std::find(FComponents.begin(), FComponents.end(), c);
-  if (it != FComponents.end()) FComponents.erase(it);
+  // Components usually go newest first (folder lists when an archive is
+  // closed), so search from the back: clearing stays linear.
+  auto it = std::find(FComponents.rbegin(), FComponents.rend(), c);
+  if (it != FComponents.rend()) FComponents.erase(std::next(it).base());
 }
 
 namespace {

@@ -8,11 +8,13 @@
 
 #include "arcapi.h"
 #include "arj.h"
+#include "dllstate.h"
 #include "fsio.h"
 #include "listing.h"
 #include "text.h"
 
 using arcapi::HARC;
+using arcapi::ExtractingInfo;
 using arcapi::IndividualInfo;
 
 namespace {
@@ -36,39 +38,10 @@ constexpr int kErrUserCancel = 0x8020;
 constexpr uint16_t kVersion = 100;     // 1.00
 constexpr uint16_t kSubVersion = 100;  // .1.0
 
-// Progress record handed with "wm_arcextract".
-#pragma pack(push, 1)
-struct ExtractingInfo {
-  DWORD dwFileSize;
-  DWORD dwWriteSize;
-  char szSourceFileName[513];
-  char dummy1[3];
-  char szDestFileName[513];
-  char dummy[3];
-};
-#pragma pack(pop)
 enum { kExtractBegin = 0, kExtractInProcess = 1, kExtractEnd = 2 };
 
-std::atomic<int> g_running{0};
-BOOL g_background = FALSE, g_cursor = FALSE;
-HWND g_owner = nullptr;
-
-UINT arcextract_message() {
-  static UINT msg = RegisterWindowMessageA("wm_arcextract");
-  return msg;
-}
-
-void copy_text(char* dst, size_t cap, const std::string& s) {
-  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
-  std::memcpy(dst, s.data(), n);
-  dst[n] = 0;
-}
-
 // True when the owner asked to stop.
-bool report(int mode, ExtractingInfo& info) {
-  if (!g_owner) return false;
-  return SendMessageA(g_owner, arcextract_message(), static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info)) != 0;
-}
+bool report(int mode, ExtractingInfo& info) { return arc::owner_asks_stop(mode, info); }
 
 std::string lower(std::string s) {
   for (auto& c : s)
@@ -287,8 +260,8 @@ int do_extract(HWND owner, const arc::ParsedCommand& pc, arc::LogWriter& log) {
     }
     ExtractingInfo info{};
     info.dwFileSize = e.original;
-    copy_text(info.szSourceFileName, sizeof info.szSourceFileName, e.name);
-    copy_text(info.szDestFileName, sizeof info.szDestFileName, target);
+    arc::copy_text(info.szSourceFileName, sizeof info.szSourceFileName, e.name);
+    arc::copy_text(info.szDestFileName, sizeof info.szDestFileName, target);
     bool cancelled = report(kExtractBegin, info);
     bool writeFailed = false;
     arj::Result r = arj::Result::Stopped;
@@ -298,7 +271,7 @@ int do_extract(HWND owner, const arc::ParsedCommand& pc, arc::LogWriter& log) {
           writeFailed = true;
           return false;
         }
-        info.dwWriteSize += static_cast<DWORD>(n);
+        info.dwWriteSize += static_cast<uint32_t>(n);
         if (report(kExtractInProcess, info)) {
           cancelled = true;
           return false;
@@ -336,8 +309,8 @@ extern "C" {
 
 int WINAPI Unarj(HWND owner, LPCSTR cmd, LPSTR out, DWORD size) {
   arc::LogWriter log(out, size);
-  if (g_running > 0) return kErrAlreadyRunning;
-  arc::RunningGuard guard(g_running);
+  if (arc::g_dll.running > 0) return kErrAlreadyRunning;
+  arc::RunningGuard guard(arc::g_dll.running);
   if (!cmd) return kErrCommandName;
   auto pc = arc::parse_command(cmd, true);
   std::string verb = lower(pc.verb);
@@ -355,17 +328,11 @@ int WINAPI Unarj(HWND owner, LPCSTR cmd, LPSTR out, DWORD size) {
 
 WORD WINAPI UnarjGetVersion() { return kVersion; }
 WORD WINAPI UnarjGetSubVersion() { return kSubVersion; }
-BOOL WINAPI UnarjGetRunning() { return g_running > 0; }
-BOOL WINAPI UnarjGetBackGroundMode() { return g_background; }
-BOOL WINAPI UnarjSetBackGroundMode(BOOL v) {
-  g_background = v;
-  return TRUE;
-}
-BOOL WINAPI UnarjGetCursorMode() { return g_cursor; }
-BOOL WINAPI UnarjSetCursorMode(BOOL v) {
-  g_cursor = v;
-  return TRUE;
-}
+BOOL WINAPI UnarjGetRunning() { return arc::dll_get_running(); }
+BOOL WINAPI UnarjGetBackGroundMode() { return arc::dll_get_background_mode(); }
+BOOL WINAPI UnarjSetBackGroundMode(BOOL v) { return arc::dll_set_background_mode(v); }
+BOOL WINAPI UnarjGetCursorMode() { return arc::dll_get_cursor_mode(); }
+BOOL WINAPI UnarjSetCursorMode(BOOL v) { return arc::dll_set_cursor_mode(v); }
 
 HARC WINAPI UnarjOpenArchive(HWND, LPCSTR path, DWORD) {
   if (!path) return nullptr;
@@ -403,13 +370,7 @@ BOOL WINAPI UnarjConfigDialog(HWND owner, LPSTR, int) {
   return TRUE;
 }
 
-BOOL WINAPI UnarjSetOwnerWindow(HWND owner) {
-  g_owner = owner;
-  return TRUE;
-}
-BOOL WINAPI UnarjClearOwnerWindow() {
-  g_owner = nullptr;
-  return TRUE;
-}
+BOOL WINAPI UnarjSetOwnerWindow(HWND owner) { return arc::dll_set_owner_window(owner); }
+BOOL WINAPI UnarjClearOwnerWindow() { return arc::dll_clear_owner_window(); }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "arcapi.h"
+#include "dllstate.h"
 #include "bga_ops.h"
 #include "listing.h"
 
@@ -15,28 +16,15 @@ namespace {
 using namespace arcapi;
 
 constexpr uint16_t kVersion = 32;
-std::atomic<int> g_running{0};
-HWND g_owner = nullptr;
 
-#pragma pack(push, 1)
-struct ExtractingInfo {  // what "wm_arcextract" carries
-  uint32_t dwFileSize;
-  uint32_t dwWriteSize;
-  char szSourceFileName[513];
-  char dummy1[3];
-  char szDestFileName[513];
-  char dummy[3];
-};
-#pragma pack(pop)
 
 void notify(int mode, const bga::Entry& e) {
-  if (!g_owner) return;
-  static UINT msg = RegisterWindowMessageA("wm_arcextract");
+  if (!arc::g_dll.owner) return;
   ExtractingInfo info{};
   info.dwFileSize = e.size;
   info.dwWriteSize = mode == 2 ? e.size : 0;
   lstrcpynA(info.szSourceFileName, e.name.c_str(), sizeof info.szSourceFileName);
-  SendMessageA(g_owner, msg, static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info));
+  arc::owner_asks_stop(mode, info);  // these commands run to the end
 }
 
 char ask_overwrite(HWND owner, const std::string& path) {
@@ -200,15 +188,15 @@ int run(HWND owner, const char* cmdText, arc::LogWriter& log) {
 extern "C" {
 
 uint16_t ARCAPI BgaGetVersion() { return kVersion; }
-BOOL_ ARCAPI BgaGetRunning() { return g_running.load() != 0; }
+BOOL_ ARCAPI BgaGetRunning() { return arc::dll_get_running(); }
 
 int ARCAPI Bga(HWND_ owner, const char* cmd, char* out, uint32_t size) {
   arc::LogWriter log(out, size);
-  if (g_running.load()) {
+  if (arc::g_dll.running.load()) {
     log.line("Error : busy");
     return bga::kErrBusy;
   }
-  arc::RunningGuard guard(g_running);
+  arc::RunningGuard guard(arc::g_dll.running);
   return run(static_cast<HWND>(owner), cmd, log);
 }
 
@@ -240,13 +228,7 @@ BOOL_ ARCAPI BgaConfigDialog(HWND_ owner, char*, int) {
   MessageBoxA(static_cast<HWND>(owner), "bga32.dll ver. 0.32\r\nGZA / BZA", "bga32", MB_OK | MB_ICONINFORMATION);
   return TRUE;
 }
-BOOL_ ARCAPI BgaSetOwnerWindow(HWND_ owner) {
-  g_owner = static_cast<HWND>(owner);
-  return TRUE;
-}
-BOOL_ ARCAPI BgaClearOwnerWindow() {
-  g_owner = nullptr;
-  return TRUE;
-}
+BOOL_ ARCAPI BgaSetOwnerWindow(HWND_ owner) { return arc::dll_set_owner_window(static_cast<HWND>(owner)); }
+BOOL_ ARCAPI BgaClearOwnerWindow() { return arc::dll_clear_owner_window(); }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "arcapi.h"
+#include "dllstate.h"
 #include "cab_ops.h"
 #include "listing.h"
 
@@ -15,31 +16,17 @@ namespace {
 using namespace arcapi;
 
 constexpr uint16_t kVersion = 98;
-std::atomic<int> g_running{0};
-BOOL_ g_background = 0, g_cursor = 0;
-HWND g_owner = nullptr;
 
-#pragma pack(push, 1)
-struct ExtractingInfo {  // what "wm_arcextract" carries
-  uint32_t dwFileSize;
-  uint32_t dwWriteSize;
-  char szSourceFileName[513];
-  char dummy1[3];
-  char szDestFileName[513];
-  char dummy[3];
-};
-#pragma pack(pop)
 
 void notify(int mode, const cab::Entry* e, const std::string& name) {
-  if (!g_owner) return;
-  static UINT msg = RegisterWindowMessageA("wm_arcextract");
+  if (!arc::g_dll.owner) return;
   ExtractingInfo info{};
   if (e) {
     info.dwFileSize = e->size;
     info.dwWriteSize = mode == 2 ? e->size : 0;
   }
   lstrcpynA(info.szSourceFileName, name.c_str(), sizeof info.szSourceFileName);
-  SendMessageA(g_owner, msg, static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info));
+  arc::owner_asks_stop(mode, info);  // these commands run to the end
 }
 
 char ask_overwrite(HWND owner, const std::string& path) {
@@ -123,25 +110,19 @@ int run(HWND owner, const char* cmdText, arc::LogWriter& log) {
 extern "C" {
 
 uint16_t ARCAPI CabGetVersion() { return kVersion; }
-BOOL_ ARCAPI CabGetRunning() { return g_running.load() != 0; }
-BOOL_ ARCAPI CabSetBackGroundMode(BOOL_ v) {
-  g_background = v;
-  return TRUE;
-}
-BOOL_ ARCAPI CabGetBackGroundMode() { return g_background; }
-BOOL_ ARCAPI CabSetCursorMode(BOOL_ v) {
-  g_cursor = v;
-  return TRUE;
-}
-BOOL_ ARCAPI CabGetCursorMode() { return g_cursor; }
+BOOL_ ARCAPI CabGetRunning() { return arc::dll_get_running(); }
+BOOL_ ARCAPI CabSetBackGroundMode(BOOL_ v) { return arc::dll_set_background_mode(v); }
+BOOL_ ARCAPI CabGetBackGroundMode() { return arc::dll_get_background_mode(); }
+BOOL_ ARCAPI CabSetCursorMode(BOOL_ v) { return arc::dll_set_cursor_mode(v); }
+BOOL_ ARCAPI CabGetCursorMode() { return arc::dll_get_cursor_mode(); }
 
 int ARCAPI Cab(HWND_ owner, const char* cmd, char* out, uint32_t size) {
   arc::LogWriter log(out, size);
-  if (g_running.load()) {
+  if (arc::g_dll.running.load()) {
     log.line("Error : busy");
     return cab::kErrBusy;
   }
-  arc::RunningGuard guard(g_running);
+  arc::RunningGuard guard(arc::g_dll.running);
   return run(static_cast<HWND>(owner), cmd, log);
 }
 
@@ -179,13 +160,7 @@ BOOL_ ARCAPI CabConfigDialog(HWND_ owner, char*, int) {
   MessageBoxA(static_cast<HWND>(owner), "cab32.dll ver. 0.98\r\nMSZIP / LZX", "cab32", MB_OK | MB_ICONINFORMATION);
   return TRUE;
 }
-BOOL_ ARCAPI CabSetOwnerWindow(HWND_ owner) {
-  g_owner = static_cast<HWND>(owner);
-  return TRUE;
-}
-BOOL_ ARCAPI CabClearOwnerWindow() {
-  g_owner = nullptr;
-  return TRUE;
-}
+BOOL_ ARCAPI CabSetOwnerWindow(HWND_ owner) { return arc::dll_set_owner_window(static_cast<HWND>(owner)); }
+BOOL_ ARCAPI CabClearOwnerWindow() { return arc::dll_clear_owner_window(); }
 
 }  // extern "C"

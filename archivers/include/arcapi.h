@@ -42,6 +42,20 @@ static_assert(offsetof(IndividualInfo, szMode) == 550);
 
 #pragma pack(pop)
 
+// Progress record the libraries send with "wm_arcextract" (lParam); wParam is
+// the step: 0 begin, 1 in process, 2 end, 3 archive opened.
+#pragma pack(push, 1)
+struct ExtractingInfo {
+  uint32_t dwFileSize;
+  uint32_t dwWriteSize;
+  char szSourceFileName[513];
+  char dummy1[3];
+  char szDestFileName[513];
+  char dummy[3];
+};
+#pragma pack(pop)
+static_assert(sizeof(ExtractingInfo) == 1040);
+
 // Open mode the engine passes to OpenArchive.
 constexpr uint32_t kOpenMode = 0x2200;
 constexpr uint32_t kOpenModeArj = 0x20002200;

@@ -13,6 +13,7 @@
 #include "archive.h"
 #include "arcapi.h"
 #include "dialogs.h"
+#include "dllstate.h"
 #include "listing.h"
 #include "text.h"
 
@@ -41,33 +42,9 @@ constexpr int kErrTmpOpen = 0x8025;
 constexpr uint16_t kVersion = 100;     // 1.00
 constexpr uint16_t kSubVersion = 100;
 
-#pragma pack(push, 1)
-struct ExtractingInfo {
-  DWORD dwFileSize;
-  DWORD dwWriteSize;
-  char szSourceFileName[513];
-  char dummy1[3];
-  char szDestFileName[513];
-  char dummy[3];
-};
-#pragma pack(pop)
 enum { kBegin = 0, kInProcess = 1, kEnd = 2 };
 
-std::atomic<int> g_running{0};
-BOOL g_background = FALSE, g_cursor = FALSE;
-HWND g_owner = nullptr;
 HMODULE g_module = nullptr;
-
-UINT arcextract_message() {
-  static UINT msg = RegisterWindowMessageA("wm_arcextract");
-  return msg;
-}
-
-void copy_text(char* dst, size_t cap, const std::string& s) {
-  size_t n = std::min(s.size(), cap - 1);
-  std::memcpy(dst, s.data(), n);
-  dst[n] = 0;
-}
 
 std::string lower(std::string s) {
   for (size_t i = 0; i < s.size(); ++i) {
@@ -94,19 +71,19 @@ class Run {
   int rc() const { return rc_; }
   // True when the owner window asked to stop.
   bool progress(int mode, const std::string& source, const std::string& dest, uint64_t size) {
-    if (!g_owner) return false;
-    info_.dwFileSize = static_cast<DWORD>(std::min<uint64_t>(size, 0xFFFFFFFFu));
+    if (!arc::g_dll.owner) return false;
+    info_.dwFileSize = static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu));
     info_.dwWriteSize = mode == kEnd ? info_.dwFileSize : 0;
-    copy_text(info_.szSourceFileName, sizeof info_.szSourceFileName, source);
-    copy_text(info_.szDestFileName, sizeof info_.szDestFileName, dest);
-    return SendMessageA(g_owner, arcextract_message(), static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info_)) != 0;
+    arc::copy_text(info_.szSourceFileName, sizeof info_.szSourceFileName, source);
+    arc::copy_text(info_.szDestFileName, sizeof info_.szDestFileName, dest);
+    return arc::owner_asks_stop(mode, info_);
   }
   HWND owner() const { return owner_; }
 
  private:
   HWND owner_;
   arc::LogWriter log_;
-  ExtractingInfo info_;
+  arcapi::ExtractingInfo info_;
   int rc_ = 0;
 };
 
@@ -565,7 +542,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
     e.unixTime = s.mtime;
     e.attr = s.attr;
     if (s.dir) return w.add_folder(e);
-    if (g_owner && run.progress(kInProcess, s.file, shown(s.stored), static_cast<uint64_t>(std::max<int64_t>(0, fsio::file_size(s.file))))) {
+    if (arc::g_dll.owner && run.progress(kInProcess, s.file, shown(s.stored), static_cast<uint64_t>(std::max<int64_t>(0, fsio::file_size(s.file))))) {
       cancelled = true;
       return false;
     }
@@ -862,8 +839,8 @@ int cmd_undo_sfx(Run& run, const arc::ParsedCommand& pc) {
 
 int run_command(HWND owner, const char* cmd, char* buf, DWORD size) {
   if (buf && size) buf[0] = 0;
-  if (g_running.load()) return kErrAlreadyRunning;
-  arc::RunningGuard guard(g_running);
+  if (arc::g_dll.running.load()) return kErrAlreadyRunning;
+  arc::RunningGuard guard(arc::g_dll.running);
   arc::ParsedCommand pc = arc::parse_command(cmd ? cmd : "", true);
   std::string verb = lower(pc.verb);
   if (verb == "p") return cmd_print(buf, size, pc);
@@ -895,17 +872,11 @@ BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
 
 WORD WINAPI UnlhaGetVersion() { return kVersion; }
 WORD WINAPI UnlhaGetSubVersion() { return kSubVersion; }
-BOOL WINAPI UnlhaGetRunning() { return g_running.load() ? TRUE : FALSE; }
-BOOL WINAPI UnlhaSetBackGroundMode(BOOL v) {
-  g_background = v;
-  return TRUE;
-}
-BOOL WINAPI UnlhaGetBackGroundMode() { return g_background; }
-BOOL WINAPI UnlhaSetCursorMode(BOOL v) {
-  g_cursor = v;
-  return TRUE;
-}
-BOOL WINAPI UnlhaGetCursorMode() { return g_cursor; }
+BOOL WINAPI UnlhaGetRunning() { return arc::dll_get_running(); }
+BOOL WINAPI UnlhaSetBackGroundMode(BOOL v) { return arc::dll_set_background_mode(v); }
+BOOL WINAPI UnlhaGetBackGroundMode() { return arc::dll_get_background_mode(); }
+BOOL WINAPI UnlhaSetCursorMode(BOOL v) { return arc::dll_set_cursor_mode(v); }
+BOOL WINAPI UnlhaGetCursorMode() { return arc::dll_get_cursor_mode(); }
 
 int WINAPI Unlha(HWND owner, LPCSTR cmd, LPSTR buf, DWORD size) {
   try {
@@ -947,20 +918,14 @@ BOOL WINAPI UnlhaCheckArchive(LPCSTR path, int) {
 
 BOOL WINAPI UnlhaConfigDialog(HWND, LPSTR, int) { return TRUE; }
 
-BOOL WINAPI UnlhaSetOwnerWindow(HWND owner) {
-  g_owner = owner;
-  return TRUE;
-}
-BOOL WINAPI UnlhaClearOwnerWindow() {
-  g_owner = nullptr;
-  return TRUE;
-}
+BOOL WINAPI UnlhaSetOwnerWindow(HWND owner) { return arc::dll_set_owner_window(owner); }
+BOOL WINAPI UnlhaClearOwnerWindow() { return arc::dll_clear_owner_window(); }
 
 int WINAPI UnlhaExtractMem(HWND, LPCSTR cmd, LPBYTE buf, DWORD size, int32_t* time, WORD* attr, DWORD* written) {
   try {
     if (written) *written = 0;
-    if (g_running.load()) return kErrAlreadyRunning;
-    arc::RunningGuard guard(g_running);
+    if (arc::g_dll.running.load()) return kErrAlreadyRunning;
+    arc::RunningGuard guard(arc::g_dll.running);
     arc::ParsedCommand pc = arc::parse_command(cmd ? cmd : "", true);
     if (pc.verb.size() > 1) pc = arc::parse_command(cmd, false);  // no verb: that was the archive
     if (pc.archive.empty() || pc.names.empty()) return kErrCommandName;

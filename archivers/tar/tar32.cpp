@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arcapi.h"
+#include "dllstate.h"
 #include "listing.h"
 #include "ops.h"
 #include "tarfmt.h"
@@ -21,22 +22,8 @@ namespace {
 
 constexpr uint16_t kVersion = 300;
 
-std::atomic<int> g_running{0};
-BOOL_ g_background = 0, g_cursor = 0;
-HWND g_owner = nullptr;  // set by TarSetOwnerWindow: gets "wm_arcextract"
 HINSTANCE g_instance = nullptr;
 
-// The progress record sent with "wm_arcextract" (lParam).
-#pragma pack(push, 1)
-struct ExtractingInfo {
-  uint32_t dwFileSize;   // bytes of the archive file
-  uint32_t dwWriteSize;  // bytes of it done
-  char szSourceFileName[513];
-  char dummy1[3];
-  char szDestFileName[513];
-  char dummy[3];
-};
-#pragma pack(pop)
 enum { kExtractBegin = 0, kExtractInProcess = 1, kExtractEnd = 2, kExtractOpen = 3 };
 
 std::string utf8_to_ansi(const std::string& s) {
@@ -50,12 +37,6 @@ std::string utf8_to_ansi(const std::string& s) {
   std::string a(static_cast<size_t>(an), '\0');
   WideCharToMultiByte(CP_ACP, 0, w.data(), wn, &a[0], an, nullptr, nullptr);
   return a;
-}
-
-void copy_text(char* dst, size_t cap, const std::string& s) {
-  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
-  std::memcpy(dst, s.data(), n);
-  dst[n] = 0;
 }
 
 // ---- progress window ----
@@ -219,7 +200,6 @@ class DllHost : public tarx::Host {
  public:
   DllHost(HWND owner, char* buf, uint32_t size, bool logToBuffer, bool dialog, bool pump, const std::string& archive)
       : owner_(owner), log_(logToBuffer ? buf : nullptr, logToBuffer ? size : 0), archive_(archive) {
-    msg_ = RegisterWindowMessageA("wm_arcextract");
     if (dialog) window_ = std::make_unique<ProgressWindow>(owner, archive, pump);
     notify(kExtractOpen, "", 0, 0);
   }
@@ -247,20 +227,18 @@ class DllHost : public tarx::Host {
 
  private:
   bool notify(int mode, const std::string& name, int64_t done, int64_t total) {
-    HWND target = g_owner;
-    if (!target || !msg_) return true;
-    ExtractingInfo info{};
+    if (!arc::g_dll.owner) return true;
+    arcapi::ExtractingInfo info{};
     info.dwFileSize = static_cast<uint32_t>(total > 0xFFFFFFFFll ? 0xFFFFFFFFll : total);
     info.dwWriteSize = static_cast<uint32_t>(done > 0xFFFFFFFFll ? 0xFFFFFFFFll : done);
-    copy_text(info.szSourceFileName, sizeof info.szSourceFileName, archive_);
-    copy_text(info.szDestFileName, sizeof info.szDestFileName, name);
+    arc::copy_text(info.szSourceFileName, sizeof info.szSourceFileName, archive_);
+    arc::copy_text(info.szDestFileName, sizeof info.szDestFileName, name);
     // A handler that answers non-zero stops the operation.
-    return SendMessageA(target, msg_, static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info)) == 0;
+    return !arc::owner_asks_stop(mode, info);
   }
   HWND owner_;
   arc::LogWriter log_;
   std::string archive_, last_;
-  UINT msg_ = 0;
   std::unique_ptr<ProgressWindow> window_;
 };
 
@@ -383,7 +361,7 @@ int run(HWND owner, const char* text, char* out, uint32_t size) {
     if (c.names.empty()) return tarx::kErrNoFiles;
     return tarx::print(c.archive, c.names[0], reinterpret_cast<uint8_t*>(out), out ? size : 0, written, host);
   }
-  DllHost host(owner, out, size, true, c.dialog && !g_background, c.pump, c.archive);
+  DllHost host(owner, out, size, true, c.dialog && !arc::g_dll.background, c.pump, c.archive);
   if (c.op == 'x') return tarx::extract(c.archive, base, c.names, c.useDirs, host);
   if (c.op == 't') return tarx::test(c.archive, host);
   tarx::Codec codec = c.codecGiven ? c.codec : codec_for_name(c.archive, c.single);
@@ -413,24 +391,18 @@ BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
 
 uint16_t WINAPI TarGetVersion() { return kVersion; }
 
-BOOL_ WINAPI TarGetRunning() { return g_running.load() > 0; }
+BOOL_ WINAPI TarGetRunning() { return arc::dll_get_running(); }
 
-BOOL_ WINAPI TarSetBackGroundMode(BOOL_ v) {
-  g_background = v;
-  return TRUE;
-}
+BOOL_ WINAPI TarSetBackGroundMode(BOOL_ v) { return arc::dll_set_background_mode(v); }
 
-BOOL_ WINAPI TarSetCursorMode(BOOL_ v) {
-  g_cursor = v;
-  return TRUE;
-}
+BOOL_ WINAPI TarSetCursorMode(BOOL_ v) { return arc::dll_set_cursor_mode(v); }
 
 int WINAPI Tar(HWND_ owner, const char* cmd, char* out, uint32_t size) {
-  if (g_running.load() > 0) {
+  if (arc::g_dll.running.load() > 0) {
     arc::LogWriter(out, size).line("Error : 処理中です");
     return 0x8009;
   }
-  arc::RunningGuard guard(g_running);
+  arc::RunningGuard guard(arc::g_dll.running);
   try {
     return run(static_cast<HWND>(owner), cmd, out, size);
   } catch (...) {
@@ -503,14 +475,10 @@ BOOL_ WINAPI TarConfigDialog(HWND_ owner, char* options, int mode) {
 }
 
 BOOL_ WINAPI TarSetOwnerWindow(HWND_ owner) {
-  if (!owner || g_owner) return FALSE;
-  g_owner = static_cast<HWND>(owner);
-  return TRUE;
+  if (!owner || arc::g_dll.owner) return FALSE;
+  return arc::dll_set_owner_window(static_cast<HWND>(owner));
 }
 
-BOOL_ WINAPI TarClearOwnerWindow() {
-  g_owner = nullptr;
-  return TRUE;
-}
+BOOL_ WINAPI TarClearOwnerWindow() { return arc::dll_clear_owner_window(); }
 
 }  // extern "C"

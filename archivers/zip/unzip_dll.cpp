@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "arcapi.h"
+#include "dllstate.h"
 #include "fsio.h"
 #include "listing.h"
 #include "text.h"
@@ -33,39 +34,21 @@ constexpr int kErrCancel = 0x8020;
 constexpr int kPkOk = 0, kPkErr = 2, kPkBadErr = 3, kPkNoZip = 9, kPkParam = 10, kPkFind = 11, kIzCtrlC = 80,
               kIzBadPwd = 82;
 
-std::atomic<int> g_running{0};
-HWND g_owner = nullptr;
-UINT g_msgExtract = 0;
 
-// Progress record sent with "wm_arcextract".
-struct ExtractingInfo {
-  DWORD dwFileSize;
-  DWORD dwWriteSize;
-  char szSourceFileName[513];
-  char dummy1[3];
-  char szDestFileName[513];
-  char dummy[3];
-};
 constexpr WPARAM kBegin = 0, kInProcess = 1, kEnd = 2, kOpen = 3;
-
-void copy_text(char* dst, size_t cap, const std::string& s) {
-  size_t n = std::min(s.size(), cap - 1);
-  std::memcpy(dst, s.data(), n);
-  dst[n] = 0;
-}
 
 // Owner-window progress; a nonzero answer from the owner stops the run.
 bool notify(WPARAM mode, const zipf::Entry* e, const std::string& target, uint64_t done) {
-  if (!g_owner || !IsWindow(g_owner)) return true;
-  if (!g_msgExtract) g_msgExtract = RegisterWindowMessageA("wm_arcextract");
+  HWND owner = arc::g_dll.owner;
+  if (!owner || !IsWindow(owner)) return true;
   ExtractingInfo info{};
   if (e) {
-    info.dwFileSize = static_cast<DWORD>(std::min<uint64_t>(e->usize, 0xFFFFFFFFu));
-    info.dwWriteSize = static_cast<DWORD>(std::min<uint64_t>(done, 0xFFFFFFFFu));
-    copy_text(info.szSourceFileName, sizeof info.szSourceFileName, e->name);
+    info.dwFileSize = static_cast<uint32_t>(std::min<uint64_t>(e->usize, 0xFFFFFFFFu));
+    info.dwWriteSize = static_cast<uint32_t>(std::min<uint64_t>(done, 0xFFFFFFFFu));
+    arc::copy_text(info.szSourceFileName, sizeof info.szSourceFileName, e->name);
   }
-  copy_text(info.szDestFileName, sizeof info.szDestFileName, target);
-  return SendMessageA(g_owner, g_msgExtract, mode, reinterpret_cast<LPARAM>(&info)) == 0;
+  arc::copy_text(info.szDestFileName, sizeof info.szDestFileName, target);
+  return !arc::owner_asks_stop(static_cast<int>(mode), info);
 }
 
 class CommonHooks : public zipf::ExtractHooks {
@@ -122,22 +105,16 @@ extern "C" {
 // ---- common interface ----
 
 WORD WINAPI UnZipGetVersion() { return 100; }
-BOOL WINAPI UnZipGetRunning() { return g_running.load() > 0; }
+BOOL WINAPI UnZipGetRunning() { return arc::dll_get_running(); }
 BOOL WINAPI UnZipSetBackGroundMode(BOOL) { return TRUE; }
 BOOL WINAPI UnZipSetCursorMode(BOOL) { return TRUE; }
-BOOL WINAPI UnZipSetOwnerWindow(HWND owner) {
-  g_owner = owner;
-  return TRUE;
-}
-BOOL WINAPI UnZipClearOwnerWindow() {
-  g_owner = nullptr;
-  return TRUE;
-}
+BOOL WINAPI UnZipSetOwnerWindow(HWND owner) { return arc::dll_set_owner_window(owner); }
+BOOL WINAPI UnZipClearOwnerWindow() { return arc::dll_clear_owner_window(); }
 
 int WINAPI UnZip(HWND owner, LPCSTR cmd, LPSTR out, DWORD size) {
   arc::LogWriter log(out, size);
-  if (g_running.load() > 0) return kErrRunning;
-  arc::RunningGuard guard(g_running);
+  if (arc::g_dll.running.load() > 0) return kErrRunning;
+  arc::RunningGuard guard(arc::g_dll.running);
   if (!cmd) return kErrCommand;
   arc::ParsedCommand pc = arc::parse_command(cmd, false);
   zipf::ExtractOptions opt;
@@ -232,8 +209,8 @@ BOOL WINAPI UnZipConfigDialog(HWND owner, LPSTR, int) {
 int WINAPI UnZipExtractMem(HWND owner, LPCSTR cmd, LPBYTE buf, DWORD size, int32_t* time, WORD* attr,
                            DWORD* written) {
   if (written) *written = 0;
-  if (g_running.load() > 0) return kErrRunning;
-  arc::RunningGuard guard(g_running);
+  if (arc::g_dll.running.load() > 0) return kErrRunning;
+  arc::RunningGuard guard(arc::g_dll.running);
   if (!cmd) return kErrCommand;
   arc::ParsedCommand pc = arc::parse_command(cmd, false);
   std::vector<std::string> names = pc.names;
@@ -267,7 +244,7 @@ void WINAPI UzpVersion2(UzpVer2* v) {
   uint32_t len = v->structlen;
   std::memset(v, 0, sizeof *v);
   v->structlen = len ? len : sizeof *v;
-  copy_text(v->zlib_version, sizeof v->zlib_version, zipf::inflate_version());
+  arc::copy_text(v->zlib_version, sizeof v->zlib_version, zipf::inflate_version());
   v->unzip = {5, 52, 0, 0};
   v->zipinfo = {2, 42, 0, 0};
   v->os2dll = {5, 52, 0, 0};
@@ -328,7 +305,7 @@ std::vector<uint8_t> g_memBuffer;
 
 int WINAPI Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DCL* dcl, USERFUNCTIONS* uf) {
   if (!dcl || !dcl->lpszZipFN) return kPkParam;
-  arc::RunningGuard guard(g_running);
+  arc::RunningGuard guard(arc::g_dll.running);
   std::string archive = dcl->lpszZipFN;
   zipf::ExtractOptions opt;
   for (int i = 0; ifnv && i < ifnc && ifnv[i]; ++i) {
@@ -409,7 +386,7 @@ int WINAPI Wiz_UnzipToMemory(char* zip, char* file, USERFUNCTIONS* uf, UzpBuffer
   if (!out || !zip || !file) return 0;
   out->strptr = nullptr;
   out->strlength = 0;
-  arc::RunningGuard guard(g_running);
+  arc::RunningGuard guard(arc::g_dll.running);
   std::unique_ptr<fsio::File> f;
   zipf::Archive a;
   zipf::ReadStatus st;

@@ -90,7 +90,7 @@ cp m1.arj bad.arj
 printf '\xff\x00\xff\x00' | dd of=bad.arj bs=1 seek=400 conv=notrunc status=none
 out=$(drv cmd "t -hk \"$(w bad.arj)\"")
 lacks "$out" "rc=0" "test of damaged data"
-bad=$(sed -n 's/^Error   \(.*\)\t : .*/\1/p' <<<"$out" | head -1)
+bad=$(sed -n 's/^Error   \(.*\)\t : .*/\1/p' <<<"$out" | sed -n 1p)
 [[ -n $bad ]] || fail "test log of damaged data: $out"
 mkdir xb
 out=$(drv cmd "x -hk \"$(w bad.arj)\" \"$(w xb)\\\"")

@@ -11,11 +11,11 @@ ad() { arcdrv "$@" | tr -d '\r'; }
 bga() { ad bga32.dll Bga cmd "$1"; }
 names() { ad bga32.dll Bga list "$(W "$1")" | cut -f1 | tr '\n' ' '; }
 expect_rc() {
-  local got; got=$(printf '%s\n' "$2" | head -1)
+  local got; got=${2%%$'\n'*}
   [[ $got == "rc=$1" ]] || fail "want rc=$1, got: $2"
 }
 expect_fail() {
-  local got; got=$(printf '%s\n' "$1" | head -1)
+  local got; got=${1%%$'\n'*}
   [[ $got != "rc=0" && $got == rc=* ]] || fail "want an error, got: $1"
 }
 SO=$(printf '\x83\x5c')

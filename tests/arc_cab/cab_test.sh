@@ -14,11 +14,11 @@ W() { winpath "$1"; }
 ad() { arcdrv "$@" | tr -d '\r'; }
 cab() { ad cab32.dll Cab cmd "$1"; }
 expect_rc() {  # expect_rc WANT OUTPUT
-  local got; got=$(printf '%s\n' "$2" | head -1)
+  local got; got=${2%%$'\n'*}
   [[ $got == "rc=$1" ]] || fail "want rc=$1, got: $2"
 }
 expect_fail() {
-  local got; got=$(printf '%s\n' "$1" | head -1)
+  local got; got=${1%%$'\n'*}
   [[ $got != "rc=0" && $got == rc=* ]] || fail "want an error, got: $1"
 }
 

@@ -56,7 +56,7 @@ for f in 4 5; do
 
   # A damaged header ends the walk with 12 after the good entries.
   cp s$f.rar dmg$f.rar
-  off=$(grep -obUa 'a.txt' dmg$f.rar | head -1 | cut -d: -f1)
+  off=$(grep -m1 -obUa 'a.txt' dmg$f.rar | cut -d: -f1)
   printf 'X' | dd of=dmg$f.rar bs=1 seek="$off" conv=notrunc status=none
   out=$(rardrv list dmg$f.rar)
   has "$out" "end 12" "damaged header (RAR $f)"
@@ -70,7 +70,7 @@ for f in 4 5; do
   [[ $(grep -c '^big.bin' <<<"$out") == 2 ]] || fail "both parts listed (RAR $f): $out"
   has "$out" "end 10" "volume walk (RAR $f)"
   out=$(rardrv list v$f.part2.rar)
-  fl=$(grep '^big.bin' <<<"$out" | head -1 | cut -f2)
+  fl=$(grep -m1 '^big.bin' <<<"$out" | cut -f2)
   (( 0x$fl & 1 )) || fail "continued flag (RAR $f): $out"
   mkdir v$f
   out=$(rardrv extract v$f.part1.rar "$(winpath v$f)")

@@ -36,7 +36,7 @@ while read -r name good; do
     mkdir -p "$base"
     if [ $kind = common ]; then
       arcdrv unzip32.dll UnZip cmd "-x -o \"$(W $z)\" \"$(W $base)\\\"" > $name-$kind.log 2>&1 || true
-      rc=$(tr -d '\r' < $name-$kind.log | grep '^rc=' | head -1)
+      rc=$(tr -d '\r' < $name-$kind.log | grep -m1 '^rc=')
       [ -n "$rc" ] || { cat $name-$kind.log; fail "$name: common kind gave no answer (crash?)"; }
     else
       wiz "$IZ" extract "$(W $z)" "$(W $base)" do > $name-$kind.log 2>&1 || true

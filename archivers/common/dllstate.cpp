@@ -1,0 +1,48 @@
+#include "dllstate.h"
+
+#include <cstring>
+
+namespace arc {
+
+DllState g_dll;
+
+UINT arcextract_message() {
+  static UINT msg = RegisterWindowMessageA("wm_arcextract");
+  return msg;
+}
+
+void copy_text(char* dst, size_t cap, const std::string& s) {
+  if (cap == 0) return;
+  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
+  std::memcpy(dst, s.data(), n);
+  dst[n] = 0;
+}
+
+bool owner_asks_stop(int mode, arcapi::ExtractingInfo& info) {
+  HWND owner = g_dll.owner;
+  UINT msg = arcextract_message();
+  if (!owner || !msg) return false;
+  return SendMessageA(owner, msg, static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info)) != 0;
+}
+
+BOOL dll_get_running() { return g_dll.running.load() > 0 ? TRUE : FALSE; }
+BOOL dll_set_background_mode(BOOL v) {
+  g_dll.background = v;
+  return TRUE;
+}
+BOOL dll_get_background_mode() { return g_dll.background; }
+BOOL dll_set_cursor_mode(BOOL v) {
+  g_dll.cursor = v;
+  return TRUE;
+}
+BOOL dll_get_cursor_mode() { return g_dll.cursor; }
+BOOL dll_set_owner_window(HWND owner) {
+  g_dll.owner = owner;
+  return TRUE;
+}
+BOOL dll_clear_owner_window() {
+  g_dll.owner = nullptr;
+  return TRUE;
+}
+
+}  // namespace arc
