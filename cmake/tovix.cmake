@@ -37,11 +37,17 @@ function(tovix_def_dll name def)
   endif()
 endfunction()
 
-# tovix_script_test(NAME script.sh)
+# tovix_script_test(NAME script.sh [WINDOWS])
 # A shell test that drives the real programs and libraries under Wine and
 # compares with other tools. The script sources tests/tools/lib.sh.
+# WINDOWS: the test starts tovix.exe and finds its window by class name, so
+# no two such tests may run at once on the prefix's one desktop.
 function(tovix_script_test name script)
+  cmake_parse_arguments(T "WINDOWS" "" "" ${ARGN})
   add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script})
   set_tests_properties(${name} PROPERTIES TIMEOUT 900 ENVIRONMENT
     "BIN=${TOVIX_BIN};SCRATCH=${CMAKE_BINARY_DIR}/scratch/${name};TOOLS=${CMAKE_SOURCE_DIR}/tests/tools;SRC=${CMAKE_SOURCE_DIR};WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TOVIX_WINE} ${CMAKE_BINARY_DIR}")
+  if(T_WINDOWS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK tovix_desktop)
+  endif()
 endfunction()

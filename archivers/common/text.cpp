@@ -356,17 +356,23 @@ int64_t dos_to_unix(uint32_t dt) {
   tm.tm_isdst = -1;
   if (tm.tm_mon < 0) tm.tm_mon = 0;
   if (tm.tm_mday == 0) tm.tm_mday = 1;
+#if defined(_WIN32)
+  return static_cast<int64_t>(_mktime64(&tm));  // DOS dates run to 2107
+#else
   return static_cast<int64_t>(std::mktime(&tm));
+#endif
 }
 
 uint32_t unix_to_dos(int64_t t) {
-  std::time_t tt = static_cast<std::time_t>(t);
   std::tm tm{};
 #if defined(_WIN32)
-  std::tm* p = std::localtime(&tt);
+  // The 32-bit runtime's time_t ends in 2038; its 64-bit twin does not.
+  __time64_t tt = t;
+  std::tm* p = _localtime64(&tt);
   if (!p) return dos_datetime(1980, 1, 1, 0, 0, 0);
   tm = *p;
 #else
+  std::time_t tt = static_cast<std::time_t>(t);
   if (!localtime_r(&tt, &tm)) return dos_datetime(1980, 1, 1, 0, 0, 0);
 #endif
   return dos_datetime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
