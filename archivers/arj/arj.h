@@ -55,12 +55,13 @@ enum Flags : uint8_t {
   kExtFile = 0x08,   // starts in a previous volume
   kPathSym = 0x10,
 };
-enum HostOS : uint8_t { kMsDos = 0, kUnix = 2, kWin95 = 10, kWin32 = 11 };
+enum HostOS : uint8_t { kMsDos = 0, kUnix = 2, kNext = 8, kWin95 = 10, kWin32 = 11 };
 
 struct Entry {
   std::string name;        // stored path, '/' separators, code page 932 bytes as stored
   uint8_t arjVersion = 0, minVersion = 0, hostOS = 0, flags = 0, method = 0, fileType = 0;
-  uint32_t dosTime = 0, packed = 0, original = 0, crc = 0;
+  uint32_t dosTime = 0, packed = 0, original = 0, crc = 0;  // dosTime: local DOS date and time
+  int64_t mtime = 0;       // the same moment in Unix seconds
   uint16_t accessMode = 0;
   int64_t dataPos = 0;     // first byte of the packed data
   bool is_dir() const { return fileType == kDirectory; }

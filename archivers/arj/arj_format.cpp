@@ -164,7 +164,15 @@ Status read_archive(Source& src, Archive& out) {
     e.flags = b[4];
     e.method = b[5];
     e.fileType = b[6];
-    e.dosTime = le32(&b[8]);
+    // Packers on Unix hosts store Unix seconds here, all others a DOS date.
+    uint32_t stamp = le32(&b[8]);
+    if (e.hostOS == kUnix || e.hostOS == kNext) {
+      e.mtime = stamp;
+      e.dosTime = arc::unix_to_dos(stamp);
+    } else {
+      e.dosTime = stamp;
+      e.mtime = arc::dos_to_unix(stamp);
+    }
     e.packed = le32(&b[12]);
     e.original = le32(&b[16]);
     e.crc = le32(&b[20]);

@@ -224,7 +224,7 @@ int do_extract(HWND owner, const arc::ParsedCommand& pc, arc::LogWriter& log) {
         continue;
       }
       if (opt.overwriteOlderCheck) {
-        int64_t have = fsio::mtime(target), mine = arc::dos_to_unix(e.dosTime);
+        int64_t have = fsio::mtime(target), mine = e.mtime;
         if (have >= 0 && have >= mine) {
           log.line("Skipped : " + e.name + "\t : 最新のファイルが存在");
           continue;
@@ -281,7 +281,7 @@ int do_extract(HWND owner, const arc::ParsedCommand& pc, arc::LogWriter& log) {
     }
     f.reset();
     if (r == arj::Result::Ok && fsio::replace_file(tmp, target)) {
-      fsio::set_mtime(target, arc::dos_to_unix(e.dosTime));
+      fsio::set_mtime(target, e.mtime);
       if (opt.allAttributes) fsio::set_attributes(target, e.dos_attributes() & 0x27);
       log.line("Melted " + e.name);
       report(kExtractEnd, info);

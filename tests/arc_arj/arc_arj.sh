@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# unarj32j.dll under Wine on archives made by the arj tool (methods 1 and 4,
+# unarj32j.dll under Wine on archives made by the arj tool (methods 0 to 4,
 # folders, code page 932 names with a 0x5C second byte), self-extractors,
 # damage, and crafted hostile headers.
 source "$TOOLS/lib.sh"
@@ -21,18 +21,22 @@ seq 5 500 > want/表/x.txt
 cp -r want src
 mv src/ソ.txt "src/$(printf '\x83\x5c').txt"
 mv src/表 "src/$(printf '\x95\x5c')"
+# arj on Unix stores Unix seconds; one date lies past 2038.
+for t in want src; do touch -d '2040-03-04 05:06:08' $t/a.txt; touch -d '2024-05-06 07:08:10' $t/sub/seq.txt; done
 
 [[ $(arcdrv unarj32j.dll Unarj version | tr -d '\r') -ge 10 ]] || fail "version below 10"
 
-for m in 1 4; do
+for m in 0 1 2 3 4; do
+  mt=Method$m; [[ $m != 0 ]] || mt=Store
   (cd src && arj a -m$m -r -a1 -y ../m$m.arj '*' >/dev/null)
   a=$(w m$m.arj)
   out=$(drv list m$m.arj)
   for n in sub/seq.txt sub/bin.dat a.txt ソ.txt 表/x.txt empty/; do
     grep -qP "^\Q$n\E\t" <<<"$out" || fail "listing -m$m lacks $n: $out"
   done
-  grep -P '^sub/seq.txt\t' <<<"$out" | grep -qP "\t168894\t\d+\t[0-9a-f]{8}\t\d+\t\w{4}\t\w{4}\t.{4}\tMethod$m" ||
+  grep -P '^sub/seq.txt\t' <<<"$out" | grep -qP "\t168894\t\d+\t[0-9a-f]{8}\t\d+\t\w{4}\t\w{4}\t.{4}\t$mt" ||
     fail "listing -m$m record: $out"
+  grep -qP '^a.txt\t6\t\d+\t[0-9a-f]{8}\t\d+\t7864\t28c4\t' <<<"$out" || fail "listing -m$m date past 2038: $out"
   [[ $(drv check m$m.arj) == 1 ]] || fail "check -m$m"
 
   # Extraction with folders is byte-exact, empty folder included.
@@ -41,6 +45,8 @@ for m in 1 4; do
   has "$out" "rc=0" "extract -m$m"
   has "$out" "Melted sub/seq.txt" "extract log -m$m"
   diff -r want x$m >/dev/null || fail "extract -m$m differs: $(diff -r want x$m | head -5)"
+  [[ $(stat -c %Y x$m/a.txt x$m/sub/seq.txt) == "$(stat -c %Y want/a.txt want/sub/seq.txt)" ]] ||
+    fail "extract -m$m times: $(stat -c '%n %y' x$m/a.txt x$m/sub/seq.txt)"
 
   # Without folders, one folder's entries by pattern.
   mkdir e$m

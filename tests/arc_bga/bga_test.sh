@@ -28,6 +28,8 @@ open('src/sub/b.txt','w').write(' '.join(r.choice(['gza','bza','entry','ソ']) f
 open('src/noise.bin','wb').write(bytes(r.randrange(256) for _ in range(70000)))"
 printf 'so' > "src/ソ.txt"
 : > src/empty.txt
+# A date past 2038, which the 32-bit runtime's time_t cannot hold.
+touch -d '2040-03-04 05:06:08' src/a.txt
 
 # ---- round trips ----
 for m in "-m1 -l6 x.gza" "-m2 -l9 x.bza" "-m1 -l0 s.gza"; do
@@ -41,6 +43,8 @@ for m in "-m1 -l6 x.gza" "-m2 -l9 x.bza" "-m1 -l0 s.gza"; do
   expect_rc 0 "$log"
   grep -q "^Melted noise.bin" <<<"$log" && grep -q "^mkdir sub" <<<"$log" || fail "log words: $log"
   diff -r src out || fail "$3 round trip differs"
+  [[ $(stat -c %Y out/a.txt) == $(stat -c %Y src/a.txt) ]] || fail "$3 date past 2038: $(stat -c %y out/a.txt)"
+  [[ $(ad bga32.dll Bga list "$(W "$3")" | grep '^a.txt' | cut -f6,7) == $'7864\t28c4' ]] || fail "$3 listed date"
   expect_rc 0 "$(bga "t \"$(W "$3")\"")"
 done
 modes=$(ad bga32.dll Bga list "$(W x.bza)" | cut -f9 | sort -u | tr '\n' ' ')
@@ -128,4 +132,6 @@ for kind in $kinds; do
   case $kind in climb|absolute|drive|crc|huge|short|bad-data) ;; *) cmp hx/$kind/h.gza hx/$kind/before || fail "$kind: changed by delete" ;; esac
 done
 [[ -z $(find hx -type f \( -name 'evil*' -o -name 'huge.txt' -o -name '*.$t*' \)) ]] || fail "hostile input left a file: $(find hx -type f)"
+prefix_c=$(dirname "$BIN")/wineprefix/drive_c
+[[ ! -e /evil.txt && ! -e "$prefix_c/evil.txt" ]] || fail "an absolute name escaped"
 echo "arc_bga: all passed"

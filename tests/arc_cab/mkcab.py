@@ -22,22 +22,25 @@ def checksum(data, seed=0):
     return s ^ ul
 
 
-def cabinet(files, payload, declared=None):
-    """files: list of (name bytes, size); payload: the folder's bytes."""
+def cabinet(files, payload, next_name=None, ifold=0):
+    """files: list of (name bytes, size); payload: the folder's bytes;
+    next_name: the cabinet this one says follows it."""
     recs = b''
     off = 0
     for name, size in files:
-        recs += struct.pack('<IIHHHH', size, off, 0, 0x5A8A, 0x4D3C, 0x20) + name + b'\0'
+        recs += struct.pack('<IIHHHH', size, off, ifold, 0x5A8A, 0x4D3C, 0x20) + name + b'\0'
         off += size
-    coff_files = 36 + 8
+    names = b'' if next_name is None else next_name + b'\0\0'
+    coff_files = 36 + len(names) + 8
     coff_data = coff_files + len(recs)
     block = struct.pack('<HH', len(payload), len(payload))
     csum = checksum(block, checksum(payload))
     data = struct.pack('<I', csum) + block + payload
     total = coff_data + len(data)
-    head = struct.pack('<4sIIIIIBBHHHHH', b'MSCF', 0, total, 0, coff_files, 0, 3, 1, 1, len(files), 0, 0x1234, 0)
+    flags = 0 if next_name is None else 2
+    head = struct.pack('<4sIIIIIBBHHHHH', b'MSCF', 0, total, 0, coff_files, 0, 3, 1, 1, len(files), flags, 0x1234, 0)
     folder = struct.pack('<IHH', coff_data, 1, 0)
-    return head + folder + recs + data
+    return head + names + folder + recs + data
 
 
 def make(kind):
@@ -49,6 +52,8 @@ def make(kind):
         'drive': lambda: cabinet([(b'C:\\evil.txt', len(body))], body),
         'device': lambda: cabinet([(b'NUL', len(body))], body),
         'good': lambda: cabinet([(b'ok.txt', len(body))], body),
+        # Its own next volume, with its file running on into it.
+        'loop': lambda: cabinet([(b'ok.txt', len(body))], body, next_name=b'h.cab', ifold=0xFFFE),
     }
     if kind in cases:
         data = cases[kind]()

@@ -44,10 +44,13 @@ for f in 4 5; do
   has "$out" "test 0" "to memory (RAR $f)"
   same mall.out a.txt "to memory (RAR $f)"
 
-  # What the stand-in cannot decode is refused, the rest still extracts.
+  # What the stand-in cannot decode is refused, a password given or not, and
+  # says why on the debugger output; the rest still extracts.
   mkrar -$f c$f.rar '!m:packed.txt=a.txt' '!e:secret.txt=a.txt' ok.txt=b.bin
   mkdir c$f
-  out=$(rardrv extract c$f.rar "$(winpath c$f)")
+  out=$(RARDRV_PASSWORD=secret WINEDEBUG=-all,+debugstr rardrv extract c$f.rar "$(winpath c$f)" 2>dbg$f.txt)
+  grep -qF 'OutputDebugStringA "unrar: packed.txt : ' dbg$f.txt || fail "no reason for the compressed entry (RAR $f): $(cat dbg$f.txt)"
+  grep -qF 'OutputDebugStringA "unrar: secret.txt : ' dbg$f.txt || fail "no reason for the encrypted entry (RAR $f): $(cat dbg$f.txt)"
   has "$out" $'packed.txt\t14' "compressed entry (RAR $f)"
   has "$out" $'secret.txt\t14' "encrypted entry (RAR $f)"
   has "$out" $'ok.txt\t0' "entry after refusals (RAR $f)"
@@ -102,6 +105,15 @@ for f in 4 5; do
   mkdir fx$f
   rardrv extract "$SRC/tests/arc_rar/fixtures/stored$f.rar" "$(winpath fx$f)" >/dev/null
   cmp -s fx$f/表/x.txt a20.txt && [[ $(cat fx$f/ソ.txt) == so ]] || fail "checked-in fixture extract (RAR $f)"
+done
+
+# A date past 2038, which the 32-bit runtime's time_t cannot hold.
+for f in 4 5; do
+  mkrar -$f -t 20400304050608 d$f.rar a.txt=a.txt
+  grep -qP '^a.txt\t.*\t786428c4\t' <<<"$(rardrv list d$f.rar)" || fail "date past 2038 listed (RAR $f)"
+  mkdir d$f
+  rardrv extract d$f.rar "$(winpath d$f)" >/dev/null
+  [[ $(stat -c %y d$f/a.txt) == '2040-03-04 05:06:08.'* ]] || fail "date past 2038 (RAR $f): $(stat -c %y d$f/a.txt)"
 done
 
 # Old volume naming: x.rar, x.r00.

@@ -6,7 +6,8 @@
 //                                           with "path" to the folder DEST
 //   rardrv DLL mem ARCHIVE NAME OUT LIMIT   test mode into a LIMIT-byte buffer
 // RARDRV_VOL=0 makes the volume prompt answer 0 (stop), else it answers 1
-// when asked; every ask is printed.
+// when asked; every ask is printed. RARDRV_PASSWORD, when set, is handed to
+// RARSetPassword after opening for extraction.
 #include <windows.h>
 
 #include <cstdio>
@@ -26,6 +27,7 @@ FnRARReadHeader pRead;
 FnRARProcessFile pProcess;
 FnRARSetChangeVolProc pSetVol;
 FnRARSetProcessDataProc pSetData;
+FnRARSetPassword pSetPassword;
 
 std::vector<unsigned char> g_mem;
 size_t g_limit = 0;
@@ -75,8 +77,8 @@ int main(int argc, char** argv) {
   pProcess = bind<FnRARProcessFile>(m, "RARProcessFile");
   pSetVol = bind<FnRARSetChangeVolProc>(m, "RARSetChangeVolProc");
   pSetData = bind<FnRARSetProcessDataProc>(m, "RARSetProcessDataProc");
-  if (!pOpen || !pClose || !pRead || !pProcess || !pSetVol || !pSetData || !GetProcAddress(m, "RARSetPassword"))
-    return 2;
+  pSetPassword = bind<FnRARSetPassword>(m, "RARSetPassword");
+  if (!pOpen || !pClose || !pRead || !pProcess || !pSetVol || !pSetData || !pSetPassword) return 2;
   std::string op = argv[2];
   const char* arc = argv[3];
   RARHeaderData hd{};
@@ -99,6 +101,7 @@ int main(int argc, char** argv) {
     if (!h) return 1;
     pSetVol(h, vol_proc);
     pSetData(h, data_proc);
+    if (const char* pw = std::getenv("RARDRV_PASSWORD")) pSetPassword(h, const_cast<char*>(pw));
     bool asFolder = argc >= 6 && std::string(argv[5]) == "path";
     while ((rc = pRead(h, &hd)) == 0) {
       std::string target = std::string(argv[4]) + "\\" + hd.FileName;

@@ -6,8 +6,9 @@ regclear
 regset Other 2Err 1
 trap 'probe find TVantrelbyHalvek close >/dev/null 2>&1 || true; regclear' EXIT
 mkdir -p "$SCRATCH/work"
-echo x >"$SCRATCH/work/arc.lzh"
 echo y >"$SCRATCH/work/note.txt"
+# A real archive, so the first instance shows it in its caption.
+(cd "$SCRATCH/work" && jlha a arc.lzh note.txt >/dev/null 2>&1) || fail "jlha"
 
 start_tovix "$SCRATCH/first.trace"
 probe wait TVantrelbyHalvek 30000 >/dev/null || fail "first window"
@@ -25,6 +26,8 @@ done
 grep -q '^macro: .*tovix.exe" "' "$SCRATCH/first.trace" || fail "no macro: $(cat "$SCRATCH/first.trace")"
 grep -qF "list: $(winpath "$SCRATCH/work/arc.lzh")" "$SCRATCH/first.trace" ||
   fail "first instance did not open the archive: $(cat "$SCRATCH/first.trace")"
+out=$(probe wait TVantrelbyHalvek caption | tr -d '\r')
+expect_line "$out" "caption: arc.lzh ($(winpath "$SCRATCH/work")) - Tovix" "caption of the first instance"
 
 # Two paths: packed in the first instance.
 : >"$SCRATCH/first.trace"

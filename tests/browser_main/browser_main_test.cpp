@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "Registry.h"
 #include "cmdline.h"
@@ -48,6 +49,9 @@ TEST(CommandLineGrammar, SplitsLikeTheProgramsOwnCommandLine) {
       {"prog \x01\x1f z", {"prog", "z"}},
       // The second byte of these characters is 0x5C, the path separator.
       {"prog \"C:\\ソフト\\表.lzh\" 能", {"prog", "C:\\ソフト\\表.lzh", "能"}},
+      {"prog \"C:\\ソ\" next", {"prog", "C:\\ソ", "next"}},
+      // No backslash escapes: a quoted folder may end in a separator.
+      {"prog \"C:\\dir\\\" x", {"prog", "C:\\dir\\", "x"}},
       {"prog C:\\" + longName + ".lzh", {"prog", std::string("C:\\") + longName + ".lzh"}},
       {"   ", {}},
       {"", {}},
@@ -93,6 +97,15 @@ TEST(LongPath, ExpandsShortNamesAndDropsMissingPaths) {
   EXPECT_EQ(ExpandLongPath(dir + "\\missing.txt"), "");
   EXPECT_EQ(ExpandLongPath(dir + "\\*.txt"), "") << "a wildcard names no one file";
   EXPECT_EQ(ExpandLongPath(""), "");
+  // A system folder is not reported by the folder search: it and the
+  // folders above it stay as written instead of dropping out.
+  std::string sys = dir + "\\System Folder";
+  CreateDirectoryA(sys.c_str(), nullptr);
+  Touch(sys + "\\f.txt");
+  SetFileAttributesA(sys.c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM);
+  ASSERT_EQ(FindLongName(sys, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY), "");
+  EXPECT_EQ(ExpandLongPath(sys + "\\f.txt"), sys + "\\f.txt");
+  SetFileAttributesA(sys.c_str(), FILE_ATTRIBUTE_DIRECTORY);
 }
 
 namespace {
@@ -185,6 +198,32 @@ TEST_F(Decision, MacroSkipsTheProgramAndHandsNoEmptyOrSwitchEntries) {
   Clip({P("b.txt"), P("c.exe")});
   EXPECT_EQ(MacroRequest("tovix /C", pending, NoShift, archive), skPack);
   EXPECT_EQ(pending.Count(), 2);
+}
+
+// A legal path longer than 256 bytes, and folder and file names whose
+// second bytes are 0x5C, come through both paths whole.
+TEST_F(Decision, LongAndDoubleBytePathsComeThroughWhole) {
+  std::string sub = dir + "\\" + std::string(251 - dir.size(), 'L');
+  ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::string longArc = sub + "\\a.lzh";
+  ASSERT_EQ(longArc.size(), 258u);
+  Touch(longArc);
+  std::string soft = dir + "\\ソフト";
+  CreateDirectoryA(soft.c_str(), nullptr);
+  const std::string dbcsArc = soft + "\\表.lzh";
+  Touch(dbcsArc);
+  for (const std::string& path : {longArc, dbcsArc}) {
+    TStringList pending;
+    std::string archive;
+    auto args = SplitCommandLine("tovix \"" + path + "\"");
+    args.erase(args.begin());
+    EXPECT_EQ(CommandLineRequest(args, pending, NoShift, archive), skOpen) << path;
+    EXPECT_EQ(archive, path);
+    EXPECT_EQ(MacroRequest(ForwardMacro("tovix " + path), pending, NoShift, archive), skOpen) << path;
+    EXPECT_EQ(archive, path);
+  }
+  DeleteFileA(longArc.c_str());
+  RemoveDirectoryA(sub.c_str());
 }
 
 TEST(ClipboardList, ReadsNoFurtherThanTheBlock) {
@@ -296,12 +335,9 @@ TVantrelbyHalvek* MainWindow::form = nullptr;
 
 }  // namespace
 
-TEST_F(MainWindow, EmptyStoreLoadsAndSavesTheDefaults) {
-  form->ReadSettings();
-  form->SetBounds(0, 0, 600, 400);
-  form->SaveSettings();
-  auto s = Stored();
-  const std::map<std::string, std::string> want = {
+// Every value a save writes, with the defaults of an empty store.
+static const std::map<std::string, std::string>& DefaultStore() {
+  static const std::map<std::string, std::string> want = {
       {"Pos\\Top", "0"}, {"Pos\\Left", "0"}, {"Pos\\Height", "400"}, {"Pos\\Width", "600"}, {"Pos\\FWidth", "210"},
       {"Pos\\ToolBar", "1"}, {"Pos\\StatusBar", "1"}, {"Pos\\SaveFolder", "1"}, {"Pos\\ToolBarSet", ""},
       {"List\\ReportMode", "1"}, {"List\\AutoSize", "0"}, {"List\\NameWidth", "100"}, {"List\\SizeWidth", "80"},
@@ -324,7 +360,13 @@ TEST_F(MainWindow, EmptyStoreLoadsAndSavesTheDefaults) {
       {"Old\\Arc1", ""}, {"Old\\Arc2", ""}, {"Old\\Arc3", ""}, {"Old\\Arc4", ""}, {"Old\\Arc5", ""},
       {"Ext\\Text", ".txt,.doc,.pas,.dpr,.c,.h,.cpp,.rtf,.htm,.html"}, {"Ext\\Grph", "0"},
   };
-  EXPECT_EQ(s, want);
+  return want;
+}
+
+TEST_F(MainWindow, EmptyStoreLoadsAndSavesTheDefaults) {
+  form->ReadSettings();
+  form->SaveSettings();
+  EXPECT_EQ(Stored(), DefaultStore());
 }
 
 TEST_F(MainWindow, OddStoredValuesGiveDefaultsOrClamp) {
@@ -367,6 +409,93 @@ TEST_F(MainWindow, PicturePluginsRoundTrip) {
   form->ReadSettings();
   EXPECT_EQ(ImagePlugins->Count(), 3);
   EXPECT_EQ((*ImagePlugins)[2], "C:\\Program Files\\png.spi") << "a path with a blank reads back whole";
+}
+
+// Another instance changed every value: each reload takes exactly its own
+// values and this instance keeps the rest.
+TEST_F(MainWindow, ReloadsTakeOnlyTheirOwnValues) {
+  const std::map<std::string, std::string> changed = {
+      {"Pos\\Top", "50"}, {"Pos\\Left", "60"}, {"Pos\\Height", "350"}, {"Pos\\Width", "550"}, {"Pos\\FWidth", "150"},
+      {"Pos\\ToolBar", "0"}, {"Pos\\StatusBar", "0"}, {"Pos\\SaveFolder", "0"}, {"Pos\\ToolBarSet", "2,1"},
+      {"List\\ReportMode", "0"}, {"List\\AutoSize", "1"}, {"List\\NameWidth", "111"}, {"List\\SizeWidth", "81"},
+      {"List\\DateWidth", "105"}, {"List\\RateWidth", "49"}, {"List\\ModeWidth", "41"},
+      {"List\\Color", "$00FFEEDD"}, {"List\\ViewProg", "wordpad"},
+      {"Font\\Name", "Arial"}, {"Font\\Size", "12"}, {"Font\\Style", "3"}, {"Font\\Color", "$000000FF"},
+      {"UnPack\\UnPackFolder", "0"}, {"UnPack\\NoTimeCheck", "1"}, {"UnPack\\MakeFolder", "1"},
+      {"UnPack\\DelFolderNum", "0"}, {"UnPack\\All", "0"}, {"UnPack\\OpenFolder", "1"},
+      {"UnPack\\FileNoFolder", "0"}, {"UnPack\\HideDlg", "1"}, {"UnPack\\TarAttr", "1"}, {"UnPack\\ExDir", "C:\\ex"},
+      {"UnPack\\DefFolder", "C:\\ud"}, {"UnPack\\ArcFolder", "0"},
+      {"Pack\\PackStyle", "7"}, {"Pack\\PackFolder", "0"}, {"Pack\\NoTimeCheck", "1"}, {"Pack\\All", "0"},
+      {"Pack\\SetDate", "1"}, {"Pack\\Exit", "1"}, {"Pack\\AddFolder", "0"}, {"Pack\\AutoStyle", "2"},
+      {"Pack\\Zip", "9"}, {"Pack\\CabStyle", "1"}, {"Pack\\CabLevel", "21"}, {"Pack\\CabMkBat", "1"},
+      {"Pack\\Sort", "1"}, {"Pack\\HideDlg", "1"}, {"Pack\\TGZ", "1"}, {"Pack\\IZip", "3"}, {"Pack\\lh0", "1"},
+      {"Pack\\DefFolder", "C:\\pd"}, {"Pack\\ArcFolder", "0"}, {"Pack\\Filter", "4"},
+      {"Other\\LzhDelete", "1"}, {"Other\\ExeDelete", "1"}, {"Other\\Expand", "0"}, {"Other\\2Err", "1"},
+      {"Other\\wrap", "1"}, {"Other\\icon", "1"},
+      {"Search\\Folder1", "C:\\s"}, {"Search\\Folder2", ""}, {"Search\\Folder3", ""}, {"Search\\Folder4", ""},
+      {"Search\\Folder5", ""}, {"Search\\Flag", "3"},
+      {"Old\\Arc1", "C:\\a.lzh"}, {"Old\\Arc2", ""}, {"Old\\Arc3", ""}, {"Old\\Arc4", ""}, {"Old\\Arc5", ""},
+      {"Ext\\Text", ".md,.log"}, {"Ext\\Grph", "1"}, {"Ext\\G0", ".jpg,C:\\p.spi"},
+  };
+  ASSERT_EQ(changed.size(), DefaultStore().size() + 1) << "every value of a save is changed";
+  std::set<std::string> reloaded = {
+      "List\\AutoSize", "Font\\Name", "Font\\Size", "Font\\Style", "Font\\Color", "List\\Color", "List\\ViewProg",
+      "UnPack\\UnPackFolder", "UnPack\\NoTimeCheck", "UnPack\\MakeFolder", "UnPack\\DelFolderNum", "UnPack\\All",
+      "UnPack\\OpenFolder", "UnPack\\FileNoFolder", "UnPack\\HideDlg", "UnPack\\TarAttr", "Pack\\PackStyle",
+      "Pack\\PackFolder", "Pack\\NoTimeCheck", "Pack\\All", "Pack\\SetDate", "Pack\\Exit", "Pack\\AddFolder",
+      "Pack\\AutoStyle", "Pack\\Zip", "Pack\\CabStyle", "Pack\\CabLevel", "Pack\\CabMkBat", "Pack\\Sort",
+      "Pack\\HideDlg", "Other\\LzhDelete", "Other\\ExeDelete", "Other\\Expand", "UnPack\\DefFolder",
+      "UnPack\\ArcFolder", "Pack\\DefFolder", "Pack\\ArcFolder"};
+  auto putAll = [&] {
+    for (auto& [k, v] : changed) {
+      size_t bs = k.find('\\');
+      Put(k.substr(0, bs).c_str(), k.substr(bs + 1).c_str(), v);
+    }
+  };
+  auto expectSaved = [&](const char* step) {
+    SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+    form->SaveSettings();
+    auto s = Stored();
+    for (auto& [k, def] : DefaultStore())
+      EXPECT_EQ(s[k], reloaded.count(k) ? changed.at(k) : def) << step << ": " << k;
+  };
+
+  form->ReadSettings();
+  ASSERT_FALSE(form->FDoruEnabled);
+  putAll();
+  form->ReloadOptions();
+  expectSaved("options");
+  // Applied to the tree and the previews; the preview keeps its face.
+  EXPECT_EQ(form->TreeView1->Font().Name(), "Arial");
+  EXPECT_EQ(form->TreeView1->Font().Style(), fsBold | fsItalic);
+  EXPECT_EQ(form->TreeView1->Color(), 0xFFEEDD);
+  EXPECT_EQ(form->Memo1->Color(), 0xFFEEDD);
+  EXPECT_EQ(form->Memo1->Font().Color(), 0x0000FF);
+  EXPECT_EQ(form->Memo1->Font().Height(), form->ListView1->Font().Height());
+  EXPECT_EQ(form->Memo1->Font().Name(), "ＭＳ ゴシック");
+  // The command states of a full load are not redone.
+  EXPECT_FALSE(form->FDoruEnabled);
+  EXPECT_TRUE(form->Next1->Enabled());
+  EXPECT_FALSE(SingleInstance);
+
+  putAll();
+  form->ReloadToolBar();
+  EXPECT_EQ(ToolBarLayout, "2,1");
+  reloaded.insert("Pos\\ToolBarSet");
+  form->ReloadViewExt();
+  EXPECT_EQ(ImageExtensions->Items(), (std::vector<std::string>{".bmp", ".ico", ".jpg"}));
+  reloaded.insert({"Ext\\Text", "Ext\\Grph"});
+  expectSaved("toolbar and view extensions");
+
+  putAll();
+  form->ReadSettings();
+  EXPECT_TRUE(form->FDoruEnabled);
+  EXPECT_FALSE(form->Next1->Enabled());
+  EXPECT_FALSE(form->NextBtn1->Enabled());
+  EXPECT_TRUE(SingleInstance);
+  SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+  form->ReadSettings();
+  EXPECT_TRUE(form->Next1->Enabled());
 }
 
 TEST_F(MainWindow, MinimizedWindowSavesItsNormalPlace) {
