@@ -72,6 +72,16 @@ bool AppendFile(HANDLE out, const std::string& source) {
   return ok;
 }
 
+// True when both paths name the same file (the made file would replace the
+// archive it is made from).
+bool SamePath(const std::string& a, const std::string& b) {
+  char fa[MAX_PATH * 2], fb[MAX_PATH * 2];
+  DWORD na = GetFullPathNameA(a.c_str(), sizeof fa, fa, nullptr);
+  DWORD nb = GetFullPathNameA(b.c_str(), sizeof fb, fb, nullptr);
+  if (na == 0 || na >= sizeof fa || nb == 0 || nb >= sizeof fb) return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+  return lstrcmpiA(fa, fb) == 0;
+}
+
 }  // namespace
 
 int TArchiver::Command(const std::string& Cmd, char* Buffer, uint32_t Size) {
@@ -316,7 +326,8 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
   TCommonLib* l = CommandLib(*F, m, FIsInfoZip);
   switch (m) {
     case amZip:
-      if (!F->ZpArchive) return false;
+      // A busy zip32 would fail only after the question was answered.
+      if (!F->ZpArchive || ZipBusy) return false;
       break;
     case amLha:
     case amBga:
@@ -342,7 +353,8 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
   const std::string arcName = FArcName;
   OutPath = FBaseDir + "\\" + engine::ChangeFileExt(engine::FileNameOf(arcName), ".exe");
   FOutName = OutPath;
-  if (!ConfirmOverwrite(OutPath)) return false;
+  // Agreeing to replace the archive itself would delete it before it is read.
+  if (SamePath(OutPath, arcName) || !ConfirmOverwrite(OutPath)) return false;
   const std::string out = OutPath;
   const TArchiverOptions o = ArcOptions;
   CallScope scope(this);
@@ -381,10 +393,14 @@ bool TArchiver::SfxToArchive(std::string& OutPath, char* Buffer, uint32_t Size) 
   OutPath = FBaseDir + "\\" + engine::ChangeFileExt(engine::FileNameOf(arcName), ext);
   FOutName = OutPath;
   const std::string out = OutPath;
+  // Nothing is asked (or deleted) for a conversion that cannot run, nor when
+  // the result would replace the archive it is made from.
+  if (SamePath(out, arcName)) return false;
+  if (m == amZip && (!F->ZpArchive || ZipBusy)) return false;
+  if (m == amLha && !F->Lha.Command) return false;
   CallScope scope(this);
   bool ok = false;
   if (m == amZip) {
-    if (!F->ZpArchive) return false;
     if (!ConfirmOverwrite(out)) return false;
     engine::ResetZipOptions();
     engine::ZipOptions().fJunkSFX = -1;

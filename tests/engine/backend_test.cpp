@@ -294,6 +294,28 @@ TEST_F(BackendTest, UnsupportedFormatsNeverTouchAnExistingProgram) {
   Engine->SetArcName(Scratch + "a.zip");
   EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
   EXPECT_EQ(ReadFile(Scratch + "made\\a.exe"), "precious");
+  // The made file would be the archive itself: refused before the question,
+  // which would delete the archive.
+  WriteFile(Scratch + "made\\self.exe", "self-lzh");
+  WriteFile(Scratch + "made\\self.zip", "self-zip");
+  WriteFile(Scratch + "made\\self.lzh", "self-lzh");
+  WriteFile(ExeFolder() + "Sfx32gui.dat", "STUB");
+  const std::pair<const char*, TArchiverMode> selfCases[] = {
+      {"self.exe", amLha}, {"self.zip", amZip}, {"self.lzh", amLha}};
+  for (auto& [name, mode] : selfCases) {
+    SCOPED_TRACE(name);
+    Engine->SetArcName(Scratch + "made\\" + name);
+    Engine->SetMode(mode);
+    ClearJournal();
+    bool isExe = std::string(name).find(".exe") != std::string::npos;
+    EXPECT_FALSE(isExe ? Engine->MakeSfx(out, log, sizeof log) : Engine->SfxToArchive(out, log, sizeof log));
+    EXPECT_TRUE(Lines().empty());
+  }
+  DeleteFileA((ExeFolder() + "Sfx32gui.dat").c_str());
+  EXPECT_EQ(ReadFile(Scratch + "made\\self.exe"), "self-lzh");
+  EXPECT_EQ(ReadFile(Scratch + "made\\self.zip"), "self-zip");
+  EXPECT_EQ(ReadFile(Scratch + "made\\self.lzh"), "self-lzh");
+  Engine->SetMode(amAuto);
   // Answered No: nothing is touched.
   SetVar("TOVIX_ANSWERS", "overwrite=no");
   Engine->SetArcName(Scratch + "a.lzh");
@@ -301,6 +323,97 @@ TEST_F(BackendTest, UnsupportedFormatsNeverTouchAnExistingProgram) {
   EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
   EXPECT_EQ(ReadFile(Scratch + "made\\a.exe"), "precious");
   EXPECT_TRUE(Calls("unlha32", "Command").empty());
+}
+
+TEST_F(BackendTest, ZipStubIsLookedForBesideTheProgramThenInTheSystemFolder) {
+  Make();
+  char sys[MAX_PATH];
+  GetSystemDirectoryA(sys, MAX_PATH);
+  const std::string mine = ExeFolder() + "Sfx32gui.dat", system = std::string(sys) + "\\Sfx32gui.dat";
+  WriteFile(Scratch + "a.zip", "PK-archive");
+  Engine->SetArcName(Scratch + "a.zip");
+  Engine->SetBaseDir(Scratch);
+  Engine->ArcOptions = {ar_Silent};
+  char log[64];
+  std::string out;
+  DeleteFileA(mine.c_str());
+  WriteFile(system, "SYSTEM-STUB");
+  EXPECT_TRUE(Engine->MakeSfx(out, log, sizeof log));
+  EXPECT_EQ(ReadFile(out), "SYSTEM-STUBPK-archive");
+  DeleteFileA(out.c_str());
+  WriteFile(mine, "OWN-STUB");
+  EXPECT_TRUE(Engine->MakeSfx(out, log, sizeof log));
+  EXPECT_EQ(ReadFile(out), "OWN-STUBPK-archive");
+  DeleteFileA(system.c_str());
+  DeleteFileA(mine.c_str());
+}
+
+TEST_F(BackendTest, BusyBackEndsRefuseBeforeTouchingAnything) {
+  // Everyone agrees to overwrite: only the busy check can keep the files.
+  SetVar("TOVIX_ANSWERS", "overwrite=yes");
+  CreateDirectoryA((Scratch + "made").c_str(), nullptr);
+  WriteFile(Scratch + "made\\a.exe", "precious exe");
+  WriteFile(Scratch + "made\\a.zip", "precious zip");
+  WriteFile(Scratch + "a.zip", "PK");
+  WriteFile(Scratch + "a.exe", "STUBPK");
+  WriteFile(ExeFolder() + "Sfx32gui.dat", "STUB");
+  Rec("unrar", "ENTRIES", WriteEntries({"a.txt|5|5|0|2A6B5C21||x|0"}));
+  Rec("unzip32", "ENTRIES", WriteEntries({"a.txt|5|5|0|2A6B5C21||x|0"}));
+  Rec("unzip32", "MEM", "bytes");
+  enum Op { Ext, Mem, Tst, Find, Pck, Del, Sfx, Back };
+  struct {
+    const char* variant;
+    bool* flag;
+    const char* arc;
+    TArchiverMode mode;
+    Op op;
+  } cases[] = {
+      {"recorder", &RarBusy, "a.rar", amRar, Ext},          {"recorder", &RarBusy, "a.rar", amRar, Mem},
+      {"recorder-infozip", &InfoZipBusy, "a.zip", amZip, Ext}, {"recorder-infozip", &InfoZipBusy, "a.zip", amZip, Mem},
+      {"recorder-infozip", &InfoZipBusy, "a.zip", amZip, Tst}, {"recorder-infozip", &InfoZipBusy, "a.zip", amZip, Find},
+      {"recorder", &ZipBusy, "a.zip", amZip, Pck},          {"recorder", &ZipBusy, "a.zip", amZip, Del},
+      {"recorder", &ZipBusy, "a.zip", amZip, Sfx},          {"recorder", &ZipBusy, "a.exe", amZip, Back},
+  };
+  std::string bound;
+  for (auto& c : cases) {
+    SCOPED_TRACE(std::string(c.variant) + " " + c.arc + " op " + std::to_string(c.op));
+    if (bound != c.variant) {
+      delete Engine;
+      Make(c.variant);
+      bound = c.variant;
+    }
+    Engine->SetArcName(Scratch + c.arc);
+    Engine->SetMode(c.mode);
+    Engine->SetBaseDir(Scratch + "made");
+    Engine->ArcOptions = {ar_Silent, ar_OverWrite};
+    *c.flag = true;
+    ClearJournal();
+    TStringList names;
+    names.Add("a.txt");
+    char log[32];
+    uint8_t mem[32];
+    std::memset(log, 'Z', sizeof log);
+    std::memset(mem, 'Z', sizeof mem);
+    std::string out;
+    switch (c.op) {
+      case Ext: EXPECT_FALSE(Engine->Extract(names, log, sizeof log)); break;
+      case Mem: EXPECT_FALSE(Engine->ExtractToMem("a.txt", mem, sizeof mem)); break;
+      case Tst: EXPECT_FALSE(Engine->TestArchive(log, sizeof log)); break;
+      case Find: EXPECT_EQ(Engine->FindFirst("*.*"), -1); break;
+      case Pck: EXPECT_FALSE(Engine->Pack(names, log, sizeof log)); break;
+      case Del: EXPECT_FALSE(Engine->DeleteFiles(names, log, sizeof log)); break;
+      case Sfx: EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log)); break;
+      case Back: EXPECT_FALSE(Engine->SfxToArchive(out, log, sizeof log)); break;
+    }
+    EXPECT_TRUE(*c.flag);  // still the other run's
+    *c.flag = false;
+    EXPECT_EQ(Lines(), std::vector<std::string>{});
+    EXPECT_EQ(log[0], 'Z');
+    EXPECT_EQ(mem[0], 'Z');
+    EXPECT_EQ(ReadFile(Scratch + "made\\a.exe"), "precious exe");
+    EXPECT_EQ(ReadFile(Scratch + "made\\a.zip"), "precious zip");
+  }
+  DeleteFileA((ExeFolder() + "Sfx32gui.dat").c_str());
 }
 
 namespace {
@@ -320,6 +433,8 @@ TEST_F(BackendTest, CabinetIsFoundBehindTheStub) {
     long long at;  // -1: not found
   } cases[] = {
       {"at 0x8000", std::string(0x8000, 's') + Cabinet(100), 0x8000},
+      {"after M", std::string(0x9000, 's') + "M" + Cabinet(64), 0x9001},
+      {"after MS", std::string(0x9000, 's') + "MS" + Cabinet(64), 0x9002},
       {"after MM", std::string(0x9000, 's') + "MM" + Cabinet(64), 0x9002},
       {"after MMSC", std::string(0x8100, 's') + "MMSC" + Cabinet(64), 0x8104},
       {"letters in the stub", std::string(0x8010, 's') + std::string("MSCF\0\0\0\0\xff\xff\xff\x7f", 12) +
@@ -358,8 +473,13 @@ TEST_F(BackendTest, CabSelfExtractorTurnsBackWithALogLine) {
   EXPECT_EQ(out, Scratch + "c.cab");
   EXPECT_STREQ(log, "成功\r\n");
   EXPECT_EQ(ReadFile(out), Cabinet(64));
-  WriteFile(exe, "nothing");
+  // A buffer too small for the line: cut, terminated, never overrun.
   SetVar("TOVIX_ANSWERS", "overwrite=yes");
+  std::memset(log, 'Z', sizeof log);
+  EXPECT_TRUE(Engine->SfxToArchive(out, log, 3));
+  EXPECT_EQ(std::string(log, 3), std::string("成", 2) + '\0');
+  EXPECT_EQ(log[3], 'Z');
+  WriteFile(exe, "nothing");
   EXPECT_FALSE(Engine->SfxToArchive(out, log, sizeof log));
   EXPECT_STREQ(log, "失敗\r\n");
 }

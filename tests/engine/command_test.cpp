@@ -84,6 +84,7 @@ TEST_F(CommandTest, EachFormatGetsItsExactCommandText) {
       {X, amBga, {ar_OverWrite, ar_NoFolder}, 0, e("x -j -o -r " + B)},
       {X, amBga, {ar_OverWrite}, 0, e("x -o -r " + B)},
       {X, amBga, {ar_NoFolder, ar_Silent, ar_Force, ar_All}, 0, e("x -j -n -r -i -o -a " + B)},
+      {X, amAuto, {ar_Silent}, 0, nullptr},
       // Packing.
       {P, amLha, {}, 0, e("u -r2 -x1 -jm0 " + L)},
       {P, amLha, {}, 1, e("u -r2 -x1 " + L)},
@@ -104,6 +105,7 @@ TEST_F(CommandTest, EachFormatGetsItsExactCommandText) {
       {P, amBga, {ar_OverWrite, ar_All, ar_Silent, ar_BZ2}, 9, e("a -r -a -i -m2 -l9 " + B)},
       {P, amArj, {}, 0, nullptr},
       {P, amRar, {}, 0, nullptr},
+      {P, amAuto, {}, 0, nullptr},
       // Deleting.
       {D, amLha, {}, 0, e(R"(d -r1 "C:\w\a.lzh" "a.txt" "d/*.*")")},
       {D, amLha, {ar_DelPath, ar_Date}, 0, e(R"(d -p -t1 "C:\w\a.lzh" "a.txt" "d/*.*")")},
@@ -120,6 +122,7 @@ TEST_F(CommandTest, EachFormatGetsItsExactCommandText) {
       {T, amBga, {}, 0, e(R"(t "C:\w\a.gza")")},
       {T, amGz, {}, 0, nullptr},
       {T, amRar, {}, 0, nullptr},
+      {T, amAuto, {}, 0, nullptr},
       // One entry to memory.
       {M, amLha, {}, 0, e(R"("C:\w\a.lzh" "d/x.txt")")},
       {M, amLha, {ar_Silent}, 0, e(R"(-n "C:\w\a.lzh" "d/x.txt")")},

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -47,6 +49,24 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Last-write time as a number (0 when the file cannot be opened).
+uint64_t WriteTime(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  FILETIME t{};
+  GetFileTime(h, nullptr, nullptr, &t);
+  CloseHandle(h);
+  return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+void SetWriteTime(const std::string& path, WORD year) {
+  SYSTEMTIME st{year, 2, 0, 3, 12, 0, 0, 0};
+  FILETIME t;
+  SystemTimeToFileTime(&st, &t);
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(h, nullptr, nullptr, &t);
+  CloseHandle(h);
+}
 
 std::string Slashes(std::string s) {
   for (size_t i = 0; i < s.size(); ++i) {
@@ -187,27 +207,41 @@ TEST_P(RoundTrip, PackListExtractEditTestAndSelfExtract) {
     std::string exe;
     Engine->SetArcName(arc);
     Engine->SetBaseDir(Root + "made");
-    Engine->ArcOptions = {ar_Silent};
+    // With the date option the program carries the archive's time.
+    SetWriteTime(arc, 2001);
+    Engine->ArcOptions = {ar_Silent, ar_Date};
     ASSERT_TRUE(Engine->MakeSfx(exe, log.data(), 65536)) << log.data();
     EXPECT_EQ(exe, Root + "made\\t.exe");
     ASSERT_TRUE(Exists(exe));
+    EXPECT_EQ(WriteTime(exe), WriteTime(arc));
+    // A self-extractor is known by its library's check alone.
     Engine->SetArcName(exe);
-    if (Engine->ArcMode() == amAuto) Engine->SetMode(f.mode);  // no library claims it: say what it is
     EXPECT_EQ(Engine->ArcMode(), f.mode);
     EXPECT_TRUE(Engine->ExeExt());
+    EXPECT_EQ(List(exe), Names());
   }
   if (sfx && f.back) {
     std::string exe = Root + "made\\t.exe", back;
     Engine->SetArcName(exe);
     if (Engine->ArcMode() == amAuto) Engine->SetMode(f.mode);
     Engine->SetBaseDir(Root + "back");
+    SetWriteTime(exe, 2002);
+    Engine->ArcOptions = {ar_Silent, ar_Date};
     ASSERT_TRUE(Engine->SfxToArchive(back, log.data(), 65536)) << log.data();
+    EXPECT_EQ(back, Root + "back\\t" + f.ext);
+    EXPECT_EQ(WriteTime(back), WriteTime(exe));
+    EXPECT_EQ(Engine->OutName(), back);
     Engine->SetMode(amAuto);
     EXPECT_EQ(List(back), Names());
-    Engine->SetArcName(back);
+    EXPECT_EQ(Engine->ArcMode(), f.mode);
     Engine->SetBaseDir(Root + "back\\x");
+    Engine->ArcOptions = {ar_Silent, ar_OverWrite};
     ASSERT_TRUE(Engine->Extract(all, log.data(), 65536)) << log.data();
-    EXPECT_EQ(ReadFile(Root + "back\\x\\sub\\b.bin"), Files["sub/b.bin"]);
+    for (auto& [name, data] : Files) {
+      std::string p = Root + "back\\x\\" + name;
+      std::replace(p.begin(), p.end(), '/', '\\');
+      EXPECT_TRUE(ReadFile(p) == data) << name;
+    }
   }
 
   if (f.del) {
@@ -222,12 +256,68 @@ TEST_P(RoundTrip, PackListExtractEditTestAndSelfExtract) {
   }
 }
 
+TEST_P(RoundTrip, BadInputLosesNothing) {
+  const Format& f = GetParam();
+  if (!Beside(LibraryOf(f.mode)) || (f.mode == amZip && !Beside("unzip32.dll")))
+    GTEST_SKIP() << "no library for " << f.name;
+  const std::string arc = Root + "t" + f.ext;
+  std::vector<char> log(65537);
+  ASSERT_TRUE(Pack(arc, log.data(), 65536)) << log.data();
+  const std::string before = ReadFile(arc);
+  TStringList all, one;
+  all.Add("*.*");
+  one.Add("a.txt");
+
+  // A missing archive: every operation fails, the library says why, and
+  // nothing is made in its place.
+  const std::string gone = Root + "gone" + f.ext;
+  Engine->SetArcName(gone);
+  Engine->SetBaseDir(Root + "out");
+  Engine->ArcOptions = {ar_Silent, ar_OverWrite};
+  EXPECT_NE(Engine->FindFirst("*.*"), 0);
+  Engine->CloseArchive();
+  log[0] = 0;
+  EXPECT_FALSE(Engine->Extract(all, log.data(), 65536));
+  EXPECT_NE(log[0], 0);
+  EXPECT_FALSE(Engine->TestArchive(log.data(), 65536));
+  uint8_t m[16];
+  EXPECT_FALSE(Engine->ExtractToMem("a.txt", m, sizeof m));
+  log[0] = 0;
+  EXPECT_FALSE(Engine->DeleteFiles(one, log.data(), 65536));
+  EXPECT_EQ(log[0] != 0, f.del);  // formats that cannot delete ask no library
+  EXPECT_FALSE(Exists(gone));
+
+  // Packing from a folder that is not there, extracting into a folder that
+  // cannot be made: both fail and the archive stays as it was.
+  Engine->SetArcName(arc);
+  Engine->SetBaseDir(Root + "nowhere");
+  EXPECT_FALSE(Engine->Pack(one, log.data(), 65536));
+  WriteFile(Root + "blocked", "a file where a folder should be");
+  Engine->SetBaseDir(Root + "blocked");
+  EXPECT_FALSE(Engine->Extract(all, log.data(), 65536));
+  EXPECT_EQ(ReadFile(Root + "blocked"), "a file where a folder should be");
+
+  // Output buffers too small for what comes: cut, terminated, never overrun.
+  Engine->SetBaseDir(Root + "small");
+  char small[12];
+  std::memset(small, 'Z', sizeof small);
+  EXPECT_TRUE(Engine->Extract(all, small, 8));
+  EXPECT_LT(strnlen(small, 8), 8u);
+  EXPECT_EQ(std::string(small + 8, 4), "ZZZZ");
+  EXPECT_EQ(ReadFile(Root + "small\\sub\\b.bin"), Files["sub/b.bin"]);
+  std::vector<uint8_t> t(1100, 'Z');
+  EXPECT_EQ(Engine->ExtractToMem("sub/b.bin", t.data(), 1000), f.toMem);
+  if (f.toMem) EXPECT_EQ(std::string(t.begin(), t.begin() + 999), Files["sub/b.bin"].substr(0, 999));
+  EXPECT_EQ(std::string(t.begin() + 1000, t.end()), std::string(100, 'Z'));
+  EXPECT_TRUE(ReadFile(arc) == before);
+}
+
 #if defined(ROUNDTRIP_INFOZIP)
 // Built a second time beside the Info-ZIP kind of unzip32.dll, which the
 // program's own folder gives first; the other libraries come from the folder
 // above.
 const bool kDllFolder = SetDllDirectoryA((ExeFolder() + "..").c_str()) != 0;
-const Format kFormats[] = {{"infozip", ".zip", amZip, true, true, false, false}};
+const Format kFormats[] = {{"infozip", ".zip", amZip, true, true, true, true}};
 #else
 const Format kFormats[] = {
     {"lha", ".lzh", amLha, true, true, true, true}, {"zip", ".zip", amZip, true, true, true, true},
@@ -273,7 +363,74 @@ TEST(RoundTripGz, OneFileCompressedAndBack) {
     DeleteFileA((root + "out\\note.txt").c_str());
     ASSERT_TRUE(a->Extract(none, log, sizeof log)) << log;
     EXPECT_TRUE(ReadFile(root + "out\\note.txt") == data);
+    // One entry, listed and printed into memory.
+    ASSERT_EQ(a->FindFirst("*.*"), 0);
+    const std::string entry = a->FindName();
+    if (!bz2) EXPECT_EQ(a->FindOriginalSize(), data.size());  // a bzip2 stream keeps no size
+    EXPECT_NE(a->FindNext(), 0);
+    a->CloseArchive();
+    std::string mem(data.size() + 1, '\0');
+    ASSERT_TRUE(a->ExtractToMem(entry, reinterpret_cast<uint8_t*>(mem.data()), static_cast<uint32_t>(mem.size())));
+    EXPECT_TRUE(mem.substr(0, data.size()) == data);
+    EXPECT_FALSE(a->TestArchive(log, sizeof log));  // no test for a single stream
   }
+  // A missing stream: nothing to list or extract, nothing made.
+  a->SetArcName(root + "gone.txt.gz");
+  EXPECT_NE(a->FindFirst("*.*"), 0);
+  a->CloseArchive();
+  char log[256];
+  TStringList none;
+  DeleteFileA((root + "out\\gone.txt").c_str());
+  EXPECT_FALSE(a->Extract(none, log, sizeof log));
+  EXPECT_FALSE(Exists(root + "out\\gone.txt"));
+}
+
+TEST(RoundTripCab, SpannedSetIsNamedAfterItsFirstVolume) {
+  _putenv("TOVIX_ANSWERS=none=1");
+  _putenv("ARCHIVER_ANSWERS=none=1");
+  if (!Beside("cab32.dll")) GTEST_SKIP() << "no cab32.dll";
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  std::string root = std::string(tmp) + "tovix-rt-span-" + std::to_string(GetCurrentProcessId()) + "\\";
+  for (const char* d : {"", "src", "out"}) CreateDirectoryA((root + d).c_str(), nullptr);
+  for (const char* f : {"set01.cab", "set02.cab", "set03.cab", "set04.cab", "out\\big.bin"})
+    DeleteFileA((root + f).c_str());  // left by an earlier run under the same process number
+  // Three volumes' worth of bytes that do not compress.
+  std::string big(3 * 1024 * 1024, '\0');
+  uint32_t x = 99;
+  for (char& c : big) {
+    x = x * 1664525u + 1013904223u;
+    c = static_cast<char>(x >> 24);
+  }
+  WriteFile(root + "src\\big.bin", big);
+  WriteFile(root + "src\\small.txt", "small\r\n");
+  TForm form;
+  auto* a = new TArchiver(&form);
+  a->NoMessage = true;
+  a->Loaded();
+  a->SetArcName(root + "set.cab");
+  a->SetBaseDir(root + "src");
+  a->ArcOptions = {ar_Silent, ar_Multi};
+  a->Level = 0;
+  TStringList names;
+  names.Add("big.bin");
+  names.Add("small.txt");
+  std::vector<char> log(65537);
+  ASSERT_TRUE(a->Pack(names, log.data(), 65536)) << log.data();
+  EXPECT_EQ(a->ArcName(), root + "set01.cab");
+  EXPECT_TRUE(Exists(root + "set02.cab"));
+  EXPECT_FALSE(Exists(root + "set.cab"));
+  std::set<std::string> listed;
+  for (int r = a->FindFirst("*.*"); r == 0; r = a->FindNext()) listed.insert(a->FindName());
+  a->CloseArchive();
+  EXPECT_EQ(listed, (std::set<std::string>{"big.bin", "small.txt"}));
+  a->SetBaseDir(root + "out");
+  a->ArcOptions = {ar_Silent, ar_OverWrite, ar_Multi};
+  TStringList all;
+  all.Add("*.*");
+  ASSERT_TRUE(a->Extract(all, log.data(), 65536)) << log.data();
+  EXPECT_TRUE(ReadFile(root + "out\\big.bin") == big);
+  EXPECT_EQ(ReadFile(root + "out\\small.txt"), "small\r\n");
 }
 
 #endif
@@ -341,6 +498,18 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
     EXPECT_FALSE(Exists(out + "\\a.txt"));
     EXPECT_STREQ(log, "Melted sub\\b.bin\r\n");
   }
+  // A missing archive: no walk, no extraction, nothing in the folder.
+  e->SetArcName(root + "gone.rar");
+  EXPECT_NE(e->FindFirst("*.*"), 0);
+  e->CloseArchive();
+  e->SetBaseDir(root + "out3");
+  TStringList all;
+  all.Add("*.*");
+  char log[64];
+  EXPECT_FALSE(e->Extract(all, log, sizeof log));
+  uint8_t m[8];
+  EXPECT_FALSE(e->ExtractToMem("a.txt", m, sizeof m));
+  EXPECT_FALSE(Exists(root + "out3"));
 }
 #endif
 
