@@ -49,6 +49,9 @@ bool replace_file(const std::string& source, const std::string& target);
 // Modification time as a Unix time (UTC seconds); -1 when unknown.
 int64_t mtime(const std::string& path);
 bool set_mtime(const std::string& path, int64_t unixTime);
+// The current time as a Unix time; past 2038 too, where the 32-bit
+// runtime's time_t (and the clocks built on it) wrap.
+int64_t now();
 // Windows-style attribute bits (1 read-only, 2 hidden, 4 system, 16 folder, 32 archive).
 uint32_t attributes(const std::string& path);
 bool set_attributes(const std::string& path, uint32_t attrs);

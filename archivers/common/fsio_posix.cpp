@@ -5,6 +5,7 @@
 #include <utime.h>
 
 #include <cstdio>
+#include <ctime>
 
 #include "fsio.h"
 #include "text.h"
@@ -80,6 +81,8 @@ int64_t mtime(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return -1;
   return st.st_mtime;
 }
+
+int64_t now() { return static_cast<int64_t>(::time(nullptr)); }
 
 bool set_mtime(const std::string& path, int64_t t) {
   struct utimbuf u;

@@ -114,6 +114,13 @@ int64_t mtime(const std::string& path) {
   return (ft - kEpochDiff) / 10000000;
 }
 
+int64_t now() {
+  FILETIME f;
+  GetSystemTimeAsFileTime(&f);
+  int64_t ft = (static_cast<int64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+  return (ft - kEpochDiff) / 10000000;
+}
+
 bool set_mtime(const std::string& path, int64_t t) {
   DWORD a = GetFileAttributesA(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return false;

@@ -83,10 +83,9 @@ class BitWriter {
     }
     if (out_.size() >= kBuf) flush_bytes();
   }
-  // Ends with 7 zero bits and pads the last byte, as the format's makers do:
-  // some readers look a little past the last code.
+  // Pads the last byte with zero bits and no more, as the format's makers
+  // do: some readers refuse a stream with bytes left after its last code.
   bool finish() {
-    put(7, 0);
     if (count_) put(8 - count_, 0);
     flush_bytes();
     return ok_;

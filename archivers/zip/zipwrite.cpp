@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <random>
@@ -344,7 +343,8 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
   e.name = s.stored;
   e.versionMade = 20;  // MS-DOS attributes, format 2.0
   int64_t mt = fsio::mtime(s.path);
-  e.dosTime = arc::unix_to_dos(mt >= 0 ? mt : static_cast<int64_t>(std::time(nullptr)));
+  if (mt < 0) mt = fsio::now();
+  e.dosTime = arc::unix_to_dos(mt);
   uint32_t attrs = fsio::attributes(s.path);
   e.externalAttr = (attrs & 0x37) | (s.dir ? 0x10 : 0);
   e.offset = w.pos();
@@ -561,7 +561,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     return kZipTemp;
   }
   Writer w(*outFile);
-  std::mt19937 rng(static_cast<uint32_t>(std::time(nullptr)) ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&w)));
+  std::mt19937 rng(static_cast<uint32_t>(fsio::now()) ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&w)));
   std::vector<Entry> written;
   written.reserve(old.entries.size() + sources.size());
   int rc = kZipOk;

@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"README.TXT", "readme.txt", true}, MatchCase{"a/b.txt", "a\\B.TXT", true},
                       MatchCase{"a/*.txt", "a/x.txt", true}, MatchCase{"a/*.txt", "a/x.bin", false},
                       MatchCase{"a/?.txt", "a/\x83\x5C.txt", true}, MatchCase{"\x83\x5C/*.*", "\x83\x5C/f", true},
-                      MatchCase{"\x83\x5C", "\x83\x7C", false}, MatchCase{"docs", "docs/a.txt", true}));
+                      MatchCase{"\x83\x5C", "\x83\x7C", false}, MatchCase{"docs", "docs/a.txt", true},
+                      MatchCase{"*.*", "README", true}, MatchCase{"*.*", "dir/noext", true}));
 
 TEST(SafeRelative, RefusesEscapesAndDevices) {
   for (const char* bad : {"../x", "a/../../x", "/etc/passwd", "\\\\server\\share\\x", "C:\\x", "c:x", "CON",
@@ -80,3 +81,17 @@ TEST(LogWriter, NeverPastSizeAlwaysTerminated) {
 }
 
 TEST(Crc32, KnownValue) { EXPECT_EQ(crc32(0, "123456789", 9), 0xCBF43926u); }
+
+// DOS dates run to 2107; the 32-bit runtime's time_t stops in January 2038.
+TEST(DosTime, RoundTripsPast2038AndClampsAtTheEnds) {
+  for (uint32_t dt : {dos_datetime(2038, 1, 19, 3, 14, 8), dos_datetime(2038, 1, 19, 12, 0, 0),
+                      dos_datetime(2099, 6, 1, 12, 0, 0), dos_datetime(2107, 12, 31, 23, 59, 58),
+                      dos_datetime(1980, 1, 2, 0, 0, 0)}) {
+    int64_t t = dos_to_unix(dt);
+    EXPECT_GT(t, 0) << std::hex << dt;
+    EXPECT_EQ(unix_to_dos(t), dt) << std::hex << dt;
+  }
+  EXPECT_GT(dos_to_unix(dos_datetime(2099, 6, 1, 12, 0, 0)), int64_t{0x7FFFFFFF});
+  EXPECT_EQ(unix_to_dos(int64_t{4102444800} * 2) >> 25, 127u);  // year 2230 stays at 2107
+  EXPECT_EQ(unix_to_dos(0) >> 25, 0u);                             // 1970 comes in at 1980
+}

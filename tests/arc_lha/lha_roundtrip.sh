@@ -15,7 +15,9 @@ for i in $(seq 1 4000); do echo "line $i: the quick brown fox $((i * 7 % 13))"; 
 head -c 200000 "$BIN/unlha32.dll" > src/docs/deep/binary.bin
 head -c 5000 /dev/urandom > src/random.bin
 : > src/zero.txt
-# One literal and long matches only: some readers need the stream padded after its last code.
+# One literal and long matches only: the stream ends in the middle of a
+# match. jlha cuts this one short even from its own archives (their data
+# bytes are the same as ours), so its extraction is compared without it.
 head -c 70000 /dev/zero | tr "\\0" x > src/docs/xs.txt
 echo "so" > "src/ソ.txt"
 printf 'hyou\r\n' > "src/日本/表.txt"
@@ -60,9 +62,11 @@ for level in 0 2 3 4; do
   [ "$(rc_of "$log")" = 0 ] || fail "packing -jm$level: $log"
   grep -q '^Frozen docs\\text.txt' <<<"$log" || fail "no Frozen line: $log"
   lha t "ours-$level.lzh" >/dev/null 2>&1 || fail "lhasa rejects ours-$level.lzh: $(lha t "ours-$level.lzh" 2>&1 | tail -3)"
+  # 7zz also refuses bytes left over after the last code.
+  7zz t "ours-$level.lzh" >/dev/null 2>&1 || fail "7zz rejects ours-$level.lzh: $(7zz t "ours-$level.lzh" 2>&1 | grep -i error)"
   rm -rf "jx-$level"; mkdir "jx-$level"
   (cd "jx-$level" && jlha x "../ours-$level.lzh" >/dev/null 2>&1) || fail "jlha cannot extract ours-$level.lzh"
-  diff -r src "jx-$level" >/dev/null || fail "jlha extracts ours-$level.lzh differently: $(diff -r src "jx-$level" | head -5)"
+  diff -r -x xs.txt src "jx-$level" >/dev/null || fail "jlha extracts ours-$level.lzh differently: $(diff -r src "jx-$level" | head -5)"
   extract_and_compare "ours-$level.lzh" "o$level"
 done
 method() { drv list "$(winpath "$1")" 2>/dev/null | N="$2" awk -F'\t' '$1 == ENVIRON["N"] {print $9}'; }

@@ -73,6 +73,10 @@ unzip -tq -P secret streamenc.zip >/dev/null || fail "zip32 broke an entry with 
 arcdrv unzip32.dll UnZip cmd "-x -o \"$(W jp.zip)\" \"$(W out-jp)\\\"" > jp.log
 gq '^rc=0' jp.log || { cat jp.log; fail "Japanese archive"; }
 diff -r jpwant out-jp >/dev/null || fail "Japanese names extracted differently"
+# 7zz stores such names in UTF-8 with the flag that says so: they come out the same.
+(cd jpwant && 7zz a -bd -y ../jp7.zip . >/dev/null)
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W jp7.zip)\" \"$(W out-jp7)\\\"" > jp7.log
+diff -r jpwant out-jp7 >/dev/null || { cat jp7.log; fail "7zz's UTF-8 names extracted differently"; }
 arcdrv unzip32.dll UnZip list "$(W jp.zip)" 2>/dev/null | cut -f1 | tr -d '\r' | sort > jp.names
 printf '%s\n' "$(jp ソ.txt)" "$(jp ソフト/)" "$(jp ソフト/表.txt)" | sort > jp.want
 diff jp.want jp.names >/dev/null || fail "Japanese names listed differently"

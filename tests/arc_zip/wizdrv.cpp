@@ -7,7 +7,8 @@
 //   wizdrv DLL test ARCHIVE
 //   wizdrv DLL mem ARCHIVE NAME OUTFILE      -> Wiz_UnzipToMemory into OUTFILE
 //   wizdrv DLL zip ARCHIVE ROOT FLAGS [name...]  FLAGS: r j x(delete) u J A s D e l and a level digit
-//   wizdrv DLL time-wiz ARCHIVE | time-common ARCHIVE  -> entries and milliseconds of one walk
+//   wizdrv DLL time-wiz ARCHIVE | time-common ARCHIVE [PREFIX]  -> entries and milliseconds of one
+//                                               walk (PREFIX: another common-interface library, e.g. Unlha)
 //   wizdrv DLL owner "command" STOP_AT       -> UnZip with an owner window that counts
 //                                               "wm_arcextract" and stops at the STOP_AT-th entry (0: never)
 // Environment: WIZ_PASSWORD (password callback; unset: none), WIZ_REPLACE
@@ -195,10 +196,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (op == "time-common") {
-    auto open = bind<FnOpenArchive>(m, "UnZipOpenArchive");
-    auto first = bind<FnFindFirst>(m, "UnZipFindFirst");
-    auto next = bind<FnFindNext>(m, "UnZipFindNext");
-    auto close = bind<FnCloseArchive>(m, "UnZipCloseArchive");
+    std::string px = argc > 4 ? argv[4] : "UnZip";
+    auto open = bind<FnOpenArchive>(m, (px + "OpenArchive").c_str());
+    auto first = bind<FnFindFirst>(m, (px + "FindFirst").c_str());
+    auto next = bind<FnFindNext>(m, (px + "FindNext").c_str());
+    auto close = bind<FnCloseArchive>(m, (px + "CloseArchive").c_str());
     if (!open || !first || !next || !close) return 2;
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
@@ -211,7 +213,7 @@ int main(int argc, char** argv) {
       close(h);
     }
     QueryPerformanceCounter(&t1);
-    std::printf("common kind: %d entries in %.0f ms\n", n, (t1.QuadPart - t0.QuadPart) * 1000.0 / f.QuadPart);
+    std::printf("%s walk: %d entries in %.0f ms\n", px == "UnZip" ? "common kind" : px.c_str(), n, (t1.QuadPart - t0.QuadPart) * 1000.0 / f.QuadPart);
     return 0;
   }
   auto unzip = bind<FnWizSingleEntryUnzip>(m, "Wiz_SingleEntryUnzip");

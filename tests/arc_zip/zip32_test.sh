@@ -59,6 +59,19 @@ gq 'updating: a.txt' upd.log && ! gq 'numbers.txt' upd.log && gq 'adding: added.
 [ "$(unzip -p upd.zip a.txt)" = changed ] && [ "$(unzip -p upd.zip added.txt)" = new ] || fail "update contents"
 unzip -tq upd.zip >/dev/null || fail "unzip -t after update"
 
+# Past 2038 (where a 32-bit time_t ends): a file dated 2099 keeps its date,
+# the same file does not count as newer, a later one does.
+mkdir -p far && printf 'far\n' > far/f.txt && touch -d '2099-06-01 12:00:00' far/f.txt
+wiz "$Z" zip "$(W far.zip)" "$(W far)" 6 f.txt > far1.log
+[ "$(unzip -Z -T far.zip f.txt | awk '{print $(NF-1)}')" = 20990601.120000 ] || { cat far1.log; unzip -Z far.zip; fail "2099 date not stored"; }
+wiz "$Z" zip "$(W far.zip)" "$(W far)" u f.txt > far2.log
+! gq 'f.txt' far2.log || { cat far2.log; fail "update replaced a 2099 entry by the same file"; }
+printf 'farther\n' > far/f.txt; touch -d '2099-07-01 12:00:00' far/f.txt
+wiz "$Z" zip "$(W far.zip)" "$(W far)" u f.txt > far3.log
+gq 'updating: f.txt' far3.log && [ "$(unzip -p far.zip f.txt)" = farther ] || { cat far3.log; fail "update missed a newer 2099 file"; }
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W far.zip)\" \"$(W farout)\\\"" > /dev/null
+[ "$(stat -c %Y farout/f.txt)" = "$(stat -c %Y far/f.txt)" ] || fail "the 2099 time did not come back"
+
 # Delete: a folder by "sub\*.*"; nothing matched leaves the archive alone.
 cp upd.zip del.zip
 wiz "$Z" zip "$(W del.zip)" "" x 'sub\*.*' > del.log
