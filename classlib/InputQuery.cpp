@@ -1,0 +1,113 @@
+#include "InputQuery.h"
+
+#include <vector>
+
+#include "Seams.h"
+
+namespace {
+
+enum { kEdit = 100, kPrompt = 101 };
+
+struct TQuery {
+  const std::string* caption;
+  const std::string* prompt;
+  std::string* value;
+};
+
+// An in-memory dialog template, built item by item with the alignment the
+// dialog manager expects.
+class TTemplate {
+ public:
+  void Word(WORD w) { FData.push_back(w); }
+  void DWord(DWORD d) {
+    Word(LOWORD(d));
+    Word(HIWORD(d));
+  }
+  void Text(const wchar_t* s) {
+    do Word(*s); while (*s++);
+  }
+  void AlignDWord() {
+    if (FData.size() % 2) Word(0);
+  }
+  void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text) {
+    AlignDWord();
+    DWord(style | WS_CHILD | WS_VISIBLE);
+    DWord(0);
+    Word(x), Word(y), Word(cx), Word(cy), Word(id);
+    Word(0xFFFF), Word(cls);
+    Text(text);
+    Word(0);
+  }
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(FData.data()); }
+
+ private:
+  std::vector<WORD> FData;
+};
+
+INT_PTR CALLBACK QueryProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: {
+      auto* q = reinterpret_cast<TQuery*>(lp);
+      SetWindowLongPtrA(dlg, DWLP_USER, lp);
+      SetWindowTextA(dlg, q->caption->c_str());
+      SetDlgItemTextA(dlg, kPrompt, q->prompt->c_str());
+      SetDlgItemTextA(dlg, kEdit, q->value->c_str());
+      // Centred on the mouse cursor, as every dialog of the program.
+      POINT p{};
+      GetCursorPos(&p);
+      RECT r{};
+      GetWindowRect(dlg, &r);
+      SetWindowPos(dlg, nullptr, p.x - (r.right - r.left) / 2, p.y - (r.bottom - r.top) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) {
+        auto* q = reinterpret_cast<TQuery*>(GetWindowLongPtrA(dlg, DWLP_USER));
+        int n = GetWindowTextLengthA(GetDlgItem(dlg, kEdit));
+        std::string s(n + 1, '\0');
+        GetDlgItemTextA(dlg, kEdit, s.data(), n + 1);
+        s.resize(lstrlenA(s.c_str()));
+        *q->value = s;
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wp) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool InputQuery(HWND owner, const std::string& caption, const std::string& prompt, std::string& value,
+                const std::string& key) {
+  if (auto a = SeamAnswer(key)) {
+    SeamTrace(key + ": " + prompt);
+    if (*a == "cancel") return false;
+    value = *a;
+    return true;
+  }
+  if (SeamHeadless()) {
+    SeamTrace(key + ": " + prompt);
+    return false;
+  }
+  TTemplate t;
+  t.DWord(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+  t.DWord(0);
+  t.Word(4);  // items
+  t.Word(0), t.Word(0), t.Word(180), t.Word(64);
+  t.Word(0), t.Word(0), t.Word(0);  // no menu, default class, empty title
+  t.Word(9);
+  t.Text(L"MS UI Gothic");
+  t.Item(SS_LEFT, 7, 7, 166, 10, kPrompt, 0x0082, L"");
+  t.Item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 166, 13, kEdit, 0x0081, L"");
+  t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 70, 42, 50, 14, IDOK, 0x0080, L"OK");
+  t.Item(BS_PUSHBUTTON | WS_TABSTOP, 123, 42, 50, 14, IDCANCEL, 0x0080, L"\x30AD\x30E3\x30F3\x30BB\x30EB");
+  TQuery q{&caption, &prompt, &value};
+  return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), owner, QueryProc,
+                                 reinterpret_cast<LPARAM>(&q)) == IDOK;
+}

@@ -1,0 +1,220 @@
+// The unpack extension: extracts the one selected archive next to itself.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "ContextMenu.h"
+#include "Seams.h"
+#include "UnRAR.h"
+#include "fDlg.h"
+#include "text.h"
+
+namespace {
+
+const TContextMenuInfo kInfo = {
+    {0x34869A81, 0x2706, 0x11D3, {0x9E, 0xE0, 0x89, 0xA6, 0xF7, 0x00, 0xB5, 0x19}},
+    "Tovix Unpack",
+    "解凍(&U)",
+    "書庫の解凍を行います。",
+    {"tovix\\shellex\\ContextMenuHandlers\\tovix_unpack"},
+    {"tovix\\shellex\\ContextMenuHandlers\\tovix_unpack", "tovix\\shellex\\ContextMenuHandlers", "tovix\\shellex"},
+    true};
+
+enum TKind { kLha = 0, kArj = 1, kZip = 2, kCab = 3, kGzip = 4, kTar = 5, kRar = 6, kBga = 7, kInfoZip = 100 };
+
+struct TRow {
+  const char* Library;
+  const char* Entry;
+  const char* Switches;
+};
+
+const TRow kRows[] = {
+    {"unlha32.dll", "Unlha", "x -c0 -a1"},
+    {"unarj32j.dll", "Unarj", "x -p -hk"},
+    {"unzip32.dll", "UnZip", "-u"},
+    {"cab32.dll", "Cab", "-x -k -n"},
+    {"tar32.dll", "Tar", "--display-dialog=0 --message-loop=0 -x"},
+    {"tar32.dll", "Tar", "--display-dialog=0 --message-loop=0 -x"},
+    {"unrar.dll", nullptr, nullptr},
+    {"bga32.dll", "Bga", "x -n"},
+};
+
+// Position of the last '\' or ':' (double-byte aware), or npos.
+size_t LastDelimiter(const std::string& s) {
+  size_t pos = std::string::npos;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (arc::is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+      ++i;
+      continue;
+    }
+    if (s[i] == '\\' || s[i] == ':') pos = i;
+  }
+  return pos;
+}
+
+std::string FileNameOf(const std::string& path) {
+  size_t d = LastDelimiter(path);
+  return d == std::string::npos ? path : path.substr(d + 1);
+}
+
+// From the last '.' of the file name; empty when there is none.
+std::string ExtensionOf(const std::string& path) {
+  std::string name = FileNameOf(path);
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string WithoutExtension(const std::string& path) {
+  std::string ext = ExtensionOf(path);
+  return path.substr(0, path.size() - ext.size());
+}
+
+bool SameText(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
+
+TKind KindOf(const std::string& archive) {
+  std::string e = ExtensionOf(archive);
+  if (SameText(e, ".lzh")) return kLha;
+  if (SameText(e, ".arj")) return kArj;
+  if (SameText(e, ".zip")) return kZip;
+  if (SameText(e, ".cab")) return kCab;
+  if (SameText(e, ".rar")) return kRar;
+  if (SameText(e, ".gza") || SameText(e, ".bza")) return kBga;
+  if (SameText(e, ".gz") || SameText(e, ".bz2") || SameText(e, ".z"))
+    return SameText(ExtensionOf(WithoutExtension(archive)), ".tar") ? kTar : kGzip;
+  return kTar;
+}
+
+bool EndsWithBackslash(const std::string& s) {
+  size_t d = LastDelimiter(s);
+  return d != std::string::npos && d + 1 == s.size() && s[d] == '\\';
+}
+
+// The folder of a path, keeping the backslash of a drive root.
+std::string FolderOf(const std::string& path) {
+  size_t d = LastDelimiter(path);
+  if (d == std::string::npos) return std::string();
+  std::string folder = path.substr(0, d + 1);
+  if (folder.size() > 3 && EndsWithBackslash(folder)) folder.pop_back();
+  return folder;
+}
+
+// Removes a folder this command made, with what a failed run left in it.
+void RemoveMadeFolder(const std::string& folder) {
+  std::string from = folder + '\0';
+  SHFILEOPSTRUCTA op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  SHFileOperationA(&op);
+}
+
+void OpenFolder(HWND owner, const std::string& folder) {
+  if (SeamHeadless()) {
+    SeamTrace("open folder " + folder);
+    return;
+  }
+  ShellExecuteA(owner, nullptr, folder.c_str(), nullptr, "", SW_SHOW);
+}
+
+class TUnpackMenu : public TContextMenu {
+ public:
+  TUnpackMenu() : TContextMenu(kInfo) {}
+  std::string FFileName;
+
+ protected:
+  HRESULT TakeSelection(const std::vector<std::string>& names) override {
+    if (names.size() == 1) {
+      FFileName = names[0];
+      return S_OK;
+    }
+    FFileName.clear();
+    return E_FAIL;
+  }
+  void Command(HWND owner) override;
+};
+
+struct TLibrary {
+  HMODULE Handle;
+  ~TLibrary() {
+    if (Handle) FreeLibrary(Handle);
+  }
+};
+
+void TUnpackMenu::Command(HWND W) {
+  const std::string A = FFileName;
+  int kind = KindOf(A);
+  const TRow& row = kRows[kind];
+  TLibrary lib{LoadLibraryA(row.Library)};
+  if (!lib.Handle) {
+    ErrorBox(W, std::string(row.Library) + " が見つかりません。");
+    return;
+  }
+  arcapi::FnCommand command = nullptr;
+  bool bound;
+  if (kind == kRar) {
+    bound = InitUnRar(lib.Handle);
+  } else if (kind == kZip && !GetProcAddress(lib.Handle, "UnZipGetVersion")) {
+    kind = kInfoZip;
+    bound = InitInfoZip(lib.Handle);
+  } else {
+    command = reinterpret_cast<arcapi::FnCommand>(reinterpret_cast<void*>(GetProcAddress(lib.Handle, row.Entry)));
+    bound = command != nullptr;
+  }
+  if (!bound) {
+    ErrorBox(W, std::string(row.Library) + " が異常です。");
+    return;
+  }
+
+  std::string D = FolderOf(A);
+  bool openAfterwards = false;
+  if (KeyHeld(VK_SHIFT, "shift") || GetDriveTypeA(D.substr(0, 3).c_str()) != DRIVE_FIXED) {
+    TSFDialog dlg;
+    dlg.FTitle = "解凍先の選択";
+    dlg.FFolder = D;
+    if (!dlg.Execute(W)) return;
+    openAfterwards = dlg.FFolder != D;
+    D = dlg.FFolder;
+  }
+
+  bool madeFolder = false;
+  if (kind == kGzip || KeyHeld(VK_CONTROL, "ctrl")) {
+    if (D.size() > 3 && EndsWithBackslash(D)) D.pop_back();
+  } else {
+    if (!EndsWithBackslash(D)) D += '\\';
+    D += WithoutExtension(FileNameOf(A));
+    madeFolder = CreateDirectoryA(D.c_str(), nullptr) != 0;
+  }
+  if (!IsExistingFolder(D)) {
+    ErrorBox(W, "フォルダが作成できませんでした。");
+    return;
+  }
+
+  bool ok, cancelled = false;
+  if (kind == kRar) {
+    ok = ExtractRar(W, A, D, &cancelled);
+  } else if (kind == kInfoZip) {
+    ok = InfoZipExtract(W, A, D);
+  } else {
+    // A drive root already ends in its backslash.
+    std::string cmd = std::string(row.Switches) + " \"" + A + "\" \"" + D + (EndsWithBackslash(D) ? "\"" : "\\\"");
+    if (kind == kTar) cmd += " *.*";
+    SeamTrace("unpack: " + std::string(row.Library) + " " + cmd);
+    ok = command(W, cmd.c_str(), nullptr, 0) == 0;
+  }
+  if (!ok) {
+    // A refused password keeps what was extracted; a broken archive leaves
+    // no half-filled folder behind and says so.
+    if (cancelled) return;
+    if (madeFolder) RemoveMadeFolder(D);
+    ErrorBox(W, "書庫の解凍に失敗しました。");
+    return;
+  }
+  if (openAfterwards) OpenFolder(W, D);
+}
+
+IUnknown* CreateUnpackMenu() { return static_cast<IContextMenu*>(new TUnpackMenu); }
+
+const bool kRegistered = (RegisterContextMenuFactory(kInfo, CreateUnpackMenu), true);
+
+}  // namespace
