@@ -23,6 +23,14 @@ HFONT MakeFont(const char* face, int height, BYTE charset = SHIFTJIS_CHARSET) {
 
 }  // namespace
 
+POINT KeepInWorkArea(int Left, int Top, int Width, int Height, const RECT& Area) {
+  if (Left < Area.left) Left = Area.left;
+  if (Top < Area.top) Top = Area.top;
+  if (Left + Width > Area.right) Left = Area.right - Width;
+  if (Top + Height > Area.bottom) Top = Area.bottom - Height;
+  return POINT{Left, Top};
+}
+
 TDispDlg::TDispDlg(TComponent* AOwner, HWND ParentWnd) : TComponent(AOwner), FParent(ParentWnd) {}
 
 TDispDlg::~TDispDlg() {

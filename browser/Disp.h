@@ -56,6 +56,10 @@ class TDispDlg : public TComponent {
   bool FModalDone = false;
 };
 
+// A window's top-left corner moved so that the whole window lies inside Area
+// (left and top win when it is larger than the area).
+POINT KeepInWorkArea(int Left, int Top, int Width, int Height, const RECT& Area);
+
 // The one result-log window of the process, made by the program entry right
 // after the main window.
 extern TDispDlg* DispDlg;

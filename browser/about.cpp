@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Archiver.h"
+#include "Disp.h"
 #include "Seams.h"
 
 namespace {
@@ -150,14 +151,11 @@ void TAboutBox::FormCreate() {
   const int height = 222 + 2 * GetSystemMetrics(SM_CYDLGFRAME);
   POINT pt{};
   GetCursorPos(&pt);
-  Left = pt.x - width / 2;
-  Top = pt.y - 50;
   RECT wa{};
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &wa, 0)) wa = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (Left < wa.left) Left = wa.left;
-  if (Top < wa.top) Top = wa.top;
-  if (Left + width > wa.right) Left = wa.right - width;
-  if (Top + height > wa.bottom) Top = wa.bottom - height;
+  POINT at = KeepInWorkArea(pt.x - width / 2, pt.y - 50, width, height, wa);
+  Left = at.x;
+  Top = at.y;
 }
 
 void TAboutBox::FormClick() { FDone = true; }
@@ -214,8 +212,8 @@ void TAboutBox::ShowModal() {
   label(WinSer, 4, 72, 194, SS_RIGHT, FFont);
   int y = 94;
   for (const TRow& row : Rows) {
-    label(row.Caption, 8, y, 80, SS_LEFT, FFont);
-    label(row.Value, 88, y, 110, SS_LEFT, FFont);
+    label(row.Caption, 8, y, 86, SS_LEFT, FFont);
+    label(row.Value, 96, y, 102, SS_LEFT, FFont);
     y += 15;
   }
   bool ownerEnabled = FOwnerWnd && IsWindowEnabled(FOwnerWnd);

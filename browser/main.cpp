@@ -220,6 +220,7 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
 }
 
 TVantrelbyHalvek::~TVantrelbyHalvek() {
+  DoDestroy();  // the clean-up needs the lists below
   delete FPendingFiles;
   delete FWorkFiles;
   delete FWorkFolders;

@@ -109,21 +109,9 @@ struct TLogBuffer {
 // ---------------------------------------------------------------------------
 
 void TVantrelbyHalvek::WireExtractCommands() {
-  auto on = [this](void (TVantrelbyHalvek::*m)(TObject*)) { return [this, m](TObject* s) { (this->*m)(s); }; };
+  // The commands themselves are wired with the others (and the clean-up with
+  // the window's destroy event); the picker is the one part made here.
   if (!FolderDialog1) FolderDialog1 = new TCBDialog(this);
-  UnPack1->OnClick = on(&TVantrelbyHalvek::UnPack1Click);
-  if (UnPackBtn1) UnPackBtn1->OnClick = on(&TVantrelbyHalvek::UnPack1Click);
-  UnPack2->OnClick = on(&TVantrelbyHalvek::UnPack1Folder);
-  UnPack3->OnClick = on(&TVantrelbyHalvek::UnPack1File);
-  New1->OnClick = on(&TVantrelbyHalvek::New1Click);
-  if (NewBtn1) NewBtn1->OnClick = on(&TVantrelbyHalvek::New1Click);
-  About1->OnClick = [this](TObject*) { ShowAboutBox(); };
-  // Work folders go when the window goes, whatever else runs then.
-  auto previous = OnDestroy;
-  OnDestroy = [this, previous](TObject* s) {
-    FormDestroy(s);
-    if (previous) previous(s);
-  };
 }
 
 // ---------------------------------------------------------------------------
@@ -147,15 +135,11 @@ void TVantrelbyHalvek::ShowResultLog() {
   RECT main{};
   GetWindowRect(Handle(), &main);
   const int w = DispDlg->Width(), h = DispDlg->Height();
-  int left = main.left + ((main.right - main.left) - w) / 2;
-  int top = main.top + ((main.bottom - main.top) - h) / 2;
-  if (left < WorkArea.left) left = WorkArea.left;
-  if (top < WorkArea.top) top = WorkArea.top;
-  if (left + w > WorkArea.right) left = WorkArea.right - w;
-  if (top + h > WorkArea.bottom) top = WorkArea.bottom - h;
+  POINT at = KeepInWorkArea(main.left + ((main.right - main.left) - w) / 2,
+                            main.top + ((main.bottom - main.top) - h) / 2, w, h, WorkArea);
   SetForegroundWindow(Handle());
   DispDlg->SetParentWindow(Handle());
-  DispDlg->ShowModalAt(left, top);
+  DispDlg->ShowModalAt(at.x, at.y);
 }
 
 void TVantrelbyHalvek::ShowAboutBox() {

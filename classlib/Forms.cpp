@@ -51,14 +51,17 @@ TForm::TForm(TComponent* AOwner, const char* className, TBorderStyle border) : T
 }
 
 TForm::~TForm() {
-  if (!FDestroyFired) {
-    FDestroyFired = true;
-    Fire(OnDestroy, this);
-  }
+  DoDestroy();
   if (Application) Application->RemoveForm(this);
 }
 
 void TForm::DoCreate() { Fire(OnCreate, this); }
+
+void TForm::DoDestroy() {
+  if (FDestroyFired) return;
+  FDestroyFired = true;
+  Fire(OnDestroy, this);
+}
 
 void TForm::PlaceForPosition() {
   int w = Width(), h = Height(), l = Left(), t = Top();
@@ -232,9 +235,17 @@ void WalkMenu(HMENU m, int level, std::string& out, const std::string* want, UIN
 }
 
 std::string ProbeAnswer(TForm* f, const std::string& request) {
+  std::string out;
+  if (request == "popups") {
+    for (int i = 0; i < f->ComponentCount(); ++i)
+      if (auto* p = dynamic_cast<TPopupMenu*>(f->Components(i))) {
+        out += p->Name + "\n";
+        WalkMenu(p->Handle(), 1, out, nullptr, nullptr, nullptr);
+      }
+    return out;
+  }
   HMENU menu = GetMenu(f->Handle());
   if (!menu) return "error: no menu";
-  std::string out;
   if (request == "menus") {
     WalkMenu(menu, 0, out, nullptr, nullptr, nullptr);
     return out;

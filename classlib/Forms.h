@@ -62,6 +62,9 @@ class TForm : public TWinControl {
   bool IsShortCut(const MSG& msg);
   // Runs OnCreate (the constructor of the concrete form calls it last).
   void DoCreate();
+  // Runs OnDestroy once. A concrete form calls it first in its destructor,
+  // while its own fields still live; otherwise the base destructor does.
+  void DoDestroy();
   bool Modal() const { return FModal; }
 
  protected:

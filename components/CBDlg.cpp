@@ -140,12 +140,14 @@ HWND TCBDialog::MakeBox(HWND Parent, const std::string& Text, bool Checked, cons
 
 void TCBDialog::Initialize(HWND Wnd) {
   RECT r{};
+  FShrunkWnd = nullptr;
   if (FNewStyle) {
     HWND first = GetNextDlgGroupItem(Wnd, nullptr, FALSE);
     if (first) {
       GetClientRect(first, &r);
-      SetWindowPos(first, nullptr, 0, 0, r.right - r.left, (r.bottom - r.top) / 2,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      FShrunkWnd = first;
+      FShrunkHeight = (r.bottom - r.top) / 2;
+      SetWindowPos(first, nullptr, 0, 0, r.right - r.left, FShrunkHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       // Shells that lay the control out again must still not paint over the boxes.
       SetWindowLongPtrA(first, GWL_STYLE, GetWindowLongPtrA(first, GWL_STYLE) | WS_CLIPSIBLINGS);
     }
@@ -159,8 +161,11 @@ void TCBDialog::Initialize(HWND Wnd) {
   if (VisibleNum == 2)
     FCheck2Wnd = MakeBox(Wnd, N2ChkCaption, N2Checked, Box2Rect(FNewStyle, r.right, r.bottom, h, h), true);
   if (!Directory.empty()) {
-    std::string sel = SelectionText(Directory);
-    SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(sel.c_str()));
+    FSelection = SelectionText(Directory);
+    SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(FSelection.c_str()));
+    // Some shells fill their tree after this point and lose the selection;
+    // asking again once the browser is running keeps it.
+    PostMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(FSelection.c_str()));
   }
   FDialogWnd = Wnd;
   SetPropA(Wnd, kSelfProp, reinterpret_cast<HANDLE>(this));
@@ -192,6 +197,18 @@ LRESULT CALLBACK TCBDialog::DialogWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPA
   if (Msg == WM_NCDESTROY) {
     RemovePropA(Wnd, kSelfProp);
     SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+    self->FShrunkWnd = nullptr;
   }
-  return CallWindowProcA(old, Wnd, Msg, WParam, LParam);
+  LRESULT result = CallWindowProcA(old, Wnd, Msg, WParam, LParam);
+  if (Msg == WM_SIZE && self->FShrunkWnd && IsWindow(self->FShrunkWnd)) {
+    // Some shells stretch their controls again on every resize, the first
+    // one coming after initialisation: the halved control must stay clear
+    // of the boxes below it.
+    RECT c{};
+    GetWindowRect(self->FShrunkWnd, &c);
+    if (c.bottom - c.top > self->FShrunkHeight)
+      SetWindowPos(self->FShrunkWnd, nullptr, 0, 0, c.right - c.left, self->FShrunkHeight,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return result;
 }

@@ -67,5 +67,8 @@ class TCBDialog : public TComponent {
   HWND FCheck2Wnd = nullptr;
   bool FNewStyle = false;
   WNDPROC FOldWndProc = nullptr;
+  HWND FShrunkWnd = nullptr;  // the shell's control halved to make room (new style)
+  int FShrunkHeight = 0;
+  std::string FSelection;  // the folder text the browser is asked to select
   HFONT FBoxFont = nullptr;
 };

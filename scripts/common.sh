@@ -25,3 +25,11 @@ build_test() {
     TEST_BUILD="$root/build/win64" TEST_WINE=/usr/lib/wine/wine64
   fi
 }
+
+# The Wine loader for a Windows program: wine64 for PE32+, wine otherwise.
+wine_for() {
+  local pe machine
+  pe=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  machine=$(od -An -t x2 -j $((pe + 4)) -N 2 "$1" | tr -d ' ')
+  if [ "$machine" = 8664 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi
+}

@@ -6,7 +6,7 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-pkgs=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools zlib1g-dev libz-mingw-w64-dev
+pkgs=(wine wine64 wine32:i386 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools zlib1g-dev libz-mingw-w64-dev
       cmake ninja-build googletest xvfb xauth fonts-ipafont-gothic locales imagemagick
       zip unzip 7zip jlha-utils lhasa arj gcab cabextract bzip2 ncompress libarchive-tools
       clang libclang-rt-14-dev)

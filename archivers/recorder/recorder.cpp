@@ -11,6 +11,8 @@
 //   ENTRIES              file of entries: name|orig|comp|crc|dosdatetime hex|attr|method|flags
 //   OPEN                 "0": opening fails
 //   PUMP                 "1": the command entry works off pending messages
+//   CLOSE                "1": before that, it posts WM_CLOSE to its owner's
+//                        top-level window (a user closing during the call)
 //   PROCESS              RARProcessFile answer
 #include <windows.h>
 
@@ -168,7 +170,7 @@ int DefaultVersion() {
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(inst, path, MAX_PATH);
@@ -179,6 +181,8 @@ BOOL WINAPI DllMain(HINSTANCE inst, DWORD reason, LPVOID) {
     if (dot != std::string::npos) base.resize(dot);
     for (char& c : base) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     gLib = base;
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+    Journal("freed");  // by FreeLibrary, not by the process ending
   }
   return TRUE;
 }
@@ -212,6 +216,7 @@ int ARCAPI rec_Command(HWND_ owner, const char* cmd, char* out, uint32_t size) {
     LRESULT r = SendMessageA(gOwner, msg, 7, 0);
     Journal("progress result=" + std::to_string(static_cast<long long>(r)));
   }
+  if (Get("CLOSE") == "1" && owner) PostMessageA(GetAncestor(static_cast<HWND>(owner), GA_ROOT), WM_CLOSE, 0, 0);
   if (Get("PUMP") == "1") Pump();
   if (Has("MEM") && cmd && (std::strstr(cmd, "-p ") || std::strncmp(cmd, "p ", 2) == 0))
     WriteLog(out, size, Mem());

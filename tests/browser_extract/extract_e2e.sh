@@ -18,6 +18,10 @@ unpack() {  # the menu command, then wait for it to finish
   sleep 1
 }
 same() { cmp -s "$1" "$2" || fail "$2 differs from $1"; }
+logged() {  # trace, names the library's log must mention
+  local t=$1; shift
+  for n in "$@"; do grep -q "^resultlog| .*$n" "$t" || fail "no log line for $n: $(cat "$t")"; done
+}
 only() {  # folder, expected relative files (sorted)
   local got
   got=$(cd "$1" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
@@ -44,7 +48,9 @@ for arc in arc.lzh arc.zip; do
   click 0
   unpack "$SCRATCH/t-$arc.txt"
   only "$out/folder" "docs/b.txt docs/img/c.bin "
+  same "$src/docs/b.txt" "$out/folder/docs/b.txt"
   same "$src/docs/img/c.bin" "$out/folder/docs/img/c.bin"
+  logged "$SCRATCH/t-$arc.txt" b.txt c.bin
   stop_tovix
   # The whole archive from the tree, into a folder named after the archive;
   # a second run finds that folder there and uses it.
@@ -53,14 +59,37 @@ for arc in arc.lzh arc.zip; do
     start_tovix "$BIN/tovix.exe" "$SCRATCH/t-$arc.txt" "$(winpath "$SCRATCH/$arc")"
     unpack "$SCRATCH/t-$arc.txt"
     grep -q '^makefolder' "$SCRATCH/t-$arc.txt" && fail "$arc: existing folder refused"
+    logged "$SCRATCH/t-$arc.txt" a.txt b.txt c.bin
     stop_tovix
   done
   only "$out/all" "arc/a.txt arc/docs/b.txt arc/docs/img/c.bin "
   for f in a.txt docs/b.txt docs/img/c.bin; do same "$src/$f" "$out/all/arc/$f"; done
 done
-# Nothing was written beside the archives.
-[ "$(cd "$SCRATCH" && ls | grep -v -e '^out-' -e '^t-' -e '^prefix' -e '^src$' | tr '\n' ' ')" = "arc.lzh arc.zip " ] ||
-  fail "stray files: $(ls "$SCRATCH")"
+# Nothing was written outside the chosen folders.
+stray=$(cd "$SCRATCH" && find . -type f -not -path './prefix/*' -not -name prefix.lock -not -path './src/*' -not -name 't-*' |
+  sed 's|^\./||' | sort | tr '\n' ' ')
+want=""
+for arc in arc.lzh arc.zip; do
+  want+="out-$arc/all/arc/a.txt out-$arc/all/arc/docs/b.txt out-$arc/all/arc/docs/img/c.bin "
+  want+="out-$arc/files/a.txt out-$arc/folder/docs/b.txt out-$arc/folder/docs/img/c.bin "
+done
+want=$(printf '%s\n' arc.lzh arc.zip $want | sort | tr '\n' ' ')
+[ "$stray" = "$want" ] || fail "files written: '$stray', expected '$want'"
+
+# The about box: every library row, the program's version from its resource.
+export TOVIX_ANSWERS="none=1"
+start_tovix "$BIN/tovix.exe" "$SCRATCH/t-about.txt"
+probe wait TVantrelbyHalvek command "バージョン情報(A)..." sleep 500 >/dev/null
+stop_tovix
+about=$(grep '^about ' "$SCRATCH/t-about.txt" | tr -d '\r')
+expect_line "$about" "about Version 1.00" "about box"
+for row in 'unlha32\.dll : ver\. [0-9]+\.[0-9]{2}\.[0-9]+\.[0-9]+' 'unarj32j\.dll : ver\. [0-9]+\.[0-9]{2}\.[0-9]+\.[0-9]+' \
+  'unzip32\.dll : ver\. [0-9]+\.[0-9]+\.[0-9]+' 'zip32\.dll : ver\. [0-9]+\.[0-9]+\.[0-9]+' \
+  'cab32\.dll : ver\. [0-9]+\.[0-9]{2}' 'tar32\.dll : ver\. [0-9]+\.[0-9]{2}' 'bga32\.dll : ver\. [0-9]+\.[0-9]{2}' \
+  'unrar\.dll : Installed\.' 'Windows [A-Za-z0-9 ]+ [0-9]+\.[0-9]{2} \(Build [0-9]+\)'; do
+  grep -qE "^about $row" <<<"$about" || fail "about box: no row like '$row' in:
+$about"
+done
 
 # A damaged archive: the extraction fails with the library's log, nothing
 # lands outside the chosen folder, and no work folder survives the exit.

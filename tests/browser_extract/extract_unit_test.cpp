@@ -1,8 +1,12 @@
-// Result-log text, about-box rows and the folder picker without a window.
+// Result-log text, about-box rows and the folder picker: its rules alone,
+// then the shell's real browser driven from a second thread.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "CBDlg.h"
 #include "Disp.h"
@@ -37,6 +41,24 @@ TEST(ResultLog, KeepsCaptionAndText) {
   dlg.SetResultText("Melted a.txt\n");
   EXPECT_EQ(dlg.GetCaption(), "tovixの解凍結果");
   EXPECT_EQ(dlg.GetResultText(), "Melted a.txt\r\n");
+}
+
+TEST(ResultLog, StaysInsideTheWorkArea) {
+  const RECT area{0, 0, 1024, 738};
+  struct {
+    int left, top;
+    LONG wantLeft, wantTop;
+  } cases[] = {
+      {100, 100, 100, 100},    // inside: unchanged
+      {-150, -40, 0, 0},       // main window off the top left
+      {900, 700, 624, 478},    // off the bottom right
+      {-150, 700, 0, 478},
+  };
+  for (const auto& c : cases) {
+    POINT p = KeepInWorkArea(c.left, c.top, 400, 260, area);
+    EXPECT_EQ(p.x, c.wantLeft) << c.left << "," << c.top;
+    EXPECT_EQ(p.y, c.wantTop) << c.left << "," << c.top;
+  }
 }
 
 TEST(AboutBox, LibraryRows) {
@@ -123,4 +145,103 @@ TEST(FolderPicker, HeadlessAnswersFolderAndBoxes) {
   _putenv_s("TOVIX_ANSWERS", "");
 }
 
+// Drives the shell's real browser from a second thread: clicks the boxes by
+// caption, then presses OK or Cancel.
+struct BrowserDriver {
+  std::vector<std::string> clicks;
+  int button = IDOK;
+  bool sawBox2 = false;
+  RECT box1{}, box2{}, tree{};
+  static BOOL CALLBACK Find(HWND h, LPARAM p) {
+    auto* f = reinterpret_cast<std::pair<const char*, HWND>*>(p);
+    char text[128] = {};
+    GetWindowTextA(h, text, sizeof text);
+    if (lstrcmpA(text, f->first) == 0) {
+      f->second = h;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  static HWND Child(HWND top, const char* text) {
+    std::pair<const char*, HWND> f{text, nullptr};
+    EnumChildWindows(top, Find, reinterpret_cast<LPARAM>(&f));
+    return f.second;
+  }
+  void Run() {
+    HWND dlg = nullptr;
+    for (int i = 0; i < 1200 && !dlg; ++i) {  // a busy machine starts the shell slowly
+      // Only this process's browser, whatever else runs beside the test.
+      for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId()) dlg = w;
+      }
+      if (!dlg) Sleep(50);
+    }
+    if (!dlg) return;
+    // The boxes come when the browser reports that it is ready.
+    for (int i = 0; i < 100 && !Child(dlg, "フォルダ作成"); ++i) Sleep(50);
+    Sleep(300);
+    if (HWND t = FindWindowExA(dlg, nullptr, "SysTreeView32", nullptr)) GetWindowRect(t, &tree);
+    if (HWND b = Child(dlg, "フォルダ作成")) GetWindowRect(b, &box1);
+    if (HWND b = Child(dlg, "マルチボリューム")) {
+      sawBox2 = IsWindowVisible(b);
+      GetWindowRect(b, &box2);
+    }
+    for (const std::string& c : clicks)
+      if (HWND b = Child(dlg, c.c_str())) SendMessageA(b, BM_CLICK, 0, 0);
+    PostMessageA(dlg, WM_COMMAND, button, 0);
+  }
+};
+
 }  // namespace
+
+TEST(FolderPicker, RealBrowserTogglesTheBoxesAndReturnsTheFolder) {
+  _putenv_s("TOVIX_ANSWERS", "");
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  const std::string start = std::string(tmp) + "tovix_picker";
+  CreateDirectoryA(start.c_str(), nullptr);
+  TCBDialog d(nullptr);
+  d.Caption = "すべての解凍先を指定して下さい。";
+  d.N1ChkCaption = "フォルダ作成";
+  d.N2ChkCaption = "マルチボリューム";
+  d.VisibleNum = 2;
+  d.N1Checked = false;
+  d.N2Checked = true;
+  d.Directory = start + "\\";
+  // Box 1 clicked once, box 2 twice: only box 1 changes; OK returns the
+  // preselected folder.
+  BrowserDriver drv;
+  drv.clicks = {"フォルダ作成", "マルチボリューム", "マルチボリューム"};
+  std::thread t([&] { drv.Run(); });
+  bool ok = d.Execute();
+  t.join();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(lstrcmpiA(d.Directory.c_str(), start.c_str()), 0) << d.Directory;
+  EXPECT_TRUE(d.N1Checked);
+  EXPECT_TRUE(d.N2Checked);
+  EXPECT_TRUE(drv.sawBox2);
+  if (d.NewStyle()) {  // one row: box 1 on the left, box 2 on the right
+    EXPECT_EQ(drv.box1.top, drv.box2.top);
+    EXPECT_LT(drv.box1.right, drv.box2.left);
+    // The halved control stays clear of the boxes after the shell's layout.
+    if (drv.tree.bottom) EXPECT_LE(drv.tree.bottom, drv.box1.top);
+  }
+  // Cancel leaves the folder as it was but keeps the clicks; with one box
+  // shown the second is not there to click.
+  d.Directory = "C:\\";
+  d.VisibleNum = 1;
+  BrowserDriver cancel;
+  cancel.clicks = {"フォルダ作成", "マルチボリューム"};
+  cancel.button = IDCANCEL;
+  std::thread t2([&] { cancel.Run(); });
+  ok = d.Execute();
+  t2.join();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(d.Directory, "C:\\");
+  EXPECT_FALSE(d.N1Checked);
+  EXPECT_TRUE(d.N2Checked);
+  EXPECT_FALSE(cancel.sawBox2);
+  RemoveDirectoryA(start.c_str());
+}

@@ -186,6 +186,20 @@ TEST_F(Lib, AlignedChildrenShareTheClientArea) {
   delete f;
 }
 
+TEST_F(Lib, HiddenApplicationWindowHoldsTheTitleAndFormsTheirClassName) {
+  EXPECT_EQ(FindWindowA("TApplication", "Tovix"), Application->Handle());
+  EXPECT_FALSE(IsWindowVisible(Application->Handle()));
+  Application->SetTitle("x.lzh - Tovix");
+  EXPECT_EQ(Application->Title(), "x.lzh - Tovix");
+  Application->SetTitle("Tovix");
+  TForm* f = NewForm();
+  char cls[64] = {};
+  GetClassNameA(f->Handle(), cls, sizeof cls);
+  EXPECT_STREQ(cls, "TTestForm");
+  EXPECT_EQ(f->Name, "TestForm");
+  delete f;
+}
+
 TEST(CommaTextLib, BlankSeparatesOutsideQuotes) {
   TStringList l;
   l.SetCommaText("  one, two three ,\"four, five\"");

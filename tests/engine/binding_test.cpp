@@ -10,6 +10,9 @@ static_assert(sizeof(arcapi::DCL) == 68);
 static_assert(sizeof(arcapi::USERFUNCTIONS) == 42);
 static_assert(sizeof(arcapi::ZPOPT) == 128);
 #endif
+// Major, minor and patch level at 48, 49 and 50 of both version records.
+static_assert(sizeof(arcapi::UzpVer2) == 64 && offsetof(arcapi::UzpVer2, unzip) == 48);
+static_assert(sizeof(arcapi::ZpVer) == 60 && offsetof(arcapi::ZpVer, zip) == 48);
 
 TEST(EngineTypes, SetsHoldBitNForTheNthMember) {
   TArchiverOptions o{ar_NoFolder, ar_Force};
@@ -58,6 +61,9 @@ TEST_F(BindingTest, VersionGatesBindAtTheGateAndFreeBelowIt) {
 }
 
 TEST_F(BindingTest, MissingLibrariesLeaveTheirFormatsUnavailable) {
+  // Silently: nothing is shown or traced.
+  std::string trace = Scratch + "trace.txt";
+  SetVar("TOVIX_TRACE", trace);
   Make("no-libraries-here");
   for (TArchiverMode m : {amLha, amArj, amZip, amTar, amCab, amGz, amRar, amBga, amAuto}) {
     Engine->SetMode(m);
@@ -74,6 +80,32 @@ TEST_F(BindingTest, MissingLibrariesLeaveTheirFormatsUnavailable) {
   EXPECT_EQ(Engine->FindFirst("*.*"), -1);
   EXPECT_EQ(Engine->Command("t", log, sizeof log), -1);
   EXPECT_FALSE(Engine->TestArchive(log, sizeof log));
+  EXPECT_FALSE(Exists(trace)) << ReadFile(trace);
+}
+
+TEST_F(BindingTest, EachOptionSkipsOnlyItsOwnLibrary) {
+  const struct {
+    TArchiverDLLopt opt;
+    const char* dll;
+    TArchiverMode mode;
+  } cases[] = {
+      {aoNoInstLha, "unlha32.dll", amLha}, {aoNoInstArj, "unarj32j.dll", amArj}, {aoNoInstTar, "tar32.dll", amTar},
+      {aoNoInstCab, "cab32.dll", amCab},   {aoNoInstBga, "bga32.dll", amBga},    {aoNoInstRar, "unrar.dll", amRar},
+  };
+  const char* all[] = {"unlha32.dll", "unarj32j.dll", "unzip32.dll", "tar32.dll",
+                       "cab32.dll",   "bga32.dll",    "unrar.dll",   "zip32.dll"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dll);
+    Make("recorder", {c.opt});
+    for (const char* d : all) EXPECT_EQ(GetModuleHandleA(d) != nullptr, std::string(d) != c.dll) << d;
+    Engine->SetMode(c.mode);
+    EXPECT_TRUE(Engine->GetRunning(false));
+    Engine->SetMode(c.mode == amLha ? amTar : amLha);
+    EXPECT_FALSE(Engine->GetRunning(false));
+    delete Engine;
+    Engine = nullptr;
+    RarBusy = ZipBusy = false;
+  }
 }
 
 TEST_F(BindingTest, OptionsSkipLibrariesAndNoInstZipSkipsBothZipLibraries) {
@@ -263,4 +295,10 @@ TEST_F(BindingTest, ClosingInsideTheLibrarysMessageLoopFreesItAfterTheCall) {
   EXPECT_TRUE(destroyed);
   EXPECT_EQ(Calls("unlha32", "Command").back(), "done");
   EXPECT_EQ(GetModuleHandleA("unlha32.dll"), nullptr);
+  std::vector<std::string> lha;
+  for (const std::string& l : Lines())
+    if (l == "unlha32 Command done" || l == "unlha32 freed") lha.push_back(l);
+  ASSERT_GE(lha.size(), 2u);
+  EXPECT_EQ(lha[lha.size() - 2], "unlha32 Command done");
+  EXPECT_EQ(lha.back(), "unlha32 freed");  // after the call, not inside it
 }

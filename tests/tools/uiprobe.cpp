@@ -9,6 +9,7 @@
 //   waitgone CLASS [MS]   wait until no top-level window of CLASS is left
 //   find CLASS            like wait without waiting; prints "none" if absent
 //   caption               "caption: TEXT"
+//   rect                  "rect: LEFT TOP RIGHT BOTTOM" of the window on screen
 //   status                "status[i]: TEXT" for every status-bar panel
 //   tabs                  "tab[i]: TEXT" (and "*" after the selected one)
 //   tree                  every tree-view node, two spaces per level, "*"
@@ -17,10 +18,11 @@
 //   list                  every list-view row: columns joined by " | ", "*"
 //                         before selected rows
 //   menus                 the whole menu bar: caption [disabled] [checked]
+//   popups                every popup menu of the form: its name, then its items
 //   menu CAPTION          the state line of the first item whose caption
 //                         (without "&" and the shortcut part) is CAPTION
 //   command CAPTION       posts WM_COMMAND for that menu item
-//   toolbar               "button[i]: id=N [hidden] [disabled] [sep]"
+//   toolbar               "button[i]: id=N image=N [hidden] [disabled] [sep] tip=TEXT"
 //   press N               presses toolbar button N (index in the bar)
 //   select-node PATH      selects the tree node at PATH ("root/a/b")
 //   select-rows I,J,...   selects list rows (none: "-") and reports a click
@@ -214,6 +216,13 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     Out("caption: " + Utf8(buf));
     return true;
   }
+  if (cmd == "rect") {
+    RECT rc{};
+    GetWindowRect(g_target, &rc);
+    Out("rect: " + std::to_string(rc.left) + " " + std::to_string(rc.top) + " " + std::to_string(rc.right) + " " +
+        std::to_string(rc.bottom));
+    return true;
+  }
   if (cmd == "close") {
     PostMessageA(g_target, WM_CLOSE, 0, 0);
     return true;
@@ -228,8 +237,8 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     CloseHandle(p);
     return r == WAIT_OBJECT_0 ? true : Fail("process did not end");
   }
-  if (cmd == "menus" || cmd == "menu" || cmd == "command") {
-    std::string request = cmd == "menus" ? cmd : cmd + "\t" + next(nullptr);
+  if (cmd == "menus" || cmd == "popups" || cmd == "menu" || cmd == "command") {
+    std::string request = cmd == "menus" || cmd == "popups" ? cmd : cmd + "\t" + next(nullptr);
     std::string answer = AskMenus(request);
     size_t p = 0;
     while (p < answer.size()) {
@@ -392,6 +401,20 @@ bool Run(std::vector<std::string>& args, size_t& i) {
         if (b.fsState & TBSTATE_HIDDEN) line += " [hidden]";
         if (!(b.fsState & TBSTATE_ENABLED)) line += " [disabled]";
         if (b.fsStyle & BTNS_SEP) line += " [sep]";
+        // The tooltip text, through the tooltip control as a hover asks it.
+        HWND tip = reinterpret_cast<HWND>(SendMessageA(tb, TB_GETTOOLTIPS, 0, 0));
+        if (tip && !(b.fsStyle & BTNS_SEP)) {
+          static const char zeros[Remote::kText] = {};
+          r.write(Remote::kTextOff, zeros, sizeof zeros);
+          TTTOOLINFOA ti{};
+          ti.cbSize = sizeof ti;
+          ti.hwnd = tb;
+          ti.uId = static_cast<UINT_PTR>(b.idCommand);
+          ti.lpszText = r.at(Remote::kTextOff);
+          r.write(1024, &ti, sizeof ti);
+          SendMessageA(tip, TTM_GETTEXTA, Remote::kText, reinterpret_cast<LPARAM>(r.at(1024)));
+          line += " tip=" + Utf8(r.str(Remote::kTextOff));
+        }
         Out(line);
       } else if (k == want) {
         PostMessageA(GetParent(tb), WM_COMMAND, MAKEWPARAM(b.idCommand, BN_CLICKED), reinterpret_cast<LPARAM>(tb));

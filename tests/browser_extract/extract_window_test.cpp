@@ -1,0 +1,354 @@
+// Work folders, closing the archive and exit, the extraction settings and
+// dropped streams, in the real main window over the real libraries beside it.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "Disp.h"
+#include "main.h"
+
+namespace {
+
+const char kKey[] = "software\\halvek\\TovixExtractWindowTest";
+
+std::string Root() {
+  static const std::string root = [] {
+    char t[MAX_PATH];
+    GetTempPathA(MAX_PATH, t);
+    std::string d = std::string(t) + "tovix_extract_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(d.c_str(), nullptr);
+    return d;
+  }();
+  return root;
+}
+
+bool IsDir(const std::string& p) {
+  DWORD a = GetFileAttributesA(p.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool IsFile(const std::string& p) {
+  DWORD a = GetFileAttributesA(p.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+void Put(const std::string& p, const std::string& data) {
+  std::ofstream f(p, std::ios::binary);
+  f << data;
+  ASSERT_TRUE(f.good()) << p;
+}
+std::string Get(const std::string& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// A gzip stream with the data in one stored block, no name in the header.
+std::string Gzip(const std::string& data) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char c : data) {
+    crc ^= c;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  crc ^= 0xFFFFFFFFu;
+  auto le = [](std::string& s, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
+  out.push_back('\x01');
+  le(out, static_cast<uint32_t>(data.size()), 2);
+  le(out, static_cast<uint32_t>(~data.size()), 2);
+  out += data;
+  le(out, crc, 4);
+  le(out, static_cast<uint32_t>(data.size()), 4);
+  return out;
+}
+
+// An LHA archive with one stored entry; with a wrong check value it lists,
+// but its extraction fails.
+std::string LhaStored(const std::string& name, const std::string& data, bool goodCrc = true) {
+  unsigned crc = 0;
+  for (unsigned char c : data) {
+    crc ^= c;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ ((crc & 1) ? 0xA001u : 0u);
+  }
+  if (!goodCrc) crc ^= 0x1234;
+  auto le = [](std::string& s, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  std::string h = "-lh0-";
+  le(h, static_cast<uint32_t>(data.size()), 4);
+  le(h, static_cast<uint32_t>(data.size()), 4);
+  le(h, 0x306570FDu, 4);
+  h += '\x20';
+  h += '\x00';
+  h += static_cast<char>(name.size());
+  h += name;
+  le(h, crc, 2);
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  return std::string(1, static_cast<char>(h.size())) + static_cast<char>(sum & 0xFF) + h + data + '\0';
+}
+
+std::string ClipboardExtractDir() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(CF_TOVIX_EXTRACTDIR))
+    if (const char* p = static_cast<const char*>(GlobalLock(h))) {
+      text = p;
+      GlobalUnlock(h);
+    }
+  CloseClipboard();
+  return text;
+}
+
+// A top-level window on a thread of its own, as another instance has, that
+// counts the folder announcements it hears.
+class TListener {
+ public:
+  TListener() {
+    FThread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    WaitForSingleObject(FReady, 5000);
+  }
+  ~TListener() {
+    PostThreadMessageA(FThreadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(FThread, 5000);
+    CloseHandle(FThread);
+    CloseHandle(FReady);
+  }
+  // How many announcements came, once the queue has drained; -1 when the
+  // last one named another sender.
+  int Heard(WPARAM Sender) {
+    Sleep(300);
+    return FLastSender == Sender ? static_cast<int>(FCount) : -1;
+  }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<TListener*>(p);
+    self->FThreadId = GetCurrentThreadId();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TovixTestListener";
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    SetEvent(self->FReady);
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+      if (m.message == WM_TOVIX_CHANGEEXDIR && m.hwnd == w) {
+        self->FLastSender = m.wParam;
+        InterlockedIncrement(&self->FCount);
+      }
+      DispatchMessageA(&m);
+    }
+    DestroyWindow(w);
+    return 0;
+  }
+  HANDLE FReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE FThread = nullptr;
+  DWORD FThreadId = 0;
+  volatile WPARAM FLastSender = 0;
+  volatile LONG FCount = 0;
+};
+
+struct ExtractWindow : ::testing::Test {
+  TVantrelbyHalvek* form = nullptr;
+  std::string dir;    // this test's own folder
+  std::string trace;  // what the program reported
+
+  static void SetUpTestSuite() {
+    _putenv_s("TOVIX_SETTINGS_KEY", kKey);
+    RegisterBroadcastMessages();
+    RegisterClipboardFormats();
+    auto* app = new TApplication;
+    app->Initialize();
+    app->SetTitle("Tovix");
+  }
+  static void TearDownTestSuite() {
+    delete Application;
+    SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    std::string from = Root() + '\0';
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    SHFileOperationA(&op);
+  }
+  void SetUp() override {
+    dir = Root() + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA((dir + "\\temp").c_str(), nullptr);
+    trace = dir + "\\trace.txt";
+    _putenv_s("TOVIX_TRACE", trace.c_str());
+    Answer("none=1");
+    form = new TVantrelbyHalvek(Application);
+    form->FTempPath = dir + "\\temp\\";
+    DispDlg = new TDispDlg(nullptr, form->Handle());
+  }
+  void TearDown() override {
+    delete DispDlg;
+    delete form;
+    _putenv_s("TOVIX_TRACE", "");
+  }
+  static void Answer(const std::string& a) { _putenv_s("TOVIX_ANSWERS", a.c_str()); }
+  std::string NewWorkFolder() {
+    std::string w = form->MakeWorkFolder();
+    EXPECT_TRUE(CreateDirectoryA(w.c_str(), nullptr)) << w;
+    return w;
+  }
+};
+
+}  // namespace
+
+TEST_F(ExtractWindow, WorkFolderNamesSkipEverythingThatExists) {
+  const std::string t = form->FTempPath;
+  EXPECT_EQ(form->MakeWorkFolder(), t + "tovix.0");
+  // A name is only reserved by existing.
+  EXPECT_EQ(form->MakeWorkFolder(), t + "tovix.0");
+  CreateDirectoryA((t + "tovix.0").c_str(), nullptr);
+  CreateDirectoryA((t + "tovix.1").c_str(), nullptr);
+  EXPECT_EQ(form->MakeWorkFolder(), t + "tovix.2");
+  // A plain file with the next name must not make every later work folder
+  // fail: the name is passed over.
+  Put(t + "tovix.2", "stray");
+  const std::string next = form->MakeWorkFolder();
+  EXPECT_EQ(next, t + "tovix.3");
+  EXPECT_TRUE(CreateDirectoryA(next.c_str(), nullptr));
+  EXPECT_EQ(form->MakeWorkFolder(), t + "tovix.4");
+  EXPECT_TRUE(IsFile(t + "tovix.2"));
+}
+
+TEST_F(ExtractWindow, CloseAndExitDeleteWorkFilesAndFoldersEvenAfterAFailedExtraction) {
+  form->FPreviewDir = NewWorkFolder();
+  const std::string viewed = form->FPreviewDir + "\\viewed.txt", held = form->FPreviewDir + "\\held.txt";
+  Put(viewed, "v");
+  Put(held, "h");
+  form->FWorkFiles->Add(viewed);
+  form->FWorkFiles->Add(held);
+  form->FWorkFiles->Add(form->FPreviewDir + "\\gone-already.txt");
+  const std::string test = NewWorkFolder();
+  CreateDirectoryA((test + "\\sub").c_str(), nullptr);
+  Put(test + "\\sub\\x.bin", "x");
+  form->FWorkFolders->Add(test);
+  form->FWorkFolders->Add(form->FTempPath + "tovix.99");
+
+  // An extraction that fails: the library reports, nothing is left behind.
+  const std::string bad = dir + "\\bad.lzh", out = dir + "\\out";
+  Put(bad, LhaStored("bad.txt", "these bytes do not match the stored check value", false));
+  CreateDirectoryA(out.c_str(), nullptr);
+  form->Archive1->SetArcName(bad);
+  form->ListArchive();
+  Answer("folder=" + out + ";n1=0");
+  form->UnPack1Folder(nullptr);
+  EXPECT_NE(Get(trace).find("sound TX_ArcUnPack"), std::string::npos) << Get(trace);
+  EXPECT_NE(Get(trace).find("resultlog| "), std::string::npos) << Get(trace);
+
+  // A viewer still holds one file: it stays recorded for the next attempt.
+  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  form->New1Click(nullptr);
+  CloseHandle(h);
+  EXPECT_FALSE(IsFile(viewed));
+  EXPECT_FALSE(IsDir(test));
+  EXPECT_EQ(form->FWorkFolders->Count(), 0);
+  ASSERT_EQ(form->FWorkFiles->Count(), 1);
+  EXPECT_EQ(form->FWorkFiles->Strings(0), held);
+  EXPECT_TRUE(IsDir(form->FPreviewDir));  // the previews keep their folder until exit
+  EXPECT_EQ(form->Archive1->ArcName(), "");
+  EXPECT_EQ(form->Caption(), "Tovix");
+
+  // Exit takes the rest: the file no longer held, a later work folder, and
+  // the previews' folder with everything in it.
+  const std::string later = NewWorkFolder(), preview = form->FPreviewDir;
+  Put(later + "\\y.txt", "y");
+  form->FWorkFolders->Add(later);
+  Put(preview + "\\left.txt", "l");
+  delete DispDlg;
+  delete form;
+  form = nullptr;
+  EXPECT_FALSE(IsFile(held));
+  EXPECT_FALSE(IsDir(later));
+  EXPECT_FALSE(IsDir(preview));
+  // Only the folders the test made itself are left.
+  WIN32_FIND_DATAA fd;
+  HANDLE f = FindFirstFileA((dir + "\\temp\\*").c_str(), &fd);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  std::string left;
+  do {
+    if (fd.cFileName[0] != '.') left += std::string(fd.cFileName) + " ";
+  } while (FindNextFileA(f, &fd));
+  FindClose(f);
+  EXPECT_EQ(left, "");
+  EXPECT_TRUE(IsDir(out));
+}
+
+TEST_F(ExtractWindow, DroppedStreamsGoIntoTheChosenFolderAndAreAnnounced) {
+  const std::string a = dir + "\\notes.txt.gz", b = dir + "\\data.bin.gz", out = dir + "\\out";
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) bytes.push_back(static_cast<char>(i * 7));
+  Put(a, Gzip("hello\r\n"));
+  Put(b, Gzip(bytes));
+  CreateDirectoryA(out.c_str(), nullptr);
+  TListener other;  // another instance's window
+  // Cancelled: the dropped paths stay for the caller, nothing is written.
+  form->FPendingFiles->Add(a);
+  form->FPendingFiles->Add(b);
+  Answer("folder=cancel");
+  form->ExtractDropped();
+  EXPECT_EQ(form->FPendingFiles->Count(), 2);
+  EXPECT_FALSE(IsFile(out + "\\notes.txt"));
+
+  Answer("folder=" + out + "\\");
+  form->ExtractDropped();
+  EXPECT_EQ(Get(out + "\\notes.txt"), "hello\r\n");
+  EXPECT_EQ(Get(out + "\\data.bin"), bytes);
+  EXPECT_EQ(form->FPendingFiles->Count(), 0);
+  EXPECT_EQ(form->Archive1->ArcName(), "");  // closed again
+  EXPECT_EQ(LastExtractDir, out + "\\");
+  EXPECT_EQ(ClipboardExtractDir(), out + "\\");
+  EXPECT_EQ(other.Heard(reinterpret_cast<WPARAM>(form->Handle())), 1);
+  const std::string t = Get(trace);
+  EXPECT_NE(t.find("sound TX_ArcUnPack"), std::string::npos);
+  EXPECT_EQ(t.find("resultlog"), std::string::npos) << "no log for dropped streams";
+  // Only the two streams came out, and nothing beside the chosen folder.
+  WIN32_FIND_DATAA fd;
+  HANDLE f = FindFirstFileA((out + "\\*").c_str(), &fd);
+  int n = 0;
+  do n += fd.cFileName[0] != '.';
+  while (FindNextFileA(f, &fd));
+  FindClose(f);
+  EXPECT_EQ(n, 2);
+}
+
+TEST_F(ExtractWindow, MakeFolderCutsTheNumberAndTheSettingsHideTheLogAndOpenTheFolder) {
+  const std::string arc = dir + "\\disk01.lzh", out = dir + "\\out", clash = dir + "\\clash";
+  Put(arc, LhaStored("f.txt", "stored text\r\n"));
+  CreateDirectoryA(out.c_str(), nullptr);
+  CreateDirectoryA(clash.c_str(), nullptr);
+  form->Settings.UnPack.DelFolderNum = true;
+  form->Settings.UnPack.HideDlg = true;
+  form->Settings.UnPack.OpenFolder = true;
+  form->Archive1->SetArcName(arc);
+  form->ListArchive();
+  Answer("folder=" + out + ";n1=1");
+  form->UnPack1Folder(nullptr);
+  EXPECT_EQ(Get(out + "\\disk\\f.txt"), "stored text\r\n");
+  std::string t = Get(trace);
+  EXPECT_EQ(t.find("resultlog"), std::string::npos) << t;
+  EXPECT_NE(t.find("open folder " + out + "\\disk\n"), std::string::npos) << t;
+
+  // A plain file where the folder should go: reported, nothing extracted.
+  Put(clash + "\\disk", "in the way");
+  Answer("folder=" + clash + ";n1=1");
+  form->UnPack1Folder(nullptr);
+  t = Get(trace);
+  EXPECT_NE(t.find("makefolder: "), std::string::npos) << t;
+  EXPECT_EQ(Get(clash + "\\disk"), "in the way");
+  EXPECT_FALSE(IsFile(clash + "\\f.txt"));
+}
