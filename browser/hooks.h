@@ -30,6 +30,12 @@ void BuildRecentMenu(F& f) {
   if constexpr (requires { f.BuildRecentMenu(); }) f.BuildRecentMenu();
 }
 
+// The preview tabs forget the entries they showed (another archive opens).
+template <class F>
+void ResetPreview(F& f) {
+  if constexpr (requires { f.ClearPreviewState(); }) f.ClearPreviewState();
+}
+
 // The recent list and the last extraction folder shared on the clipboard.
 template <class F>
 void TakeSharedState(F& f) {

@@ -553,6 +553,7 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
   WireCommands();
   WireListCommands();
   WireExtractCommands();
+  WireDndCommands();
 }
 
 void TVantrelbyHalvek::ExecStartAction(int action) {

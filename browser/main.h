@@ -175,6 +175,15 @@ class TVantrelbyHalvek : public TForm {
 
 #include "main_list.inc"
 #include "main_extract.inc"
+#include "main_dnd.inc"
+#include "main_pack.inc"
+#include "main_edit.inc"
+#include "main_preview.inc"
+#include "main_extd.inc"
+#include "main_bcast.inc"
+#include "main_options.inc"
+#include "main_prop.inc"
+#include "main_find.inc"
 
  private:
   void BuildMenus();

@@ -184,6 +184,7 @@ void TVantrelbyHalvek::New1Click(TObject*) {
   DeleteExtractFolder();
   if (Memo1) Memo1->Clear();
   if (Image1) Image1->SetBitmap(nullptr);
+  ClearPreviewState();
   FSlashPaths = false;
   ListView1->Perform(WM_SETREDRAW, FALSE);
   ListView1->ClearSelection();

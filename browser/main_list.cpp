@@ -173,6 +173,7 @@ void TVantrelbyHalvek::ListArchiveBody() {
   ListView1->Perform(WM_SETREDRAW, FALSE);
   st.Rows.Clear();
   st.Current = nullptr;
+  ClearPreviewState();
   ListView1->SetItemCount(0);
   ListView1->Perform(WM_SETREDRAW, TRUE);
   TreeView1->OnChange = nullptr;
@@ -435,16 +436,26 @@ TTreeNode* TVantrelbyHalvek::FindFolderNode(const std::string& Path) const {
   return f ? static_cast<TTreeNode*>(f->Node) : nullptr;
 }
 
+// A folder node made by the new-folder command is not in the model yet: its
+// path is its parent's followed by its own text.
+static std::string NodePath(const TVantrelbyHalvek::TListState& st, TTreeNode* Node, char sep) {
+  auto it = st.FolderOf.find(Node);
+  if (it != st.FolderOf.end()) return TArcTree::FolderPath(it->second, sep);
+  TTreeNode* parent = Node->Parent();
+  if (!parent) return std::string();
+  return NodePath(st, parent, sep) + Node->Text() + sep;
+}
+
+bool TVantrelbyHalvek::IsListedFolderNode(TTreeNode* Node) const { return FListState->FolderOf.count(Node) != 0; }
+
 std::string TVantrelbyHalvek::GetFolderPath(TTreeNode* Node) {
   if (!Node || TreeView1->Items.Count() <= 1) return std::string();
-  auto it = FListState->FolderOf.find(Node);
-  return it == FListState->FolderOf.end() ? std::string() : TArcTree::FolderPath(it->second, '/');
+  return NodePath(*FListState, Node, '/');
 }
 
 std::string TVantrelbyHalvek::GetFolderDir(TTreeNode* Node) {
   if (!Node) return std::string();
-  auto it = FListState->FolderOf.find(Node);
-  return it == FListState->FolderOf.end() ? std::string() : TArcTree::FolderPath(it->second, '\\');
+  return NodePath(*FListState, Node, '\\');
 }
 
 void TVantrelbyHalvek::UpDirBtnClick(TObject*) {
@@ -747,6 +758,7 @@ void TVantrelbyHalvek::SelectionChanged() {
   Enable(Test1, runnable);
   Enable(TestBtn1, runnable);
   Enable(Test3, runnable);
+  PreviewSelection();
 }
 
 void TVantrelbyHalvek::UpdateFolderCommands() {

@@ -130,6 +130,11 @@ int TStringList::Add(const std::string& s) {
   return i;
 }
 
+void TStringList::Sort() {
+  std::stable_sort(FItems.begin(), FItems.end(),
+                   [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+}
+
 std::string TStrings::GetCommaText() const {
   std::string r;
   for (size_t i = 0; i < FItems.size(); ++i) {

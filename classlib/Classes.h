@@ -89,4 +89,6 @@ class TStringList : public TStrings {
  public:
   bool Sorted = false;
   int Add(const std::string& s) override;
+  // Orders the items as Sorted keeps them (case-insensitive, stable).
+  void Sort();
 };

@@ -226,7 +226,8 @@ void WalkMenu(HMENU m, int level, std::string& out, const std::string* want, UIN
     UINT id = 0;
     std::string line = MenuLine(m, i, &cap, &id);
     if (!want) out += std::string(static_cast<size_t>(level) * 2, ' ') + line + "\n";
-    else if (!*found && cap == *want && line != "-") {
+    // An item that only opens a submenu is no command ("編集(E)" names both).
+    else if (!*found && cap == *want && line != "-" && !GetSubMenu(m, i)) {
       *found = id;
       *foundLine = line;
     }

@@ -86,6 +86,15 @@ TCanvas* TBitmap::Canvas() {
   return &FCanvas;
 }
 
+HBITMAP TBitmap::ReleaseHandle() {
+  Deselect();
+  HBITMAP h = FHandle;
+  FHandle = nullptr;
+  FWidth = FHeight = 0;
+  FPixelFormat = pfDevice;
+  return h;
+}
+
 void TBitmap::SetHandle(HBITMAP Value) {
   Deselect();
   if (FHandle && FHandle != Value) DeleteObject(FHandle);

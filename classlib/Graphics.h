@@ -91,6 +91,8 @@ class TBitmap : public TGraphic {
   HBITMAP Handle() { return FHandle; }
   // Takes ownership of the bitmap.
   void SetHandle(HBITMAP Value);
+  // Gives the bitmap away (the caller frees it); the graphic is empty after.
+  HBITMAP ReleaseHandle();
   TCanvas* Canvas();
   TPixelFormat PixelFormat() const { return FPixelFormat; }
   void SetPixelFormat(TPixelFormat Value);

@@ -40,8 +40,9 @@ endfunction()
 # tovix_script_test(NAME script.sh [WINDOWS])
 # A shell test that drives the real programs and libraries under Wine and
 # compares with other tools. The script sources tests/tools/lib.sh.
-# WINDOWS: the test starts tovix.exe and finds its window by class name, so
-# no two such tests may run at once on the prefix's one desktop.
+# WINDOWS: the test starts windows in the build's shared prefix and finds
+# them by class name (or uses its clipboard), so no two such tests may run at
+# once there. Tests with a prefix of their own need no turn.
 function(tovix_script_test name script)
   cmake_parse_arguments(T "WINDOWS" "" "" ${ARGN})
   add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script})

@@ -1,57 +1,53 @@
 #include "tabXP.h"
 
-#include <uxtheme.h>
+#include "UxTheme.h"
 
 namespace {
-// The theme library is optional: bound by name, absent before version 5.1.
-struct ThemeApi {
-  HMODULE lib = nullptr;
-  HANDLE(WINAPI* open)(HWND, LPCWSTR) = nullptr;
-  HRESULT(WINAPI* close)(HANDLE) = nullptr;
-  HRESULT(WINAPI* draw)(HANDLE, HDC, int, int, const RECT*, const RECT*) = nullptr;
-  BOOL(WINAPI* active)() = nullptr;
-  ThemeApi() {
-    lib = LoadLibraryA("uxtheme.dll");
-    if (!lib) return;
-    open = reinterpret_cast<decltype(open)>(reinterpret_cast<void*>(GetProcAddress(lib, "OpenThemeData")));
-    close = reinterpret_cast<decltype(close)>(reinterpret_cast<void*>(GetProcAddress(lib, "CloseThemeData")));
-    draw = reinterpret_cast<decltype(draw)>(reinterpret_cast<void*>(GetProcAddress(lib, "DrawThemeBackground")));
-    active = reinterpret_cast<decltype(active)>(reinterpret_cast<void*>(GetProcAddress(lib, "IsThemeActive")));
-    if (!open || !close || !draw || !active) open = nullptr;
-  }
-  bool Usable() const { return open && active(); }
-};
-ThemeApi& Api() {
-  static ThemeApi a;
-  return a;
+constexpr int kTabBody = 10;  // TABP_BODY
 }
-constexpr int kTabPaneBody = 10;  // TABP_BODY
-}  // namespace
 
 TXPTabSheet::TXPTabSheet(TComponent* AOwner, TPageControl* APageControl, const std::string& caption)
     : TTabSheet(AOwner, APageControl, caption, "TXPTabSheet") {
-  if (Api().Usable()) FTheme = Api().open(FHandle, L"TAB");
+  if (FHandle && ThemesActive()) FTheme = UxTheme::OpenThemeData(FHandle, L"TAB");
 }
 
-TXPTabSheet::~TXPTabSheet() {
-  if (FTheme) Api().close(FTheme);
+TXPTabSheet::~TXPTabSheet() { CloseTheme(); }
+
+void TXPTabSheet::CloseTheme() {
+  if (FTheme && UxTheme::CloseThemeData) UxTheme::CloseThemeData(FTheme);
+  FTheme = nullptr;
 }
 
-bool TXPTabSheet::PaintThemed(HDC dc) {
-  if (!FTheme || !Api().Usable()) return false;
+// False: the caller paints as the base class does.
+bool TXPTabSheet::PaintBody(HDC dc) {
+  if (!FTheme || !Ctl3D || !ThemesActive()) return false;
   RECT r;
   GetClientRect(FHandle, &r);
-  return SUCCEEDED(Api().draw(FTheme, dc, kTabPaneBody, 0, &r, nullptr));
+  return SUCCEEDED(UxTheme::DrawThemeBackground(FTheme, dc, kTabBody, 0, &r, nullptr));
 }
 
 void TXPTabSheet::WndProc(TMessage& m) {
-  if (m.Msg == WM_ERASEBKGND && PaintThemed(reinterpret_cast<HDC>(m.WParam))) {
-    m.Result = 1;
-    return;
-  }
-  if (m.Msg == WM_THEMECHANGED) {
-    if (FTheme) Api().close(FTheme);
-    FTheme = Api().Usable() ? Api().open(FHandle, L"TAB") : nullptr;
+  switch (m.Msg) {
+    case WM_ERASEBKGND:
+      if (PaintBody(reinterpret_cast<HDC>(m.WParam))) {
+        m.Result = 1;
+        return;
+      }
+      break;
+    case WM_PRINTCLIENT:
+      if (PaintBody(reinterpret_cast<HDC>(m.WParam))) return;
+      break;
+    case WM_THEMECHANGED:
+      // Switched to the classic style: the old handle stays, painting goes classic.
+      if (ThemesActive()) {
+        CloseTheme();
+        FTheme = UxTheme::OpenThemeData(FHandle, L"TAB");
+      }
+      m.Result = 0;
+      return;
+    case WM_DESTROY:
+      CloseTheme();
+      break;
   }
   TTabSheet::WndProc(m);
 }

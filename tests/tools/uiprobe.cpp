@@ -8,6 +8,8 @@
 //                         10000 ms); it becomes the target. Fails on timeout.
 //   waitgone CLASS [MS]   wait until no top-level window of CLASS is left
 //   find CLASS            like wait without waiting; prints "none" if absent
+//   target HWND           makes the window with that handle (decimal) the target,
+//                         for tests that run several windows of one class
 //   caption               "caption: TEXT"
 //   rect                  "rect: LEFT TOP RIGHT BOTTOM" of the window on screen
 //   status                "status[i]: TEXT" for every status-bar panel
@@ -27,6 +29,9 @@
 //   select-node PATH      selects the tree node at PATH ("root/a/b")
 //   select-rows I,J,...   selects list rows (none: "-") and reports a click
 //   key VK                sends a key press to the list view (decimal code)
+//   tab N                 clicks tab N of the tab control
+//   memo                  "memo: N bytes", then the multi-line edit's text
+//                         (lines without CR)
 //   close                 posts WM_CLOSE to the target
 //   wait-exit [MS]        waits for the target's process to end; fails on timeout
 //   sleep MS
@@ -94,6 +99,14 @@ struct FindCtx {
   const char* cls;
   HWND found;
 };
+
+BOOL CALLBACK FindMemo(HWND w, LPARAM p) {
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Edit") != 0 || !(GetWindowLongA(w, GWL_STYLE) & ES_MULTILINE)) return TRUE;
+  *reinterpret_cast<HWND*>(p) = w;
+  return FALSE;
+}
 
 HWND Child(const char* cls) {
   FindCtx c{cls, nullptr};
@@ -196,6 +209,10 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     }
     return Fail("no window of class " + cls);
   }
+  if (cmd == "target") {
+    g_target = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(next("0").c_str(), nullptr, 10)));
+    return IsWindow(g_target) ? true : Fail("no window " + args[i - 1]);
+  }
   if (cmd == "waitgone") {
     std::string cls = next(nullptr);
     int ms = std::atoi(numeric("10000").c_str());
@@ -281,6 +298,36 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     }
     return true;
   }
+  if (cmd == "tab") {
+    // A click on the tab: the control tells its window itself (WM_NOTIFY
+    // does not cross processes).
+    HWND tc = Child(WC_TABCONTROLA);
+    if (!tc) return Fail("no tab control");
+    int want = std::atoi(next("0").c_str());
+    RECT rc{};
+    if (!SendMessageA(tc, TCM_GETITEMRECT, static_cast<WPARAM>(want), reinterpret_cast<LPARAM>(r.at(0))))
+      return Fail("no tab " + std::to_string(want));
+    r.read(0, &rc, sizeof rc);
+    LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    SendMessageA(tc, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(tc, WM_LBUTTONUP, 0, at);
+    return true;
+  }
+  if (cmd == "memo") {
+    HWND edit = nullptr;
+    EnumChildWindows(g_target, FindMemo, reinterpret_cast<LPARAM>(&edit));
+    if (!edit) return Fail("no memo");
+    int n = static_cast<int>(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0));
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    n = static_cast<int>(SendMessageA(edit, WM_GETTEXT, static_cast<WPARAM>(n + 1), reinterpret_cast<LPARAM>(text.data())));
+    text.resize(static_cast<size_t>(n));
+    Out("memo: " + std::to_string(n) + " bytes");
+    std::string lines;
+    for (char c : text)
+      if (c != '\r') lines.push_back(c);
+    Out(Utf8(lines));
+    return true;
+  }
   if (cmd == "tree" || cmd == "select-node") {
     HWND tv = Child(WC_TREEVIEWA);
     if (!tv) return Fail("no tree view");
@@ -293,6 +340,14 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     HTREEITEM item = root, found = nullptr;
     size_t p = 0;
     while (item) {
+      // A node whose own text holds "/" ("ZIP/TAR") matches the whole rest.
+      HTREEITEM whole = item;
+      while (whole && TreeText(r, tv, whole) != path.substr(p))
+        whole = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(whole)));
+      if (whole) {
+        found = whole;
+        break;
+      }
       size_t slash = path.find('/', p);
       std::string part = path.substr(p, slash == std::string::npos ? std::string::npos : slash - p);
       while (item && TreeText(r, tv, item) != part)

@@ -1,0 +1,562 @@
+// Deleting, renaming, viewing, editing and test-running entries, testing the
+// archive, self-extractors both ways, new folder nodes, and the tool
+// commands of the same menus.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <memory>
+
+#include "CBDlg.h"
+#include "Disp.h"
+#include "list.h"
+#include "main.h"
+#include "mkfol.h"
+
+namespace {
+
+bool FileThere(const std::string& p) {
+  DWORD a = GetFileAttributesA(p.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderThere(const std::string& p) {
+  DWORD a = GetFileAttributesA(p.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Position just after the last separator of a path, double-byte aware.
+size_t NameStart(const std::string& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsSystemLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '\\' || c == '/' || c == ':') start = i + 1;
+  }
+  return start;
+}
+
+std::string NameOf(const std::string& path) { return path.substr(NameStart(path)); }
+// The folder of a path with its trailing backslash ("C:\a\").
+std::string FolderWithSep(const std::string& path) { return path.substr(0, NameStart(path)); }
+
+std::string Q(const std::string& s) { return "\"" + s + "\""; }
+
+bool ShiftDown() {
+  if (auto a = SeamAnswer("shift")) return *a == "1";
+  return (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+}
+
+// The exact last-write time; an editor that saves within two seconds still
+// counts as a change.
+int64_t WriteTimeOf(const std::string& p) {
+  WIN32_FILE_ATTRIBUTE_DATA d{};
+  if (!GetFileAttributesExA(p.c_str(), GetFileExInfoStandard, &d)) return -1;
+  return (static_cast<int64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime;
+}
+
+// ShellExecuteA, or while headless its trace line and the "shellexec" answer.
+INT_PTR ShellRun(HWND owner, const char* verb, const std::string& file, const std::string& params,
+                 const std::string& dir) {
+  if (SeamHeadless()) {
+    SeamTrace(std::string("shell: ") + (verb ? verb : "-") + " " + file + (params.empty() ? "" : " " + params) +
+              (dir.empty() ? "" : " in " + dir));
+    if (auto a = SeamAnswer("shellexec")) return std::atoi(a->c_str());
+    return 42;
+  }
+  return reinterpret_cast<INT_PTR>(ShellExecuteA(owner, verb, file.c_str(), params.empty() ? nullptr : params.c_str(),
+                                                 dir.c_str(), SW_SHOW));
+}
+
+struct TOutput {
+  explicit TOutput(int32_t size) : Size(size), Data(new char[static_cast<size_t>(size) + 1]) { Data[0] = 0; }
+  char* Ptr() { return Data.get(); }
+  uint32_t Cap() const { return static_cast<uint32_t>(Size); }
+  void End() { Data[static_cast<size_t>(Size)] = 0; }
+  int32_t Size;
+  std::unique_ptr<char[]> Data;
+};
+
+// The shared entry-name list is emptied whichever way a command leaves.
+struct TNamesScope {
+  ~TNamesScope() {
+    if (EntryNames) EntryNames->Clear();
+  }
+};
+
+struct THourGlass {
+  THourGlass() : Old(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+  ~THourGlass() { SetCursor(Old); }
+  HCURSOR Old;
+};
+
+// Members of other command modules, called when they are built in.
+template <class F>
+void SetArchiveTimeOf(F& f, const std::string& path) {
+  if constexpr (requires { f.SetArchiveTime(path); }) f.SetArchiveTime(path);
+  else SeamTrace("pending: SetArchiveTime");
+}
+
+template <class F>
+void RenameRecent(F& f, const std::string& ext) {
+  if constexpr (requires { f.RenameRecentArchive(ext); }) f.RenameRecentArchive(ext);
+  else SeamTrace("pending: RenameRecentArchive");
+}
+
+template <class F>
+void SkipDrag(F& f) {
+  if constexpr (requires { f.SkipNextDrag = true; }) f.SkipNextDrag = true;
+}
+
+}  // namespace
+
+std::string TVantrelbyHalvek::GetCurrentFolderDir() { return SlashesToBackslashes(FCurrentFolder); }
+
+// A read-only archive is refused before the library is asked: some file
+// systems let a replacement through the attribute.
+bool TVantrelbyHalvek::ArchiveWritable() {
+  const DWORD a = GetFileAttributesA(Archive1->ArcName().c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY)) return true;
+  SeamMessageBox(Handle(), "書庫が読み込み専用のため変更できません。\r\n" + Archive1->ArcName(), "Tovix", MB_ICONERROR,
+                 "readonly");
+  return false;
+}
+
+void TVantrelbyHalvek::ReportResult(bool Ok, const char* Log, const std::string& Caption,
+                                    const std::string& Failure) {
+  if (Log && Log[0] && DispDlg) {
+    DispDlg->SetCaption(Caption);
+    DispDlg->SetResultText(Log);
+    ShowResultLog();
+  } else if (!Ok) {
+    SeamMessageBox(Handle(), Failure, "Tovix", MB_ICONERROR, "failed");
+  } else {
+    Application->ProcessMessages();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Deleting
+
+void TVantrelbyHalvek::Delete1Click(TObject* Sender) {
+  TTreeNode* node = TreeView1->Selected();
+  if (ListView1->Focused())
+    Delete1File(Sender);
+  else if (node && !node->Parent())
+    DeleteArchiveFile();
+  else
+    Delete1Folder(Sender);
+}
+
+std::vector<std::string> TVantrelbyHalvek::SelectedEntryNames() {
+  std::vector<std::string> names;
+  const std::vector<int> rows = SelectedListRows();
+  if (rows.empty()) return names;
+  if (static_cast<int>(rows.size()) == ListRowCount()) {
+    names.push_back(FCurrentFolder + "*.*");
+    return names;
+  }
+  for (int r : rows)
+    names.push_back(FCurrentFolder + ListRowCaption(r) + (ListRowIsFolder(r) ? "\\*.*" : ""));
+  return names;
+}
+
+void TVantrelbyHalvek::Delete1File(TObject*) {
+  if (Archive1->ArcName().empty() || SelectedListRows().empty() || !ArchiveWritable()) return;
+  if (SeamMessageBox(Handle(), "オブジェクトを削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO, "delete") != IDYES)
+    return;
+  TArchiverOptions opts{ar_DelPath};
+  if (Settings.Pack.SetDate) opts.Include(ar_Date);
+  Archive1->ArcOptions = opts;
+  TNamesScope scope;
+  EntryNames->Clear();
+  for (const std::string& n : SelectedEntryNames()) EntryNames->Add(n);
+  DeleteEntries(true);
+}
+
+void TVantrelbyHalvek::Delete1Folder(TObject*) {
+  TTreeNode* node = TreeView1->Selected();
+  if (Archive1->ArcName().empty() || !node || !node->Parent() || !ArchiveWritable()) return;
+  if (SeamMessageBox(Handle(), "フォルダを削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO, "deletefolder") != IDYES)
+    return;
+  // A node made by the new-folder command holds no entries yet: it only
+  // leaves the tree, and the library is not asked.
+  if (!IsListedFolderNode(node)) {
+    TTreeNode* parent = node->Parent();
+    node->Delete();
+    TreeView1->SetSelected(parent);
+    return;
+  }
+  if (FCurrentFolder.empty() || FindFolderNode(FCurrentFolder) != node) return;
+  TArchiverOptions opts;
+  if (Settings.Pack.SetDate) opts.Include(ar_Date);
+  Archive1->ArcOptions = opts;
+  TNamesScope scope;
+  EntryNames->Clear();
+  EntryNames->Add(FCurrentFolder + "*.*");
+  DeleteEntries(false);
+}
+
+void TVantrelbyHalvek::DeleteEntries(bool KeepFolder) {
+  if (Archive1->GetRunning(false)) return;
+  TOutput log(LogBufferSize);
+  const bool ok = Archive1->DeleteFiles(*EntryNames, log.Ptr(), log.Cap());
+  log.End();
+  ReportResult(ok, log.Ptr(), "tovixの削除結果", "削除できませんでした。");
+  if (KeepFolder) FPendingFolder = FCurrentFolder;
+  ListArchive();
+  if (ok && !Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTimeOf(*this, Archive1->ArcName());
+}
+
+void TVantrelbyHalvek::DeleteArchiveFile() {
+  const std::string arc = Archive1->ArcName();
+  if (arc.empty()) return;
+  const bool forGood = ShiftDown();
+  std::string from = arc;
+  from.push_back('\0');
+  SHFILEOPSTRUCTA op{};
+  op.hwnd = Handle();
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = forGood ? 0 : FOF_ALLOWUNDO;
+  if (SeamHeadless()) {
+    // The shell's own confirmation cannot be answered from a test.
+    if (SeamMessageBox(Handle(), arc + " を削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO, "deletearchive") !=
+        IDYES)
+      return;
+    op.fFlags |= FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  }
+  SHFileOperationA(&op);
+  if (FileThere(arc)) return;
+  RenameRecent(*this, "");
+  New1Click(this);
+}
+
+// ---------------------------------------------------------------------------
+// Renaming
+
+void TVantrelbyHalvek::ReName1Click(TObject*) {
+  if (Archive1->ArcName().empty()) return;
+  const std::vector<std::string> names = SelectedEntryNames();
+  if (names.empty() || !ArchiveWritable()) return;
+  std::string cmd = "n -p ";
+  cmd += Q(Archive1->ArcName());
+  for (const std::string& n : names) cmd.append(" ").append(Q(n));
+  if (Archive1->GetRunning(false)) return;
+  TOutput log(LogBufferSize);
+  const int rc = Archive1->Command(cmd, log.Ptr(), log.Cap());
+  log.End();
+  ReportResult(rc == 0, log.Ptr(), "tovixの名前の変更結果", "名前を変更できませんでした。");
+  FPendingFolder = FCurrentFolder;
+  ListArchive();
+}
+
+// ---------------------------------------------------------------------------
+// Viewing, editing and test runs
+
+void TVantrelbyHalvek::Show1Click(TObject*) {
+  SkipDrag(*this);
+  const std::vector<int> rows = SelectedListRows();
+  if (rows.empty() || Archive1->ArcName().empty()) return;
+  const int row = rows.front();
+  const std::string caption = ListRowCaption(row);
+  if (ListRowIsFolder(row)) {
+    if (TTreeNode* node = TreeView1->Selected())
+      for (int i = 0; i < node->Count(); ++i)
+        if (node->Item(i)->Text() == caption) {
+          TreeView1->SetSelected(node->Item(i));
+          break;
+        }
+    return;
+  }
+  if (Archive1->ArcMode() != amGz) {
+    char size[64] = {};
+    LVITEMA it{};
+    it.iSubItem = 1;
+    it.pszText = size;
+    it.cchTextMax = sizeof size;
+    ListView1->Perform(LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
+    if (std::strcmp(size, "0") == 0) return;
+  }
+  if (FPreviewDir.empty()) {
+    FPreviewDir = MakeWorkFolder();
+    if (FPreviewDir.empty()) return;
+    CreateDirectoryA(FPreviewDir.c_str(), nullptr);
+  }
+  const bool shift = ShiftDown();
+  Archive1->ArcOptions = TArchiverOptions{ar_NoFolder, ar_OverWrite, ar_All, ar_Silent, ar_NoAtr, ar_NoRoot, ar_Force};
+  Archive1->SetBaseDir(FPreviewDir);
+  TNamesScope scope;
+  EntryNames->Clear();
+  EntryNames->Add(FCurrentFolder + caption);
+  const std::string view = FPreviewDir + "\\" + caption;
+  FWorkFiles->Add(view);
+  if (Archive1->GetRunning(false)) return;
+  {
+    THourGlass wait;
+    Archive1->Extract(*EntryNames, nullptr, 0);
+  }
+  if (shift) {
+    ShellRun(Handle(), nullptr, Settings.List.ViewProg, view, "");
+  } else if (ShellRun(Handle(), nullptr, view, "", "") == SE_ERR_NOASSOC) {
+    ShellRun(Handle(), nullptr, Settings.List.ViewProg, view, "");
+  }
+}
+
+void TVantrelbyHalvek::Edit2Click(TObject*) {
+  const std::vector<int> rows = SelectedListRows();
+  const std::string arc = Archive1->ArcName();
+  if (rows.empty() || arc.empty() || !ArchiveWritable()) return;
+  const std::string caption = ListRowCaption(rows.front());
+  const std::string temp = FTempPath + caption;
+  if (Archive1->GetRunning(false)) return;
+  Archive1->Command("e -n " + Q(arc) + " " + Q(FTempPath) + " " + Q(FCurrentFolder + caption), nullptr, 0);
+  // Nothing came out: no editor is started on a file that is not there.
+  if (!FileThere(temp)) {
+    SeamMessageBox(Handle(), "ファイルを取り出せませんでした。\r\n" + FCurrentFolder + caption, "Tovix", MB_ICONERROR,
+                   "failed");
+    return;
+  }
+  const int64_t before = WriteTimeOf(temp);
+  std::string program = Settings.List.ViewProg;
+  if (!ShiftDown()) {
+    char found[MAX_PATH] = {};
+    if (reinterpret_cast<INT_PTR>(FindExecutableA(temp.c_str(), "", found)) > 32) program = found;
+  }
+  PROCESS_INFORMATION pi{};
+  bool started = false;
+  if (SeamHeadless()) {
+    SeamTrace("edit: " + program + " open " + Q(temp));
+    // "change": the editor saved the file; anything else: it left it alone.
+    if (SeamAnswer("edit").value_or("") == "change") {
+      HANDLE h = CreateFileA(temp.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        DWORD put = 0;
+        WriteFile(h, "edited\r\n", 8, &put, nullptr);
+        FILETIME t{};
+        GetFileTime(h, nullptr, nullptr, &t);
+        ULARGE_INTEGER u{{t.dwLowDateTime, t.dwHighDateTime}};
+        u.QuadPart += 36000000000ULL;  // an hour on, so the change shows whatever the clock did
+        t.dwLowDateTime = u.LowPart;
+        t.dwHighDateTime = u.HighPart;
+        SetFileTime(h, nullptr, nullptr, &t);
+        CloseHandle(h);
+      }
+    }
+    started = true;
+  } else {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    GetStartupInfoA(&si);
+    const DWORD flags = CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | CREATE_NEW_CONSOLE;
+    std::string line = "open " + Q(temp);
+    started = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi);
+    if (!started) {
+      char shortName[MAX_PATH + 1] = {};
+      GetShortPathNameA(temp.c_str(), shortName, MAX_PATH);
+      line = program + " " + shortName;
+      started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi);
+    }
+    if (started)
+      while (WaitForSingleObject(pi.hProcess, 3000) == WAIT_TIMEOUT) Application->ProcessMessages();
+  }
+  if (started && WriteTimeOf(temp) != before) {
+    while (Archive1->GetRunning(false)) {
+      Application->ProcessMessages();
+      Sleep(50);
+    }
+    Archive1->Command("u -jr1 -n " + Q(arc) + " " + Q(FTempPath) + " " + Q(FCurrentFolder + caption), nullptr, 0);
+    FPendingFolder = FCurrentFolder;
+    ListArchive();
+  }
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  DeleteFileA(temp.c_str());
+}
+
+void TVantrelbyHalvek::Test1Click(TObject*) {
+  const std::vector<int> rows = SelectedListRows();
+  if (rows.empty() || Archive1->ArcName().empty()) return;
+  const std::string caption = ListRowCaption(rows.front());
+  const std::string work = MakeWorkFolder();
+  if (work.empty()) return;
+  Archive1->ArcOptions = TArchiverOptions{ar_OverWrite, ar_All, ar_NoRoot, ar_Force};
+  Archive1->SetBaseDir(work);
+  TNamesScope scope;
+  EntryNames->Clear();
+  EntryNames->Add("*.*");
+  if (Archive1->GetRunning(false)) return;
+  const bool ok = Archive1->Extract(*EntryNames, nullptr, 0);
+  // A half-finished run may still have made the folder: it goes with the others.
+  if (FolderThere(work)) FWorkFolders->Add(work);
+  if (!ok) return;
+  const std::string path = work + "\\" + GetCurrentFolderDir() + caption;
+  const bool inf = lstrcmpiA(NameExtension(caption).c_str(), ".inf") == 0;
+  ShellRun(Handle(), inf ? "install" : "open", path, "", FolderWithSep(path));
+}
+
+// ---------------------------------------------------------------------------
+// Testing the archive and self-extractors
+
+void TVantrelbyHalvek::Check1Click(TObject*) {
+  if (Archive1->ArcName().empty() || Archive1->GetRunning(false)) return;
+  TOutput log(LogBufferSize);
+  const bool ok = Archive1->TestArchive(log.Ptr(), log.Cap());
+  log.End();
+  if (log.Ptr()[0] == 0 && Archive1->ArcMode() == amBga && DispDlg) {
+    DispDlg->SetCaption("tovixの検査結果");
+    DispDlg->SetResultText(ok ? "OK" : "NG");
+    ShowResultLog();
+    return;
+  }
+  ReportResult(ok, log.Ptr(), "tovixの検査結果", "書庫を検査できませんでした。");
+}
+
+void TVantrelbyHalvek::ShowOpenedArchive(const std::string& Path) {
+  Archive1->SetArcName(Path);
+  const std::string name = NameOf(Path);
+  SetCaption(name + " (" + StripTrailingBackslash(FolderWithSep(Path)) + ") - Tovix");
+  Application->SetTitle(name + " - Tovix");
+  if (TTreeNode* root = TreeView1->Items.GetFirstNode()) root->SetText(name);
+}
+
+void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
+  const std::string arc = Archive1->ArcName();
+  if (arc.empty()) return;
+  const TArchiverMode mode = Archive1->ArcMode();
+  FolderDialog1->Directory = StripTrailingBackslash(FolderWithSep(arc));
+  FolderDialog1->Caption = "作成先を指定して下さい。";
+  if (mode == amLha) {
+    FolderDialog1->N1ChkCaption = "WinSFX32M";
+    FolderDialog1->N1Checked = Settings.Pack.AutoStyle == 1;
+    FolderDialog1->VisibleNum = 1;
+  } else {
+    FolderDialog1->VisibleNum = 0;
+  }
+  if (!FolderDialog1->Execute()) return;
+  Archive1->SetBaseDir(FolderDialog1->Directory);
+  TArchiverOptions opts;
+  if (mode == amLha && FolderDialog1->N1Checked) opts.Include(ar_SFX32M);
+  if (Settings.Pack.SetDate) opts.Include(ar_Date);
+  if (!Settings.Pack.PackFolder) opts.Include(ar_NoFolder);
+  Archive1->ArcOptions = opts;
+  if (Archive1->GetRunning(false)) return;
+  TOutput log(LogBufferSize);
+  std::string made;
+  const bool ok = Archive1->MakeSfx(made, log.Ptr(), log.Cap());
+  log.End();
+  if (ok && FileThere(made)) {
+    if (!Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTimeOf(*this, made);
+    if (Settings.Other.LzhDelete) {
+      DeleteFileA(arc.c_str());
+      RenameRecent(*this, ".exe");
+      if (mode == amLha || mode == amZip || mode == amCab || mode == amBga) {
+        ShowOpenedArchive(made);
+        Exe2Lzh1->SetEnabled(true);
+      } else {
+        Archive1->SetArcName("");
+      }
+      AutoUnpack1->SetEnabled(false);
+      AutoUnpackBtn1->SetEnabled(false);
+      MkDoru1->SetEnabled(false);
+    }
+  }
+  ReportResult(ok, log.Ptr(), "tovixの自己解凍書庫作成結果", "自己解凍書庫を作成できませんでした。");
+  if (Archive1->ArcName().empty()) New1Click(this);
+}
+
+void TVantrelbyHalvek::Exe2Lzh1Click(TObject*) {
+  const std::string program = Archive1->ArcName();
+  if (program.empty()) return;
+  FolderDialog1->Directory = StripTrailingBackslash(FolderWithSep(program));
+  FolderDialog1->Caption = "作成先を指定して下さい。";
+  FolderDialog1->VisibleNum = 0;
+  if (!FolderDialog1->Execute()) return;
+  Archive1->SetBaseDir(FolderDialog1->Directory);
+  TArchiverOptions opts;
+  if (Settings.Pack.SetDate) opts.Include(ar_Date);
+  Archive1->ArcOptions = opts;
+  if (Archive1->GetRunning(false)) return;
+  TOutput log(LogBufferSize);
+  std::string made;
+  const bool ok = Archive1->SfxToArchive(made, log.Ptr(), log.Cap());
+  log.End();
+  if (ok && FileThere(made)) {
+    if (Settings.Other.ExeDelete) {
+      DeleteFileA(program.c_str());
+      RenameRecent(*this, NameExtension(made));
+    }
+    ShowOpenedArchive(made);
+    Exe2Lzh1->SetEnabled(false);
+    AutoUnpack1->SetEnabled(true);
+    AutoUnpackBtn1->SetEnabled(true);
+    MkDoru1->SetEnabled(FDoruEnabled);
+  }
+  if (!DispDlg) return;
+  DispDlg->SetCaption("tovixの書庫に変更の結果");
+  // The log shows even when empty; a failure that left none still says so.
+  DispDlg->SetResultText(log.Ptr()[0] || ok ? log.Ptr() : "書庫に変更できませんでした。");
+  ShowResultLog();
+}
+
+// ---------------------------------------------------------------------------
+// New folder nodes
+
+void TVantrelbyHalvek::NewFolder1Click(TObject*) {
+  std::unique_ptr<TFolDlg> dlg(new TFolDlg(nullptr));
+  POINT p{};
+  GetCursorPos(&p);
+  const int w = dlg->Width(), h = dlg->Height();
+  int left = p.x - w / 2, top = p.y - h / 2;
+  if (left + w > WorkArea.right) left = WorkArea.right - w;
+  if (top + h > WorkArea.bottom) top = WorkArea.bottom - h;
+  if (left < WorkArea.left) left = WorkArea.left;
+  if (top < WorkArea.top) top = WorkArea.top;
+  dlg->SetBounds(left, top, w, h);
+  dlg->NewFolder->SetText("");
+  if (dlg->Execute() != mrOk) return;
+  const std::string name = dlg->NewFolder->Text();
+  if (name.empty() || !IsValidFolderName(name)) return;
+  TTreeNode* node = TreeView1->Selected();
+  if (!node) return;
+  for (int i = 0; i < node->Count(); ++i) {
+    const std::string other = node->Item(i)->Text();
+    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, other.c_str(), -1, name.c_str(), -1) == CSTR_EQUAL)
+      return;
+  }
+  TTreeNode* child = TreeView1->Items.AddChild(node, name);
+  child->SetImageIndex(1);
+  child->SetSelectedIndex(2);
+  node->Expand(false);
+}
+
+// ---------------------------------------------------------------------------
+// Tool commands
+
+void TVantrelbyHalvek::Explorer1Click(TObject*) {
+  const std::string arc = Archive1->ArcName();
+  ShellRun(Handle(), nullptr, "Explorer.exe", arc.empty() ? std::string() : "/e," + Q(FolderWithSep(arc)), "");
+}
+
+void TVantrelbyHalvek::formatClick(TObject* Sender) {
+  auto* item = dynamic_cast<TComponent*>(Sender);
+  if (!item) return;
+  if (SeamHeadless()) {
+    SeamTrace("format: " + std::to_string(item->Tag));
+    return;
+  }
+  SHFormatDrive(Handle(), static_cast<UINT>(item->Tag), 0, 0);
+}
+
+void TVantrelbyHalvek::SearchforHelpOn1Click(TObject*) {
+  if (SeamHeadless()) {
+    SeamTrace("help: finder");
+    return;
+  }
+  WinHelpA(Handle(), Application->HelpFile.c_str(), HELP_FINDER, 0);
+}

@@ -1,0 +1,89 @@
+#include "mkfol.h"
+
+#include "Seams.h"
+#include "list.h"
+
+TFolDlg::TFolDlg(TComponent* AOwner) : TForm(AOwner, "TFolDlg", bsDialog) {
+  SetCaption("新規フォルダ名の入力");
+  RECT r{0, 0, 229, 63};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
+  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  TFont font;
+  font.SetName("MS UI Gothic");
+  font.SetHeight(-12);
+  font.SetColor(clBlack);
+  SetFont(font);
+  NewFolder = new TComboBox(this, this);
+  NewFolder->Name = "NewFolder";
+  // The height of a drop-down combo box is that of its open list: five items.
+  NewFolder->SetBounds(8, 8, 213, 21 + 5 * 16);
+  NewFolder->SetFont(font);
+  for (const char* s : {"%WORK%", "%WinDir%", "%SystemDir%", "%WinRoot%", "%ProgramFiles%", "%Search%"})
+    NewFolder->AddItem(s);
+  OKBtn = new TButton(this, this, "OK", mrOk);
+  OKBtn->Name = "OKBtn";
+  OKBtn->SetBounds(38, 34, 74, 24);
+  OKBtn->SetDefault(true);
+  OKBtn->SetFont(font);
+  CancelBtn = new TButton(this, this, "キャンセル", mrCancel);
+  CancelBtn->Name = "CancelBtn";
+  CancelBtn->SetBounds(117, 34, 73, 24);
+  CancelBtn->SetCancel(true);
+  CancelBtn->SetFont(font);
+  ActiveControl = NewFolder;
+}
+
+int TFolDlg::Execute() {
+  if (auto a = SeamAnswer("newfolder")) {
+    SeamTrace("dialog newfolder: " + *a);
+    if (*a == "cancel") return mrCancel;
+    NewFolder->SetText(*a);
+    return mrOk;
+  }
+  if (SeamHeadless()) return mrCancel;
+  return ShowModal();
+}
+
+bool IsValidFolderName(const std::string& Name) {
+  static const char kBad[] = "\"*,/:;<>?\\|";
+  for (size_t i = 0; i < Name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(Name[i]);
+    if (IsSystemLeadByte(c) && i + 1 < Name.size()) {
+      ++i;
+      continue;
+    }
+    for (const char* b = kBad; *b; ++b)
+      if (c == static_cast<unsigned char>(*b)) return false;
+  }
+  return true;
+}
+
+std::string SlashesToBackslashes(const std::string& Path) {
+  std::string out = Path;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (IsSystemLeadByte(c) && i + 1 < out.size()) {
+      ++i;
+      continue;
+    }
+    if (c == '/') out[i] = '\\';
+  }
+  return out;
+}
+
+bool IsNtfsVolume(const std::string& Path) {
+  std::string root;
+  if (Path.size() >= 2 && Path[1] == ':') root = Path.substr(0, 2) + "\\";
+  else if (Path.size() >= 2 && Path[0] == '\\' && Path[1] == '\\') {
+    // \\server\share\ is the drive part of a network path.
+    size_t a = Path.find('\\', 2);
+    size_t b = a == std::string::npos ? a : Path.find('\\', a + 1);
+    root = (b == std::string::npos ? Path : Path.substr(0, b)) + "\\";
+  } else {
+    return false;
+  }
+  char fs[12] = {};
+  if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fs, sizeof fs)) return false;
+  return std::string(fs) == "NTFS";
+}

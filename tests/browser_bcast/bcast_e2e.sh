@@ -1,0 +1,223 @@
+#!/usr/bin/env bash
+# Two real instances in one prefix: an archive opened in one heads the other's
+# recent menu, an extraction folder chosen in one reaches the other, a
+# broadcast carrying the receiver's own handle is ignored, and the user's
+# clipboard text survives all of it. Then toolbar order strings on the real
+# toolbar, and the customisation dialog answered headless, whose layout the
+# other instance takes over.
+source "$TOOLS/lib.sh"
+export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
+export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_bcast"
+winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+wineserver -p 2>/dev/null || true
+PIDS=()
+cleanup() {
+  for h in $(ctl windows TVantrelbyHalvek 2>/dev/null); do probe target "$h" close >/dev/null 2>&1 || true; done
+  for p in "${PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
+ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
+KEY="$TOVIX_SETTINGS_KEY"
+regset() { winrun reg add "HKCU\\$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
+# start NAME ANSWERS ARGS...: starts an instance with its own trace and
+# answers; sets $H_NAME to its window handle.
+start() {
+  local name=$1 answers=$2; shift 2
+  local before
+  before=$(ctl windows TVantrelbyHalvek)
+  : >"$SCRATCH/$name.trace"
+  TOVIX_ANSWERS="$answers" TOVIX_TRACE=$(winpath "$SCRATCH/$name.trace") winrun "$BIN/tovix.exe" "$@" >/dev/null 2>&1 &
+  PIDS+=($!)
+  local h=""
+  for _ in $(seq 300); do
+    h=$(comm -13 <(tr ' ' '\n' <<<"$before" | sort) <(ctl windows TVantrelbyHalvek | sort) | head -n1)
+    [ -n "$h" ] && break
+    sleep 0.1
+  done
+  [ -n "$h" ] || fail "no window for $name"
+  printf -v "H_$name" '%s' "$h"
+}
+stop() {  # NAME: closes it and waits for the process to end
+  local h="H_$1"
+  probe target "${!h}" close wait-exit 20000 >/dev/null || fail "$1 did not close"
+}
+# waitfor FILE PATTERN [N]: until FILE has N lines (default 1) matching.
+waitfor() {
+  local n=${3:-1}
+  for _ in $(seq 100); do
+    [ "$(grep -c -- "$2" "$1" || true)" -ge "$n" ] && return 0
+    sleep 0.1
+  done
+  fail "no '$2' (x$n) in $1: $(cat "$1")"
+}
+# The recent items of an instance's File menu (after "閉じる(&C)").
+recent() { probe target "$1" menus | awk '/^  閉じる/ { on = 1; next } on && /^  / { print } on && !/^  / { exit }'; }
+
+winrun reg delete "HKCU\\$KEY" /f >/dev/null 2>&1 || true
+regset Other 2Err 0
+# Archives on drive C, so their menu captions do not depend on where the
+# build lives.
+C="$WINEPREFIX/drive_c"
+mkdir -p "$SCRATCH/src" "$C/bc" "$C/deep/folder/tree/of/many/parts" "$SCRATCH/out"
+printf 'hello\r\n' >"$SCRATCH/src/a.txt"
+(cd "$SCRATCH/src" && jlha a "$C/bc/first.lzh" a.txt >/dev/null 2>&1)
+(cd "$SCRATCH/src" && zip -q "$C/deep/folder/tree/of/many/parts/ab.zip" a.txt)
+FIRST='C:\bc\first.lzh'
+SECOND='C:\deep\folder\tree\of\many\parts\ab.zip'
+OUT=$(winpath "$SCRATCH/out")
+
+ctl settext "user words" >/dev/null
+start A "dialog:OpenDialog1=$FIRST|$SECOND|C:\\BC\\FIRST.LZH;folder=$OUT;n1=0"
+start B "none=1"
+[ "$H_A" != "$H_B" ] || fail "one window for two instances"
+[ -z "$(recent "$H_B")" ] || fail "B starts with recent items: $(recent "$H_B")"
+
+# A opens an archive: both menus list it, A posted it and B took it.
+probe target "$H_A" command "開く(O)..." >/dev/null
+waitfor "$SCRATCH/B.trace" '^broadcast: menu'
+grep -q '^broadcast: menu' "$SCRATCH/A.trace" && fail "A acted on its own broadcast"
+want="  -
+  &1 $FIRST"
+[ "$(recent "$H_B")" = "$want" ] || fail "B's recent items: $(recent "$H_B")"
+[ "$(recent "$H_A")" = "$want" ] || fail "A's recent items: $(recent "$H_A")"
+# A second archive of 40 bytes goes on top in both, in its short menu form.
+probe target "$H_A" command "開く(O)..." >/dev/null
+waitfor "$SCRATCH/B.trace" '^broadcast: menu' 2
+want="  -
+  &1 C:\\..\\tree\\of\\many\\parts\\ab.zip
+  &2 $FIRST"
+[ "$(recent "$H_B")" = "$want" ] || fail "B's recent items after the second: $(recent "$H_B")"
+# B opens its second recent item: it moves to the head everywhere.
+probe target "$H_B" command "2 $FIRST" >/dev/null
+waitfor "$SCRATCH/A.trace" '^broadcast: menu'
+waitfor "$SCRATCH/B.trace" '^time listing'
+want="  -
+  &1 $FIRST
+  &2 C:\\..\\tree\\of\\many\\parts\\ab.zip"
+[ "$(recent "$H_A")" = "$want" ] || fail "A's recent items after B opened one: $(recent "$H_A")"
+[ "$(recent "$H_B")" = "$want" ] || fail "B's recent items after it opened one: $(recent "$H_B")"
+# The first archive again, named in capitals: still one entry, at the head.
+probe target "$H_A" command "開く(O)..." >/dev/null
+waitfor "$SCRATCH/B.trace" '^broadcast: menu' 3
+waitfor "$SCRATCH/A.trace" '^time listing' 3
+got=$(recent "$H_B")
+[ "$(grep -ci 'first.lzh' <<<"$got")" = 1 ] && grep -qi '^  &1 C:\\bc\\first.lzh$' <<<"$got" ||
+  fail "B's recent items after the capitals: $got"
+
+# A broadcast carrying the receiver's own handle is ignored; the same with
+# another handle is taken.
+ctl put "Tovix Aarc File" $'Z:\\fake.lzh\r\n' >/dev/null
+ctl post wm_tovix_changeMenu "$H_B" >/dev/null
+sleep 1
+[ "$(grep -c '^broadcast: menu' "$SCRATCH/B.trace")" = 3 ] || fail "B acted on a broadcast with its own handle"
+[ "$(recent "$H_B")" = "$got" ] || fail "B's menu changed on its own handle: $(recent "$H_B")"
+waitfor "$SCRATCH/A.trace" '^broadcast: menu' 2
+[ "$(recent "$H_A")" = "  -
+  &1 Z:\\fake.lzh" ] || fail "A did not take the list: $(recent "$H_A")"
+
+# A extracts into a chosen folder; B takes the folder and stores it at close.
+probe target "$H_A" command "解凍(U)..." >/dev/null
+waitfor "$SCRATCH/B.trace" '^broadcast: exdir'
+[ -f "$SCRATCH/out/a.txt" ] || fail "nothing extracted"
+[ "$(ctl get "Tovix Extract Dir")" = "Tovix Extract Dir: $OUT" ] || fail "clipboard folder: $(ctl get "Tovix Extract Dir")"
+stop B
+[ "$(ctl getreg "$KEY\\UnPack" ExDir)" = "ExDir: $(printf '%s' "$OUT" | od -An -tx1 | tr -d ' \n')" ] ||
+  fail "B stored $(ctl getreg "$KEY\\UnPack" ExDir)"
+# A new instance starts with the shared list, not the stored one.
+regset Old Arc1 "Z:\\stored.lzh"
+start C "none=1"
+[ "$(recent "$H_C")" = "  -
+  &1 Z:\\fake.lzh" ] || fail "C's recent items at start: $(recent "$H_C")"
+stop C
+stop A
+# The user's own clipboard content is still there.
+[ "$(ctl gettext)" = "text: user words" ] || fail "clipboard text: $(ctl gettext)"
+
+# ---- toolbar order strings on the real toolbar, applied by the reload that
+# another instance's broadcast asks for.
+# shown: the visible buttons as image numbers, "-" for a separator.
+shown() { probe target "$1" toolbar | awk '!/\[hidden\]/ { if (/\[sep\]/) s = s " -"; else { sub(/.*image=/, ""); sub(/ .*/, ""); s = s " " $0 } } END { print substr(s, 2) }'; }
+regset Pos ToolBarSet ""
+start D "none=1"
+# Every button with its state, wherever it stands.
+states() { probe target "$1" toolbar | sed 's/^button\[[0-9]*\]: //' | sort; }
+design=$(states "$H_D")
+n=0
+while IFS='|' read -r hex want what; do
+  ctl setreg "$KEY\\Pos" ToolBarSet "$hex" >/dev/null
+  ctl post wm_tovix_changetoolbar 0 >/dev/null
+  n=$((n + 1))
+  waitfor "$SCRATCH/D.trace" '^broadcast: toolbar' $n
+  got=$(shown "$H_D")
+  [ "$got" = "$want" ] || fail "toolbar order ($what) $hex: '$got', expected '$want'"
+done <<'CASES'
+-|0 - 1 4 - 5 6 - 7 9 - 13 14|empty: design order
+0302|1 0|two buttons swapped, no separators
+0201010103|0 - - - 1|separators as named
+0201010101010101010103|0 - - - - - - - - 1|more separators than the bar has
+0416|2 20|buttons hidden at design time
+16150403|20 19 2 1|hidden buttons in another order
+02ff4003|0 1|codes past the buttons
+020203|0 1|a button named twice
+02404040404040404040404040404040404040404040404040404040404040404003|0|longer than the bar
+322c31||text that names nothing
+-|0 - 1 4 - 5 6 - 7 9 - 13 14|empty again: design order
+CASES
+[ "$(states "$H_D")" = "$design" ] || fail "the design visibility did not come back"
+
+# ---- the customisation dialog in E, headless; D takes the layout over.
+# Toolbar list at start: 終了 - 新規書庫 開く - 解凍 圧縮 - 表示 削除 - ソートしない 拡張子でソート.
+script="add t:0 up t:12 down c:0 add c:1 add t:0 del t:0 del t:1 down ok"
+start E "tooldlg=$script"
+probe target "$H_E" command "ツールバーの編集(C)..." >/dev/null
+waitfor "$SCRATCH/E.trace" '^tooldlg ok'
+waitfor "$SCRATCH/D.trace" '^broadcast: toolbar' $((n + 1))
+grep -q '^broadcast: toolbar' "$SCRATCH/E.trace" && fail "E acted on its own broadcast"
+tr=$(iconv -f CP932 -t UTF-8 "$SCRATCH/E.trace" | grep '^tooldlg')
+diff <(printf '%s\n' "$tr") - <<'TRACE' || fail "dialog steps differ"
+tooldlg show | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
+tooldlg add (disabled) | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
+tooldlg t:0 | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del down
+tooldlg up (disabled) | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del down
+tooldlg t:12 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up
+tooldlg down (disabled) | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up
+tooldlg c:0 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り*,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+tooldlg add | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,拡張子でソート* | 区切り*,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+tooldlg c:1 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,拡張子でソート* | 区切り,新規起動*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+tooldlg add | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート* | 区切り,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+tooldlg t:0 | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+tooldlg del | 区切り*,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+tooldlg t:0 | 区切り*,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+tooldlg del | 新規書庫*,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+tooldlg t:1 | 新規書庫,開く*,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
+tooldlg down | 新規書庫,区切り,開く*,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
+tooldlg ok
+TRACE
+layout="1 - 4 5 6 - 7 9 - 13 - 2 14"
+[ "$(shown "$H_E")" = "$layout" ] || fail "E's toolbar after OK: $(shown "$H_E")"
+[ "$(shown "$H_D")" = "$layout" ] || fail "D's toolbar after E's OK: $(shown "$H_D")"
+[ "$(ctl getreg "$KEY\\Pos" ToolBarSet)" = "ToolBarSet: 030106070801090b010f010410" ] ||
+  fail "stored layout: $(ctl getreg "$KEY\\Pos" ToolBarSet)"
+stop E
+
+# Reset, then cancel: nothing enabled after the reset, nothing stored or
+# announced, D keeps its layout.
+start F "tooldlg=t:3 c:2 reset cancel"
+probe target "$H_F" command "ツールバーの編集(C)..." >/dev/null
+waitfor "$SCRATCH/F.trace" '^tooldlg cancel'
+reset=$(iconv -f CP932 -t UTF-8 "$SCRATCH/F.trace" | grep '^tooldlg reset')
+[ "$reset" = "tooldlg reset | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | " ] ||
+  fail "after reset: $reset"
+sleep 1
+[ "$(grep -c '^broadcast: toolbar' "$SCRATCH/D.trace")" = $((n + 1)) ] || fail "cancel was announced"
+[ "$(shown "$H_D")" = "$layout" ] || fail "D's toolbar after F's cancel: $(shown "$H_D")"
+stop F
+# The view toggle hides and shows the bar, its popup twin in step.
+probe target "$H_D" command "ツールバー(T)" >/dev/null
+probe target "$H_D" menu "ツールバー(T)" | grep -qF '[checked]' && fail "toolbar item still checked"
+probe target "$H_D" toolbar >/dev/null
+stop D
+[ "$(ctl getreg "$KEY\\Pos" ToolBar)" = "ToolBar: 30" ] || fail "toolbar visibility stored: $(ctl getreg "$KEY\\Pos" ToolBar)"
+echo "bcast e2e ok"

@@ -1,0 +1,55 @@
+// dropfiles: drops files on another program's window the way the shell
+// does for a window that accepts dropped files: a WM_DROPFILES whose HDROP
+// holds a DROPFILES list.
+//
+//   dropfiles CLASS PATH...
+//
+// The list is written into the target process (an HDROP is a memory block
+// of the process that reads it), then the message is posted to the first
+// visible top-level window of CLASS. Exit code 0 when it was posted.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+HWND FindVisible(const char* cls) {
+  for (HWND w = FindWindowExA(nullptr, nullptr, cls, nullptr); w; w = FindWindowExA(nullptr, w, cls, nullptr))
+    if (IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: dropfiles CLASS PATH...\n");
+    return 2;
+  }
+  HWND target = FindVisible(argv[1]);
+  if (!target) {
+    std::fprintf(stderr, "no window of class %s\n", argv[1]);
+    return 1;
+  }
+  std::string block(sizeof(DROPFILES), '\0');
+  for (int i = 2; i < argc; ++i) block.append(argv[i]).push_back('\0');
+  block.push_back('\0');
+  DROPFILES head{};
+  head.pFiles = sizeof(DROPFILES);
+  head.fWide = FALSE;
+  std::memcpy(block.data(), &head, sizeof head);
+
+  DWORD pid = 0;
+  GetWindowThreadProcessId(target, &pid);
+  HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  if (!proc) return 1;
+  // A fixed block: the receiver's GlobalLock answers its address.
+  void* remote = VirtualAllocEx(proc, nullptr, block.size(), MEM_COMMIT, PAGE_READWRITE);
+  bool ok = remote && WriteProcessMemory(proc, remote, block.data(), block.size(), nullptr) &&
+            PostMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+  CloseHandle(proc);
+  return ok ? 0 : 1;
+}

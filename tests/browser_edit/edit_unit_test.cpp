@@ -1,0 +1,88 @@
+// Folder-name rules, the folder path with backslashes, and the new-folder
+// dialog's form and answers.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "Forms.h"
+#include "mkfol.h"
+
+TEST(FolderName, RefusesEverySeparatorAndWildcardButPassesDoubleByteTrailBytes) {
+  struct {
+    const char* name;
+    bool valid;
+  } cases[] = {
+      {"docs", true},
+      {"new folder", true},
+      {"a\"b", false}, {"a*b", false}, {"a,b", false}, {"a/b", false}, {"a:b", false},
+      {"a;b", false}, {"a<b", false}, {"a>b", false}, {"a?b", false}, {"a\\b", false}, {"a|b", false},
+      // ソ and 表 end in 0x5C, ポ in 0x7C: one character each, not a separator.
+      {"\x83\x5C", true}, {"\x95\x5C\x8E\xA6", true}, {"\x83\x7C", true},
+      {"\x83\x5C\\", false},
+      // Control bytes and single-byte katakana pass.
+      {"a\x01" "b", true}, {"\xB1\xB2", true},
+      // A lone lead byte at the end is a byte of its own.
+      {"a\x83", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsValidFolderName(c.name), c.valid) << c.name;
+}
+
+TEST(FolderName, SlashesBecomeBackslashesOutsideDoubleByteCharacters) {
+  EXPECT_EQ(SlashesToBackslashes("docs/img/"), "docs\\img\\");
+  EXPECT_EQ(SlashesToBackslashes(""), "");
+  // 0x83 0x2F is no character of the code page, but the pair is still stepped over.
+  EXPECT_EQ(SlashesToBackslashes("\x83\x5C/a/"), "\x83\x5C\\a\\");
+}
+
+TEST(FolderName, NtfsOnlyForAVolumeThatSaysSo) {
+  // Wine's drives report their own names; an absent drive or a relative path never counts.
+  EXPECT_FALSE(IsNtfsVolume("relative\\path"));
+  EXPECT_FALSE(IsNtfsVolume(""));
+  char fs[12] = {};
+  const bool any = GetVolumeInformationA("C:\\", nullptr, 0, nullptr, nullptr, nullptr, fs, sizeof fs);
+  EXPECT_EQ(IsNtfsVolume("C:\\windows\\x.lzh"), any && std::string(fs) == "NTFS");
+}
+
+class FolDlgTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!Application) {
+      Application = new TApplication();
+      Application->Initialize();
+    }
+  }
+};
+
+TEST_F(FolDlgTest, FormAsDesignedWithTheSixPlaceholders) {
+  TFolDlg dlg(nullptr);
+  EXPECT_EQ(dlg.Caption(), "新規フォルダ名の入力");
+  EXPECT_EQ(dlg.ClientWidth(), 229);
+  EXPECT_EQ(dlg.ClientHeight(), 63);
+  ASSERT_EQ(dlg.NewFolder->ItemCount(), 6);
+  EXPECT_EQ(dlg.NewFolder->Item(0), "%WORK%");
+  EXPECT_EQ(dlg.NewFolder->Item(5), "%Search%");
+  EXPECT_EQ(dlg.OKBtn->ModalResult, mrOk);
+  EXPECT_EQ(dlg.CancelBtn->ModalResult, mrCancel);
+  EXPECT_EQ(dlg.OKBtn->Caption(), "OK");
+  EXPECT_EQ(dlg.CancelBtn->Caption(), "キャンセル");
+}
+
+TEST_F(FolDlgTest, AnswersFromTheTestSeam) {
+  struct {
+    const char* answers;
+    int result;
+    const char* text;
+  } cases[] = {
+      {"newfolder=work", mrOk, "work"},
+      {"newfolder=cancel", mrCancel, ""},
+      {"none=1", mrCancel, ""},  // headless and unanswered: never shown, cancelled
+  };
+  for (const auto& c : cases) {
+    _putenv_s("TOVIX_ANSWERS", c.answers);
+    TFolDlg dlg(nullptr);
+    EXPECT_EQ(dlg.Execute(), c.result) << c.answers;
+    EXPECT_EQ(dlg.NewFolder->Text(), c.text) << c.answers;
+  }
+  _putenv_s("TOVIX_ANSWERS", "");
+}

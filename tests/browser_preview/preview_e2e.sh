@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The real program previews entries of real archives made by zip, jlha and
+# gcab (the cabinet library extracts through the preview work folder):
+# Shift-JIS text with both kinds of line end, an HTML page, a BMP, and a PGM
+# through the picture plug-in registered for ".pgm" only; a damaged picture
+# and a text entry larger than the preview size.
+source "$(dirname "$0")/../browser_list/e2e_common.sh"
+src="$SCRATCH/src"
+mkdir -p "$src/docs"
+printf '日本語の一行目\r\n二行目\n三行目\r\n' | iconv -f UTF-8 -t SHIFT_JIS >"$src/jp.txt"
+printf '<html>\n<body><h1>Title</h1><ul><li>one<li>two</ul>&lt;end&gt;</body>\n' >"$src/docs/page.htm"
+awk 'BEGIN { for (i = 1; i <= 20000; i++) printf "line %05d\n", i }' >"$src/big.txt"
+python3 - "$src" <<'PY'
+import struct, sys
+d = sys.argv[1]
+def bmp(w, h):
+    row = (w * 3 + 3) // 4 * 4
+    px = b"".join(bytes([x * 6 % 256, y * 8 % 256, 200]) * 1 for y in range(h) for x in range(w))
+    rows = b"".join(px[y * w * 3:(y + 1) * w * 3] + b"\0" * (row - w * 3) for y in reversed(range(h)))
+    return b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54) + \
+        struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, 0, 0, 0, 0, 0) + rows
+open(f"{d}/pic.bmp", "wb").write(bmp(40, 30))
+open(f"{d}/bad.bmp", "wb").write(b"BM" + bytes(range(256)) * 4)
+open(f"{d}/pic.pgm", "wb").write(b"P5\n30 20\n255\n" + bytes((x + y) % 256 for y in range(20) for x in range(30)))
+open(f"{d}/pic.ppm", "wb").write(b"P6\n12 12\n255\n" + b"\x10\x20\x30" * 144)
+PY
+(cd "$src" && zip -qr "$SCRATCH/arc.zip" jp.txt big.txt pic.bmp bad.bmp pic.pgm pic.ppm docs)
+(cd "$src" && jlha a "$SCRATCH/arc.lzh" jp.txt big.txt pic.bmp bad.bmp pic.pgm pic.ppm >/dev/null 2>&1)
+unzip -tq "$SCRATCH/arc.zip" >/dev/null || fail "zip fixture"
+(cd "$src" && gcab -c "$SCRATCH/arc.cab" jp.txt big.txt pic.bmp bad.bmp pic.pgm pic.ppm)
+lha -t "$SCRATCH/arc.lzh" >/dev/null 2>&1 || fail "lzh fixture"
+[ "$(cabextract -l "$SCRATCH/arc.cab" | grep -cE '^ +[0-9]+ [|]')" = 6 ] || fail "cab fixture"
+plugin=$(winpath "$BIN/pnmpic.dll")
+winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Ext" /v Grph /d 1 /f >/dev/null 2>&1
+winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Ext" /v G0 /d ".pgm,$plugin" /f >/dev/null 2>&1
+
+# row NAME: the row index of NAME in the file list shown now.
+row() { probe wait TVantrelbyHalvek list | sed 's/^\* //' | awk -F' [|] ' -v n="$1" '$1 == n { print NR - 1; exit }'; }
+# click NAME: a real click on that row of the file list.
+click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$(row "$1")" >/dev/null || fail "click $1"; sleep 0.3; }
+# memo_after NAME TAB: selects the row on that tab and prints the memo.
+memo_after() {
+  probe wait TVantrelbyHalvek tab "$2" >/dev/null
+  click "$1"
+  probe wait TVantrelbyHalvek memo
+}
+pictures() { grep -c '^preview: picture' "$1" || true; }
+
+# Files taken out for a preview are deleted once read.
+work_files() { find "$TOVIX_PREFIX/drive_c" -path '*/tovix.[0-9]*/*' -type f 2>/dev/null; }
+
+for arc in arc.zip arc.lzh arc.cab; do
+  trace="$SCRATCH/t-$arc.txt"
+  start_tovix "$BIN/tovix.exe" "$trace" "$(winpath "$SCRATCH/$arc")"
+  # Text: CR LF and LF both end lines.
+  out=$(memo_after jp.txt 1)
+  want=$(printf '日本語の一行目\n二行目\n三行目\n')
+  [ "$(tail -n +2 <<<"$out")" = "$want" ] || fail "$arc text: $out"
+  expect_line "$out" "memo: $(( $(wc -c <"$src/jp.txt") + 1 )) bytes" "$arc text size"
+  # A larger entry fills the memo up to the preview size only; through the
+  # work folder its first 32 KB are read, and their line ends made CR LF.
+  out=$(memo_after big.txt 1)
+  size=65536
+  [ "$arc" != arc.cab ] || size=$((32768 + $(head -c 32768 "$src/big.txt" | tr -cd '\n' | wc -c)))
+  expect_line "$out" "memo: $size bytes" "$arc preview size"
+  [ "$(sed -n 2p <<<"$out")" = "line 00001" ] || fail "$arc big text start: $(head -3 <<<"$out")"
+  # Pictures: chosen on the folder tab, shown when the picture tab opens.
+  probe wait TVantrelbyHalvek tab 0 >/dev/null
+  click pic.bmp
+  [ "$(pictures "$trace")" = 0 ] || fail "$arc: a picture was shown on the folder tab"
+  probe wait TVantrelbyHalvek tab 2 >/dev/null
+  expect_line "$(cat "$trace")" "preview: picture 40x30" "$arc bmp"
+  click pic.pgm
+  expect_line "$(cat "$trace")" "preview: picture 30x20" "$arc pgm"
+  expect_line "$(cat "$trace")" "preview: plug-in $plugin" "$arc plug-in"
+  # Not registered, damaged: nothing shown, and the window lives on.
+  n=$(pictures "$trace")
+  click pic.ppm
+  click bad.bmp
+  probe wait TVantrelbyHalvek caption >/dev/null || fail "$arc: the window is gone"
+  [ "$(pictures "$trace")" = "$n" ] || fail "$arc: ppm or damaged bmp shown: $(cat "$trace")"
+  [ "$(grep -c '^preview: plug-in' "$trace")" = 1 ] || fail "$arc: plug-in loaded for another extension"
+  # The same entry again is not fetched again.
+  click pic.pgm
+  click pic.pgm
+  [ "$(pictures "$trace")" = "$((n + 1))" ] || fail "$arc: pgm fetched twice: $(cat "$trace")"
+  [ -z "$(work_files)" ] || fail "$arc: left in the work folder: $(work_files)"
+  if [ "$arc" = arc.zip ]; then
+    probe wait TVantrelbyHalvek select-node "arc.zip/docs" >/dev/null
+    out=$(memo_after page.htm 1)
+    [ "$(tail -n +2 <<<"$out" | tr '\n' '/')" = "Title/// * one/ * two<end>/" ] || fail "html: $out"
+  fi
+  stop_tovix
+  [ -z "$(ls "$SCRATCH"/*.bmp "$SCRATCH"/*.pgm 2>/dev/null)" ] || fail "files left beside the archive"
+done
+echo ok
