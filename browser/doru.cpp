@@ -11,10 +11,7 @@ std::string DoruProductName(const std::string& FileName) {
 
 TDoruDlg::TDoruDlg(TComponent* AOwner) : TForm(AOwner, "TDoruDlg", bsDialog) {
   SetCaption("$設定ファイル作成支援");
-  RECT r{0, 0, 509, 272};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
-  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  SetClientSize(509, 272);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetHeight(-12);

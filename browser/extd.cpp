@@ -70,10 +70,7 @@ std::string PluginStoredName(const std::string& File, const std::string& SystemD
 TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Name = "ExtDlg";
   SetCaption("拡張子設定");
-  RECT r{0, 0, 308, 213};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
-  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  SetClientSize(308, 213);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetHeight(-12);

@@ -73,10 +73,7 @@ int CompareFindRows(const TFindRow& A, const TFindRow& B, int Column) {
 
 TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFindDlg", bsDialog), FEngine(Engine) {
   SetCaption("書庫内ファイル検索");
-  RECT r{0, 0, 546, 301};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
-  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  SetClientSize(546, 301);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetHeight(-12);

@@ -31,6 +31,29 @@ bool IsSystemLeadByte(unsigned char c) {
   return table[c];
 }
 
+size_t PathNameStart(std::string_view Path) {
+  size_t start = 0;
+  for (size_t i = 0; i < Path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(Path[i]);
+    if (IsSystemLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '\\' || c == '/' || c == ':') start = i + 1;
+  }
+  return start;
+}
+
+bool FileExists(const std::string& Path) {
+  const DWORD a = GetFileAttributesA(Path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& Path) {
+  const DWORD a = GetFileAttributesA(Path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string FoldName(std::string_view Text) {
   bool ascii = true;
   for (unsigned char c : Text)

@@ -68,6 +68,12 @@ int FirstSlashPos(std::string_view Text);
 // Lead-byte test of the system code page (table made once).
 bool IsSystemLeadByte(unsigned char c);
 
+// Path rules of the window's modules: "\", "/" and ":" end a component, and
+// the second byte of a double-byte character is never taken for one.
+size_t PathNameStart(std::string_view Path);  // just past the last separator
+bool FileExists(const std::string& Path);     // a file, not a folder
+bool FolderExists(const std::string& Path);
+
 class TArcTree {
  public:
   // Lists are created with ListOwner as their owner (the tree view component).

@@ -13,11 +13,6 @@
 
 namespace {
 
-bool FileExists(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Position after the last path separator (double-byte aware).
 size_t NameStart(const std::string& path) {
   size_t start = 0;

@@ -15,11 +15,6 @@
 
 namespace {
 
-bool FolderThere(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool CtrlHeld() {
   if (auto a = SeamAnswer("ctrl")) return *a == "1";
   return GetKeyState(VK_CONTROL) < 0;
@@ -185,11 +180,11 @@ void TVantrelbyHalvek::DragOut(const std::string& OfferedPath) {
     DWORD effect = DROPEFFECT_NONE;
     DoDragDrop(data.Ptr, source.Ptr, DROPEFFECT_MOVE, &effect);
   }
-  if (FolderThere(DragFolder)) FWorkFolders->Add(DragFolder);
+  if (FolderExists(DragFolder)) FWorkFolders->Add(DragFolder);
 }
 
 bool TVantrelbyHalvek::RenderDragData() {
-  if (DragFolder.empty() || FolderThere(DragFolder)) return false;
+  if (DragFolder.empty() || FolderExists(DragFolder)) return false;
   CreateDirectoryA(DragFolder.c_str(), nullptr);
   TArchiverOptions opts{ar_OverWrite, ar_All, ar_NoRoot, ar_Force};
   if (!DragFromTree && !DragHasFolders) opts.Include(ar_NoFolder);

@@ -17,33 +17,9 @@
 
 namespace {
 
-bool FileThere(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderThere(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Position just after the last separator of a path, double-byte aware.
-size_t NameStart(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/' || c == ':') start = i + 1;
-  }
-  return start;
-}
-
-std::string NameOf(const std::string& path) { return path.substr(NameStart(path)); }
+std::string NameOf(const std::string& path) { return path.substr(PathNameStart(path)); }
 // The folder of a path with its trailing backslash ("C:\a\").
-std::string FolderWithSep(const std::string& path) { return path.substr(0, NameStart(path)); }
+std::string FolderWithSep(const std::string& path) { return path.substr(0, PathNameStart(path)); }
 
 std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
@@ -232,7 +208,7 @@ void TVantrelbyHalvek::DeleteArchiveFile() {
     op.fFlags |= FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
   }
   SHFileOperationA(&op);
-  if (FileThere(arc)) return;
+  if (FileExists(arc)) return;
   RenameRecent(*this, "");
   New1Click(this);
 }
@@ -317,7 +293,7 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
   if (Archive1->GetRunning(false)) return;
   Archive1->Command("e -n " + Q(arc) + " " + Q(FTempPath) + " " + Q(FCurrentFolder + caption), nullptr, 0);
   // Nothing came out: no editor is started on a file that is not there.
-  if (!FileThere(temp)) {
+  if (!FileExists(temp)) {
     SeamMessageBox(Handle(), "ファイルを取り出せませんでした。\r\n" + FCurrentFolder + caption, "Tovix", MB_ICONERROR,
                    "failed");
     return;
@@ -393,7 +369,7 @@ void TVantrelbyHalvek::Test1Click(TObject*) {
   if (Archive1->GetRunning(false)) return;
   const bool ok = Archive1->Extract(*EntryNames, nullptr, 0);
   // A half-finished run may still have made the folder: it goes with the others.
-  if (FolderThere(work)) FWorkFolders->Add(work);
+  if (FolderExists(work)) FWorkFolders->Add(work);
   if (!ok) return;
   const std::string path = work + "\\" + GetCurrentFolderDir() + caption;
   const bool inf = lstrcmpiA(NameExtension(caption).c_str(), ".inf") == 0;
@@ -450,7 +426,7 @@ void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
   std::string made;
   const bool ok = Archive1->MakeSfx(made, log.Ptr(), log.Cap());
   log.End();
-  if (ok && FileThere(made)) {
+  if (ok && FileExists(made)) {
     if (!Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTimeOf(*this, made);
     if (Settings.Other.LzhDelete) {
       DeleteFileA(arc.c_str());
@@ -486,7 +462,7 @@ void TVantrelbyHalvek::Exe2Lzh1Click(TObject*) {
   std::string made;
   const bool ok = Archive1->SfxToArchive(made, log.Ptr(), log.Cap());
   log.End();
-  if (ok && FileThere(made)) {
+  if (ok && FileExists(made)) {
     if (Settings.Other.ExeDelete) {
       DeleteFileA(program.c_str());
       RenameRecent(*this, NameExtension(made));

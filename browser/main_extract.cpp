@@ -16,16 +16,6 @@
 
 namespace {
 
-bool FolderExists(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FileExists(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool ShellDelete(HWND owner, const std::string& path) {
   std::string from = path;
   from.push_back('\0');  // the list ends with a second NUL
@@ -39,30 +29,14 @@ bool ShellDelete(HWND owner, const std::string& path) {
 
 // The archive's folder: no trailing backslash except for a drive root.
 std::string ArchiveFolder(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/' || c == ':') start = i + 1;
-  }
+  const size_t start = PathNameStart(path);
   std::string dir = path.substr(0, start);
   if (dir.size() == 3 && dir[1] == ':') return dir;
   return StripTrailingBackslash(dir);
 }
 
 std::string FileNameOf(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/' || c == ':') start = i + 1;
-  }
+  const size_t start = PathNameStart(path);
   return path.substr(start);
 }
 

@@ -50,15 +50,7 @@ class TWaitCursor {
 
 // File-name and folder parts of a path, double-byte aware.
 std::string FileNamePart(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/' || c == ':') start = i + 1;
-  }
+  const size_t start = PathNameStart(path);
   return path.substr(start);
 }
 

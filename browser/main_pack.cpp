@@ -150,16 +150,6 @@ bool DateTimeToDosDateTime(double DateTime, uint16_t& Date, uint16_t& Time) {
 
 namespace {
 
-bool FileThere(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderThere(const std::string& p) {
-  DWORD a = GetFileAttributesA(p.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The folder of a path: no trailing backslash except for a drive root.
 std::string FolderOf(const std::string& path) {
   std::string dir = arc::dir_part(path);
@@ -197,10 +187,10 @@ class TSetAside {
   // left at the name goes and the old one returns.
   void Finish(bool Made) {
     if (FSaved.empty()) return;
-    if (Made && FileThere(FPath)) {
+    if (Made && FileExists(FPath)) {
       DeleteFileA(FSaved.c_str());
     } else {
-      if (FileThere(FPath)) DeleteFileA(FPath.c_str());
+      if (FileExists(FPath)) DeleteFileA(FPath.c_str());
       MoveFileA(FSaved.c_str(), FPath.c_str());
     }
     FSaved.clear();
@@ -288,7 +278,7 @@ void TVantrelbyHalvek::PackFiles() {
   } else {
     // 3.
     const std::string first = FPendingFiles->Strings(0);
-    if (Settings.Pack.ArcFolder || !FolderThere(Settings.Pack.DefFolder))
+    if (Settings.Pack.ArcFolder || !FolderExists(Settings.Pack.DefFolder))
       SaveDialog1->InitialDir = FolderOf(first);
     else
       SaveDialog1->InitialDir = Settings.Pack.DefFolder;
@@ -306,7 +296,7 @@ void TVantrelbyHalvek::PackFiles() {
     if (!IsSingleStreamCode(code)) {
       std::string check = Archive1->ArcName();
       if (code == 4 && Archive1->ArcMode() == amCab) check = ChangeExtension(check, "01.cab");
-      if (FileThere(check)) {
+      if (FileExists(check)) {
         const int r = SeamMessageBox(Handle(), "ファイルはすでに存在しています。\r\n\r\n新規に作成しますか?", "Tovix",
                                      MB_ICONWARNING | MB_YESNOCANCEL, "exists");
         if (r == IDCANCEL) {
@@ -381,7 +371,7 @@ void TVantrelbyHalvek::PackFiles() {
     for (int i = 0; i < FPendingFiles->Count(); ++i) {
       const std::string& path = FPendingFiles->Strings(i);
       std::string name = arc::base_name(path);
-      if ((code == 3 || code == 4) && FolderThere(path)) name += "\\*.*";
+      if ((code == 3 || code == 4) && FolderExists(path)) name += "\\*.*";
       EntryNames->Add(name);
     }
   }
@@ -407,7 +397,7 @@ void TVantrelbyHalvek::PackFiles() {
   } else {
     Application->ProcessMessages();
   }
-  const bool made = FileThere(Archive1->ArcName());
+  const bool made = FileExists(Archive1->ArcName());
   if (replaced) replaced->Finish(ok && made);
   if (!ok && !hasLog) ShowPackFailure("圧縮できませんでした。\r\n" + target);
   // A new archive that was not made leaves the open one as it was.
@@ -422,7 +412,7 @@ void TVantrelbyHalvek::PackFiles() {
         const std::string first = Archive1->ArcName();
         for (int i = 2; i <= 99; ++i) {
           const std::string volume = CabVolumeName(first, i);
-          if (!FileThere(volume)) break;
+          if (!FileExists(volume)) break;
           SetArchiveTime(volume);
         }
       }
@@ -439,11 +429,11 @@ void TVantrelbyHalvek::PackSingleStream(int Kind) {
   // 2-4.
   for (int i = 0; i < FPendingFiles->Count(); ++i) {
     const std::string source = FPendingFiles->Strings(i);
-    if (FolderThere(source)) continue;
+    if (FolderExists(source)) continue;
     const std::string name = arc::base_name(source) + (Kind == 0 ? ".gz" : ".bz2");
     const std::string target = folder + name;
     std::optional<TSetAside> replaced;
-    if (FileThere(target)) {
+    if (FileExists(target)) {
       if (!yesToAll) {
         MessageBeep(MB_ICONEXCLAMATION);
         char text[1024];

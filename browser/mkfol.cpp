@@ -5,10 +5,7 @@
 
 TFolDlg::TFolDlg(TComponent* AOwner) : TForm(AOwner, "TFolDlg", bsDialog) {
   SetCaption("新規フォルダ名の入力");
-  RECT r{0, 0, 229, 63};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
-  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  SetClientSize(229, 63);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetHeight(-12);

@@ -74,10 +74,7 @@ TLabel* Bevel(TForm* Form, int Top) {
 
 TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
-  RECT r{0, 0, 284, 312};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
-  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  SetClientSize(284, 312);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetHeight(-12);

@@ -13,10 +13,7 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
   SetCaption("ツールバーのカスタマイズ");
   SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
   SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  RECT r{0, 0, 364, 210};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
-  SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  SetClientSize(364, 210);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetSize(9);

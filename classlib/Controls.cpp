@@ -193,6 +193,14 @@ void TControl::SetLeft(int v) { SetBounds(v, Top(), Width(), Height()); }
 void TControl::SetTop(int v) { SetBounds(Left(), v, Width(), Height()); }
 void TControl::SetWidth(int v) { SetBounds(Left(), Top(), v, Height()); }
 void TControl::SetHeight(int v) { SetBounds(Left(), Top(), Width(), v); }
+void TControl::SetClientSize(int w, int h) {
+  RECT r{0, 0, w, h};
+  if (FHandle)
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(FHandle, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(FHandle, GWL_EXSTYLE)));
+  SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+}
+
 int TControl::ClientWidth() const {
   RECT r{};
   if (FHandle) GetClientRect(FHandle, &r);

@@ -107,6 +107,9 @@ class TControl : public TComponent {
   RECT BoundsRect() const;
   int ClientWidth() const;
   int ClientHeight() const;
+  // Sizes the window so that its client area is w x h (frame and caption
+  // added for its present styles).
+  void SetClientSize(int w, int h);
 
   bool Visible() const;
   virtual void SetVisible(bool v);

@@ -140,10 +140,7 @@ int ConfirmMsg(const std::string& text, UINT buttons) {
 }
 
 void PrepareDialog(TForm* f, int clientWidth, int clientHeight) {
-  RECT r{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(f->Handle(), GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongA(f->Handle(), GWL_EXSTYLE)));
-  f->SetBounds(0, 0, r.right - r.left, r.bottom - r.top);
+  f->SetClientSize(clientWidth, clientHeight);
   f->Position = poScreenCenter;
   SetWindowPos(f->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }

@@ -3,6 +3,8 @@
 // settings store with the real window object.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <cstdio>
 #include <shlwapi.h>
 
 #include <cstdlib>
@@ -18,7 +20,11 @@ namespace {
 std::string TempDir() {
   char buf[MAX_PATH];
   GetTempPathA(MAX_PATH, buf);
-  std::string d = std::string(buf) + "tovix_main_" + std::to_string(GetCurrentProcessId());
+  // A name of 8.3 form: it has no short alias of its own, so the short
+  // names below it cannot meet another test's folder of a similar name.
+  char name[16];
+  std::snprintf(name, sizeof name, "TM%06lX", GetCurrentProcessId() & 0xFFFFFFUL);
+  std::string d = std::string(buf) + name;
   CreateDirectoryA(d.c_str(), nullptr);
   return d;
 }
