@@ -5,13 +5,13 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
-#include <cstring>
 #include <memory>
 
 #include "CBDlg.h"
 #include "Disp.h"
 #include "about.h"
 #include "list.h"
+#include "bcast.h"
 #include "main.h"
 
 namespace {
@@ -38,22 +38,6 @@ std::string ArchiveFolder(const std::string& path) {
 std::string FileNameOf(const std::string& path) {
   const size_t start = PathNameStart(path);
   return path.substr(start);
-}
-
-// Adds the folder to the clipboard in our format, keeping what is there.
-void PutExtractDirOnClipboard(HWND wnd, const std::string& dir) {
-  if (!CF_TOVIX_EXTRACTDIR || !OpenClipboard(wnd)) return;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, dir.size() + 1);
-  bool handed = false;
-  if (block) {
-    if (void* p = GlobalLock(block)) {
-      std::memcpy(p, dir.c_str(), dir.size() + 1);
-      GlobalUnlock(block);
-      handed = SetClipboardData(CF_TOVIX_EXTRACTDIR, block) != nullptr;
-    }
-    if (!handed) GlobalFree(block);
-  }
-  CloseClipboard();
 }
 
 void OpenDestination(HWND owner, const std::string& dir) {
@@ -211,7 +195,7 @@ std::string TVantrelbyHalvek::ExtractStartFolder(const std::string& ArchivePath)
 
 void TVantrelbyHalvek::AnnounceExtractDir() {
   LastExtractDir = FolderDialog1->Directory;
-  PutExtractDirOnClipboard(Application ? Application->Handle() : Handle(), LastExtractDir);
+  PutExtractDirOnClipboard();
   if (WM_TOVIX_CHANGEEXDIR)
     PostMessageA(HWND_BROADCAST, WM_TOVIX_CHANGEEXDIR, reinterpret_cast<WPARAM>(Handle()), 0);
 }

@@ -120,6 +120,8 @@ waitfor "$SCRATCH/A.trace" '^broadcast: menu' 2
 # A extracts into a chosen folder; B takes the folder and stores it at close.
 probe target "$H_A" command "解凍(U)..." >/dev/null
 waitfor "$SCRATCH/B.trace" '^broadcast: exdir'
+# The folder is announced when it is chosen, before the extraction ends.
+for _ in $(seq 100); do [ -f "$SCRATCH/out/a.txt" ] && break; sleep 0.1; done
 [ -f "$SCRATCH/out/a.txt" ] || fail "nothing extracted"
 [ "$(ctl get "Tovix Extract Dir")" = "Tovix Extract Dir: $OUT" ] || fail "clipboard folder: $(ctl get "Tovix Extract Dir")"
 stop B

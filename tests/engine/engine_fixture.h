@@ -75,6 +75,7 @@ class EngineTest : public ::testing::Test {
       if (c == '/') c = '_';
     CreateDirectoryA(Scratch.c_str(), nullptr);
     Journal = Scratch + "journal.txt";
+    DeleteFileA(Journal.c_str());  // process ids come round again between runs
     SetVar("ARC_JOURNAL", Journal);
     SetVar("TOVIX_ANSWERS", "none=1");  // nothing modal may wait for a person
     RarBusy = InfoZipBusy = ZipBusy = false;
