@@ -302,15 +302,3 @@ TEST(OptionDlg, SystemColoursButtonResetsTheSample) {
 }
 
 }  // namespace
-TEST(Tmp, Dbg) {
-  TOptionDlg dlg(nullptr);
-  dlg.Show();
-  dlg.TreeView1->SetSelected(dlg.TreeView1->Items.Root(4)->Item(0));
-  RECT r = dlg.Pk_Style->BoundsRect();
-  printf("vis %d rect %ld %ld %ld %ld buttons %d bvis %d\n", dlg.Pk_Style->Visible(), r.left, r.top, r.right, r.bottom,
-         dlg.Pk_Style->ButtonCount(), dlg.Pk_Style->Buttons(0)->Visible());
-  r = dlg.Pk_Style->Buttons(0)->BoundsRect();
-  printf("b0 %ld %ld %ld %ld parent %p %p\n", r.left, r.top, r.right, r.bottom, (void*)GetParent(dlg.Pk_Style->Handle()), (void*)dlg.GroupBox5->Handle());
-  HWND top = GetWindow(dlg.GroupBox5->Handle(), GW_CHILD);
-  for (HWND c = top; c; c = GetWindow(c, GW_HWNDNEXT)) { char n[64]; GetClassNameA(c, n, 64); printf("child %s %d\n", n, IsWindowVisible(c)); }
-}

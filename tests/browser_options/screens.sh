@@ -42,6 +42,6 @@ done
 "$wine" reg add "\$tm" /v ThemeActive /d 1 /f >/dev/null 2>&1
 wineserver -k 2>/dev/null || true
 INNER
-xvfb-run -a -n 151 -s "-screen 0 1024x768x24" bash -x "$out/inner.sh" >"$out/inner.log" 2>&1 || true
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$out/inner.sh" >"$out/inner.log" 2>&1 || true
 rm -f "$out/inner.sh"
 ls "$out"/*.png
