@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "DlgTemplate.h"
 #include "Seams.h"
 
 namespace {
@@ -12,36 +13,6 @@ struct TQuery {
   const std::string* caption;
   const std::string* prompt;
   std::string* value;
-};
-
-// An in-memory dialog template, built item by item with the alignment the
-// dialog manager expects.
-class TTemplate {
- public:
-  void Word(WORD w) { FData.push_back(w); }
-  void DWord(DWORD d) {
-    Word(LOWORD(d));
-    Word(HIWORD(d));
-  }
-  void Text(const wchar_t* s) {
-    do Word(*s); while (*s++);
-  }
-  void AlignDWord() {
-    if (FData.size() % 2) Word(0);
-  }
-  void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text) {
-    AlignDWord();
-    DWord(style | WS_CHILD | WS_VISIBLE);
-    DWord(0);
-    Word(x), Word(y), Word(cx), Word(cy), Word(id);
-    Word(0xFFFF), Word(cls);
-    Text(text);
-    Word(0);
-  }
-  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(FData.data()); }
-
- private:
-  std::vector<WORD> FData;
 };
 
 INT_PTR CALLBACK QueryProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
@@ -95,7 +66,7 @@ bool InputQuery(HWND owner, const std::string& caption, const std::string& promp
     SeamTrace(key + ": " + prompt);
     return false;
   }
-  TTemplate t;
+  TDlgTemplate t;
   t.DWord(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   t.DWord(0);
   t.Word(4);  // items

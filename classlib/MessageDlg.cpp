@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "DlgTemplate.h"
 #include "Seams.h"
 
 namespace {
@@ -11,33 +12,6 @@ enum { kIcon = 100, kText = 101 };
 struct TQuestion {
   const std::string* text;
   TMsgDlgType type;
-};
-
-// Dialog template words, aligned as the dialog manager reads them.
-class TTemplate {
- public:
-  void Word(WORD w) { FData.push_back(w); }
-  void DWord(DWORD d) {
-    Word(LOWORD(d));
-    Word(HIWORD(d));
-  }
-  void Text(const wchar_t* s) {
-    do Word(*s); while (*s++);
-  }
-  void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text) {
-    if (FData.size() % 2) Word(0);
-    DWord(style | WS_CHILD | WS_VISIBLE);
-    DWord(0);
-    Word(x), Word(y), Word(cx), Word(cy), Word(id);
-    Word(0xFFFF), Word(cls);
-    Text(text);
-    Word(0);
-  }
-  void SetCount(WORD n) { FData[4] = n; }
-  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(FData.data()); }
-
- private:
-  std::vector<WORD> FData;
 };
 
 const wchar_t* CaptionOf(TMsgDlgType t) {
@@ -120,7 +94,7 @@ int MessageDlg(HWND owner, const std::string& text, TMsgDlgType type, unsigned b
   const short bw = 50, gap = 4;
   const short rowWidth = static_cast<short>(count * bw + (count - 1) * gap);
   const short width = rowWidth + 14 > 220 ? static_cast<short>(rowWidth + 14) : 220;
-  TTemplate t;
+  TDlgTemplate t;
   t.DWord(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   t.DWord(0);
   t.Word(0);  // item count, set below

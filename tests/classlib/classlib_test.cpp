@@ -6,9 +6,13 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "ComCtrls.h"
 #include "Forms.h"
+#include "InputQuery.h"
+#include "MessageDlg.h"
 #include "Menus.h"
 #include "StdCtrls.h"
 
@@ -205,4 +209,50 @@ TEST(CommaTextLib, BlankSeparatesOutsideQuotes) {
   l.SetCommaText("  one, two three ,\"four, five\"");
   EXPECT_EQ(l.Items(), (std::vector<std::string>{"one", "two", "three", "four, five"}));
   EXPECT_EQ(l.GetCommaText(), "one,two,three,\"four, five\"");
+}
+
+// The two dialogs built from an in-memory template, shown for real: a helper
+// thread reads their controls and answers as a person would.
+namespace {
+
+HWND WaitForDialog(const char* caption) {
+  for (int i = 0; i < 500; ++i) {
+    if (HWND h = FindWindowA("#32770", caption)) return h;
+    Sleep(10);
+  }
+  return nullptr;
+}
+
+std::string ControlText(HWND dlg, int id) {
+  char buf[256] = {};
+  GetDlgItemTextA(dlg, id, buf, sizeof buf);
+  return buf;
+}
+
+}  // namespace
+
+TEST(DialogTemplates, InputQueryAndMessageDlgShowTheirControls) {
+  _putenv("TOVIX_ANSWERS=");  // not headless: the dialogs are really shown
+  std::string seenPrompt, seenButton;
+  std::thread person([&] {
+    if (HWND dlg = WaitForDialog("Ask")) {
+      seenPrompt = ControlText(dlg, 101);
+      SetDlgItemTextA(dlg, 100, "typed");
+      PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    }
+    if (HWND dlg = WaitForDialog("警告")) {
+      seenButton = ControlText(dlg, mrAll);
+      PostMessageA(dlg, WM_COMMAND, mrAll, 0);
+    }
+  });
+  std::string value = "start";
+  const bool ok = InputQuery(nullptr, "Ask", "Your name:", value);
+  const int answer = MessageDlg(nullptr, "Replace?", mtWarning, mbYes | mbNo | mbAll, "none");
+  person.join();
+  _putenv("TOVIX_ANSWERS=none=1");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(value, "typed");
+  EXPECT_EQ(seenPrompt, "Your name:");
+  EXPECT_EQ(seenButton, "すべて(&A)");
+  EXPECT_EQ(answer, mrAll);
 }
