@@ -21,6 +21,7 @@
 #include "aDropSource.h"
 #include "clpfile.h"
 #include "main.h"
+#include "../tools/window_suite.h"
 
 namespace {
 
@@ -157,24 +158,8 @@ struct DndWindow : ::testing::Test {
   TTestTarget* target = nullptr;
   std::unique_ptr<TTargetWindow> window;
 
-  static void SetUpTestSuite() {
-    _putenv_s("TOVIX_SETTINGS_KEY", kKey);
-    RegisterBroadcastMessages();
-    RegisterClipboardFormats();
-    auto* app = new TApplication;
-    app->Initialize();
-    app->SetTitle("Tovix");
-  }
-  static void TearDownTestSuite() {
-    delete Application;
-    SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
-    std::string from = Root() + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SHFileOperationA(&op);
-  }
+  static void SetUpTestSuite() { StartWindowSuite(kKey); }
+  static void TearDownTestSuite() { EndWindowSuite(kKey, Root()); }
   void SetUp() override {
     ASSERT_FALSE(Env("DND_DIR").empty()) << "run through dnd_window.sh";
     dir = Root() + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();

@@ -12,6 +12,7 @@
 
 #include "Disp.h"
 #include "main.h"
+#include "../tools/window_suite.h"
 
 namespace {
 
@@ -162,24 +163,8 @@ struct ExtractWindow : ::testing::Test {
   std::string dir;    // this test's own folder
   std::string trace;  // what the program reported
 
-  static void SetUpTestSuite() {
-    _putenv_s("TOVIX_SETTINGS_KEY", kKey);
-    RegisterBroadcastMessages();
-    RegisterClipboardFormats();
-    auto* app = new TApplication;
-    app->Initialize();
-    app->SetTitle("Tovix");
-  }
-  static void TearDownTestSuite() {
-    delete Application;
-    SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
-    std::string from = Root() + '\0';
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    SHFileOperationA(&op);
-  }
+  static void SetUpTestSuite() { StartWindowSuite(kKey); }
+  static void TearDownTestSuite() { EndWindowSuite(kKey, Root()); }
   void SetUp() override {
     dir = Root() + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     CreateDirectoryA(dir.c_str(), nullptr);
