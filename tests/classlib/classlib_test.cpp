@@ -215,9 +215,32 @@ TEST(CommaTextLib, BlankSeparatesOutsideQuotes) {
 // thread reads their controls and answers as a person would.
 namespace {
 
+struct DialogSearch {
+  const char* caption;
+  HWND found;
+};
+
+// A shown dialog of this process with that caption (other processes' dialogs
+// are not ours to answer). Shown means its controls and texts are in place.
+BOOL CALLBACK FindOwnDialog(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<DialogSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  char cls[16] = {}, text[64] = {};
+  GetClassNameA(h, cls, sizeof cls);
+  GetWindowTextA(h, text, sizeof text);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(h) && !lstrcmpA(cls, "#32770") && !lstrcmpA(text, s->caption)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND WaitForDialog(const char* caption) {
   for (int i = 0; i < 500; ++i) {
-    if (HWND h = FindWindowA("#32770", caption)) return h;
+    DialogSearch s{caption, nullptr};
+    EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
     Sleep(10);
   }
   return nullptr;
