@@ -88,7 +88,7 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
 
   MainMenu1 = new TMainMenu(this);
   MainMenu1->Name = "MainMenu1";
-  MainMenu1->Images = ImageList2;
+  MainMenu1->SetImages(ImageList2);
   PopupMenuEx1 = new TPopupMenuEx(this);
   PopupMenuEx2 = new TPopupMenuEx(this);
   PopupMenuEx3 = new TPopupMenuEx(this);
@@ -97,7 +97,7 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
   PopupMenuEx2->Name = "PopupMenuEx2";
   PopupMenuEx3->Name = "PopupMenuEx3";
   PopupMenuEx4->Name = "PopupMenuEx4";
-  for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx3, PopupMenuEx4}) p->Images = ImageList2;
+  for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx3, PopupMenuEx4}) p->SetImages(ImageList2);
   BuildMenus();
   SetMenu(MainMenu1);
 
@@ -328,6 +328,14 @@ void TVantrelbyHalvek::BuildMenus() {
   About1 = NewItem(Help1, "About1", "バージョン情報(&A)...", 0, "バージョン情報を表示します。",
                    on(&TVantrelbyHalvek::About1Click));
 
+  // Commands that have a toolbar button show the button's glyph.
+  const std::pair<TMenuItem*, int> glyphs[] = {
+      {Close1, 0},  {New1, 1},       {Next1, 2},       {NewFolder1, 3},   {Open1, 4},     {UnPack1, 5},
+      {Pack1, 6},   {Show1, 7},      {Edit2, 8},       {Delete1, 9},      {Test1, 10},    {SelectAll1, 11},
+      {SelectChg1, 12}, {SortNon, 13}, {SortExt, 14}, {Check1, 15},     {AutoUnpack1, 16}, {Find1, 17},
+      {Explorer1, 18}, {Property1, 19}};
+  for (const auto& [item, image] : glyphs) item->ImageIndex = image;
+
   // Popups: captions and hints as the main-menu items of the same command.
   auto like = [](TMenuItem* parent, const char* name, TMenuItem* model) {
     TMenuItem* i = NewItem(parent, name, model->Caption(), 0, model->Hint);
@@ -520,8 +528,8 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
     TreeView1->SetImages(ImageList3);
     ListView1->SetSmallImages(ImageList3);
     for (TMenu* m : std::initializer_list<TMenu*>{MainMenu1, PopupMenuEx1, PopupMenuEx2}) {
-      m->DisabledImages = ImageList5;
-      m->Images = ImageList4;
+      m->SetDisabledImages(ImageList5);
+      m->SetImages(ImageList4);
     }
     ToolBar1->SetDisabledImages(ImageList5);
     ToolBar1->SetImages(ImageList4);

@@ -9,6 +9,14 @@ TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
 
 TComponent::~TComponent() {
   ComponentState |= csDestroying;
+  // Those that hold a reference to this one drop it before it is gone.
+  while (!FFreeNotifies.empty()) {
+    TComponent* c = FFreeNotifies.back();
+    FFreeNotifies.pop_back();
+    auto& theirs = c->FFreeNotifies;
+    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+    c->Notification(this, opRemove);
+  }
   // Owned components go first, last created first.
   while (!FComponents.empty()) {
     TComponent* c = FComponents.back();
@@ -17,6 +25,22 @@ TComponent::~TComponent() {
     delete c;
   }
   if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void TComponent::FreeNotification(TComponent* AComponent) {
+  if (!AComponent || AComponent == this) return;
+  auto link = [](std::vector<TComponent*>& v, TComponent* c) {
+    if (std::find(v.begin(), v.end(), c) == v.end()) v.push_back(c);
+  };
+  link(FFreeNotifies, AComponent);
+  link(AComponent->FFreeNotifies, this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* AComponent) {
+  if (!AComponent) return;
+  FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent), FFreeNotifies.end());
+  auto& theirs = AComponent->FFreeNotifies;
+  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
 }
 
 void TComponent::Loaded() { ComponentState &= ~csLoading; }

@@ -15,6 +15,7 @@ struct TMessage {
 };
 
 enum TComponentStateFlag { csLoading = 1, csDesigning = 2, csDestroying = 4 };
+enum TOperation { opInsert, opRemove };
 
 class TComponent {
  public:
@@ -33,6 +34,12 @@ class TComponent {
   virtual bool IsForm() const { return false; }
   // The window of a windowed component (0 for others).
   virtual HWND GetHandle() { return nullptr; }
+  // Free notification: AComponent is told (Notification with opRemove) when
+  // this component goes, and this one when AComponent goes, so that neither
+  // keeps a reference to a freed object.
+  void FreeNotification(TComponent* AComponent);
+  void RemoveFreeNotification(TComponent* AComponent);
+  virtual void Notification(TComponent* AComponent, TOperation Operation) {}
 
   std::string Name;
   int Tag = 0;
@@ -43,6 +50,7 @@ class TComponent {
   void RemoveComponent(TComponent* c);
   TComponent* FOwner;
   std::vector<TComponent*> FComponents;
+  std::vector<TComponent*> FFreeNotifies;
 };
 
 // A hidden window whose messages go to a handler (the handler sets Result).

@@ -114,6 +114,12 @@ void Fire(const TNotifyEvent& e, TObject* sender) {
   SafeCall(sender, [&] { copy(sender); });
 }
 
+std::string GetShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
+std::string GetLongHint(const std::string& hint) {
+  size_t bar = hint.find('|');
+  return bar == std::string::npos ? hint : hint.substr(bar + 1);
+}
+
 // ---- TControl
 
 TControl::TControl(TComponent* AOwner, TWinControl* AParent) : TComponent(AOwner), FParent(AParent) {
@@ -377,6 +383,17 @@ void TWinControl::WndProc(TMessage& m) {
       break;
     case WM_NOTIFY: {
       auto* nm = reinterpret_cast<NMHDR*>(m.LParam);
+      if (nm->code == TTN_GETDISPINFOA && (reinterpret_cast<NMTTDISPINFOA*>(nm)->uFlags & TTF_IDISHWND)) {
+        // A control's own tooltip (registered by its form).
+        auto* di = reinterpret_cast<NMTTDISPINFOA*>(nm);
+        if (TControl* c = TControl::FromHandle(reinterpret_cast<HWND>(nm->idFrom))) {
+          static std::string text;
+          text = GetShortHint(c->Hint);
+          di->lpszText = text.data();
+          m.Result = 0;
+          return;
+        }
+      }
       if (nm->code == TTN_GETDISPINFOA) {
         auto* di = reinterpret_cast<NMTTDISPINFOA*>(nm);
         if (TToolButton* b = TToolBar::ButtonOfCommand(static_cast<UINT>(nm->idFrom))) {

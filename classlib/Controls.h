@@ -135,7 +135,12 @@ class TControl : public TComponent {
   virtual void SetColor(TColor c);
   HBRUSH ColorBrush();
 
+  // "short|long": the tooltip shows the short part (when ShowHint, or the
+  // form's ShowHint), the status bar the long one.
   std::string Hint;
+  bool ShowHint = false;
+  // Help topic for F1 on this control; 0 asks the parent's.
+  int HelpContext = 0;
   TPopupMenu* PopupMenu = nullptr;
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -209,5 +214,8 @@ class TWinControl : public TControl {
 // leaves a window procedure.
 void SafeCall(TComponent* sender, const std::function<void()>& f);
 void Fire(const TNotifyEvent& e, TObject* sender);
+// The parts of a hint "short|long" (without "|" both are the whole text).
+std::string GetShortHint(const std::string& hint);
+std::string GetLongHint(const std::string& hint);
 
 LRESULT CALLBACK CommonWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);

@@ -85,6 +85,7 @@ void TForm::SetVisible(bool v) {
   if (v) {
     if (!Visible()) {
       PlaceForPosition();
+      UpdateHints();
       ShowWindow(FHandle, SW_SHOW);
       Realign();
       Fire(OnShow, this);
@@ -120,6 +121,7 @@ int TForm::ShowModal() {
       if (ModalResult == mrNone) ModalResult = mrCancel;
       break;
     }
+    if (Application && Application->HelpKey(msg)) continue;
     if (IsDialogMessageA(FHandle, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
@@ -169,6 +171,35 @@ RECT TForm::NormalBounds() const {
 }
 
 void TForm::SetColor(TColor c) { TControl::SetColor(c); }
+
+void TForm::UpdateHints() {
+  std::vector<TControl*> shown;
+  std::function<void(TWinControl*)> walk = [&](TWinControl* w) {
+    for (int i = 0; i < w->ControlCount(); ++i) {
+      TControl* c = w->Controls(i);
+      if (c->Handle() && !c->Hint.empty() && (c->ShowHint || ShowHintForm)) shown.push_back(c);
+      if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
+    }
+  };
+  walk(this);
+  if (shown.empty()) return;
+  if (!FHintWindow)
+    FHintWindow = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+  if (!FHintWindow) return;
+  for (TControl* c : shown) {
+    TTTOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = FHandle;
+    ti.uId = reinterpret_cast<UINT_PTR>(c->Handle());
+    ti.lpszText = LPSTR_TEXTCALLBACKA;
+    // The text is asked when shown, so a changed Hint needs no new tool.
+    if (!SendMessageA(FHintWindow, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti)))
+      SendMessageA(FHintWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+}
 
 void TForm::AddMessageHandler(UINT msg, std::function<bool(TMessage&)> h) { FHandlers.emplace(msg, std::move(h)); }
 
@@ -279,6 +310,7 @@ void TForm::WndProc(TMessage& m) {
   auto range = FHandlers.equal_range(m.Msg);
   for (auto it = range.first; it != range.second; ++it)
     if (it->second(m)) return;
+  if (MenuItemMessage(m)) return;
   switch (m.Msg) {
     case WM_CLOSE:
       Close();
@@ -309,6 +341,55 @@ void TForm::WndProc(TMessage& m) {
       break;
   }
   TWinControl::WndProc(m);
+}
+
+// Owner drawing of menu items and their hints: the form that shows a menu
+// answers for its items.
+bool TForm::MenuItemMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_MEASUREITEM: {
+      auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+      if (!mis || mis->CtlType != ODT_MENU) return false;
+      TMenuItem* item = TMenuItem::FindByCommand(static_cast<UINT>(mis->itemData));
+      if (!item) return false;
+      HDC dc = GetDC(FHandle);
+      int w = 0, h = 0;
+      SafeCall(item, [&] { item->MeasureItem(dc, w, h); });
+      ReleaseDC(FHandle, dc);
+      mis->itemWidth = static_cast<UINT>(w);
+      mis->itemHeight = static_cast<UINT>(h);
+      m.Result = TRUE;
+      return true;
+    }
+    case WM_DRAWITEM: {
+      auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
+      if (!dis || dis->CtlType != ODT_MENU) return false;
+      TMenuItem* item = TMenuItem::FindByCommand(static_cast<UINT>(dis->itemData));
+      if (!item) return false;
+      int saved = SaveDC(dis->hDC);
+      SafeCall(item, [&] { item->AdvancedDrawItem(dis->hDC, dis->rcItem, dis->itemState, item->TopLevel()); });
+      RestoreDC(dis->hDC, saved);
+      m.Result = TRUE;
+      return true;
+    }
+    case WM_MENUSELECT: {
+      // The highlighted item's long hint becomes the application's hint;
+      // items that are not ours (the system menu) and the menu's end clear it.
+      if (!Application) return false;
+      UINT flags = HIWORD(m.WParam);
+      auto menu = reinterpret_cast<HMENU>(m.LParam);
+      TMenuItem* item = nullptr;
+      if (flags == 0xFFFF && !menu) {
+      } else if (flags & MF_POPUP) {
+        item = TMenuItem::FindBySubMenu(GetSubMenu(menu, LOWORD(m.WParam)));
+      } else {
+        item = TMenuItem::FindByCommand(LOWORD(m.WParam));
+      }
+      Application->SetHint(item ? GetLongHint(item->Hint) : std::string());
+      return false;
+    }
+  }
+  return false;
 }
 
 // ---- TApplication
@@ -404,10 +485,31 @@ void TApplication::HandleException(TObject* Sender) {
   ShowException(text);
 }
 
+bool TApplication::HelpCommand(UINT command, ULONG_PTR data) {
+  if (HelpFile.empty()) return false;
+  HWND owner = MainForm ? MainForm->Handle() : FHandle;
+  return WinHelpA(owner, HelpFile.c_str(), command, data) != FALSE;
+}
+
+bool TApplication::HelpContext(int context) { return HelpCommand(HELP_CONTEXT, static_cast<ULONG_PTR>(context)); }
+
+bool TApplication::HelpKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_F1) return false;
+  if (KeyboardShiftState() & (ssCtrl | ssAlt | ssShift)) return false;
+  // The window the key is for may be a part of a control (a combo's edit).
+  TControl* c = nullptr;
+  for (HWND h = msg.hwnd; h && !c; h = GetParent(h)) c = TControl::FromHandle(h);
+  while (c && c->HelpContext == 0) c = c->Parent();
+  if (!c) return false;
+  HelpContext(c->HelpContext);
+  return true;
+}
+
 bool TApplication::ProcessMessage(MSG& msg) {
   bool handled = false;
   if (OnMessage) SafeCall(this, [&] { OnMessage(msg, handled); });
   if (handled) return true;
+  if (HelpKey(msg)) return true;
   if (FModeless && IsWindow(FModeless) && IsDialogMessageA(FModeless, &msg)) return true;
   if (MainForm && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) {
     HWND active = GetActiveWindow();

@@ -37,6 +37,8 @@ class TForm : public TWinControl {
   TControl* ActiveControl = nullptr;
   TButton* DefaultButton = nullptr;
   TButton* CancelButton = nullptr;
+  // Controls with a Hint show it as a tooltip even without their own ShowHint.
+  bool ShowHintForm = false;
 
   void SetMenu(TMainMenu* m);
   TMainMenu* Menu() const { return FMenu; }
@@ -66,9 +68,15 @@ class TForm : public TWinControl {
   // while its own fields still live; otherwise the base destructor does.
   void DoDestroy();
   bool Modal() const { return FModal; }
+  // Registers a tooltip for every control of the form that shows its hint
+  // (done when the form is shown; call again after adding such controls).
+  void UpdateHints();
+  HWND HintWindow() const { return FHintWindow; }
 
  protected:
   void PlaceForPosition();
+  bool MenuItemMessage(TMessage& m);
+  HWND FHintWindow = nullptr;
   TMainMenu* FMenu = nullptr;
   bool FModal = false;
   bool FDestroyFired = false;
@@ -104,6 +112,12 @@ class TApplication : public TComponent {
   void SetModelessDialog(HWND h) { FModeless = h; }
   std::string ExeName() const;
   std::string HelpFile;
+  // Help requests for HelpFile (false when there is none or it failed).
+  bool HelpContext(int context);
+  bool HelpCommand(UINT command, ULONG_PTR data);
+  // F1 in a message loop: help for the context of the control it is meant
+  // for (the nearest with one). True when help was asked.
+  bool HelpKey(const MSG& msg);
   TNotifyEvent OnHint;
   TMessageEvent OnMessage;
   // One pass of the loop; false when WM_QUIT was read.

@@ -14,6 +14,10 @@ std::string ShortCutToText(TShortCut s);
 class TMenu;
 class TImageList;
 
+// The menus' test for active visual styles. The theme library binding sets
+// it; without one the menus paint classically.
+extern bool (*MenuThemesActive)();
+
 class TMenuItem : public TComponent {
  public:
   explicit TMenuItem(TComponent* AOwner);
@@ -37,6 +41,25 @@ class TMenuItem : public TComponent {
   int ImageIndex = -1;
   std::string Hint;
   TNotifyEvent OnClick;
+  // The default command of its menu: bold, and chosen by a double click.
+  bool Default() const { return FDefault; }
+  void SetDefault(bool d);
+  // Images for this item's children (not the item itself); the disabled list
+  // gives disabled children a glyph of their own.
+  TImageList* SubMenuImages() const { return FSubMenuImages; }
+  void SetSubMenuImages(TImageList* il);
+  TImageList* SubMenuDisabledImages() const { return FSubMenuDisabledImages; }
+  void SetSubMenuDisabledImages(TImageList* il);
+  // The lists that apply to this item: the nearest parent item that sets
+  // one, else its menu's.
+  TImageList* GetImageList() const;
+  TImageList* GetDisabledImageList() const;
+  // Items on a menu bar itself.
+  bool TopLevel() const;
+  // Owner drawing, routed here by the form that owns the menu.
+  void MeasureItem(HDC dc, int& width, int& height);
+  void AdvancedDrawItem(HDC dc, RECT rect, UINT state, bool topLevel);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   int Count() const { return static_cast<int>(FItems.size()); }
   TMenuItem* Items(int i) const { return FItems[i]; }
@@ -57,13 +80,20 @@ class TMenuItem : public TComponent {
   // The handle of this item's submenu (made when it gets children).
   HMENU Handle();
   static TMenuItem* FindByCommand(UINT id);
+  // The item whose submenu is that menu handle.
+  static TMenuItem* FindBySubMenu(HMENU sub);
   // The menu this item belongs to (through its parents).
   TMenu* GetParentMenu() const;
 
  private:
   friend class TMenu;
   void Rebuild();
+  void RebuildAll();
   void Detach();
+  bool IsOwnerDrawn() const;
+  void DrawItemText(HDC dc, RECT& r, UINT flags, bool selected);
+  void DrawGlyph(HDC dc, int x, int y, TImageList* il, TImageList* disabled);
+  void PaintItem(HDC dc, RECT rect, UINT state, bool topLevel, bool themed);
   int IndexOfVisible(const TMenuItem* item) const;
   void FillInfo(MENUITEMINFOA& mi, std::string& text);
   std::string FCaption;
@@ -72,6 +102,9 @@ class TMenuItem : public TComponent {
   bool FChecked = false;
   bool FRadioItem = false;
   bool FVisible = true;
+  bool FDefault = false;
+  TImageList* FSubMenuImages = nullptr;
+  TImageList* FSubMenuDisabledImages = nullptr;
   UINT FCommand = 0;
   HMENU FHandle = nullptr;
   TMenuItem* FParent = nullptr;
@@ -85,12 +118,24 @@ class TMenu : public TComponent {
   ~TMenu() override;
   TMenuItem* Items = nullptr;
   HMENU Handle() { return Items->Handle(); }
-  TImageList* Images = nullptr;
-  TImageList* DisabledImages = nullptr;
+  TImageList* Images() const { return FImages; }
+  void SetImages(TImageList* il);
+  // Glyphs for disabled items of the whole menu (no published property).
+  TImageList* DisabledImages() const { return FDisabledImages; }
+  void SetDisabledImages(TImageList* il);
+  // Items are drawn by the program even without images.
+  bool OwnerDraw() const { return FOwnerDraw; }
+  void SetOwnerDraw(bool o);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // The form whose window shows this menu or owns its popups.
   HWND WindowHandle() const;
   bool IsShortCut(TShortCut s);
   virtual void MenuChanged() {}
+
+ private:
+  TImageList* FImages = nullptr;
+  TImageList* FDisabledImages = nullptr;
+  bool FOwnerDraw = false;
 };
 
 class TMainMenu : public TMenu {
@@ -103,7 +148,8 @@ class TPopupMenu : public TMenu {
  public:
   explicit TPopupMenu(TComponent* AOwner) : TMenu(AOwner, true) {}
   // Shows the menu at screen point (x, y) and returns when it has closed;
-  // the chosen item's OnClick runs after that.
+  // the chosen command is posted to the owning form, so its OnClick runs
+  // after Popup has returned.
   virtual void Popup(int x, int y);
   TNotifyEvent OnPopup;
   TComponent* PopupComponent = nullptr;

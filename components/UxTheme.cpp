@@ -1,5 +1,7 @@
 #include "UxTheme.h"
 
+#include "Menus.h"
+
 namespace UxTheme {
 
 HMODULE ThemeModule = nullptr;
@@ -45,7 +47,10 @@ int BoundEntryCount() {
 namespace {
 // Before any form exists and after the last one is gone.
 struct ThemeLibraryLifetime {
-  ThemeLibraryLifetime() { LoadThemeLibrary(); }
+  ThemeLibraryLifetime() {
+    LoadThemeLibrary();
+    MenuThemesActive = &ThemesActive;
+  }
   ~ThemeLibraryLifetime() { ReleaseThemeLibrary(); }
 } lifetime;
 }  // namespace
