@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Archiver.h"
+#include "Label3D.h"
 #include "Disp.h"
 #include "Seams.h"
 
@@ -204,7 +205,19 @@ void TAboutBox::ShowModal() {
   HICON hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
   if (!hIcon) hIcon = LoadIcon(nullptr, IDI_APPLICATION);
   SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(hIcon), 0);
-  label("Vantrel", 56, 10, 130, SS_LEFT, FTitleFont);
+  // The embossed title: black bold text over a white shade.
+  auto* title = new TLabel3D(this, FWnd);
+  title->Name = "Label3D1";
+  TFont titleFont;
+  titleFont.SetName("ＭＳ Ｐゴシック");
+  titleFont.SetCharset(SHIFTJIS_CHARSET);
+  titleFont.SetHeight(-13);
+  titleFont.SetStyle(fsBold);
+  titleFont.SetColor(clBlack);
+  title->SetFont(titleFont);
+  title->SetBounds(54, 8, 132, 24);
+  title->SetCaption("Vantrel");
+  title->SetShadeColor(clWhite);
   label(Version, 56, 30, 130, SS_LEFT, FFont);
   CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 8, 50, 186, 2, FWnd, nullptr, inst,
                   nullptr);

@@ -106,8 +106,9 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   place(Label2, "Label2", 8, 36, 40, 14);
   Edit3 = new TEdit(this, TabSheet2);
   place(Edit3, "Edit3", 52, 32, 100, 21);
-  UpDnButton1 = new TButton(this, TabSheet2, "v");
-  place(UpDnButton1, "UpDnButton1", 152, 32, 17, 21);
+  UpDnButton1 = new TUpDnButton(this, TabSheet2);
+  place(UpDnButton1, "UpDnButton1", 0, 0, 15, 21);
+  UpDnButton1->SetAssociate(Edit3);
   Button3 = new TButton(this, TabSheet2, "追加");
   place(Button3, "Button3", 176, 6, 60, 22);
   Button4 = new TButton(this, TabSheet2, "削除");
@@ -130,6 +131,10 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Button3->OnClick = [this](TObject* s) { Button3Click(s); };
   Button4->OnClick = [this](TObject* s) { Button4Click(s); };
   UpDnButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
+  // Help topics for F1.
+  const std::pair<TControl*, int> help[] = {{Edit1, 7},     {Button1, 27}, {Button2, 30}, {Edit2, 136},
+                                            {Edit3, 137},   {ListBox2, 142}, {Button3, 27}, {Button4, 30}};
+  for (const auto& [control, context] : help) control->HelpContext = context;
   ListBox2->HookWindowProc([this](TMessage& m) {
     if (m.Msg != WM_LBUTTONDBLCLK) return false;
     ListBox2DblClick(ListBox2);

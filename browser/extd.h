@@ -9,6 +9,7 @@
 #include "Forms.h"
 #include "ListBox.h"
 #include "StdCtrls.h"
+#include "btnxp.h"
 
 class TXPTabSheet;
 
@@ -20,7 +21,8 @@ class TExtDlg : public TForm {
   TLabel *Label1, *Label2, *Label3;
   TEdit *Edit1, *Edit2, *Edit3;
   TListBox *ListBox1, *ListBox2;
-  TButton *Button1, *Button2, *Button3, *Button4, *UpDnButton1, *OKBtn, *CancelBtn;
+  TButton *Button1, *Button2, *Button3, *Button4, *OKBtn, *CancelBtn;
+  TUpDnButton* UpDnButton1;
   TOpenDialog* OpenDialog1;
 
   // Working copies: taken before Execute, read back after OK.

@@ -142,6 +142,12 @@ TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFind
     else WinHelpA(Handle(), Application ? Application->HelpFile.c_str() : "", HELP_CONTEXT, 64);
   };
   Button3->OnClick = [this](TObject*) { Button3Click(); };
+  // Help topics for F1; the type boxes ask their group box.
+  NameEd->HelpContext = 97;
+  DirEd->HelpContext = 98;
+  SubFind1->HelpContext = 95;
+  GroupBox2->HelpContext = 109;
+  ListView1->HelpContext = 127;
 
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_ANIMATE_CLASS};
   InitCommonControlsEx(&icc);

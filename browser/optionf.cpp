@@ -140,6 +140,18 @@ TOptionDlg::TOptionDlg(TComponent* AOwner) : TForm(AOwner, "TOptionDlg", bsDialo
   TreeView1->OnChange = [this](TObject* s, TTreeNode* n) { TreeView1Change(s, n); };
   OnCreate = [this](TObject* s) { FormCreate(s); };
   ActiveControl = TreeView1;
+  // Help topics for F1; a control without one asks its group box.
+  const std::pair<TControl*, int> help[] = {
+      {Button1, 24},       {Button2, 36},        {Button6, 86},      {Tl_AutoSize, 113},     {GroupBox2, 50},
+      {GroupBox3, 51},     {GroupBox4, 52},      {Up_ExecFolder, 23}, {Up_OverWrite, 25},   {Up_MkFolder, 45},
+      {Up_All, 42},        {Up_OpenFolder, 81},  {Up_FileNoFolder, 82}, {Up_MfNum, 110},    {Up_NoDlg, 111},
+      {pk_ExecFolder, 41}, {Pk_OverWrite, 46},   {Pk_All, 47},       {Pk_Date, 68},          {Pk_AddFolder, 70},
+      {Pk_CmdExit, 85},    {Pk_Sort, 108},       {Pk_NoDlg, 112},    {Pk_Style, 48},         {Pk_SfxStyle, 49},
+      {Pk_lh0, 134},       {Pk_ZipLevel, 84},    {Pk_TGZ, 117},      {Pk_IZipLevel, 116},    {Pk_CabStyle, 88},
+      {Pk_CabLevel, 89},   {Pk_CabMkBat, 53},    {ArcDel, 54},       {SfxDel, 55},           {ExDir, 56},
+      {Op_OldFolder, 76},  {T_err, 114},         {op_vIcon, 145}};
+  for (const auto& [control, context] : help)
+    if (control) control->HelpContext = context;
   DoCreate();
 }
 

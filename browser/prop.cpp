@@ -161,6 +161,12 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   // Enter cancels: a slip of the key must not rewrite the file.
   CancelBtn->SetDefault(true);
   CancelBtn->SetCancel(true);
+  // Help topics for F1.
+  const std::pair<TControl*, int> help[] = {{MdateB, 119},   {OdateB, 120},  {AttrB, 121}, {RonlyBox, 122},
+                                            {HideBox, 123},  {ArchiveBox, 124}, {ArcBox, 125}};
+  for (const auto& [control, context] : help) control->HelpContext = context;
+  for (TEdit* e : Edits)
+    if (e) e->HelpContext = 126;
   MdateB->OnClick = [this](TObject*) { MdateBClick(); };
   OdateB->OnClick = [this](TObject*) { MdateBClick(); };
   AttrB->OnClick = [this](TObject*) { AttrBClick(); };

@@ -59,6 +59,10 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
   CancelBtn = button("CancelBtn", "キャンセル", 76, 180, 64, mrCancel);
   CancelBtn->SetCancel(true);
   HelpBtn = button("HelpBtn", "ヘルプ(&H)", 292, 180, 64);
+  // Help topics for F1.
+  const std::pair<TControl*, int> help[] = {{ListBox1, 128}, {ListBox2, 129}, {Button1, 90}, {Button2, 91},
+                                            {Button3, 92},   {Button4, 93},   {Button5, 94}};
+  for (const auto& [control, context] : help) control->HelpContext = context;
 
   ListBox1->OnClick = [this](TObject* s) { ListBox1Click(s); };
   ListBox2->OnClick = [this](TObject* s) { ListBox2Click(s); };

@@ -137,7 +137,7 @@ TControl::~TControl() {
   if (FParent) FParent->RemoveControl(this);
 }
 
-HWND TControl::ParentHandle() const { return FParent ? FParent->Handle() : nullptr; }
+HWND TControl::ParentHandle() const { return FParent ? FParent->Handle() : FParentWnd; }
 
 void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle, const char* text) {
   HWND parent = ParentHandle();

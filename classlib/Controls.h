@@ -170,6 +170,9 @@ class TControl : public TComponent {
   HWND ParentHandle() const;
 
   HWND FHandle = nullptr;
+  // The parent window of a control placed on a window that is no control of
+  // this library (used only when there is no FParent).
+  HWND FParentWnd = nullptr;
   TWinControl* FParent = nullptr;
   TAlign FAlign = alNone;
   TFont FFont;

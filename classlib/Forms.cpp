@@ -188,6 +188,8 @@ void TForm::UpdateHints() {
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
   if (!FHintWindow) return;
+  // Long hints wrap instead of running off the screen.
+  SendMessageA(FHintWindow, TTM_SETMAXTIPWIDTH, 0, 300);
   for (TControl* c : shown) {
     TTTOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V1_SIZE;

@@ -117,6 +117,8 @@ TExeDlg::TExeDlg(TComponent* AOwner) : TForm(AOwner, "TExeDlg", bsDialog) {
   ShellUnPack = new TCheckBox(this, this, "解凍シェルエクステンション");
   ShellUnPack->SetBounds(10, 30, 185, 20);
   ShellUnPack->Hint = "Tovixを起動せずエクスプローラのポップアップメニューから書庫の解凍が行えます。";
+  ShellPack->ShowHint = true;
+  ShellUnPack->ShowHint = true;
   auto box = [this](const char* caption, int x, int y) {
     auto* b = new TCheckBox(this, this, caption);
     b->SetBounds(x, y, 80, 20);

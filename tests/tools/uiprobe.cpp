@@ -35,12 +35,24 @@
 //   close                 posts WM_CLOSE to the target
 //   wait-exit [MS]        waits for the target's process to end; fails on timeout
 //   sleep MS
+//   menu-key CHAR         opens the menu-bar menu with that mnemonic, as Alt+CHAR
+//                         does (the first item of its drop-down is highlighted)
+//   post-key VK           posts a key press (decimal code) to the target's
+//                         thread, where an open menu's loop takes it
+//   simple                "simple: TEXT" while the status bar shows its simple
+//                         panel, "simple: off" otherwise
+//   f1 CLASS N            presses F1 on the Nth (from 0) child window of CLASS,
+//                         with a help viewer of its own listening; prints
+//                         "help: COMMAND DATA FILE" for the request that
+//                         arrives within 5 s, fails without one
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -182,6 +194,126 @@ std::string AskMenus(const std::string& request) {
 
 bool Fail(const std::string& why) {
   Out("error: " + why);
+  return false;
+}
+
+// ---- menus, hints and help by context
+
+HWND NthChild(const char* cls, int n) {
+  struct Ctx {
+    const char* cls;
+    int left;
+    HWND found;
+  } c{cls, n, nullptr};
+  if (!g_target) return nullptr;
+  EnumChildWindows(g_target, [](HWND h, LPARAM lp) -> BOOL CALLBACK {
+    auto* c = reinterpret_cast<Ctx*>(lp);
+    char name[128] = {};
+    GetClassNameA(h, name, sizeof name);
+    if (lstrcmpiA(name, c->cls) != 0) return TRUE;
+    if (c->left-- > 0) return TRUE;
+    c->found = h;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&c));
+  return c.found;
+}
+
+// The help viewer's side of the help protocol: a window of the viewer's
+// class gets each request as WM_COPYDATA. Any viewer that registers the
+// class receives them; this one only writes them down.
+std::string g_help;
+
+LRESULT CALLBACK HelpViewerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    struct Request {
+      WORD size, command;
+      LONG data, reserved;
+      WORD ofsFilename, ofsData;
+    };
+    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
+    if (cds && cds->cbData >= sizeof(Request)) {
+      auto* rq = static_cast<const Request*>(cds->lpData);
+      std::string file;
+      if (rq->ofsFilename && rq->ofsFilename < cds->cbData)
+        file.assign(static_cast<const char*>(cds->lpData) + rq->ofsFilename,
+                    strnlen(static_cast<const char*>(cds->lpData) + rq->ofsFilename, cds->cbData - rq->ofsFilename));
+      g_help = std::to_string(rq->command) + " " + std::to_string(rq->data) + " " + file;
+    }
+    return TRUE;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+bool PressF1(HWND control, int ms) {
+  static HWND viewer = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = HelpViewerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MS_WINHELP";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  }();
+  if (!viewer) return Fail("no help viewer window");
+  g_help.clear();
+  PostMessageA(control, WM_KEYDOWN, VK_F1, 1);
+  PostMessageA(control, WM_KEYUP, VK_F1, static_cast<LPARAM>(0xC0000001u));
+  DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+  while (g_help.empty() && static_cast<int>(end - GetTickCount()) > 0) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  }
+  if (g_help.empty()) return Fail("no help request");
+  Out("help: " + Utf8(g_help));
+  return true;
+}
+
+// Commands of this group; false in *known when the command is none of them.
+bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "menu-key") {
+    std::string ch = next("");
+    if (ch.empty()) return Fail("menu-key needs a character");
+    PostMessageA(g_target, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(static_cast<unsigned char>(ch[0])));
+    return true;
+  }
+  if (cmd == "post-key") {
+    WPARAM vk = static_cast<WPARAM>(std::atoi(next("0").c_str()));
+    DWORD thread = GetWindowThreadProcessId(g_target, nullptr);
+    PostThreadMessageA(thread, WM_KEYDOWN, vk, 1);
+    PostThreadMessageA(thread, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    return true;
+  }
+  if (cmd == "simple") {
+    HWND sb = Child(STATUSCLASSNAMEA);
+    if (!sb) return Fail("no status bar");
+    if (!SendMessageA(sb, SB_ISSIMPLE, 0, 0)) {
+      Out("simple: off");
+      return true;
+    }
+    Remote r(g_target);
+    if (!r.ok()) return Fail("cannot reach the target process");
+    static const char zeros[Remote::kText] = {};
+    r.write(Remote::kTextOff, zeros, sizeof zeros);
+    // While simple, some status bars answer part 0 with the simple text and
+    // refuse the simple panel's own index; ask both.
+    SendMessageA(sb, SB_GETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
+    std::string text = r.str(Remote::kTextOff);
+    if (text.empty()) {
+      SendMessageA(sb, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
+      text = r.str(Remote::kTextOff);
+    }
+    Out("simple: " + Utf8(text));
+    return true;
+  }
+  if (cmd == "f1") {
+    std::string cls = next("");
+    int n = std::atoi(next("0").c_str());
+    HWND control = NthChild(cls.c_str(), n);
+    if (!control) return Fail("no " + cls + " " + std::to_string(n));
+    return PressF1(control, 5000);
+  }
+  *known = false;
   return false;
 }
 
@@ -478,6 +610,9 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     }
     return cmd == "toolbar" ? true : Fail("no toolbar button " + std::to_string(want));
   }
+  bool known = false;
+  bool done = RunMenuHelp(cmd, next, &known);
+  if (known) return done;
   return Fail("unknown command " + cmd);
 }
 
