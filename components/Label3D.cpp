@@ -61,6 +61,11 @@ void TLabel3D::WndProc(TMessage& m) {
     m.Result = 0;
     return;
   }
+  if (m.Msg == WM_PRINTCLIENT) {
+    Paint(reinterpret_cast<HDC>(m.WParam));
+    m.Result = 0;
+    return;
+  }
   if (m.Msg == WM_LBUTTONUP) Fire(OnClick, this);
   TWinControl::WndProc(m);
 }
