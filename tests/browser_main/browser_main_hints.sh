@@ -21,6 +21,14 @@ simple: off
 status[0]: 0 Files (0 Byte)
 status[1]:  [0 Files (0 Byte)]
 HINTS
+# The file list's popup: the highlighted item's hint shows, and its close
+# brings the panels back.
+out=$(probe wait TVantrelbyHalvek context SysListView32 sleep 500 post-key 40 sleep 300 simple \
+        post-key 27 sleep 500 simple | tr -d '\r')
+diff <(cat <<<"$out") - <<'HINTS' || fail "popup hints differ"
+simple: 選択されたオブジェクトを解凍します。
+simple: off
+HINTS
 
 # The extension dialog: Edit1 7, Edit2 136, Edit3 137, ListBox2 142; the
 # program's help file beside the program.

@@ -41,6 +41,8 @@
 //                         thread, where an open menu's loop takes it
 //   simple                "simple: TEXT" while the status bar shows its simple
 //                         panel, "simple: off" otherwise
+//   context CLASS         asks the first child window of CLASS for its popup
+//                         menu, as a right click in its middle does
 //   f1 CLASS N            presses F1 on the Nth (from 0) child window of CLASS,
 //                         with a help viewer of its own listening; prints
 //                         "help: COMMAND DATA FILE" for the request that
@@ -304,6 +306,16 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
       text = r.str(Remote::kTextOff);
     }
     Out("simple: " + Utf8(text));
+    return true;
+  }
+  if (cmd == "context") {
+    std::string cls = next("");
+    HWND control = NthChild(cls.c_str(), 0);
+    if (!control) return Fail("no " + cls);
+    RECT r{};
+    GetWindowRect(control, &r);
+    PostMessageA(control, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control),
+                 MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     return true;
   }
   if (cmd == "f1") {
