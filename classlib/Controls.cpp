@@ -114,9 +114,21 @@ void Fire(const TNotifyEvent& e, TObject* sender) {
   SafeCall(sender, [&] { copy(sender); });
 }
 
-std::string GetShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
+namespace {
+// The "|" between the parts; a trail byte of a double-byte character ("ポ"
+// is 83 7C) is none.
+size_t HintBar(const std::string& hint) {
+  for (size_t i = 0; i < hint.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(hint[i]))) ++i;
+    else if (hint[i] == '|') return i;
+  }
+  return std::string::npos;
+}
+}  // namespace
+
+std::string GetShortHint(const std::string& hint) { return hint.substr(0, HintBar(hint)); }
 std::string GetLongHint(const std::string& hint) {
-  size_t bar = hint.find('|');
+  size_t bar = HintBar(hint);
   return bar == std::string::npos ? hint : hint.substr(bar + 1);
 }
 
@@ -383,25 +395,13 @@ void TWinControl::WndProc(TMessage& m) {
       break;
     case WM_NOTIFY: {
       auto* nm = reinterpret_cast<NMHDR*>(m.LParam);
-      if (nm->code == TTN_GETDISPINFOA && (reinterpret_cast<NMTTDISPINFOA*>(nm)->uFlags & TTF_IDISHWND)) {
-        // A control's own tooltip (registered by its form).
-        auto* di = reinterpret_cast<NMTTDISPINFOA*>(nm);
-        if (TControl* c = TControl::FromHandle(reinterpret_cast<HWND>(nm->idFrom))) {
-          static std::string text;
-          text = GetShortHint(c->Hint);
-          di->lpszText = text.data();
-          m.Result = 0;
-          return;
-        }
-      }
       if (nm->code == TTN_GETDISPINFOA) {
         auto* di = reinterpret_cast<NMTTDISPINFOA*>(nm);
         if (TToolButton* b = TToolBar::ButtonOfCommand(static_cast<UINT>(nm->idFrom))) {
           static std::string text;
-          text = b->Hint.substr(0, b->Hint.find('|'));
+          text = GetShortHint(b->Hint);
           di->lpszText = text.data();
-          size_t bar = b->Hint.find('|');
-          if (Application) Application->SetHint(bar == std::string::npos ? b->Hint : b->Hint.substr(bar + 1));
+          if (Application) Application->SetHint(GetLongHint(b->Hint));
           m.Result = 0;
           return;
         }

@@ -191,15 +191,17 @@ void TForm::UpdateHints() {
   // Long hints wrap instead of running off the screen.
   SendMessageA(FHintWindow, TTM_SETMAXTIPWIDTH, 0, 300);
   for (TControl* c : shown) {
+    // The tooltip keeps its own copy of the text: a text handed over on
+    // request is cut short by some tooltip controls.
+    std::string text = GetShortHint(c->Hint);
     TTTOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V1_SIZE;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(c->Handle());
-    ti.lpszText = LPSTR_TEXTCALLBACKA;
-    // The text is asked when shown, so a changed Hint needs no new tool.
-    if (!SendMessageA(FHintWindow, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti)))
-      SendMessageA(FHintWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    bool known = SendMessageA(FHintWindow, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+    ti.lpszText = text.data();
+    SendMessageA(FHintWindow, known ? TTM_UPDATETIPTEXTA : TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
   }
 }
 

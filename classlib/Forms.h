@@ -69,7 +69,8 @@ class TForm : public TWinControl {
   void DoDestroy();
   bool Modal() const { return FModal; }
   // Registers a tooltip for every control of the form that shows its hint
-  // (done when the form is shown; call again after adding such controls).
+  // (done when the form is shown; call again after adding such controls or
+  // changing a Hint while the form is shown).
   void UpdateHints();
   HWND HintWindow() const { return FHintWindow; }
 

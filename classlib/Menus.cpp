@@ -86,8 +86,10 @@ void TMenuItem::FillInfo(MENUITEMINFOA& mi, std::string& text) {
   mi.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU;
   mi.wID = FCommand;
   if (IsLine()) {
-    mi.fType = MFT_SEPARATOR;
-    mi.fMask = MIIM_ID | MIIM_FTYPE;
+    // Drawn by the painters too, so the line matches the items around it.
+    mi.fType = MFT_SEPARATOR | (IsOwnerDrawn() ? MFT_OWNERDRAW : 0);
+    mi.fMask = MIIM_ID | MIIM_FTYPE | MIIM_DATA;
+    mi.dwItemData = FCommand;
     return;
   }
   mi.fType = MFT_STRING | (FRadioItem ? MFT_RADIOCHECK : 0);

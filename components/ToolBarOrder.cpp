@@ -59,5 +59,5 @@ void TToolBarOrder::GetButtonOrder(TStrings& Names, std::string& Order) const {
   Order = FDefaultOrder;
   Names.Clear();
   Names.Add(ToolBarSeparatorName);
-  for (TToolButton* b : FOrderButtons) Names.Add(b->Hint.substr(0, b->Hint.find('|')));
+  for (TToolButton* b : FOrderButtons) Names.Add(GetShortHint(b->Hint));
 }

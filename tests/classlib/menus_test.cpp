@@ -24,7 +24,8 @@ struct MenuLib : ::testing::Test {
     _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
-    app->SetTitle("Tovix");
+    // Not the program's title: another test looks for that one.
+    app->SetTitle("Tovix menus");
   }
   static void TearDownTestSuite() { delete Application; }
   void TearDown() override { MenuThemesActive = &ThemesActive; }
@@ -244,16 +245,21 @@ TEST_F(MenuLib, HighlightedMenuItemsGiveTheirLongHint) {
   TMenuItem* top = NewItem(mm->Items, "top", "&File", 0, "File commands");
   TMenuItem* a = NewItem(top, "a", "A", 0, "Open|Opens an archive.");
   NewItem(top, "b", "B", 0, "Closes.");
+  // "ポ" ends in the byte of "|": no split inside a double-byte character.
+  TMenuItem* c = NewItem(top, "c", "C", 0, "ポップ|ポップアップを開きます。");
   f->SetMenu(mm);
   std::vector<std::string> hints;
   Application->OnHint = [&](TObject*) { hints.push_back(Application->Hint()); };
   auto select = [&](WPARAM wp, HMENU m) { SendMessageA(f->Handle(), WM_MENUSELECT, wp, reinterpret_cast<LPARAM>(m)); };
   select(MAKEWPARAM(0, MF_POPUP | MF_HILITE), mm->Handle());
   select(MAKEWPARAM(a->Command(), MF_HILITE), top->Handle());
+  select(MAKEWPARAM(c->Command(), MF_HILITE), top->Handle());
   select(MAKEWPARAM(0xF060, MF_HILITE), GetSystemMenu(f->Handle(), FALSE));
   select(MAKEWPARAM(0, 0xFFFF), nullptr);
   Application->OnHint = nullptr;
-  EXPECT_EQ(hints, (std::vector<std::string>{"File commands", "Opens an archive.", "", ""}));
+  EXPECT_EQ(hints, (std::vector<std::string>{"File commands", "Opens an archive.", "ポップアップを開きます。", "", ""}));
+  EXPECT_EQ(GetShortHint("ポップ"), "ポップ");
+  EXPECT_EQ(GetLongHint("ポップ"), "ポップ");
   delete f;
 }
 

@@ -1,8 +1,11 @@
-// Version texts and code page 932 path ends, as the setup reads them.
+// Version texts and code page 932 path ends, as the setup reads them; the
+// shell dialog's hints.
 #include <gtest/gtest.h>
 
+#include "Forms.h"
 #include "SBDlg.h"
 #include "inst1.h"
+#include "inst6.h"
 
 TEST(SetupVersion, PackageVersionNeedsDigitsDotDigits) {
   struct {
@@ -36,4 +39,33 @@ TEST(SetupPaths, BrowsePreselectionStepsOverDoubleByteCharacters) {
   EXPECT_EQ(SBDlgPreselect("C:\\"), "C:\\");
   EXPECT_EQ(SBDlgPreselect("C:\\Tools\\"), "C:\\Tools");
   EXPECT_EQ(SBDlgPreselect("C:\\\x83\x5C"), "C:\\\x83\x5C");
+}
+
+TEST(SetupShellDialog, ExtensionBoxesShowTheirHintsOnHover) {
+  auto* app = new TApplication;
+  app->Initialize();
+  auto* dlg = new TExeDlg(app);
+  dlg->Show();
+  HWND tip = dlg->HintWindow();
+  ASSERT_TRUE(tip);
+  for (TCheckBox* box : {dlg->ShellPack, dlg->ShellUnPack}) {
+    ShowWindow(tip, SW_HIDE);
+    RECT r;
+    GetWindowRect(box->Handle(), &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(box->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2));
+    for (DWORD end = GetTickCount() + 3000; !IsWindowVisible(tip) && static_cast<int>(end - GetTickCount()) > 0;) {
+      app->ProcessMessages();
+      Sleep(10);
+    }
+    ASSERT_TRUE(IsWindowVisible(tip)) << box->Caption();
+    char text[512] = {};
+    GetWindowTextA(tip, text, sizeof text);
+    EXPECT_EQ(text, box->Hint);
+    // Off the box, so the next one starts a hover of its own.
+    SetCursorPos(0, 0);
+    PostMessageA(box->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(-500, -500));
+    app->ProcessMessages();
+  }
+  delete app;
 }
