@@ -45,7 +45,7 @@ endfunction()
 # once there. Tests with a prefix of their own need no turn.
 function(tovix_script_test name script)
   cmake_parse_arguments(T "WINDOWS" "" "" ${ARGN})
-  add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script})
+  add_test(NAME ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/run-script.sh ${CMAKE_CURRENT_SOURCE_DIR}/${script})
   set_tests_properties(${name} PROPERTIES TIMEOUT 900 ENVIRONMENT
     "BIN=${TOVIX_BIN};SCRATCH=${CMAKE_BINARY_DIR}/scratch/${name};TOOLS=${CMAKE_SOURCE_DIR}/tests/tools;SRC=${CMAKE_SOURCE_DIR};WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TOVIX_WINE} ${CMAKE_BINARY_DIR}")
   if(T_WINDOWS)
