@@ -99,7 +99,22 @@ std::string FolderOf(const std::string& path) {
   return folder;
 }
 
-// Removes a folder this command made, with what a failed run left in it.
+// True when a file lies anywhere below the folder (empty folders do not count).
+bool HoldsFiles(const std::string& folder) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool found = false;
+  do {
+    const std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    found = !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || HoldsFiles(folder + "\\" + name);
+  } while (!found && FindNextFileA(h, &fd));
+  FindClose(h);
+  return found;
+}
+
+// Removes a folder this command made and a failed run wrote no file into.
 void RemoveMadeFolder(const std::string& folder) {
   std::string from = folder + '\0';
   SHFILEOPSTRUCTA op{};
@@ -203,10 +218,10 @@ void TUnpackMenu::Command(HWND W) {
     ok = command(W, cmd.c_str(), nullptr, 0) == 0;
   }
   if (!ok) {
-    // A refused password keeps what was extracted; a broken archive leaves
-    // no half-filled folder behind and says so.
+    // What did extract stays (a refused password, one bad entry among good
+    // ones); only a folder that got nothing goes again.
     if (cancelled) return;
-    if (madeFolder) RemoveMadeFolder(D);
+    if (madeFolder && !HoldsFiles(D)) RemoveMadeFolder(D);
     ErrorBox(W, "書庫の解凍に失敗しました。");
     return;
   }
