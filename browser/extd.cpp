@@ -4,6 +4,7 @@
 
 #include "Seams.h"
 #include "tabXP.h"
+#include "text.h"
 
 namespace {
 
@@ -14,10 +15,7 @@ std::string Lower(std::string s) {
 
 std::string Dotted(const std::string& e) { return !e.empty() && e[0] == '.' ? e : std::string(1, '.').append(e); }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+std::string FolderOf(const std::string& path) { return arc::without_separator(path.substr(0, arc::name_start(path))); }
 
 std::string Joined(const TStrings& l, const char* sep) {
   std::string s;

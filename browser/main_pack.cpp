@@ -151,11 +151,7 @@ bool DateTimeToDosDateTime(double DateTime, uint16_t& Date, uint16_t& Time) {
 namespace {
 
 // The folder of a path: no trailing backslash except for a drive root.
-std::string FolderOf(const std::string& path) {
-  std::string dir = arc::dir_part(path);
-  if (dir.size() == 3 && dir[1] == ':') return dir;
-  return StripTrailingBackslash(dir);
-}
+std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
 bool CtrlHeld() {
   if (auto a = SeamAnswer("ctrl")) return *a == "1";
@@ -347,7 +343,7 @@ void TVantrelbyHalvek::PackFiles() {
     // then packed with that folder's path.
     work = MakeWorkFolder();
     if (work.empty()) return;
-    const std::string dest = work + "\\" + GetFolderDir(TreeView1->Selected());
+    const std::string dest = arc::join_path(work, GetFolderDir(TreeView1->Selected()));
     std::string from;
     for (int i = 0; i < FPendingFiles->Count(); ++i) {
       from += FPendingFiles->Strings(i);

@@ -2,6 +2,7 @@
 
 #include "Seams.h"
 #include "list.h"
+#include "text.h"
 
 TFolDlg::TFolDlg(TComponent* AOwner) : TForm(AOwner, "TFolDlg", bsDialog) {
   SetCaption("新規フォルダ名の入力");
@@ -56,18 +57,7 @@ bool IsValidFolderName(const std::string& Name) {
   return true;
 }
 
-std::string SlashesToBackslashes(const std::string& Path) {
-  std::string out = Path;
-  for (size_t i = 0; i < out.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(out[i]);
-    if (IsSystemLeadByte(c) && i + 1 < out.size()) {
-      ++i;
-      continue;
-    }
-    if (c == '/') out[i] = '\\';
-  }
-  return out;
-}
+std::string SlashesToBackslashes(const std::string& Path) { return arc::to_backslashes(Path); }
 
 bool IsNtfsVolume(const std::string& Path) {
   std::string root;

@@ -125,7 +125,14 @@ view=$(grep '^shell: - ' "$TRACE" | tail -1 | sed 's/^shell: - //' | tr -d '\r')
 [[ "$view" == *'\tovix.'*'\a.txt' ]] || fail "view: $(cat "$TRACE")"
 unix=$(winrun winepath -u "$view" 2>/dev/null | tr -d '\r')
 cmp -s "$src/a.txt" "$unix" || fail "viewed copy differs: $unix"
+# A newer file of the entry's name in the temporary folder is not the entry:
+# the editor gets the real one, and that file stays as it was.
+stale="$(dirname "$(dirname "$unix")")/a.txt"
+printf 'stale\r\n' >"$stale" && touch -d '2030-01-01' "$stale"
 run "編集(E)"
+grep -q '^failed: ' "$TRACE" && fail "edit refused: $(cat "$TRACE")"
+[ "$(cat "$stale")" = $'stale\r' ] || fail "the stale file was touched: $(od -c "$stale" | head -2)"
+rm "$stale"
 grep -q '^edit: .* open ".*\\a\.txt"$' "$TRACE" || fail "edit: $(cat "$TRACE")"
 mkdir -p "$SCRATCH/edited"
 (cd "$SCRATCH/edited" && lha xq "$arc" a.txt)
@@ -140,7 +147,9 @@ cmd "編集(E)"
 cmp -s "$SCRATCH/before-edit.lzh" "$arc" || fail "an unchanged entry was put back"
 temp=$(grep '^edit: ' "$TRACE" | tail -1 | sed 's/.* open "//; s/"$//' | tr -d '\r')
 [ "$(grep -c '^edit: ' "$TRACE")" = 2 ] || fail "second edit not started: $(cat "$TRACE")"
-[ -e "$(winrun winepath -u "$temp" 2>/dev/null | tr -d '\r')" ] && fail "taken-out copy left: $temp"
+temp=$(winrun winepath -u "$temp" 2>/dev/null | tr -d '\r')
+[ -e "$temp" ] && fail "taken-out copy left: $temp"
+[ -e "$(dirname "$temp")" ] && fail "the edit's work folder was left: $(dirname "$temp")"
 click 3
 cmd "テスト実行(T)"
 line=$(grep '^shell: install ' "$TRACE" | tail -1 | tr -d '\r')
