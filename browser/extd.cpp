@@ -189,21 +189,22 @@ void TExtDlg::Button3Click(TObject*) {
 void TExtDlg::Button4Click(TObject*) {
   const int sel = ListBox2->ItemIndex();
   if (sel < 0) return;
-  const std::string line = ListBox2->Item(sel);
+  // The lines are the plug-in entries in order, one run each: the chosen
+  // line's entries start after those of the lines above it. Looking its
+  // extensions up by name would take another group's entry when an
+  // extension stands in two groups.
+  auto entries = [](const std::string& line) {
+    TStringList pieces;
+    pieces.SetCommaText(line.substr(0, line.find(" = ")));
+    return pieces.Count();
+  };
+  int at = 2;  // past the fixed ".bmp" and ".ico"
+  for (int k = 0; k < sel; ++k) at += entries(ListBox2->Item(k));
+  const int n = entries(ListBox2->Item(sel));
   ListBox2->DeleteItem(sel);
-  // The extensions are what comes before " = ".
-  TStringList pieces;
-  pieces.SetCommaText(line.substr(0, line.find(" = ")));
-  for (int k = 0; k < pieces.Count(); ++k) {
-    // Looked up past the fixed two, so that a plug-in group naming ".bmp"
-    // can still be removed.
-    int at = -1;
-    for (int i = 2; i < ImageList.Count() && at < 0; ++i)
-      if (lstrcmpiA(ImageList[i].c_str(), pieces[k].c_str()) == 0) at = i;
-    if (at >= 2) {
-      ImageList.Delete(at);
-      if (at - 2 < PluginList.Count()) PluginList.Delete(at - 2);
-    }
+  for (int k = 0; k < n && at < ImageList.Count(); ++k) {
+    ImageList.Delete(at);
+    if (at - 2 < PluginList.Count()) PluginList.Delete(at - 2);
   }
 }
 
