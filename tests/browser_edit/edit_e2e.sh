@@ -76,6 +76,21 @@ for kind in lzh zip; do
   stop_tovix
 done
 
+# A tar whose last member is a ZIP is the tar: its own members are listed,
+# and deleting one (which the tar library does not do) leaves it byte for byte.
+mkdir -p "$SCRATCH/tz"
+cp "$SCRATCH/master.zip" "$SCRATCH/tz/inner.zip"
+printf 'hello\r\n' >"$SCRATCH/tz/a.txt"
+tar -C "$SCRATCH/tz" -cf "$SCRATCH/tz.tar" a.txt inner.zip
+cp "$SCRATCH/tz.tar" "$SCRATCH/tz-before.tar"
+export TOVIX_ANSWERS="delete=yes"
+open "$SCRATCH/tz.tar"
+[ "$(rows)" = "a.txt inner.zip " ] || fail "tar ending in a ZIP lists as: $(rows)"
+click 0
+cmd "削除(D)"
+stop_tovix
+cmp -s "$SCRATCH/tz-before.tar" "$SCRATCH/tz.tar" || fail "deleting from a tar ending in a ZIP changed it"
+
 # Rename (LHA): the library asks the new name; the folder stays selected.
 arc="$SCRATCH/arc.lzh"
 cp "$SCRATCH/master.lzh" "$arc"
