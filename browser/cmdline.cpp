@@ -53,7 +53,11 @@ std::string FolderPart(const std::string& path) {
   size_t sep = LastSeparator(path);
   if (sep == std::string::npos) return {};
   std::string r = path.substr(0, sep + 1);
-  if (path[sep] != ':' && sep > 0 && path[sep - 1] != ':' && path[sep - 1] != '\\') r = arc::without_separator(r);
+  // Before the separator a ':' or another separator (C:\, \\server), never
+  // the second byte of a double-byte character ("表\").
+  const std::string before = path.substr(0, sep);
+  if (path[sep] != ':' && !before.empty() && before.back() != ':' && !arc::ends_with_separator(before))
+    r = arc::without_separator(r);
   return r;
 }
 
