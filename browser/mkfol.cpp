@@ -63,10 +63,17 @@ bool IsNtfsVolume(const std::string& Path) {
   std::string root;
   if (Path.size() >= 2 && Path[1] == ':') root = Path.substr(0, 2) + "\\";
   else if (Path.size() >= 2 && Path[0] == '\\' && Path[1] == '\\') {
-    // \\server\share\ is the drive part of a network path.
-    size_t a = Path.find('\\', 2);
-    size_t b = a == std::string::npos ? a : Path.find('\\', a + 1);
-    root = (b == std::string::npos ? Path : Path.substr(0, b)) + "\\";
+    // \\server\share\ is the drive part of a network path; a name there may
+    // end in a character whose second byte is 0x5C.
+    size_t end = 2;
+    for (int seps = 0; end < Path.size(); ++end) {
+      if (arc::is_lead(static_cast<unsigned char>(Path[end])) && end + 1 < Path.size()) {
+        ++end;
+        continue;
+      }
+      if ((Path[end] == '\\' || Path[end] == '/') && ++seps == 2) break;
+    }
+    root = arc::with_separator(Path.substr(0, end));
   } else {
     return false;
   }
