@@ -510,8 +510,7 @@ int Reader::process(const Sink* sink) {
 std::string next_volume_name(const std::string& name, bool newNaming) {
   std::string s = name;
   size_t dot = s.rfind('.');
-  size_t slash = s.find_last_of("\\/");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return s + ".r00";
+  if (dot == std::string::npos || dot < arc::name_start(s)) return s + ".r00";
   std::string ext = s.substr(dot + 1);
   if (newNaming && ieq(ext, "rar")) {
     // "name.part1.rar": the digits before the extension count up.
