@@ -327,9 +327,7 @@ bool TVantrelbyHalvek::TakenOutIntact(const std::string& Entry, const std::strin
   for (int r = Archive1->FindFirst("*.*"); r == 0 && !found; r = Archive1->FindNext()) {
     std::string name = arc::to_slashes(Archive1->FindName());
     while (!name.empty() && name.front() == '/') name.erase(0, 1);
-    if (name.empty() || arc::ends_with_separator(name) || !arc::match_name(want, name) ||
-        !arc::match_name(name, want))
-      continue;
+    if (name.empty() || arc::ends_with_separator(name) || lstrcmpiA(name.c_str(), want.c_str()) != 0) continue;
     found = true;
     size = Archive1->FindOriginalSize();
     crc = Archive1->FindCRC();
