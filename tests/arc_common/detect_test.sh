@@ -2,8 +2,9 @@
 # Every library's archive check on containers made by real tools (tar, LHA,
 # stored ZIP, cabinet, GZA, BZA) that hold another archive first, in the
 # middle or last: only the container's own library may answer, whatever the
-# inner format. Programs with an archive behind them still count. Then a ZIP
-# delete handed a tar that ends in a ZIP refuses it and leaves it as it was.
+# inner format, and the engine takes the container's type. Programs with an
+# archive behind them still count. Then a ZIP delete handed a tar that ends
+# in a ZIP refuses it and leaves it as it was.
 source "$TOOLS/lib.sh"
 cd "$SCRATCH"
 W() { winpath "$1"; }
@@ -49,6 +50,9 @@ pack() {
 libs=(unlha32.dll:Unlha unzip32.dll:UnZip unarj32j.dll:Unarj cab32.dll:Cab bga32.dll:Bga tar32.dll:Tar)
 own() {  # container kind -> its library's prefix
   case $1 in lzh) echo Unlha ;; zip) echo UnZip ;; cab) echo Cab ;; gza | bza) echo Bga ;; tar) echo Tar ;; esac
+}
+mode() {  # the library's prefix -> the engine's type
+  case $1 in Unlha) echo lha ;; UnZip) echo zip ;; Unarj) echo arj ;; Cab) echo cab ;; Bga) echo bga ;; Tar) echo tar ;; esac
 }
 
 mkdir -p c
@@ -99,6 +103,14 @@ for i in "${!files[@]}"; do
   fi
 done
 [ $bad = 0 ] || fail "archive checks disagree with the formats"
+# The engine asks those checks in its order, then goes by the extension.
+mapfile -t modes < <(winrun "$BIN/engdetect.exe" "${winfiles[@]}" | tr -d '\r')
+[ "${#modes[@]}" = "${#files[@]}" ] || fail "engine: ${#modes[@]} answers for ${#files[@]} files"
+for i in "${!files[@]}"; do
+  want=$(mode "${expect[$i]}")
+  [ "${modes[$i]}" = "$want" ] || { echo "$(basename "${files[$i]}"): engine says ${modes[$i]}, want $want" >&2; bad=1; }
+done
+[ $bad = 0 ] || fail "the engine's detection disagrees with the formats"
 
 # The container opens as itself: a tar ending in a ZIP lists the tar's members.
 t="$SCRATCH/c/tar-zip-last.tar"
