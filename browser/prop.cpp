@@ -290,8 +290,8 @@ int TPropDlg::Execute() {
   }
   SeamTrace("prop time " + times);
   std::string a = SeamAnswer("prop").value_or("cancel");
-  // A refused OK leaves the dialog open for the next answer; nothing the
-  // answers can still change would make the time valid after a second one.
+  // A refused OK leaves the dialog open for the next answer; a second refusal
+  // closes it as cancelled, since no answer is left that could change the time.
   for (int refused = 0; a == "ok" && !EditedTimeValid(); ++refused) {
     SeamTrace("dialog prop: ok refused");
     OKBtnClick();
