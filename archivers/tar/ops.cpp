@@ -169,6 +169,26 @@ bool drain(InStream& in) {
   return in.error() == StreamError::None;
 }
 
+// compress streams carry no check value, so the tar's own end is the last
+// evidence that the decoded bytes are the packed ones: after the first zero
+// block a second one, or nothing (some writers stop there). Anything else is
+// a header that damage turned into zeros, and the data before it is suspect.
+bool tar_end_whole(InStream& in, Codec c) {
+  if (c != Codec::Compress) return true;
+  uint8_t b[512];
+  size_t got = 0;
+  while (got < sizeof b) {
+    size_t k = in.read(b + got, sizeof b - got);
+    if (!k) break;
+    got += k;
+  }
+  for (size_t i = 0; i < got; ++i)
+    if (b[i]) return false;
+  return true;
+}
+
+constexpr const char* kBrokenEnd = "書庫の終わりが壊れています";
+
 Host::Answer overwrite_answer(const std::string& target, bool exists, bool& all, Host& host) {
   if (!exists || all) return Host::kYes;
   Host::Answer a = host.ask_overwrite(target);
@@ -435,6 +455,11 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
     made[*rel] = target;
     host.log("Melted " + e.name);
   }
+  if (r.error().empty() && !tar_end_whole(*in, info.codec)) {
+    pending.drop(&host, kBrokenEnd);
+    host.log("Error : " + arc::base_name(archive) + "\t : " + kBrokenEnd);
+    return kErrDamaged;
+  }
   if (r.error().empty() && info.codec != Codec::None && !drain(*in)) {
     pending.drop(&host, error_text(in->error()));
     host.log("Error : " + arc::base_name(archive) + "\t : " + error_text(in->error()));
@@ -482,6 +507,10 @@ int test(const std::string& archive, Host& host) {
     }
     if (!r.error().empty()) break;
     host.log("Tested " + e.name);
+  }
+  if (r.error().empty() && !tar_end_whole(*in, info.codec)) {
+    host.log("Error : " + arc::base_name(archive) + "\t : " + kBrokenEnd);
+    return kErrDamaged;
   }
   if (r.error().empty() && info.codec != Codec::None && !drain(*in)) {
     host.log("Error : " + arc::base_name(archive) + "\t : " + error_text(in->error()));

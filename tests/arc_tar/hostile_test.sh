@@ -156,8 +156,11 @@ for pos in range(len(z) // 4, len(z) // 2):
             open("quiet.tar.Z", "wb").write(bytes(e)); break
 else:
     raise SystemExit("no quiet compress damage found")
+# Damage that turned the second header into zeros: the tar seems to end there.
+z = bytearray(good); z[second:second + 512] = bytes(512)
+open("zeroed.tar.Z", "wb").write(subprocess.run(["compress", "-c"], input=bytes(z), capture_output=True).stdout)
 PY
-for a in quiet.tgz quiet.tar.Z; do
+for a in quiet.tgz quiet.tar.Z zeroed.tar.Z; do
   rm -rf work/keep && mkdir -p work/keep && printf 'keep\n' > work/keep/first.txt
   out=$(arcdrv tar32.dll Tar cmd "--display-dialog=0 -x \"$(winpath $a)\" \"$(winpath work/keep)\\\"" | tr -d '\r' | iconv -c -f CP932 -t UTF-8)
   [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "$a answered success"$'\n'"$out"
