@@ -41,18 +41,10 @@ std::vector<std::string> SplitCommandLine(const std::string& text) {
 
 namespace {
 
-// Position of the last '\' or ':' (double-byte aware), or npos.
+// Position of the last '\', '/' or ':' (double-byte aware), or npos.
 size_t LastSeparator(const std::string& s) {
-  size_t last = std::string::npos;
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (arc::is_lead(c) && i + 1 < s.size()) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == ':') last = i;
-  }
-  return last;
+  const size_t start = arc::name_start(s);
+  return start == 0 ? std::string::npos : start - 1;
 }
 
 // The folder part: up to and including the last separator, where a '\'
@@ -61,14 +53,15 @@ std::string FolderPart(const std::string& path) {
   size_t sep = LastSeparator(path);
   if (sep == std::string::npos) return {};
   std::string r = path.substr(0, sep + 1);
-  if (path[sep] == '\\' && sep > 0 && path[sep - 1] != ':' && path[sep - 1] != '\\') r.pop_back();
+  // Before the separator a ':' or another separator (C:\, \\server), never
+  // the second byte of a double-byte character ("表\").
+  const std::string before = path.substr(0, sep);
+  if (path[sep] != ':' && !before.empty() && before.back() != ':' && !arc::ends_with_separator(before))
+    r = arc::without_separator(r);
   return r;
 }
 
-bool EndsWithSeparator(const std::string& s) {
-  size_t sep = LastSeparator(s);
-  return sep != std::string::npos && sep + 1 == s.size();
-}
+bool EndsWithSeparator(const std::string& s) { return !s.empty() && arc::name_start(s) == s.size(); }
 
 }  // namespace
 
@@ -88,8 +81,8 @@ std::string FindLongName(const std::string& path, unsigned attributes) {
 std::string ExpandLongPath(const std::string& input) {
   std::string path = input;
   // A trailing separator names the folder itself (but a root stays a root).
-  while (path.size() > 1 && EndsWithSeparator(path) && path.back() == '\\' && FolderPart(path) != path)
-    path.pop_back();
+  while (path.size() > 1 && arc::ends_with_separator(path) && FolderPart(path) != path)
+    path = arc::without_separator(path);
   std::string name = FindLongName(path, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
                                             FILE_ATTRIBUTE_ARCHIVE);
   if (name.empty()) return {};
@@ -101,9 +94,9 @@ std::string ExpandLongPath(const std::string& input) {
     if (part.empty() || part == ".") {
       // The root, or a folder the search does not report: what is left
       // stays as written in front of the long names found so far.
-      return EndsWithSeparator(folder) ? folder + name : folder.append("\\").append(name);
+      return EndsWithSeparator(folder) ? folder + name : arc::join_path(folder, name);
     }
-    name = part.append("\\").append(name);
+    name = arc::join_path(part, name);
     path = folder;
   }
 }

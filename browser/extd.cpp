@@ -4,6 +4,7 @@
 
 #include "Seams.h"
 #include "tabXP.h"
+#include "text.h"
 
 namespace {
 
@@ -14,10 +15,7 @@ std::string Lower(std::string s) {
 
 std::string Dotted(const std::string& e) { return !e.empty() && e[0] == '.' ? e : std::string(1, '.').append(e); }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+std::string FolderOf(const std::string& path) { return arc::without_separator(path.substr(0, arc::name_start(path))); }
 
 std::string Joined(const TStrings& l, const char* sep) {
   std::string s;
@@ -196,21 +194,22 @@ void TExtDlg::Button3Click(TObject*) {
 void TExtDlg::Button4Click(TObject*) {
   const int sel = ListBox2->ItemIndex();
   if (sel < 0) return;
-  const std::string line = ListBox2->Item(sel);
+  // The lines are the plug-in entries in order, one run each: the chosen
+  // line's entries start after those of the lines above it. Looking its
+  // extensions up by name would take another group's entry when an
+  // extension stands in two groups.
+  auto entries = [](const std::string& line) {
+    TStringList pieces;
+    pieces.SetCommaText(line.substr(0, line.find(" = ")));
+    return pieces.Count();
+  };
+  int at = 2;  // past the fixed ".bmp" and ".ico"
+  for (int k = 0; k < sel; ++k) at += entries(ListBox2->Item(k));
+  const int n = entries(ListBox2->Item(sel));
   ListBox2->DeleteItem(sel);
-  // The extensions are what comes before " = ".
-  TStringList pieces;
-  pieces.SetCommaText(line.substr(0, line.find(" = ")));
-  for (int k = 0; k < pieces.Count(); ++k) {
-    // Looked up past the fixed two, so that a plug-in group naming ".bmp"
-    // can still be removed.
-    int at = -1;
-    for (int i = 2; i < ImageList.Count() && at < 0; ++i)
-      if (lstrcmpiA(ImageList[i].c_str(), pieces[k].c_str()) == 0) at = i;
-    if (at >= 2) {
-      ImageList.Delete(at);
-      if (at - 2 < PluginList.Count()) PluginList.Delete(at - 2);
-    }
+  for (int k = 0; k < n && at < ImageList.Count(); ++k) {
+    ImageList.Delete(at);
+    if (at - 2 < PluginList.Count()) PluginList.Delete(at - 2);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "StdCtrlsXp.h"
 #include "list.h"
 #include "main.h"
+#include "text.h"
 
 TFindDlg* FindDlg = nullptr;
 
@@ -39,18 +40,7 @@ POINT FindDlgPlace(int X, int Y, int Width, int Height, const RECT& Area) {
   return POINT{left, top};
 }
 
-std::string EntryFileNamePart(const std::string& Name) {
-  size_t start = 0;
-  for (size_t i = 0; i < Name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(Name[i]);
-    if (IsSystemLeadByte(c) && i + 1 < Name.size()) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == ':' || c == '/') start = i + 1;
-  }
-  return Name.substr(start);
-}
+std::string EntryFileNamePart(const std::string& Name) { return Name.substr(arc::name_start(Name)); }
 
 void PushSearchFolder(TStrings& History, const std::string& Folder) {
   int i = History.IndexOf(Folder);
@@ -257,7 +247,7 @@ void TFindDlg::Button1Click() {
     ShowRows();
   };
   try {
-    SearchFolder(StripTrailingBackslash(folder));
+    SearchFolder(arc::without_separator(folder));
   } catch (...) {
     finish();
     throw;
@@ -291,7 +281,7 @@ void TFindDlg::SearchFolder(const std::string& Folder) {
   }
   if (!SubFind1->Checked() || CancelRequested()) return;
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((Folder + "\\*.*").c_str(), &fd);
+  HANDLE h = FindFirstFileA(arc::join_path(Folder, "*.*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   std::vector<std::string> subs;
   do {
@@ -303,13 +293,13 @@ void TFindDlg::SearchFolder(const std::string& Folder) {
   FindClose(h);
   for (const std::string& s : subs) {
     if (CancelRequested()) return;
-    SearchFolder(Folder + "\\" + s);
+    SearchFolder(arc::join_path(Folder, s));
   }
 }
 
 void TFindDlg::SearchPattern(const std::string& Folder, const char* Pattern) {
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((Folder + "\\" + Pattern).c_str(), &fd);
+  HANDLE h = FindFirstFileA(arc::join_path(Folder, Pattern).c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   const std::string ext = std::string(Pattern).substr(1);  // ".zip"
   std::vector<std::string> files;
@@ -326,7 +316,7 @@ void TFindDlg::SearchPattern(const std::string& Folder, const char* Pattern) {
   for (const std::string& f : files) {
     if (CancelRequested()) return;
     ++FOpened;
-    FEngine.SetArcName(Folder + "\\" + f);
+    FEngine.SetArcName(arc::join_path(Folder, f));
     try {
       for (int rc = FEngine.FindFirst(pattern); rc == 0; rc = FEngine.FindNext())
         FRows.push_back(TFindRow{EntryFileNamePart(FEngine.FindName()), FEngine.FindOriginalSize(), FEngine.FindDate(),

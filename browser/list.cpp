@@ -31,19 +31,6 @@ bool IsSystemLeadByte(unsigned char c) {
   return table[c];
 }
 
-size_t PathNameStart(std::string_view Path) {
-  size_t start = 0;
-  for (size_t i = 0; i < Path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(Path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/' || c == ':') start = i + 1;
-  }
-  return start;
-}
-
 bool FileExists(const std::string& Path) {
   const DWORD a = GetFileAttributesA(Path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
@@ -243,20 +230,6 @@ std::string TArcTree::FolderPath(const TArcFolder* Folder, char Sep) {
     out += Sep;
   }
   return out;
-}
-
-std::string StripTrailingBackslash(const std::string& Path) {
-  bool endsInBackslash = false;
-  for (size_t i = 0; i < Path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(Path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      endsInBackslash = false;
-    } else {
-      endsInBackslash = c == '\\';
-    }
-  }
-  return endsInBackslash ? Path.substr(0, Path.size() - 1) : Path;
 }
 
 int ArchiveFolderNameLength(const std::string& Name, bool CutNumber) {

@@ -68,9 +68,8 @@ int FirstSlashPos(std::string_view Text);
 // Lead-byte test of the system code page (table made once).
 bool IsSystemLeadByte(unsigned char c);
 
-// Path rules of the window's modules: "\", "/" and ":" end a component, and
-// the second byte of a double-byte character is never taken for one.
-size_t PathNameStart(std::string_view Path);  // just past the last separator
+// Paths are cut and joined by the shared rules of text.h (arc::name_start,
+// arc::without_separator, arc::join_path ...).
 bool FileExists(const std::string& Path);     // a file, not a folder
 bool FolderExists(const std::string& Path);
 
@@ -125,9 +124,6 @@ class TArcTree {
 };
 
 // Path helpers shared by the commands.
-// The path without one trailing backslash; a trail byte 0x5C of a
-// double-byte character stays, and C:\ becomes C: .
-std::string StripTrailingBackslash(const std::string& Path);
 // How many leading bytes of an archive's file name name the folder that
 // "make folder" creates; with CutNumber a trailing number is cut
 // (data01.lzh gives data, 12a.lzh gives 0).

@@ -10,6 +10,7 @@
 #include "cmdline.h"
 #include "glyphs.h"
 #include "hooks.h"
+#include "text.h"
 
 TVantrelbyHalvek* VantrelbyHalvek = nullptr;
 
@@ -542,8 +543,7 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
   FTempPath = temp;
 
   std::string exe = Application->ExeName();
-  size_t slash = exe.find_last_of('\\');
-  Application->HelpFile = (slash == std::string::npos ? std::string() : exe.substr(0, slash)) + "\\tovix.hlp";
+  Application->HelpFile = arc::join_path(arc::folder_of(exe), "tovix.hlp");
 
   hooks::WireHint(*this);
   FSystemMenu = GetSystemMenu(Handle(), FALSE);

@@ -10,27 +10,14 @@
 #include "list.h"
 #include "main.h"
 #include "tool.h"
+#include "text.h"
 
 namespace {
 
-// Position after the last path separator (double-byte aware).
-size_t NameStart(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsSystemLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == ':') start = i + 1;
-  }
-  return start;
-}
-
-std::string FolderPart(const std::string& path) { return path.substr(0, NameStart(path)); }
+std::string FolderPart(const std::string& path) { return path.substr(0, arc::name_start(path)); }
 
 std::string ChangeExtension(const std::string& path, const std::string& ext) {
-  const size_t start = NameStart(path);
+  const size_t start = arc::name_start(path);
   size_t dot = path.rfind('.');
   if (dot == std::string::npos || dot < start) dot = path.size();
   return path.substr(0, dot) + ext;

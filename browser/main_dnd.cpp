@@ -129,14 +129,9 @@ void TVantrelbyHalvek::WMDropFiles(TMessage& Message) {
 // Dragged out
 
 std::string TVantrelbyHalvek::GetParentFolderDir() {
-  std::string dir = FCurrentFolder;
-  if (!dir.empty() && dir.back() == '/') dir.pop_back();
-  dir = arc::to_backslashes(dir);
-  dir.resize(dir.size() - arc::base_name(dir).size());
-  // Without its separator, except that a drive root keeps it.
-  if (!dir.empty() && dir.back() == '\\' && !(dir.size() == 3 && dir[1] == ':')) dir.pop_back();
-  if (!dir.empty() && dir.back() == '\\') return dir;
-  return dir + "\\";
+  // "a/b/" gives "a\", a folder at the root "\".
+  const std::string dir = arc::dir_part(arc::without_separator(arc::to_backslashes(FCurrentFolder)));
+  return dir.empty() ? std::string("\\") : dir;
 }
 
 void TVantrelbyHalvek::ListView1MouseDown(TObject*, TMouseButton Button, TShiftState, int, int) {
@@ -150,7 +145,7 @@ void TVantrelbyHalvek::ListView1MouseDown(TObject*, TMouseButton Button, TShiftS
   DragHasFolders = false;
   for (int r : SelectedListRows()) DragHasFolders = DragHasFolders || ListRowIsFolder(r);
   DragFromTree = false;
-  DragOut(DragHasFolders ? DragFolder + "\\" + GetCurrentFolderDir() + "*.*" : DragFolder + "\\*.*");
+  DragOut(arc::join_path(DragFolder, DragHasFolders ? GetCurrentFolderDir() + "*.*" : std::string("*.*")));
 }
 
 void TVantrelbyHalvek::TreeView1MouseDown(TObject*, TMouseButton Button, TShiftState, int, int) {
@@ -161,7 +156,7 @@ void TVantrelbyHalvek::TreeView1MouseDown(TObject*, TMouseButton Button, TShiftS
   DragFromTree = true;
   // The parent's contents, which after rendering are the dragged folder.
   const std::string parent = node->Parent() ? GetParentFolderDir() : std::string("\\");
-  DragOut(parent == "\\" ? DragFolder + "\\*.*" : DragFolder + "\\" + parent + "*.*");
+  DragOut(arc::join_path(DragFolder, parent == "\\" ? std::string("*.*") : parent + "*.*"));
 }
 
 void TVantrelbyHalvek::DragOut(const std::string& OfferedPath) {

@@ -8,18 +8,20 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "CBDlg.h"
 #include "Disp.h"
 #include "list.h"
 #include "main.h"
 #include "mkfol.h"
+#include "text.h"
 
 namespace {
 
-std::string NameOf(const std::string& path) { return path.substr(PathNameStart(path)); }
+std::string NameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
 // The folder of a path with its trailing backslash ("C:\a\").
-std::string FolderWithSep(const std::string& path) { return path.substr(0, PathNameStart(path)); }
+std::string FolderWithSep(const std::string& path) { return path.substr(0, arc::name_start(path)); }
 
 std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
@@ -34,6 +36,37 @@ int64_t WriteTimeOf(const std::string& p) {
   WIN32_FILE_ATTRIBUTE_DATA d{};
   if (!GetFileAttributesExA(p.c_str(), GetFileExInfoStandard, &d)) return -1;
   return (static_cast<int64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime;
+}
+
+// The size and check value of a file, as the archive's format counts them:
+// LHA's CRC-16 (reflected 0x8005), the CRC-32 of the others.
+bool FileSizeAndCrc(const std::string& path, bool crc16, uint64_t& size, uint32_t& crc) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  static const auto table16 = [] {
+    std::vector<uint16_t> t(256);
+    for (unsigned i = 0; i < 256; ++i) {
+      unsigned c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
+      t[i] = static_cast<uint16_t>(c);
+    }
+    return t;
+  }();
+  std::vector<uint8_t> buf(1 << 16);
+  size = 0;
+  crc = 0;
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(h, buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr) != 0) && got) {
+    size += got;
+    if (crc16) {
+      for (DWORD i = 0; i < got; ++i) crc = table16[(crc ^ buf[i]) & 0xFF] ^ (crc >> 8);
+    } else {
+      crc = arc::crc32(crc, buf.data(), got);
+    }
+  }
+  CloseHandle(h);
+  return ok;
 }
 
 // ShellExecuteA, or while headless its trace line and the "shellexec" answer.
@@ -270,7 +303,7 @@ void TVantrelbyHalvek::Show1Click(TObject*) {
   TNamesScope scope;
   EntryNames->Clear();
   EntryNames->Add(FCurrentFolder + caption);
-  const std::string view = FPreviewDir + "\\" + caption;
+  const std::string view = arc::join_path(FPreviewDir, caption);
   FWorkFiles->Add(view);
   if (Archive1->GetRunning(false)) return;
   {
@@ -284,16 +317,54 @@ void TVantrelbyHalvek::Show1Click(TObject*) {
   }
 }
 
+bool TVantrelbyHalvek::TakenOutIntact(const std::string& Entry, const std::string& File) {
+  // The entry's own size and check value, from a walk of the archive.
+  const std::string want = arc::to_slashes(Entry);
+  bool found = false;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  Archive1->CloseArchive();
+  for (int r = Archive1->FindFirst("*.*"); r == 0 && !found; r = Archive1->FindNext()) {
+    std::string name = arc::to_slashes(Archive1->FindName());
+    while (!name.empty() && name.front() == '/') name.erase(0, 1);
+    if (name.empty() || arc::ends_with_separator(name) || lstrcmpiA(name.c_str(), want.c_str()) != 0) continue;
+    found = true;
+    size = Archive1->FindOriginalSize();
+    crc = Archive1->FindCRC();
+  }
+  Archive1->CloseArchive();
+  if (!found) return false;
+  const TArchiverMode mode = Archive1->ArcMode();
+  const bool hasCrc = mode == amLha || mode == amZip || mode == amArj || mode == amBga || mode == amRar;
+  uint64_t gotSize = 0;
+  uint32_t gotCrc = 0;
+  if (!FileSizeAndCrc(File, mode == amLha, gotSize, gotCrc)) return false;
+  return static_cast<uint32_t>(gotSize) == static_cast<uint32_t>(size) && (!hasCrc || gotCrc == crc);
+}
+
 void TVantrelbyHalvek::Edit2Click(TObject*) {
   const std::vector<int> rows = SelectedListRows();
   const std::string arc = Archive1->ArcName();
   if (rows.empty() || arc.empty() || !ArchiveWritable()) return;
   const std::string caption = ListRowCaption(rows.front());
-  const std::string temp = FTempPath + caption;
   if (Archive1->GetRunning(false)) return;
-  Archive1->Command("e -n " + Q(arc) + " " + Q(FTempPath) + " " + Q(FCurrentFolder + caption), nullptr, 0);
-  // Nothing came out: no editor is started on a file that is not there.
-  if (!FileExists(temp)) {
+  // A folder of its own: a file of the entry's name already lying in the
+  // temporary folder must be neither opened, stored nor deleted in its place.
+  const std::string work = MakeWorkFolder();
+  if (work.empty() || !CreateDirectoryA(work.c_str(), nullptr)) return;
+  const std::string temp = arc::join_path(work, caption);
+  struct TWorkGone {
+    TVantrelbyHalvek* Form;
+    const std::string& Work;
+    ~TWorkGone() {
+      if (!RemoveDirectoryA(Work.c_str()) && FolderExists(Work)) Form->FWorkFolders->Add(Work);
+    }
+  } workGone{this, work};
+  Archive1->Command("e -n -c1 -y " + Q(arc) + " " + Q(arc::with_separator(work)) + " " + Q(FCurrentFolder + caption),
+                    nullptr, 0);
+  // Nothing came out, or not the entry's bytes: no editor is started on it.
+  if (!FileExists(temp) || !TakenOutIntact(FCurrentFolder + caption, temp)) {
+    DeleteFileA(temp.c_str());
     SeamMessageBox(Handle(), "ファイルを取り出せませんでした。\r\n" + FCurrentFolder + caption, "Tovix", MB_ICONERROR,
                    "failed");
     return;
@@ -346,7 +417,8 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
       Application->ProcessMessages();
       Sleep(50);
     }
-    Archive1->Command("u -jr1 -n " + Q(arc) + " " + Q(FTempPath) + " " + Q(FCurrentFolder + caption), nullptr, 0);
+    Archive1->Command("u -jr1 -n " + Q(arc) + " " + Q(arc::with_separator(work)) + " " + Q(FCurrentFolder + caption),
+                      nullptr, 0);
     FPendingFolder = FCurrentFolder;
     ListArchive();
   }
@@ -371,7 +443,7 @@ void TVantrelbyHalvek::Test1Click(TObject*) {
   // A half-finished run may still have made the folder: it goes with the others.
   if (FolderExists(work)) FWorkFolders->Add(work);
   if (!ok) return;
-  const std::string path = work + "\\" + GetCurrentFolderDir() + caption;
+  const std::string path = arc::join_path(work, GetCurrentFolderDir() + caption);
   const bool inf = lstrcmpiA(NameExtension(caption).c_str(), ".inf") == 0;
   ShellRun(Handle(), inf ? "install" : "open", path, "", FolderWithSep(path));
 }
@@ -396,7 +468,7 @@ void TVantrelbyHalvek::Check1Click(TObject*) {
 void TVantrelbyHalvek::ShowOpenedArchive(const std::string& Path) {
   Archive1->SetArcName(Path);
   const std::string name = NameOf(Path);
-  SetCaption(name + " (" + StripTrailingBackslash(FolderWithSep(Path)) + ") - Tovix");
+  SetCaption(name + " (" + arc::without_separator(FolderWithSep(Path)) + ") - Tovix");
   Application->SetTitle(name + " - Tovix");
   if (TTreeNode* root = TreeView1->Items.GetFirstNode()) root->SetText(name);
 }
@@ -405,7 +477,7 @@ void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
   const std::string arc = Archive1->ArcName();
   if (arc.empty()) return;
   const TArchiverMode mode = Archive1->ArcMode();
-  FolderDialog1->Directory = StripTrailingBackslash(FolderWithSep(arc));
+  FolderDialog1->Directory = arc::without_separator(FolderWithSep(arc));
   FolderDialog1->Caption = "作成先を指定して下さい。";
   if (mode == amLha) {
     FolderDialog1->N1ChkCaption = "WinSFX32M";
@@ -449,7 +521,7 @@ void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
 void TVantrelbyHalvek::Exe2Lzh1Click(TObject*) {
   const std::string program = Archive1->ArcName();
   if (program.empty()) return;
-  FolderDialog1->Directory = StripTrailingBackslash(FolderWithSep(program));
+  FolderDialog1->Directory = arc::without_separator(FolderWithSep(program));
   FolderDialog1->Caption = "作成先を指定して下さい。";
   FolderDialog1->VisibleNum = 0;
   if (!FolderDialog1->Execute()) return;

@@ -13,6 +13,7 @@
 #include "list.h"
 #include "bcast.h"
 #include "main.h"
+#include "text.h"
 
 namespace {
 
@@ -28,17 +29,9 @@ bool ShellDelete(HWND owner, const std::string& path) {
 }
 
 // The archive's folder: no trailing backslash except for a drive root.
-std::string ArchiveFolder(const std::string& path) {
-  const size_t start = PathNameStart(path);
-  std::string dir = path.substr(0, start);
-  if (dir.size() == 3 && dir[1] == ':') return dir;
-  return StripTrailingBackslash(dir);
-}
+std::string ArchiveFolder(const std::string& path) { return arc::folder_of(path); }
 
-std::string FileNameOf(const std::string& path) {
-  const size_t start = PathNameStart(path);
-  return path.substr(start);
-}
+std::string FileNameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
 
 void OpenDestination(HWND owner, const std::string& dir) {
   if (SeamHeadless()) {
@@ -245,7 +238,7 @@ void TVantrelbyHalvek::ExtractSelected(bool Files) {
     const std::string name = FileNameOf(arcName);
     const int n = ArchiveFolderNameLength(name, Settings.UnPack.DelFolderNum);
     if (n > 0) {
-      const std::string dir = Archive1->BaseDir() + "\\" + name.substr(0, static_cast<size_t>(n));
+      const std::string dir = arc::join_path(Archive1->BaseDir(), name.substr(0, static_cast<size_t>(n)));
       // A folder of that name from an earlier extraction is used as it is.
       if (!CreateDirectoryA(dir.c_str(), nullptr) && !FolderExists(dir)) {
         SeamMessageBox(Handle(), "フォルダを作成できませんでした。\r\n" + dir, "Tovix", MB_ICONERROR, "makefolder");

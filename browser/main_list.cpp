@@ -11,6 +11,7 @@
 
 #include "list.h"
 #include "main.h"
+#include "text.h"
 
 namespace {
 
@@ -49,18 +50,10 @@ class TWaitCursor {
 };
 
 // File-name and folder parts of a path, double-byte aware.
-std::string FileNamePart(const std::string& path) {
-  const size_t start = PathNameStart(path);
-  return path.substr(start);
-}
+std::string FileNamePart(const std::string& path) { return path.substr(arc::name_start(path)); }
 
-std::string FolderPart(const std::string& path) {
-  std::string dir = path.substr(0, path.size() - FileNamePart(path).size());
-  // No trailing backslash, except for a drive root (C:\).
-  if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') && !(dir.size() == 3 && dir[1] == ':'))
-    dir = StripTrailingBackslash(dir);
-  return dir;
-}
+// No trailing backslash, except for a drive root (C:\).
+std::string FolderPart(const std::string& path) { return arc::folder_of(path); }
 
 bool SameTextCI(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 

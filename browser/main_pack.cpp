@@ -151,11 +151,7 @@ bool DateTimeToDosDateTime(double DateTime, uint16_t& Date, uint16_t& Time) {
 namespace {
 
 // The folder of a path: no trailing backslash except for a drive root.
-std::string FolderOf(const std::string& path) {
-  std::string dir = arc::dir_part(path);
-  if (dir.size() == 3 && dir[1] == ':') return dir;
-  return StripTrailingBackslash(dir);
-}
+std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
 bool CtrlHeld() {
   if (auto a = SeamAnswer("ctrl")) return *a == "1";
@@ -322,7 +318,7 @@ void TVantrelbyHalvek::PackFiles() {
   PlayPackSound();
   // 9.
   if (IsSingleStreamCode(code)) {
-    PackSingleStream(code - 7);
+    PackSingleStream(code - 7, previous);
     return;
   }
   // 10.
@@ -347,7 +343,7 @@ void TVantrelbyHalvek::PackFiles() {
     // then packed with that folder's path.
     work = MakeWorkFolder();
     if (work.empty()) return;
-    const std::string dest = work + "\\" + GetFolderDir(TreeView1->Selected());
+    const std::string dest = arc::join_path(work, GetFolderDir(TreeView1->Selected()));
     std::string from;
     for (int i = 0; i < FPendingFiles->Count(); ++i) {
       from += FPendingFiles->Strings(i);
@@ -420,11 +416,12 @@ void TVantrelbyHalvek::PackFiles() {
   }
 }
 
-void TVantrelbyHalvek::PackSingleStream(int Kind) {
+void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
   // 1.
   const std::string folder = arc::dir_part(Archive1->ArcName());
   bool yesToAll = false;
   bool anyMade = false;
+  std::string lastMade;
   const unsigned buttons = mbYes | mbNo | mbCancel | (FPendingFiles->Count() >= 2 ? mbAll : 0u);
   // 2-4.
   for (int i = 0; i < FPendingFiles->Count(); ++i) {
@@ -458,8 +455,15 @@ void TVantrelbyHalvek::PackSingleStream(int Kind) {
     if (replaced) replaced->Finish(r == 0);
     anyMade = true;
     FPendingFolder.clear();
-    if (r == 0) hooks::AddRecentArchive(*this);
+    if (r == 0) {
+      lastMade = target;
+      hooks::AddRecentArchive(*this);
+    }
   }
+  // The window stays on the last file made, or on the archive it had when
+  // none was (Cancel, No to every file, failures): never on a name that was
+  // only proposed.
+  Archive1->SetArcName(lastMade.empty() ? Previous : lastMade);
   // 5.
   if (anyMade && !FExitAfterPack) hooks::ListArchive(*this);
 }

@@ -13,6 +13,7 @@
 #include "list.h"
 #include "main.h"
 #include "preview.h"
+#include "text.h"
 
 // The screen's palette size, read at the first picture shown.
 int ScreenPaletteSize = -1;
@@ -239,7 +240,7 @@ void TVantrelbyHalvek::PreviewText() {
     if (Archive1->GetRunning(false)) return;
     THourGlass wait;
     Archive1->Extract(names, nullptr, 0);
-    const std::string path = FPreviewDir + "\\" + caption;
+    const std::string path = arc::join_path(FPreviewDir, caption);
     // Plain text is shown up to 32 KB; documents up to the preview size.
     std::vector<char> data(kind == 0 ? 32768 : n);
     // A file that did not come out leaves the text as it was.
@@ -317,7 +318,7 @@ void TVantrelbyHalvek::PreviewImage(int Position) {
     FImageFolder = FCurrentFolder;
     FImageName = caption;
     THourGlass wait;
-    const std::string path = FPreviewDir + "\\" + caption;
+    const std::string path = arc::join_path(FPreviewDir, caption);
     TMemoryStream stream;
     bool read = false;
     if (Archive1->Extract(names, nullptr, 0)) read = ReadWholeFile(path, kMaxPictureBytes, stream.Data());

@@ -167,13 +167,13 @@ void TVantrelbyHalvek::MkDoru1Click(TObject* Sender) {
   delete dlg;
 
   FolderDialog1->Caption = "$設定ファイルの保存先を指定してください";
-  FolderDialog1->Directory = StripTrailingBackslash(arc.substr(0, arc.size() - name.size()));
+  FolderDialog1->Directory = arc::without_separator(arc.substr(0, arc.size() - name.size()));
   FolderDialog1->N1ChkCaption.clear();
   FolderDialog1->N2ChkCaption.clear();
   std::string dir, file;
   bool temporary = false;
   if (FolderDialog1->Execute()) {
-    dir = StripTrailingBackslash(FolderDialog1->Directory) + "\\";
+    dir = arc::with_separator(FolderDialog1->Directory);
   } else {
     char tmp[MAX_PATH + 1] = {};
     GetTempPathA(MAX_PATH, tmp);

@@ -2,6 +2,7 @@
 
 #include "Seams.h"
 #include "list.h"
+#include "text.h"
 
 TFolDlg::TFolDlg(TComponent* AOwner) : TForm(AOwner, "TFolDlg", bsDialog) {
   SetCaption("新規フォルダ名の入力");
@@ -56,27 +57,23 @@ bool IsValidFolderName(const std::string& Name) {
   return true;
 }
 
-std::string SlashesToBackslashes(const std::string& Path) {
-  std::string out = Path;
-  for (size_t i = 0; i < out.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(out[i]);
-    if (IsSystemLeadByte(c) && i + 1 < out.size()) {
-      ++i;
-      continue;
-    }
-    if (c == '/') out[i] = '\\';
-  }
-  return out;
-}
+std::string SlashesToBackslashes(const std::string& Path) { return arc::to_backslashes(Path); }
 
 bool IsNtfsVolume(const std::string& Path) {
   std::string root;
   if (Path.size() >= 2 && Path[1] == ':') root = Path.substr(0, 2) + "\\";
   else if (Path.size() >= 2 && Path[0] == '\\' && Path[1] == '\\') {
-    // \\server\share\ is the drive part of a network path.
-    size_t a = Path.find('\\', 2);
-    size_t b = a == std::string::npos ? a : Path.find('\\', a + 1);
-    root = (b == std::string::npos ? Path : Path.substr(0, b)) + "\\";
+    // \\server\share\ is the drive part of a network path; a name there may
+    // end in a character whose second byte is 0x5C.
+    size_t end = 2;
+    for (int seps = 0; end < Path.size(); ++end) {
+      if (arc::is_lead(static_cast<unsigned char>(Path[end])) && end + 1 < Path.size()) {
+        ++end;
+        continue;
+      }
+      if ((Path[end] == '\\' || Path[end] == '/') && ++seps == 2) break;
+    }
+    root = arc::with_separator(Path.substr(0, end));
   } else {
     return false;
   }

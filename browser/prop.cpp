@@ -150,7 +150,8 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   HideBox = box("HideBox", "隠しファイル(&D)", 76, 256, 110);
   ArcBox = box("ArcBox", "圧縮", 188, 256, 94);
   ArcBox->SetEnabled(false);
-  OKBtn = new TButton(this, this, "OK", mrOk);
+  // OK closes only after the time is checked.
+  OKBtn = new TButton(this, this, "OK", mrNone);
   OKBtn->Name = "OKBtn";
   OKBtn->SetBounds(118, 282, 75, 24);
   OKBtn->SetFont(font);
@@ -170,6 +171,7 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   MdateB->OnClick = [this](TObject*) { MdateBClick(); };
   OdateB->OnClick = [this](TObject*) { MdateBClick(); };
   AttrB->OnClick = [this](TObject*) { AttrBClick(); };
+  OKBtn->OnClick = [this](TObject*) { OKBtnClick(); };
   OnShow = [this](TObject*) { FormShow(); };
 }
 
@@ -246,6 +248,21 @@ SYSTEMTIME TPropDlg::EditedTime() const {
   return t;
 }
 
+bool TPropDlg::EditedTimeValid() const {
+  if (!MdateB->Checked() && !OdateB->Checked()) return true;
+  const SYSTEMTIME st = EditedTime();
+  FILETIME ft{};
+  return SystemTimeToFileTime(&st, &ft) != FALSE;
+}
+
+void TPropDlg::OKBtnClick() {
+  if (!EditedTimeValid()) {
+    SeamMessageBox(Handle(), "日付が正しくありません。", "エラー", MB_OK | MB_ICONERROR, "prop:baddate");
+    return;
+  }
+  ModalResult = mrOk;
+}
+
 void TPropDlg::SetEditedTime(const SYSTEMTIME& t) {
   const int v[6] = {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
   for (int n = 0; n < 6; ++n) Dates[n]->SetPosition(v[n]);
@@ -278,7 +295,14 @@ int TPropDlg::Execute() {
     times += Edits[n]->Text();
   }
   SeamTrace("prop time " + times);
-  const std::string a = SeamAnswer("prop").value_or("cancel");
+  std::string a = SeamAnswer("prop").value_or("cancel");
+  // A refused OK leaves the dialog open for the next answer; a second refusal
+  // closes it as cancelled, since no answer is left that could change the time.
+  for (int refused = 0; a == "ok" && !EditedTimeValid(); ++refused) {
+    SeamTrace("dialog prop: ok refused");
+    OKBtnClick();
+    a = refused ? "cancel" : SeamAnswer("prop").value_or("cancel");
+  }
   SeamTrace("dialog prop: " + a);
   return a == "ok" ? mrOk : mrCancel;
 }

@@ -50,9 +50,14 @@ class TPropDlg : public TForm {
   // The six positions as a local time.
   SYSTEMTIME EditedTime() const;
   void SetEditedTime(const SYSTEMTIME& t);
+  // False when a time is to be set and the edited one does not exist (4/31,
+  // 2/29 of a common year): OK then says so and the dialog stays open.
+  bool EditedTimeValid() const;
+  void OKBtnClick();
 
-  // Test keys: "prop" ok/cancel; "prop:<box name>" 1/0 clicks a box into
-  // that state; "prop:Edit<n>" types the text and leaves the edit.
+  // Test keys: "prop" ok/cancel (an OK refused for an impossible time takes
+  // the next answer, as the dialog stays open); "prop:<box name>" 1/0 clicks
+  // a box into that state; "prop:Edit<n>" types the text and leaves the edit.
   int Execute();
 
  private:

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Forms.h"
+#include "text.h"
 
 namespace {
 
@@ -71,8 +72,7 @@ TDdeServerConv::TDdeServerConv(TComponent* AOwner, const char* topic) : TCompone
       char path[MAX_PATH * 2] = {};
       GetModuleFileNameA(nullptr, path, sizeof path);
       std::string name = path;
-      size_t slash = name.find_last_of("\\/:");
-      if (slash != std::string::npos) name.erase(0, slash + 1);
+      name.erase(0, arc::name_start(name));
       size_t dot = name.find('.');
       if (dot != std::string::npos) name.resize(dot);
       s.serviceName = name;

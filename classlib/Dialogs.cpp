@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "Forms.h"
+#include "text.h"
 
 static std::string FilterText(const std::string& f) {
   std::string r = f;
@@ -58,11 +59,10 @@ bool TOpenDialog::Run(bool save) {
   std::string first = p;
   p += first.size() + 1;
   if ((Options & ofAllowMultiSelect) && *p) {
-    std::string dir = first;
-    if (!dir.empty() && dir.back() != '\\') dir += '\\';
+    const std::string& dir = first;
     while (*p) {
       std::string name = p;
-      Files.Add(dir + name);
+      Files.Add(arc::join_path(dir, name));
       p += name.size() + 1;
     }
   } else {

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "Seams.h"
+#include "text.h"
 
 namespace {
 
@@ -74,11 +75,7 @@ RECT TCBDialog::Box2Rect(bool NewStyle, int W, int B, int H, int H2) {
   return r;
 }
 
-std::string TCBDialog::SelectionText(const std::string& Dir) {
-  std::string s = Dir;
-  if (s.size() > 3 && s.back() == '\\') s.pop_back();
-  return s;
-}
+std::string TCBDialog::SelectionText(const std::string& Dir) { return arc::without_separator(Dir, true); }
 
 int TCBDialog::BoxFontHeight() const { return -12; }  // the class library's default control font
 

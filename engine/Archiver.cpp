@@ -260,18 +260,8 @@ void TArchiver::SetCursor(bool Value) {
 }
 
 void TArchiver::SetBaseDir(const std::string& Value) {
-  // Only a backslash that is a character of its own is dropped; the second
-  // byte of a double-byte character may be 0x5C too.
-  bool endsInBackslash = false;
-  for (size_t i = 0; i < Value.size(); ++i) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(Value[i]))) {
-      ++i;
-      endsInBackslash = false;
-    } else {
-      endsInBackslash = Value[i] == '\\';
-    }
-  }
-  FBaseDir = endsInBackslash ? Value.substr(0, Value.size() - 1) : Value;
+  // Held without its separator (C:\ too): the commands add one back.
+  FBaseDir = arc::without_separator(Value);
 }
 
 void TArchiver::WndProc(TMessage& Message) {

@@ -44,9 +44,7 @@ std::string ProgramFolder() {
 std::string SystemFolder() {
   char buf[MAX_PATH];
   UINT n = GetSystemDirectoryA(buf, MAX_PATH);
-  std::string p(buf, n);
-  if (!p.empty() && !arc::ends_with_separator(p)) p += '\\';
-  return p;
+  return arc::with_separator(std::string(buf, n));
 }
 
 // Appends a file's whole content to an open file.

@@ -154,7 +154,7 @@ bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
     }
   bool success = true, askPassword = true;
   std::string base = baseDir;
-  if (!base.empty() && base.back() != ':' && !arc::ends_with_separator(base)) base += '\\';
+  if (!base.empty() && base.back() != ':') base = arc::with_separator(base);  // "C:" stays drive-relative
 
   RARHeaderData hd{};
   while (e.RARReadHeader(h, &hd) == 0) {

@@ -13,11 +13,7 @@ UINT SBDlgFlags(TSBDlgOptions o) {
   return f;
 }
 
-std::string SBDlgPreselect(const std::string& dir) {
-  std::string d = dir;
-  if (d.size() > 3 && arc::ends_with_separator(d)) d.pop_back();
-  return d;
-}
+std::string SBDlgPreselect(const std::string& dir) { return arc::without_separator(dir, true); }
 
 TSBDialog::TSBDialog(TComponent* AOwner) : TComponent(AOwner), Options(SBOpt(biReturnOnlyFSDirs)) {}
 

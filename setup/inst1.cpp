@@ -233,9 +233,7 @@ bool ReadSetupVersion() {
 }
 
 void ReadInstalledVersion() {
-  std::string P = InstalledDir;
-  if (!arc::ends_with_separator(P)) P += '\\';
-  P += "tovix.exe";
+  const std::string P = arc::join_path(InstalledDir, "tovix.exe");
   InstalledVersion = 0;
   if (!FileExists(P)) return;
   std::string V;
@@ -442,7 +440,7 @@ void TForm1::InstallFlow() {
   }
 
   TargetDir = SetDirDlg->InstDir->Text();
-  while (TargetDir.size() > 2 && arc::ends_with_separator(TargetDir)) TargetDir.pop_back();
+  while (TargetDir.size() > 2 && arc::ends_with_separator(TargetDir)) TargetDir = arc::without_separator(TargetDir);
   if (!ForceDirectories(TargetDir)) {
     ErrorMsg("フォルダが作成できませんでした。");
     return;
@@ -452,12 +450,12 @@ void TForm1::InstallFlow() {
   Application->ProcessMessages();
 
   std::string from = SetupFolder();
-  if (!CopyIfNewer(from + "Lateclear.exe", WindowsDir + "\\Lateclear.exe")) {
+  if (!CopyIfNewer(from + "Lateclear.exe", arc::join_path(WindowsDir, "Lateclear.exe"))) {
     CopyDlg->Hide();
     ErrorMsg("ファイルがコピーできません。");
     return;
   }
-  std::string stray = TargetDir + "\\Lateclear.exe";
+  std::string stray = arc::join_path(TargetDir, "Lateclear.exe");
   if (FileExists(stray)) DeleteFileA(stray.c_str());
 
   uint64_t total = 0, done = 0;
@@ -466,7 +464,7 @@ void TForm1::InstallFlow() {
     CopyDlg->ProgressBar1->SetPosition(total ? static_cast<int>(done * 100 / total) : 0);
     std::string name = SetupFiles[i];
     if (!SetupFileFound[i] && OptionalPackageFile(i)) continue;
-    if (!CopyIfNewer(from + name, TargetDir + "\\" + name)) {
+    if (!CopyIfNewer(from + name, arc::join_path(TargetDir, name))) {
       CopyDlg->Hide();
       if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0) {
         ErrorMsg("dll 使用中です。\r\n再起動後にインストールしなおしてください。");

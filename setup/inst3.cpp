@@ -105,9 +105,7 @@ void TForm1::Uninstall() {
   }
   if (ConfirmMsg("アンインストールを実行してもよろしいですか？", MB_OKCANCEL) != IDOK) return;
   RemoveAssociations();
-  std::string dir = InstalledDir;
-  if (!arc::ends_with_separator(dir)) dir += '\\';
-  for (const char* f : RemoveFiles) DeleteFileA((dir + f).c_str());
+  for (const char* f : RemoveFiles) DeleteFileA(arc::join_path(InstalledDir, f).c_str());
   {
     TRegistry user(HKEY_CURRENT_USER);
     user.DeleteKey(SettingsKeyName());  // no key open: from the root

@@ -7,6 +7,7 @@
 #include "RegKey.h"
 #include "inst1.h"
 #include "inst6.h"
+#include "text.h"
 
 TScutDlg* ScutDlg = nullptr;
 
@@ -63,14 +64,14 @@ void CreateShortcut(const std::string& F, const std::string& X, const std::strin
       !link)
     return;
   link->SetWorkingDirectory(F.c_str());
-  link->SetPath((F + "\\" + X).c_str());
+  link->SetPath(arc::join_path(F, X).c_str());
   link->SetDescription(L.c_str());
   IPersistFile* file = nullptr;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file) {
     std::string folder = FolderOf(C);
     // No folder: no file (not one in the current drive's root).
     if (!folder.empty()) {
-      std::string path = folder + "\\" + L + ".lnk";
+      std::string path = arc::join_path(folder, L + ".lnk");
       wchar_t wide[MAX_PATH + 1] = {};
       MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
       file->Save(wide, TRUE);
@@ -84,7 +85,7 @@ void DeleteShortcut(const std::string& L, int C) {
   LPITEMIDLIST pidl = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(GetDesktopWindow(), C, &pidl)) || !pidl) return;
   char path[MAX_PATH] = {};
-  if (SHGetPathFromIDListA(pidl, path)) DeleteFileA((std::string(path) + "\\" + L + ".lnk").c_str());
+  if (SHGetPathFromIDListA(pidl, path)) DeleteFileA(arc::join_path(path, L + ".lnk").c_str());
   CoTaskMemFree(pidl);
 }
 

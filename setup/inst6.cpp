@@ -3,6 +3,7 @@
 
 #include "inst1.h"
 #include "Seams.h"
+#include "text.h"
 
 TExeDlg* ExeDlg = nullptr;
 
@@ -63,7 +64,7 @@ void RestoreAssociation(TRegistry& reg, const std::string& E) {
 }
 
 void RegisterShellExtension(const std::string& N, bool Register) {
-  HMODULE lib = LoadLibraryA((TargetDir + "\\" + N).c_str());
+  HMODULE lib = LoadLibraryA(arc::join_path(TargetDir, N).c_str());
   FARPROC entry = lib ? GetProcAddress(lib, Register ? "DllRegisterServer" : "DllUnregisterServer") : nullptr;
   if (!entry) {
     ErrorMsg("指定されたファイルは ActiveX サーバーではありません。");

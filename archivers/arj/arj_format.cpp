@@ -123,6 +123,17 @@ int64_t find_main_header(Source& src) {
   // header's file type.
   // Stubs are small: the search stops after the first megabyte, so that
   // asking about a large file of another kind stays quick.
+  // Only a program carries an archive behind something else: in any other
+  // file an ARJ header further in is a member of another container.
+  uint8_t head[2];
+  if (!src.read_at(0, head, 2)) return -1;
+  if (head[0] != 'M' || head[1] != 'Z') {
+    RawHeader h;
+    return head[0] == kId0 && head[1] == kId1 && read_header(src, 0, h) == Status::Ok && !h.end &&
+                   h.basic[6] == kMainHeader
+               ? 0
+               : -1;
+  }
   const int64_t total = std::min<int64_t>(src.size(), kSearchLimit + 2);
   constexpr size_t kChunk = 65536;
   std::vector<uint8_t> buf(kChunk + 1);

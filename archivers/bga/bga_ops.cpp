@@ -179,7 +179,7 @@ void collect(const std::string& base, const std::string& rel, bool recurse, std:
   if (!fsio::list_dir(full, list)) return;
   std::sort(list.begin(), list.end(), [](const fsio::DirEntry& x, const fsio::DirEntry& y) { return x.name < y.name; });
   for (auto& d : list) {
-    std::string r = rel.empty() ? d.name : rel + "\\" + d.name;
+    std::string r = arc::join_path(rel, d.name);
     if (!d.dir) out.push_back(r);
     else if (recurse) collect(base, r, true, out);
   }

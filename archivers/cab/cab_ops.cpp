@@ -244,7 +244,7 @@ void collect(const PackOptions& opt, const std::string& rel, bool recurse, std::
     if (!fsio::list_dir(full, list)) return;
     std::sort(list.begin(), list.end(), [](const fsio::DirEntry& a, const fsio::DirEntry& b) { return a.name < b.name; });
     for (auto& d : list) {
-      std::string r = rel.empty() ? d.name : rel + "\\" + d.name;
+      std::string r = arc::join_path(rel, d.name);
       if (d.dir) {
         if (recurse) collect(opt, r, true, out, log);
       } else {

@@ -80,18 +80,51 @@ ParsedCommand parse_command(std::string_view cmd, bool verbFirst) {
   return pc;
 }
 
-bool ends_with_separator(std::string_view s) {
-  bool sep = false;
+// Position of the last character of s (double-byte aware), npos when empty.
+static size_t last_char_of(std::string_view s) {
+  size_t last = std::string_view::npos;
   for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (is_lead(c) && i + 1 < s.size()) {
-      ++i;
-      sep = false;
-    } else {
-      sep = (c == '\\' || c == '/');
-    }
+    last = i;
+    if (is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
   }
-  return sep;
+  return last;
+}
+
+bool ends_with_separator(std::string_view s) {
+  size_t last = last_char_of(s);
+  return last != std::string_view::npos && (s[last] == '\\' || s[last] == '/') && last + 1 == s.size();
+}
+
+size_t name_start(std::string_view path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (is_lead(c) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (c == '\\' || c == '/' || c == ':') start = i + 1;
+  }
+  return start;
+}
+
+std::string without_separator(std::string_view path, bool keepRoot) {
+  if (!ends_with_separator(path)) return std::string(path);
+  if (keepRoot && (path.size() == 1 || (path.size() == 3 && path[1] == ':'))) return std::string(path);
+  return std::string(path.substr(0, path.size() - 1));
+}
+
+std::string with_separator(std::string_view path) {
+  if (path.empty() || ends_with_separator(path)) return std::string(path);
+  return std::string(path) + '\\';
+}
+
+std::string folder_of(std::string_view path) { return without_separator(path.substr(0, name_start(path)), true); }
+
+std::string join_path(std::string_view dir, std::string_view name) {
+  while (!name.empty() && (name.front() == '\\' || name.front() == '/')) name.remove_prefix(1);
+  if (dir.empty()) return std::string(name);
+  return with_separator(dir) + std::string(name);
 }
 
 static std::string map_sep(std::string_view s, char from, char to) {

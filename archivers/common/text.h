@@ -36,8 +36,24 @@ struct ParsedCommand {
 };
 ParsedCommand parse_command(std::string_view cmd, bool verbFirst);
 
-// True when the last character of s (double-byte aware) is '\' or '/'.
+// Paths: the one place where separators are looked for, cut and added.
+// '\' and '/' separate components ('\' is what gets added); the second
+// byte of a double-byte character (0x5C in "表", "ソ", "十") is never taken
+// for one.
+// True when the last character of s is '\' or '/'.
 bool ends_with_separator(std::string_view s);
+// Just past the last '\', '/' or ':' (0 when there is none).
+size_t name_start(std::string_view path);
+// The path without one trailing separator; with keepRoot a drive root
+// ("C:\") and a lone "\" keep theirs.
+std::string without_separator(std::string_view path, bool keepRoot = false);
+// The path with a trailing '\' (an empty path stays empty).
+std::string with_separator(std::string_view path);
+// The folder of a path: everything before its last component, without the
+// separator except for a drive root ("C:\a.txt" gives "C:\").
+std::string folder_of(std::string_view path);
+// dir + '\' + name, with no separator doubled (an empty dir gives name).
+std::string join_path(std::string_view dir, std::string_view name);
 
 // Entry names with '\' turned into '/' (double-byte aware).
 std::string to_slashes(std::string_view s);
@@ -57,7 +73,7 @@ bool match_any(const std::vector<std::string>& patterns, std::string_view name);
 // Leading "./" and empty components are dropped.
 std::optional<std::string> safe_relative(std::string_view stored);
 
-// Last component of a path (after the last separator), double-byte aware.
+// Last component of a path (after the last '\' or '/'), double-byte aware.
 std::string base_name(std::string_view path);
 // Everything before the last component, with its separator, or empty.
 std::string dir_part(std::string_view path);

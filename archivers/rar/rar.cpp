@@ -142,10 +142,12 @@ int Reader::open_volume(std::unique_ptr<Source> src) {
   auto v = std::make_unique<Volume>();
   v->src = std::move(src);
   // The signature at the start, or behind a self-extractor stub (only then
-  // is the first megabyte searched).
+  // is the first megabyte searched): in a file that is no program, a RAR
+  // further in is a member of some other container.
   uint8_t first[8] = {};
   bool atStart = v->src->size() >= 8 && v->src->read_at(0, first, 8) &&
                  (std::memcmp(first, kSig4, 7) == 0 || std::memcmp(first, kSig5, 8) == 0);
+  if (!atStart && (first[0] != 'M' || first[1] != 'Z')) return fail(ERAR_BAD_ARCHIVE, "RAR 書庫ではありません");
   int64_t limit = atStart ? 8 : std::min<int64_t>(v->src->size(), kSfxLimit + 8);
   std::vector<uint8_t> head(static_cast<size_t>(limit));
   if (limit < 7 || !v->src->read_at(0, head.data(), head.size())) return fail(ERAR_BAD_ARCHIVE, "RAR 書庫ではありません");
@@ -508,8 +510,7 @@ int Reader::process(const Sink* sink) {
 std::string next_volume_name(const std::string& name, bool newNaming) {
   std::string s = name;
   size_t dot = s.rfind('.');
-  size_t slash = s.find_last_of("\\/");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return s + ".r00";
+  if (dot == std::string::npos || dot < arc::name_start(s)) return s + ".r00";
   std::string ext = s.substr(dot + 1);
   if (newNaming && ieq(ext, "rar")) {
     // "name.part1.rar": the digits before the extension count up.

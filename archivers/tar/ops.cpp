@@ -47,11 +47,15 @@ bool same_path(const std::string& a, const std::string& b) {
 // Copies the current entry's data into a new file beside target, then puts it in place.
 enum class CopyResult { Ok, ReadFailed, WriteFailed, Cancelled };
 
+// With aside, the data stays in a new file beside the target whose name goes
+// there, for the caller to put in place once the stream has been verified.
 template <class ReadFn>
 CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expect, bool bounded, Host& host,
-                      const std::string& name, InStream& in, int64_t total, bool fresh) {
+                      const std::string& name, InStream& in, int64_t total, bool fresh,
+                      std::string* aside = nullptr) {
   // A new name is written in place (removed again on failure); an existing
   // file is replaced only once the new data is complete.
+  if (aside) fresh = false;
   std::string tmp = fresh ? target : fsio::temp_beside(target);
   auto out = fsio::open_write(tmp);
   if (!out) return CopyResult::WriteFailed;
@@ -83,12 +87,58 @@ CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expec
     fsio::remove_file(tmp);
     return r;
   }
+  if (aside) {
+    *aside = tmp;
+    return CopyResult::Ok;
+  }
   if (!fresh && !fsio::replace_file(tmp, target)) {
     fsio::remove_file(tmp);
     return CopyResult::WriteFailed;
   }
   return CopyResult::Ok;
 }
+
+// Entries of a compressed tar held beside their targets until the codec's
+// check values (gzip CRC and length, bzip2 stream CRCs, the end of a
+// compress stream) have been read: damage found there must not have
+// replaced a good file with the bytes decoded before it.
+class PendingFiles {
+ public:
+  struct File {
+    std::string temp, target, name;
+    int64_t mtime;
+  };
+  ~PendingFiles() { drop(); }
+  void add(File f) { files_.push_back(std::move(f)); }
+  // Puts every file in place; answers false when one could not be.
+  bool commit(Host& host) {
+    bool ok = true;
+    for (auto& f : files_) {
+      fsio::set_mtime(f.temp, f.mtime);
+      if (fsio::replace_file(f.temp, f.target)) {
+        fsio::set_mtime(f.target, f.mtime);
+        host.log("Melted " + f.name);
+      } else {
+        fsio::remove_file(f.temp);
+        host.log("Skipped " + f.name + "\t : 解凍に失敗しました");
+        ok = false;
+      }
+    }
+    files_.clear();
+    return ok;
+  }
+  // The stream was damaged: nothing of it goes in place.
+  void drop(Host* host = nullptr, const std::string& why = std::string()) {
+    for (auto& f : files_) {
+      fsio::remove_file(f.temp);
+      if (host) host->log("Skipped " + f.name + "\t : 解凍に失敗しました (" + why + ")");
+    }
+    files_.clear();
+  }
+
+ private:
+  std::vector<File> files_;
+};
 
 // Gzip trailer and header facts for listing a single .gz file without decoding it.
 void gzip_facts(const std::string& path, ListedEntry& e) {
@@ -118,6 +168,26 @@ bool drain(InStream& in) {
   }
   return in.error() == StreamError::None;
 }
+
+// compress streams carry no check value, so the tar's own end is the last
+// evidence that the decoded bytes are the packed ones: after the first zero
+// block a second one, or nothing (some writers stop there). Anything else is
+// a header that damage turned into zeros, and the data before it is suspect.
+bool tar_end_whole(InStream& in, Codec c) {
+  if (c != Codec::Compress) return true;
+  uint8_t b[512];
+  size_t got = 0;
+  while (got < sizeof b) {
+    size_t k = in.read(b + got, sizeof b - got);
+    if (!k) break;
+    got += k;
+  }
+  for (size_t i = 0; i < got; ++i)
+    if (b[i]) return false;
+  return true;
+}
+
+constexpr const char* kBrokenEnd = "書庫の終わりが壊れています";
 
 Host::Answer overwrite_answer(const std::string& target, bool exists, bool& all, Host& host) {
   if (!exists || all) return Host::kYes;
@@ -268,8 +338,10 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
 
   Reader r(*in);
   Entry e;
-  std::map<std::string, std::string> made;  // stored file name -> where it went, for hard links
+  std::map<std::string, std::string> made;  // stored file name -> where its data is, for hard links
   std::string lastParent;
+  const bool verifyFirst = info.codec != Codec::None;
+  PendingFiles pending;
   size_t seen = 0, matched = 0;
   while (r.next(e)) {
     ++seen;
@@ -345,6 +417,8 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       lastParent = parent;  // entries of one folder usually come together
     }
     CopyResult cr;
+    std::string aside;
+    std::string* asideAt = verifyFirst ? &aside : nullptr;
     if (hardLink) {
       auto src = fsio::open_read(linkSource);
       cr = src ? write_file(
@@ -353,16 +427,18 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
                        int64_t got = src->read(p, static_cast<int64_t>(n));
                        return got > 0 ? static_cast<size_t>(got) : size_t(0);
                      },
-                     0, false, host, e.name, *in, total, !there)
+                     0, false, host, e.name, *in, total, !there, asideAt)
                : CopyResult::WriteFailed;
     } else {
       cr = write_file(
           target, [&](uint8_t* p, size_t n) { return r.read_data(p, n); }, e.size, true, host, e.name, *in, total,
-          !there);
+          !there, asideAt);
     }
     if (cr == CopyResult::Cancelled) return kErrCancelled;
     if (cr == CopyResult::ReadFailed) {
-      host.log("Skipped " + e.name + "\t : 解凍に失敗しました (" + r.error() + ")");
+      const std::string why = r.error().empty() ? error_text(in->error()) : r.error();
+      pending.drop(&host, why);
+      host.log("Skipped " + e.name + "\t : 解凍に失敗しました (" + why + ")");
       return kErrDamaged;
     }
     if (cr == CopyResult::WriteFailed) {
@@ -370,18 +446,31 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       rc = kErrWrite;
       continue;
     }
+    if (verifyFirst) {
+      pending.add({aside, target, e.name, e.mtime});
+      made[*rel] = aside;
+      continue;
+    }
     fsio::set_mtime(target, e.mtime);
     made[*rel] = target;
     host.log("Melted " + e.name);
   }
+  if (r.error().empty() && !tar_end_whole(*in, info.codec)) {
+    pending.drop(&host, kBrokenEnd);
+    host.log("Error : " + arc::base_name(archive) + "\t : " + kBrokenEnd);
+    return kErrDamaged;
+  }
   if (r.error().empty() && info.codec != Codec::None && !drain(*in)) {
+    pending.drop(&host, error_text(in->error()));
     host.log("Error : " + arc::base_name(archive) + "\t : " + error_text(in->error()));
     return kErrDamaged;
   }
   if (!r.error().empty()) {
+    pending.drop(&host, r.error());
     host.log("Error : " + arc::base_name(archive) + "\t : " + r.error());
     return kErrDamaged;
   }
+  if (!pending.commit(host)) rc = kErrWrite;
   host.progress("", total, total);
   if (seen && !matched) {
     host.log("Error : " + arc::base_name(archive) + "\t : 該当するファイルがありません");
@@ -418,6 +507,10 @@ int test(const std::string& archive, Host& host) {
     }
     if (!r.error().empty()) break;
     host.log("Tested " + e.name);
+  }
+  if (r.error().empty() && !tar_end_whole(*in, info.codec)) {
+    host.log("Error : " + arc::base_name(archive) + "\t : " + kBrokenEnd);
+    return kErrDamaged;
   }
   if (r.error().empty() && info.codec != Codec::None && !drain(*in)) {
     host.log("Error : " + arc::base_name(archive) + "\t : " + error_text(in->error()));

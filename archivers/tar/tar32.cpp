@@ -370,7 +370,7 @@ int run(HWND owner, const char* text, char* out, uint32_t size) {
     // The input is a path of its own, or relative to the base folder.
     std::string in = c.names[0];
     if (!base.empty() && !(in.size() > 1 && (in[1] == ':' || in[0] == '\\' || in[0] == '/')))
-      in = base + "\\" + in;
+      in = arc::join_path(base, in);
     return tarx::create_single(c.archive, in, codec, c.level, host);
   }
   return tarx::create_tar(c.archive, base, c.names, codec, c.level, c.useDirs, host);

@@ -194,10 +194,10 @@ int WINAPI UnZipFindNext(HARC h, IndividualInfo* info) { return arc::listing_fin
 
 BOOL WINAPI UnZipCheckArchive(LPCSTR path, int) {
   if (!path) return FALSE;
-  std::unique_ptr<fsio::File> f;
-  zipf::Archive a;
-  zipf::ReadStatus st;
-  return open_archive(path, f, a, st) ? TRUE : FALSE;
+  // The end records and the directory's bounds only: the engine asks this of
+  // every file it opens, so it must not read the whole directory.
+  auto f = fsio::open_read(path);
+  return f && zipf::looks_like_zip(*f) ? TRUE : FALSE;
 }
 
 BOOL WINAPI UnZipConfigDialog(HWND owner, LPSTR, int) {

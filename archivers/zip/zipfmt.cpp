@@ -83,30 +83,34 @@ struct EndInfo {
   std::string comment;
 };
 
-bool find_end(fsio::File& f, int64_t size, EndInfo& out) {
-  if (size < 22) return false;
+// none: no end record of this file's own; inconsistent: one that disagrees
+// with its directory (damage).
+enum class EndFound { none, inconsistent, ok };
+
+EndFound find_end(fsio::File& f, int64_t size, EndInfo& out) {
+  if (size < 22) return EndFound::none;
   size_t tailLen = static_cast<size_t>(std::min<int64_t>(size, 22 + 65535));
   std::vector<uint8_t> tail(tailLen);
   uint64_t tailPos = static_cast<uint64_t>(size) - tailLen;
-  if (!read_at(f, tailPos, tail.data(), tailLen)) return false;
-  // The last end record whose comment reaches the file's end wins; one
-  // followed by a few stray bytes is still taken when nothing better exists.
-  ptrdiff_t best = -1, loose = -1;
+  if (!read_at(f, tailPos, tail.data(), tailLen)) return EndFound::none;
+  // Only an end record whose comment reaches the file's end is this file's
+  // own: one with other bytes after it belongs to an archive stored inside
+  // another (a tar or cabinet ending in a ZIP), and editing through it would
+  // cut the outer file down to the inner archive.
+  ptrdiff_t best = -1;
   for (ptrdiff_t i = static_cast<ptrdiff_t>(tailLen) - 22; i >= 0; --i) {
-    if (get32(&tail[i]) != kSigEnd) continue;
-    size_t clen = get16(&tail[i + 20]);
-    if (i + 22 + clen == tailLen) {
+    if (get32(&tail[i]) == kSigEnd && static_cast<size_t>(i) + 22 + get16(&tail[i + 20]) == tailLen) {
       best = i;
       break;
     }
-    if (loose < 0 && i + 22 + clen <= tailLen) loose = i;
   }
-  if (best < 0) best = loose;
-  if (best < 0) return false;
+  if (best < 0) return EndFound::none;
   const uint8_t* e = &tail[best];
   uint16_t disk = get16(e + 4), cdDisk = get16(e + 6);
-  if ((disk != 0 && disk != 0xFFFF) || (cdDisk != 0 && cdDisk != 0xFFFF)) return false;  // spanned sets
+  if ((disk != 0 && disk != 0xFFFF) || (cdDisk != 0 && cdDisk != 0xFFFF)) return EndFound::none;  // spanned sets
+  uint16_t onDisk = get16(e + 8);
   out.count = get16(e + 10);
+  if (onDisk != out.count) return EndFound::none;
   out.cdSize = get32(e + 12);
   out.cdOffset = get32(e + 16);
   out.comment.assign(reinterpret_cast<const char*>(e + 22), get16(e + 20));
@@ -127,26 +131,43 @@ bool find_end(fsio::File& f, int64_t size, EndInfo& out) {
           break;
         }
       }
-      if (!ok) return false;
+      if (!ok) return EndFound::inconsistent;
       out.count = get64(r + 32);
       out.cdSize = get64(r + 40);
       out.cdOffset = get64(r + 48);
       out.endPos = at;
     }
   }
-  return true;
+  // The directory lies right before the end record and holds at least one
+  // fixed-size record per entry; none when it is empty.
+  if (out.cdSize > out.endPos || out.cdOffset > out.endPos - out.cdSize) return EndFound::inconsistent;
+  if ((out.count == 0) != (out.cdSize == 0) || out.count > out.cdSize / 46) return EndFound::inconsistent;
+  uint64_t cdStart = out.endPos - out.cdSize;
+  if (out.cdSize) {
+    uint8_t sig[4];
+    if (!read_at(f, cdStart, sig, 4) || get32(sig) != kSigCentral) return EndFound::inconsistent;
+  }
+  // Bytes in front of the archive are a self-extractor's program; in any
+  // other file they are another format's data around a stored ZIP.
+  uint8_t head[4];
+  if (!read_at(f, 0, head, 4)) return EndFound::none;
+  if (head[0] != 'M' || head[1] != 'Z') {
+    if (cdStart != out.cdOffset) return EndFound::none;  // offsets count from a prefix
+    uint32_t first = get32(head);
+    // A local header, the split-archive marker, or the end record of an
+    // archive with no entries at the very start.
+    if (first != kSigLocal && first != kSigDescriptor && first != 0x30304b50 &&
+        !(out.count == 0 && out.endPos == 0))
+      return EndFound::none;
+  }
+  return EndFound::ok;
 }
 }  // namespace
 
 bool looks_like_zip(fsio::File& f) {
   int64_t size = f.size();
   EndInfo end;
-  if (size < 0 || !find_end(f, size, end)) return false;
-  if (end.cdSize > end.endPos) return false;
-  uint64_t cdStart = end.endPos - end.cdSize;
-  if (end.cdSize == 0) return end.count == 0;
-  uint8_t sig[4];
-  return read_at(f, cdStart, sig, 4) && get32(sig) == kSigCentral;
+  return size >= 0 && find_end(f, size, end) == EndFound::ok;
 }
 
 ReadStatus read_archive(fsio::File& f, Archive& a) {
@@ -155,13 +176,15 @@ ReadStatus read_archive(fsio::File& f, Archive& a) {
   if (size < 0) return ReadStatus::readError;
   a.fileSize = size;
   EndInfo end;
-  if (!find_end(f, size, end)) return ReadStatus::notZip;
-  if (end.cdSize > end.endPos) return ReadStatus::damaged;
+  switch (find_end(f, size, end)) {
+    case EndFound::none: return ReadStatus::notZip;
+    case EndFound::inconsistent: return ReadStatus::damaged;
+    case EndFound::ok: break;
+  }
   a.cdStart = end.endPos - end.cdSize;
   a.cdSize = end.cdSize;
   a.dataEnd = a.cdStart;
   a.comment = end.comment;
-  if (end.cdOffset > a.cdStart) return ReadStatus::damaged;
   // Offsets that do not count a prefix in front (a stub copied before an
   // archive) are shifted by its length.
   uint64_t shift = a.cdStart - end.cdOffset;

@@ -69,7 +69,8 @@ enum class ReadStatus { ok, notZip, damaged, readError };
 extern std::string (*utf8_to_native)(std::string_view);
 
 ReadStatus read_archive(fsio::File& f, Archive& out);
-// Only the end record: is this file a ZIP archive (perhaps behind a prefix)?
+// Is this file a ZIP archive (behind a self-extractor's program at most)?
+// Reads only the end records and the directory's first signature.
 bool looks_like_zip(fsio::File& f);
 
 // Start of the entry's data, after its local header; 0 on failure.

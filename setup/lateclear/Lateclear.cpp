@@ -33,12 +33,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (folder.empty()) folder = t.text;
     else names.push_back(t.text);
   }
-  while (folder.size() > 3 && arc::ends_with_separator(folder)) folder.pop_back();
+  while (folder.size() > 3 && arc::ends_with_separator(folder)) folder = arc::without_separator(folder);
   // A drive root or a relative path is never ours to remove.
   if (folder.size() < 4 || folder[1] != ':' || folder[2] != '\\') return 1;
   for (const auto& n : names) {
     if (!PlainName(n)) continue;
-    std::string path = folder + "\\" + n;
+    const std::string path = arc::join_path(folder, n);
     // The uninstaller may still be ending when started by hand.
     for (int tries = 0; tries < 20; ++tries) {
       if (DeleteFileA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) break;

@@ -23,20 +23,8 @@ const TContextMenuInfo kInfo = {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Halvek_Tovix";
 
-// The folder of a path (double-byte aware), keeping a drive root's backslash.
-std::string FolderOf(const std::string& path) {
-  size_t pos = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (arc::is_lead(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
-      ++i;
-      continue;
-    }
-    if (path[i] == '\\') pos = i;
-  }
-  if (pos == std::string::npos) return std::string();
-  if (pos == 2 && path[1] == ':') return path.substr(0, 3);
-  return path.substr(0, pos);
-}
+// The folder of a path, keeping a drive root's backslash.
+std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
 // Read only: asking for the program must not leave an empty record behind.
 std::string InstallLocation() {

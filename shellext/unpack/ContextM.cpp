@@ -40,23 +40,7 @@ const TRow kRows[] = {
     {"bga32.dll", "Bga", "x -n"},
 };
 
-// Position of the last '\' or ':' (double-byte aware), or npos.
-size_t LastDelimiter(const std::string& s) {
-  size_t pos = std::string::npos;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (arc::is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
-      ++i;
-      continue;
-    }
-    if (s[i] == '\\' || s[i] == ':') pos = i;
-  }
-  return pos;
-}
-
-std::string FileNameOf(const std::string& path) {
-  size_t d = LastDelimiter(path);
-  return d == std::string::npos ? path : path.substr(d + 1);
-}
+std::string FileNameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
 
 // From the last '.' of the file name; empty when there is none.
 std::string ExtensionOf(const std::string& path) {
@@ -85,21 +69,25 @@ TKind KindOf(const std::string& archive) {
   return kTar;
 }
 
-bool EndsWithBackslash(const std::string& s) {
-  size_t d = LastDelimiter(s);
-  return d != std::string::npos && d + 1 == s.size() && s[d] == '\\';
-}
-
 // The folder of a path, keeping the backslash of a drive root.
-std::string FolderOf(const std::string& path) {
-  size_t d = LastDelimiter(path);
-  if (d == std::string::npos) return std::string();
-  std::string folder = path.substr(0, d + 1);
-  if (folder.size() > 3 && EndsWithBackslash(folder)) folder.pop_back();
-  return folder;
+std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
+
+// True when a file lies anywhere below the folder (empty folders do not count).
+bool HoldsFiles(const std::string& folder) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(arc::join_path(folder, "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool found = false;
+  do {
+    const std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    found = !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || HoldsFiles(arc::join_path(folder, name));
+  } while (!found && FindNextFileA(h, &fd));
+  FindClose(h);
+  return found;
 }
 
-// Removes a folder this command made, with what a failed run left in it.
+// Removes a folder this command made and a failed run wrote no file into.
 void RemoveMadeFolder(const std::string& folder) {
   std::string from = folder + '\0';
   SHFILEOPSTRUCTA op{};
@@ -179,10 +167,9 @@ void TUnpackMenu::Command(HWND W) {
 
   bool madeFolder = false;
   if (kind == kGzip || KeyHeld(VK_CONTROL, "ctrl")) {
-    if (D.size() > 3 && EndsWithBackslash(D)) D.pop_back();
+    D = arc::without_separator(D, true);
   } else {
-    if (!EndsWithBackslash(D)) D += '\\';
-    D += WithoutExtension(FileNameOf(A));
+    D = arc::join_path(D, WithoutExtension(FileNameOf(A)));
     madeFolder = CreateDirectoryA(D.c_str(), nullptr) != 0;
   }
   if (!IsExistingFolder(D)) {
@@ -197,16 +184,16 @@ void TUnpackMenu::Command(HWND W) {
     ok = InfoZipExtract(W, A, D);
   } else {
     // A drive root already ends in its backslash.
-    std::string cmd = std::string(row.Switches) + " \"" + A + "\" \"" + D + (EndsWithBackslash(D) ? "\"" : "\\\"");
+    std::string cmd = std::string(row.Switches) + " \"" + A + "\" \"" + arc::with_separator(D) + "\"";
     if (kind == kTar) cmd += " *.*";
     SeamTrace("unpack: " + std::string(row.Library) + " " + cmd);
     ok = command(W, cmd.c_str(), nullptr, 0) == 0;
   }
   if (!ok) {
-    // A refused password keeps what was extracted; a broken archive leaves
-    // no half-filled folder behind and says so.
+    // What did extract stays (a refused password, one bad entry among good
+    // ones); only a folder that got nothing goes again.
     if (cancelled) return;
-    if (madeFolder) RemoveMadeFolder(D);
+    if (madeFolder && !HoldsFiles(D)) RemoveMadeFolder(D);
     ErrorBox(W, "書庫の解凍に失敗しました。");
     return;
   }

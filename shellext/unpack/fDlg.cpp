@@ -3,12 +3,12 @@
 #include <shlobj.h>
 
 #include "Seams.h"
+#include "text.h"
 
 int CALLBACK BrowseCallbackProc(HWND wnd, UINT msg, LPARAM, LPARAM data) {
   auto* dlg = reinterpret_cast<TSFDialog*>(data);
   if (dlg && msg == BFFM_INITIALIZED && !dlg->FFolder.empty()) {
-    std::string s = dlg->FFolder;
-    if (s.size() > 3 && s.back() == '\\') s.pop_back();  // C:\ keeps its backslash
+    const std::string s = arc::without_separator(dlg->FFolder, true);  // C:\ keeps its backslash
     SendMessageA(wnd, BFFM_SETSELECTIONA, 1, reinterpret_cast<LPARAM>(s.c_str()));
   }
   return 0;

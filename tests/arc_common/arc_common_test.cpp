@@ -69,6 +69,45 @@ TEST(SafeRelative, RefusesEscapesAndDevices) {
   EXPECT_EQ(safe_relative("console.txt").value_or(""), "console.txt");
 }
 
+// "表" is 95 5C, "ソ" 83 5C: a second byte that looks like a backslash.
+TEST(Paths, SeparatorsAreNeverTheSecondByteOfADoubleByteCharacter) {
+  const std::string hyo = "\x95\x5C", so = "\x83\x5C";
+  const std::string shiryohyo = "\x8E\x91\x97\xBF" + hyo;  // 資料表
+  struct {
+    std::string path;
+    bool endsWithSep;
+    std::string stripped, strippedKeepRoot, withSep, name;
+  } cases[] = {
+      {"C:\\Work\\", true, "C:\\Work", "C:\\Work", "C:\\Work\\", ""},
+      {"C:\\Work", false, "C:\\Work", "C:\\Work", "C:\\Work\\", "Work"},
+      {"C:\\", true, "C:", "C:\\", "C:\\", ""},
+      {"C:\\a\\\\", true, "C:\\a\\", "C:\\a\\", "C:\\a\\\\", ""},
+      {"\\", true, "", "\\", "\\", ""},
+      {"", false, "", "", "", ""},
+      {"C:\\" + shiryohyo, false, "C:\\" + shiryohyo, "C:\\" + shiryohyo, "C:\\" + shiryohyo + "\\", shiryohyo},
+      {"C:\\" + shiryohyo + "\\", true, "C:\\" + shiryohyo, "C:\\" + shiryohyo, "C:\\" + shiryohyo + "\\", ""},
+      {"d/" + so, false, "d/" + so, "d/" + so, "d/" + so + "\\", so},
+      {"d/x/", true, "d/x", "d/x", "d/x/", ""},
+      {"C:name", false, "C:name", "C:name", "C:name\\", "name"},
+  };
+  for (auto& c : cases) {
+    EXPECT_EQ(ends_with_separator(c.path), c.endsWithSep) << c.path;
+    EXPECT_EQ(without_separator(c.path), c.stripped) << c.path;
+    EXPECT_EQ(without_separator(c.path, true), c.strippedKeepRoot) << c.path;
+    EXPECT_EQ(with_separator(c.path), c.withSep) << c.path;
+    EXPECT_EQ(c.path.substr(name_start(c.path)), c.name) << c.path;
+  }
+  EXPECT_EQ(join_path("C:\\" + shiryohyo, "a.txt"), "C:\\" + shiryohyo + "\\a.txt");
+  EXPECT_EQ(join_path("C:\\", "a.txt"), "C:\\a.txt");
+  EXPECT_EQ(join_path("C:\\x\\", "\\a.txt"), "C:\\x\\a.txt");
+  EXPECT_EQ(join_path("", "a.txt"), "a.txt");
+  EXPECT_EQ(folder_of("C:\\" + shiryohyo + "\\a.txt"), "C:\\" + shiryohyo);
+  EXPECT_EQ(folder_of("C:\\" + shiryohyo), "C:\\");
+  EXPECT_EQ(folder_of("a.txt"), "");
+  EXPECT_EQ(base_name("C:\\" + shiryohyo), shiryohyo);
+  EXPECT_EQ(dir_part("C:\\" + shiryohyo + "\\" + so), "C:\\" + shiryohyo + "\\");
+}
+
 TEST(LogWriter, NeverPastSizeAlwaysTerminated) {
   char buf[8];
   memset(buf, 'z', sizeof buf);

@@ -155,4 +155,10 @@ printf '\0' | dd of=loop5.rar bs=1 seek=20 conv=notrunc status=none
 has "$(rardrv list loop5.rar)" "end 12" "header loop (RAR 5)"
 head -c 5000 "$BIN/unrar.dll" > notrar.rar
 has "$(rardrv list notrar.rar)" "open failed 13" "not a RAR archive"
+# A RAR stored in another container is that container's member, not a RAR
+# archive; behind a program (a self-extractor) it is one.
+tar -cf tarred.rar a.txt s5.rar
+has "$(rardrv list tarred.rar)" "open failed 13" "RAR inside a tar"
+cat "$BIN/rardrv.exe" s5.rar > sfx5.exe
+has "$(rardrv list sfx5.exe)" "end 10" "RAR behind a program"
 echo "arc_rar: ok"

@@ -352,7 +352,8 @@ TEST_F(DndWindow, DoubleClickStartsNoDrag) {
 // The rule for the tree's offered path.
 TEST_F(DndWindow, ParentFolderDirOfTheCurrentFolder) {
   const std::pair<const char*, const char*> cases[] = {
-      {"docs/img/", "docs\\"}, {"docs/", "\\"}, {"", "\\"}, {"a/b/c/", "a\\b\\"}};
+      {"docs/img/", "docs\\"}, {"docs/", "\\"}, {"", "\\"}, {"a/b/c/", "a\\b\\"},
+      {"資料表/img/", "資料表\\"}};  // 表 ends in the byte 0x5C
   for (auto [current, parent] : cases) {
     form->FCurrentFolder = current;
     EXPECT_EQ(form->GetParentFolderDir(), parent) << current;

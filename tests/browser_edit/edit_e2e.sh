@@ -76,6 +76,21 @@ for kind in lzh zip; do
   stop_tovix
 done
 
+# A tar whose last member is a ZIP is the tar: its own members are listed,
+# and deleting one (which the tar library does not do) leaves it byte for byte.
+mkdir -p "$SCRATCH/tz"
+cp "$SCRATCH/master.zip" "$SCRATCH/tz/inner.zip"
+printf 'hello\r\n' >"$SCRATCH/tz/a.txt"
+tar -C "$SCRATCH/tz" -cf "$SCRATCH/tz.tar" a.txt inner.zip
+cp "$SCRATCH/tz.tar" "$SCRATCH/tz-before.tar"
+export TOVIX_ANSWERS="delete=yes"
+open "$SCRATCH/tz.tar"
+[ "$(rows)" = "a.txt inner.zip " ] || fail "tar ending in a ZIP lists as: $(rows)"
+click 0
+cmd "削除(D)"
+stop_tovix
+cmp -s "$SCRATCH/tz-before.tar" "$SCRATCH/tz.tar" || fail "deleting from a tar ending in a ZIP changed it"
+
 # Rename (LHA): the library asks the new name; the folder stays selected.
 arc="$SCRATCH/arc.lzh"
 cp "$SCRATCH/master.lzh" "$arc"
@@ -125,7 +140,14 @@ view=$(grep '^shell: - ' "$TRACE" | tail -1 | sed 's/^shell: - //' | tr -d '\r')
 [[ "$view" == *'\tovix.'*'\a.txt' ]] || fail "view: $(cat "$TRACE")"
 unix=$(winrun winepath -u "$view" 2>/dev/null | tr -d '\r')
 cmp -s "$src/a.txt" "$unix" || fail "viewed copy differs: $unix"
+# A newer file of the entry's name in the temporary folder is not the entry:
+# the editor gets the real one, and that file stays as it was.
+stale="$(dirname "$(dirname "$unix")")/a.txt"
+printf 'stale\r\n' >"$stale" && touch -d '2030-01-01' "$stale"
 run "編集(E)"
+grep -q '^failed: ' "$TRACE" && fail "edit refused: $(cat "$TRACE")"
+[ "$(cat "$stale")" = $'stale\r' ] || fail "the stale file was touched: $(od -c "$stale" | head -2)"
+rm "$stale"
 grep -q '^edit: .* open ".*\\a\.txt"$' "$TRACE" || fail "edit: $(cat "$TRACE")"
 mkdir -p "$SCRATCH/edited"
 (cd "$SCRATCH/edited" && lha xq "$arc" a.txt)
@@ -140,7 +162,9 @@ cmd "編集(E)"
 cmp -s "$SCRATCH/before-edit.lzh" "$arc" || fail "an unchanged entry was put back"
 temp=$(grep '^edit: ' "$TRACE" | tail -1 | sed 's/.* open "//; s/"$//' | tr -d '\r')
 [ "$(grep -c '^edit: ' "$TRACE")" = 2 ] || fail "second edit not started: $(cat "$TRACE")"
-[ -e "$(winrun winepath -u "$temp" 2>/dev/null | tr -d '\r')" ] && fail "taken-out copy left: $temp"
+temp=$(winrun winepath -u "$temp" 2>/dev/null | tr -d '\r')
+[ -e "$temp" ] && fail "taken-out copy left: $temp"
+[ -e "$(dirname "$temp")" ] && fail "the edit's work folder was left: $(dirname "$temp")"
 click 3
 cmd "テスト実行(T)"
 line=$(grep '^shell: install ' "$TRACE" | tail -1 | tr -d '\r')

@@ -11,6 +11,7 @@
 #include "CBDlg.h"
 #include "Disp.h"
 #include "about.h"
+#include "fDlg.h"
 
 namespace {
 
@@ -119,6 +120,8 @@ TEST(FolderPicker, SelectionTextAndFlags) {
   EXPECT_EQ(TCBDialog::SelectionText("C:\\"), "C:\\");
   EXPECT_EQ(TCBDialog::SelectionText("C:\\Work\\"), "C:\\Work");
   EXPECT_EQ(TCBDialog::SelectionText("C:\\Work"), "C:\\Work");
+  EXPECT_EQ(TCBDialog::SelectionText("C:\\資料表"), "C:\\資料表");  // 表 ends in the byte 0x5C
+  EXPECT_EQ(TCBDialog::SelectionText("C:\\資料表\\"), "C:\\資料表");
   TCBDialog d(nullptr);
   d.Options = 0;
   EXPECT_EQ(d.BrowseFlags(), d.NewStyle() ? 0x40u : 0u);
@@ -244,4 +247,37 @@ TEST(FolderPicker, RealBrowserTogglesTheBoxesAndReturnsTheFolder) {
   EXPECT_TRUE(d.N2Checked);
   EXPECT_FALSE(cancel.sawBox2);
   RemoveDirectoryA(start.c_str());
+}
+
+// Both pickers, the window's and the unpack command's, on a folder whose
+// name ends in a character whose second byte is 0x5C: the shell's browser
+// opens on it and OK returns it, with or without a trailing backslash.
+TEST(FolderPicker, RealBrowsersKeepAFolderEndingInTrailByte5C) {
+  _putenv_s("TOVIX_ANSWERS", "");
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  const std::string folder = std::string(tmp) + "資料表";
+  ASSERT_EQ(folder.substr(folder.size() - 2), "\x95\x5C");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const std::string& proposed : {folder, folder + "\\"}) {
+    TCBDialog d(nullptr);
+    d.Caption = "すべての解凍先を指定して下さい。";
+    d.VisibleNum = 0;
+    d.Directory = proposed;
+    BrowserDriver drv;
+    std::thread t([&] { drv.Run(); });
+    EXPECT_TRUE(d.Execute());
+    t.join();
+    EXPECT_EQ(lstrcmpiA(d.Directory.c_str(), folder.c_str()), 0) << d.Directory;
+
+    TSFDialog u;
+    u.FTitle = "解凍先の選択";
+    u.FFolder = proposed;
+    BrowserDriver drv2;
+    std::thread t2([&] { drv2.Run(); });
+    EXPECT_TRUE(u.Execute(nullptr));
+    t2.join();
+    EXPECT_EQ(lstrcmpiA(u.FFolder.c_str(), folder.c_str()), 0) << u.FFolder;
+  }
+  RemoveDirectoryA(folder.c_str());
 }

@@ -133,14 +133,6 @@ TEST(Listing, ClearFreesTheListsAndTheOwnerForgetsThem) {
   EXPECT_EQ(owner.ComponentCount(), 0);
 }
 
-TEST(Paths, StripTrailingBackslash) {
-  EXPECT_EQ(StripTrailingBackslash("C:\\Work\\"), "C:\\Work");
-  EXPECT_EQ(StripTrailingBackslash("C:\\"), "C:");
-  EXPECT_EQ(StripTrailingBackslash("C:\\a\\\\"), "C:\\a\\");
-  EXPECT_EQ(StripTrailingBackslash("C:\\\x95\x5C"), "C:\\\x95\x5C");
-  EXPECT_EQ(StripTrailingBackslash(""), "");
-}
-
 TEST(Paths, ArchiveFolderNameLength) {
   struct {
     const char* name;

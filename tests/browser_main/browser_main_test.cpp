@@ -103,6 +103,14 @@ TEST(LongPath, ExpandsShortNamesAndDropsMissingPaths) {
   EXPECT_EQ(ExpandLongPath(dir + "\\missing.txt"), "");
   EXPECT_EQ(ExpandLongPath(dir + "\\*.txt"), "") << "a wildcard names no one file";
   EXPECT_EQ(ExpandLongPath(""), "");
+  // Through a folder whose name ends in the byte 0x5C (表): the folders above
+  // it get their long names too.
+  std::string hyo = dir + "\\資料表";
+  CreateDirectoryA(hyo.c_str(), nullptr);
+  Touch(hyo + "\\a rather long file name.txt");
+  char shortHyo[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameA((hyo + "\\a rather long file name.txt").c_str(), shortHyo, MAX_PATH), 0u);
+  EXPECT_EQ(ExpandLongPath(shortHyo), hyo + "\\a rather long file name.txt") << shortHyo;
   // A system folder is not reported by the folder search: it and the
   // folders above it stay as written instead of dropping out.
   std::string sys = dir + "\\System Folder";

@@ -213,6 +213,24 @@ probe wait TVantrelbyHalvek command "圧縮(P)..." sleep 1500 >/dev/null
 grep -q '^sound TX_ArcPack' "$SCRATCH/t-cancel.txt" && fail "packed after cancel"
 stop_tovix
 cmp -s "$SCRATCH/keep-before.lzh" "$SCRATCH/out/keep.lzh" || fail "keep.lzh changed after cancel"
+# One gzip file per input with nothing made (Cancel or No at the question):
+# the window stays on the archive it had, as its properties show.
+tar -C "$src" -cf "$SCRATCH/old.tar" a.txt
+printf 'old' | gzip >"$SCRATCH/out/a.txt.gz"
+cp "$SCRATCH/out/a.txt.gz" "$SCRATCH/agz-before.gz"
+for answer in cancel no; do
+  export TOVIX_ANSWERS="dialog:OpenDialog3=$S\\a.txt;dialog:SaveDialog1=$O\\x#7;exists=$answer;prop=cancel"
+  start_tovix "$BIN/tovix.exe" "$SCRATCH/t-gzkeep.txt" "$(winpath "$SCRATCH/old.tar")"
+  probe wait TVantrelbyHalvek command "圧縮(P)..." sleep 1000 command "プロパティ(R)..." >/dev/null
+  for _ in $(seq 100); do grep -q '^dialog prop:' "$SCRATCH/t-gzkeep.txt" && break; sleep 0.1; done
+  stop_tovix
+  grep -q '^exists: a\.txt\.gz ' "$SCRATCH/t-gzkeep.txt" || fail "$answer: not asked: $(cat "$SCRATCH/t-gzkeep.txt")"
+  grep -qx 'prop NameL=old.tar' "$SCRATCH/t-gzkeep.txt" ||
+    fail "$answer: the window left the open archive: $(grep '^prop NameL' "$SCRATCH/t-gzkeep.txt")"
+  cmp -s "$SCRATCH/agz-before.gz" "$SCRATCH/out/a.txt.gz" || fail "$answer: a.txt.gz changed"
+done
+rm "$SCRATCH/out/a.txt.gz"
+
 # No packing library for the open ZIP archive: said so, the archive as it was.
 nolib="$SCRATCH/nolib"
 mkdir -p "$nolib"

@@ -278,3 +278,26 @@ TEST_F(PreviewWindow, ExtensionDialogEditsTheListsOnlyOnOk) {
   _putenv_s("TOVIX_ANSWERS", "none=1");
   DeleteFileA(trace.c_str());
 }
+
+// An extension in two groups: removing a line removes that line's entries,
+// whichever group names the extension first.
+TEST_F(PreviewWindow, ExtensionDialogRemovesExactlyTheChosenLine) {
+  struct {
+    const char* steps;
+    const char* images;
+    const char* plugins;
+  } cases[] = {
+      {"extdlg=del3:1~ok", ".bmp,.ico,.pnm,.jpg", "a.spi,a.spi"},
+      {"extdlg=del3:0~ok", ".bmp,.ico,.pnm", "b.spi"},
+      {"extdlg=del3:1~del3:0~ok", ".bmp,.ico", ""},
+  };
+  for (auto& c : cases) {
+    ImageExtensions->SetCommaText(".bmp,.ico,.pnm,.jpg,.pnm");
+    ImagePlugins->SetCommaText("a.spi,a.spi,b.spi");
+    _putenv_s("TOVIX_ANSWERS", c.steps);
+    form->E1Click(nullptr);
+    EXPECT_EQ(ImageExtensions->GetCommaText(), c.images) << c.steps;
+    EXPECT_EQ(ImagePlugins->GetCommaText(), c.plugins) << c.steps;
+  }
+  _putenv_s("TOVIX_ANSWERS", "none=1");
+}

@@ -112,6 +112,24 @@ unpack "none=0" badlha/cut.lzh
 traced "MessageBox: 書庫の解凍に失敗しました。" "damaged LHA archive"
 [[ $(tree badlha) == ./cut.lzh ]] || fail "damaged LHA archive left: $(tree badlha)"
 
+# One damaged entry among good ones: the failure is reported and the good
+# entries stay where they went.
+mk part b.zip zip
+python3 - part/b.zip <<'PY'
+import sys, zipfile
+p = sys.argv[1]
+z = zipfile.ZipFile(p)
+i = z.getinfo("sub/b.bin")
+data = bytearray(open(p, "rb").read())
+at = i.header_offset + 30 + len(i.filename.encode()) + len(i.extra) + i.compress_size // 2
+data[at] ^= 0xFF
+open(p, "wb").write(data)
+PY
+unpack "none=0" part/b.zip
+traced "MessageBox: 書庫の解凍に失敗しました。" "one damaged entry"
+cmp -s src/a.txt part/b/a.txt || fail "one damaged entry: the good a.txt is gone: $(tree part)"
+[[ -f part/b/sub/empty.txt && ! -e part/b/sub/b.bin ]] || fail "one damaged entry: $(tree part)"
+
 # RAR: one password prompt for all encrypted entries; cancel keeps what was
 # extracted and says nothing. A missing volume asks for its disk.
 mkrar() { (cd src && timeout 60 $WINE_RUN "$BIN/mkrar.exe" "$@" >/dev/null); }

@@ -3,7 +3,7 @@
 // files and compare with other tools.
 //   arcdrv DLL PREFIX cmd "command text" [bufsize]  -> prints rc and the log
 //   arcdrv DLL PREFIX list ARCHIVE [wildcard]       -> one line per entry
-//   arcdrv DLL PREFIX check ARCHIVE                 -> prints the answer
+//   arcdrv DLL PREFIX check ARCHIVE...              -> prints the answer for each, one a line
 //   arcdrv DLL PREFIX mem "command text" OUTFILE    -> ExtractMem into OUTFILE
 //   arcdrv DLL PREFIX version                       -> GetVersion
 #include <windows.h>
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   }
   if (op == "check" && argc >= 5) {
     auto f = reinterpret_cast<FnCheckArchive>(entry(m, prefix, "CheckArchive"));
-    std::printf("%d\n", f ? (f(argv[4], 0) & 0xFF) : -1);
+    for (int i = 4; i < argc; ++i) std::printf("%d\n", f ? (f(argv[i], 0) & 0xFF) : -1);
     return 0;
   }
   if (op == "mem" && argc >= 6) {

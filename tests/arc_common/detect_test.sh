@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Every library's archive check on containers made by real tools (tar, LHA,
+# stored ZIP, cabinet, GZA, BZA) that hold another archive first, in the
+# middle or last: only the container's own library may answer, whatever the
+# inner format, and the engine takes the container's type. Programs with an
+# archive behind them still count. Then a ZIP delete handed a tar that ends
+# in a ZIP refuses it and leaves it as it was.
+source "$TOOLS/lib.sh"
+cd "$SCRATCH"
+W() { winpath "$1"; }
+
+mkdir -p in
+seq 1 400 >in/x.txt
+(cd in && jlha aq ../inner.lzh x.txt >/dev/null 2>&1)
+(cd in && zip -q ../inner.zip x.txt)
+(cd in && arj a ../inner.arj x.txt >/dev/null)
+(cd in && gcab -c ../inner.cab x.txt)
+(cd in && tar -cf ../inner.tar x.txt)
+# GZA and BZA: stored entries after the documented layout.  mkbga OUT FILES...
+mkbga() {
+  python3 - "$@" <<'PY'
+import struct, sys, zlib
+out = open(sys.argv[1], 'wb')
+for n in sys.argv[2:]:
+    data = open(n, 'rb').read()
+    name = n.split('/')[-1].encode()
+    fields = struct.pack('<4sIIIHHHHH', b'STOR', len(data), len(data), zlib.crc32(data), 0x3905, 0x58A6, 0x20, 0,
+                         len(name)) + name
+    out.write(struct.pack('<H', sum(fields) & 0xFFFF) + fields + data)
+PY
+}
+mkbga inner.gza in/x.txt
+mkbga inner.bza in/x.txt
+seq 1000 1600 >filler.txt
+
+# pack KIND OUT FILES... (in the current folder, in the order given)
+pack() {
+  local kind=$1 out=$2; shift 2
+  case $kind in
+    tar) tar -cf "$out" "$@" ;;
+    lzh) jlha azq "$out" "$@" >/dev/null 2>&1 ;;
+    zip) zip -q -0 "$out" "$@" ;;
+    cab) gcab -c "$out" "$@" ;;
+    gza | bza) mkbga "$out" "$@" ;;
+  esac
+  [ -s "$out" ] || fail "could not make $out"
+}
+
+# The libraries in the engine's order of asking, and the tar library last.
+libs=(unlha32.dll:Unlha unzip32.dll:UnZip unarj32j.dll:Unarj cab32.dll:Cab bga32.dll:Bga tar32.dll:Tar)
+own() {  # container kind -> its library's prefix
+  case $1 in lzh) echo Unlha ;; zip) echo UnZip ;; cab) echo Cab ;; gza | bza) echo Bga ;; tar) echo Tar ;; esac
+}
+mode() {  # the library's prefix -> the engine's type
+  case $1 in Unlha) echo lha ;; UnZip) echo zip ;; Unarj) echo arj ;; Cab) echo cab ;; Bga) echo bga ;; Tar) echo tar ;; esac
+}
+
+mkdir -p c
+files=() expect=()
+for outer in tar lzh zip cab gza bza; do
+  for inner in lzh zip arj cab gza bza tar; do
+    for where in first middle last; do
+      d="m-$outer-$inner-$where"
+      rm -rf "$d" && mkdir "$d"
+      case $where in
+        first) cp "inner.$inner" "$d/0.$inner" && cp filler.txt "$d/1.txt" ;;
+        middle) cp filler.txt "$d/0.txt" && cp "inner.$inner" "$d/1.$inner" && cp filler.txt "$d/2.txt" ;;
+        last) cp filler.txt "$d/0.txt" && cp "inner.$inner" "$d/1.$inner" ;;
+      esac
+      out="$SCRATCH/c/$outer-$inner-$where.$outer"
+      (cd "$d" && pack "$outer" "$out" $(ls))
+      files+=("$out")
+      expect+=("$(own "$outer")")
+    done
+  done
+done
+# Programs with an archive appended (self-extractors): still the archive.
+cp "$BIN/arcdrv.exe" c/prog-zip.exe && cat inner.zip >>c/prog-zip.exe
+cp c/prog-zip.exe c/prog-zipA.exe && zip -qA c/prog-zipA.exe
+cp "$BIN/arcdrv.exe" c/prog-arj.exe && cat inner.arj >>c/prog-arj.exe
+files+=("$SCRATCH/c/prog-zip.exe" "$SCRATCH/c/prog-zipA.exe" "$SCRATCH/c/prog-arj.exe")
+expect+=(UnZip UnZip Unarj)
+
+winfiles=()
+for f in "${files[@]}"; do winfiles+=("$(W "$f")"); done
+declare -A answers
+for lib in "${libs[@]}"; do
+  dll=${lib%%:*} prefix=${lib#*:}
+  mapfile -t got < <(arcdrv "$dll" "$prefix" check "${winfiles[@]}" | tr -d '\r')
+  [ "${#got[@]}" = "${#files[@]}" ] || fail "$dll: ${#got[@]} answers for ${#files[@]} files"
+  for i in "${!files[@]}"; do answers[$prefix,$i]=${got[$i]}; done
+done
+bad=0
+for i in "${!files[@]}"; do
+  yes=""
+  for lib in "${libs[@]}"; do
+    prefix=${lib#*:}
+    [ "${answers[$prefix,$i]}" = 1 ] && yes+="$prefix "
+  done
+  if [ "$yes" != "${expect[$i]} " ]; then
+    echo "$(basename "${files[$i]}"): answered by '${yes% }', want '${expect[$i]}'" >&2
+    bad=1
+  fi
+done
+[ $bad = 0 ] || fail "archive checks disagree with the formats"
+# The engine asks those checks in its order, then goes by the extension.
+mapfile -t modes < <(winrun "$BIN/engdetect.exe" "${winfiles[@]}" | tr -d '\r')
+[ "${#modes[@]}" = "${#files[@]}" ] || fail "engine: ${#modes[@]} answers for ${#files[@]} files"
+for i in "${!files[@]}"; do
+  want=$(mode "${expect[$i]}")
+  [ "${modes[$i]}" = "$want" ] || { echo "$(basename "${files[$i]}"): engine says ${modes[$i]}, want $want" >&2; bad=1; }
+done
+[ $bad = 0 ] || fail "the engine's detection disagrees with the formats"
+
+# The container opens as itself: a tar ending in a ZIP lists the tar's members.
+t="$SCRATCH/c/tar-zip-last.tar"
+names=$(arcdrv tar32.dll Tar list "$(W "$t")" 2>/dev/null | cut -f1 | tr -d '\r' | tr '\n' ' ')
+[ "$names" = "0.txt 1.zip " ] || fail "tar ending in a ZIP lists as: $names"
+# Handed to the ZIP libraries anyway, it is no ZIP archive: listing and
+# deleting are refused and the tar stays byte for byte.
+cp "$t" before.tar
+out=$(arcdrv unzip32.dll UnZip list "$(W "$t")" 2>/dev/null | tr -d "\r" || true)
+[ "$out" = "open failed" ] || fail "unzip32 opened the tar: $out"
+winrun "$BIN/wizdrv.exe" "$(W "$BIN/zip32.dll")" zip "$(W "$t")" "$(W "$SCRATCH")" x x.txt >del.log 2>&1 || true
+grep -q '^rc=0' del.log && fail "zip32 deleted from a tar: $(cat del.log)"
+cmp -s before.tar "$t" || fail "the tar changed: $(stat -c %s "$t") bytes, was $(stat -c %s before.tar)"
+tar -tf "$t" >/dev/null || fail "tar cannot read the tar any more"
+echo ok
