@@ -279,6 +279,16 @@ void TForm::WndProc(TMessage& m) {
       Close();
       m.Result = 0;
       return;
+    case WM_NEXTDLGCTL: {
+      // Sent by IsDialogMessage for a label's access key (the label, then
+      // the control after it) and by Tab-like moves; a form is no dialog
+      // class, so it answers this itself.
+      HWND to = LOWORD(m.LParam) ? reinterpret_cast<HWND>(m.WParam)
+                                 : GetNextDlgTabItem(FHandle, GetFocus(), m.WParam != 0);
+      if (to) ::SetFocus(to);
+      m.Result = 0;
+      return;
+    }
     case WM_ACTIVATE:
       if (LOWORD(m.WParam) != WA_INACTIVE) {
         Fire(OnActivate, this);

@@ -48,6 +48,7 @@
 //   type N TEXT           sets the text of the N-th edit or combo box (from 0)
 //   keys TEXT             types TEXT into the control with the focus
 //   vk enter|escape|tab|N presses that key in the control with the focus
+//   alt LETTER            presses Alt with LETTER there (an access key)
 //   tick CAPTION [0|1]    clicks the check box or radio button (only when it
 //                         is not already in the state given)
 //   click CAPTION         presses the button
@@ -55,8 +56,9 @@
 //                         or combo box
 //   check [texts]         the dialog check (texts: only the texts and captions): owner and the program's other
 //                         windows disabled, the focus on the first input
-//                         control (else a button), on the screen, no literal
-//                         "&" in captions, every static text and list row fits
+//                         control (else a button), on the screen, a title
+//                         bar, no literal "&" in captions, no label across a
+//                         group box's frame, every static text and list row fits
 //                         its control in its own font (measured inside the
 //                         process by uiprobe_hook.dll); "fault: ..." lines or
 //                         "check: CAPTION ok"
@@ -417,6 +419,23 @@ bool CheckDialog(HWND dlg, bool textsOnly) {
     if (t.find('&') != std::string::npos && t.find("&&") == std::string::npos && IsClass(dlg, "#32770") == false)
       faults.push_back("label shows &: " + Utf8(t));
   }
+  // No label lies across a group box's frame (its background would cut
+  // the line).
+  for (HWND g : Controls(dlg)) {
+    if (!IsWindowVisible(g) || !IsClass(g, "Button") || (GetWindowLongA(g, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX)
+      continue;
+    RECT gr{}, inner{};
+    GetWindowRect(g, &gr);
+    inner = RECT{gr.left + 2, gr.top + 2, gr.right - 2, gr.bottom - 2};
+    for (HWND c : Controls(dlg)) {
+      if (!IsWindowVisible(c) || !IsClass(c, "Static") || TextOf(c).empty()) continue;
+      RECT cr{}, both{};
+      GetWindowRect(c, &cr);
+      if (!IntersectRect(&both, &cr, &gr)) continue;
+      if (cr.left >= inner.left && cr.top >= inner.top && cr.right <= inner.right && cr.bottom <= inner.bottom) continue;
+      faults.push_back("label " + Utf8(TextOf(c)) + " over the frame of " + Utf8(TextOf(g)));
+    }
+  }
   // The focus: on the first input control in tab order, else on a button.
   std::string m;
   if (!Measure(dlg, m)) {
@@ -498,7 +517,7 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
     PostMessageA(b, BM_CLICK, 0, 0);
     return true;
   }
-  if (cmd != "controls" && cmd != "type" && cmd != "keys" && cmd != "vk" && cmd != "tick" && cmd != "click" &&
+  if (cmd != "controls" && cmd != "type" && cmd != "keys" && cmd != "vk" && cmd != "alt" && cmd != "tick" && cmd != "click" &&
       cmd != "pick" && cmd != "check" && cmd != "focus") {
     handled = false;
     return false;
@@ -547,10 +566,20 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
       PostMessageA(GetParent(e), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(e), CBN_EDITCHANGE), reinterpret_cast<LPARAM>(e));
     return true;
   }
-  if (cmd == "keys" || cmd == "vk") {
+  if (cmd == "keys" || cmd == "vk" || cmd == "alt") {
     // Keys go where the keyboard's go: to the control with the focus.
     HWND f = FocusOf(g_target);
     if (!f) return Fail("nothing has the focus");
+    if (cmd == "alt") {
+      // Alt with a letter: the access key of a control.
+      std::string k = next("");
+      if (k.empty()) return Fail("no key");
+      const LPARAM ctx = 1 | (1 << 29);
+      PostMessageA(f, WM_SYSKEYDOWN, static_cast<WPARAM>(toupper(static_cast<unsigned char>(k[0]))), ctx);
+      PostMessageA(f, WM_SYSCHAR, static_cast<WPARAM>(static_cast<unsigned char>(k[0])), ctx);
+      PostMessageA(f, WM_SYSKEYUP, static_cast<WPARAM>(toupper(static_cast<unsigned char>(k[0]))), ctx | (3u << 30));
+      return true;
+    }
     if (cmd == "vk") {
       std::string v = next("13");
       PostKey(f, static_cast<WORD>(v == "enter" ? VK_RETURN : v == "escape" ? VK_ESCAPE : v == "tab" ? VK_TAB : std::atoi(v.c_str())));
