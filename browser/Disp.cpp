@@ -88,6 +88,11 @@ void TDispDlg::SetMemoColor(COLORREF Color) {
   ApplyMemo();
 }
 
+void TDispDlg::SetMemoTextColor(COLORREF Color) {
+  FMemoTextColor = Color;
+  ApplyMemo();
+}
+
 void TDispDlg::ApplyMemo() {
   if (!FMemo) return;
   if (FMemoFont) SendMessageA(FMemo, WM_SETFONT, reinterpret_cast<WPARAM>(FMemoFont), TRUE);
@@ -199,8 +204,16 @@ LRESULT CALLBACK TDispDlg::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LPa
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-      if (self && self->FMemoBrush && reinterpret_cast<HWND>(LParam) == self->FMemo) {
-        SetBkColor(reinterpret_cast<HDC>(WParam), self->FMemoColor);
+      if (self && reinterpret_cast<HWND>(LParam) == self->FMemo &&
+          (self->FMemoBrush || self->FMemoTextColor != CLR_INVALID)) {
+        HDC dc = reinterpret_cast<HDC>(WParam);
+        if (self->FMemoTextColor != CLR_INVALID) SetTextColor(dc, self->FMemoTextColor);
+        if (!self->FMemoBrush) {
+          // A read-only memo paints as a static: the face colour behind.
+          SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+          return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        SetBkColor(dc, self->FMemoColor);
         return reinterpret_cast<LRESULT>(self->FMemoBrush);
       }
       break;

@@ -24,6 +24,8 @@ class TDispDlg : public TComponent {
   // The memo follows the file list's font and colour.
   void SetMemoFont(const LOGFONTA& Font);
   void SetMemoColor(COLORREF Color);
+  // The memo's text colour (the file list's font colour).
+  void SetMemoTextColor(COLORREF Color);
 
   void SetParentWindow(HWND ParentWnd);
   // Window size in pixels (the outer frame), for placing the window.
@@ -51,6 +53,7 @@ class TDispDlg : public TComponent {
   HFONT FMemoFont = nullptr;
   HBRUSH FMemoBrush = nullptr;
   COLORREF FMemoColor = CLR_INVALID;
+  COLORREF FMemoTextColor = CLR_INVALID;
   std::string FCaption;
   std::string FText;
   bool FModalDone = false;

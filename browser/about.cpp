@@ -5,11 +5,16 @@
 #include "Archiver.h"
 #include "Label3D.h"
 #include "Disp.h"
+#include "Forms.h"
 #include "Seams.h"
 
 namespace {
 
 const char kAboutClass[] = "TAboutBox";
+// A dialog frame with its title bar (to read and to move it by) but no
+// caption buttons.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
 std::string Fmt(const char* f, double a) {
   char b[64];
@@ -148,8 +153,10 @@ void TAboutBox::FormCreate() {
   if (!pv.empty()) Version = pv;
 
   // Top 50 pixels above the cursor, centred on it across; inside the work area.
-  const int width = 202 + 2 * GetSystemMetrics(SM_CXDLGFRAME);
-  const int height = 222 + 2 * GetSystemMetrics(SM_CYDLGFRAME);
+  RECT frame{0, 0, 202, 222};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
   POINT pt{};
   GetCursorPos(&pt);
   RECT wa{};
@@ -179,10 +186,9 @@ void TAboutBox::ShowModal() {
     return RegisterClassA(&wc);
   }();
   (void)atom;
-  const DWORD style = WS_POPUP | WS_DLGFRAME;
   RECT r{0, 0, 202, 222};
-  AdjustWindowRectEx(&r, style, FALSE, 0);
-  FWnd = CreateWindowExA(0, kAboutClass, "バージョン情報", style, Left, Top, r.right - r.left, r.bottom - r.top,
+  AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+  FWnd = CreateWindowExA(kExStyle, kAboutClass, "バージョン情報", kStyle, Left, Top, r.right - r.left, r.bottom - r.top,
                          FOwnerWnd, nullptr, GetModuleHandleA(nullptr), this);
   if (!FWnd) return;
   LOGFONTA lf{};
@@ -229,9 +235,9 @@ void TAboutBox::ShowModal() {
     label(row.Value, 96, y, 102, SS_LEFT, FFont);
     y += 15;
   }
-  bool ownerEnabled = FOwnerWnd && IsWindowEnabled(FOwnerWnd);
-  if (ownerEnabled) EnableWindow(FOwnerWnd, FALSE);
+  std::vector<HWND> disabled = DisableThreadWindows(FWnd);
   ShowWindow(FWnd, SW_SHOW);
+  SetFocus(FWnd);
   FDone = false;
   MSG msg;
   while (!FDone) {
@@ -250,7 +256,7 @@ void TAboutBox::ShowModal() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (ownerEnabled) EnableWindow(FOwnerWnd, TRUE);
+  EnableThreadWindows(disabled);
   ShowWindow(FWnd, SW_HIDE);
   if (FOwnerWnd) SetActiveWindow(FOwnerWnd);
 }

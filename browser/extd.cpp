@@ -101,7 +101,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Edit2 = new TEdit(this, TabSheet2);
   place(Edit2, "Edit2", 52, 6, 100, 21);
   Label2 = new TLabel(this, TabSheet2, "plug-in");
-  place(Label2, "Label2", 8, 36, 40, 14);
+  place(Label2, "Label2", 4, 36, 47, 14);
   Edit3 = new TEdit(this, TabSheet2);
   place(Edit3, "Edit3", 52, 32, 100, 21);
   UpDnButton1 = new TUpDnButton(this, TabSheet2);

@@ -165,12 +165,19 @@ void TVantrelbyHalvek::PageControl1Change(TObject*) {
     auto at = std::find(FControls.begin(), FControls.end(), static_cast<TControl*>(Splitter1));
     FControls.insert(listFirst ? at : at + 1, ListView1);
   };
+  // The list moved and changed size: all of it (header, scroll bars and
+  // frame too) paints again now, or old pixels stay until it is clicked.
+  auto repaint = [this] {
+    RedrawWindow(ListView1->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  };
   if (page == 0) {
     order(false);
     PageControl1->SetAlign(alLeft);
     PageControl1->SetWidth(listWidth);
     Splitter1->SetAlign(alLeft);
     ListView1->SetAlign(alClient);
+    repaint();
     TreeView1->SetFocus();
     return;
   }
@@ -180,6 +187,7 @@ void TVantrelbyHalvek::PageControl1Change(TObject*) {
   if (fromFolders) ListView1->SetWidth(treeWidth);
   Splitter1->SetAlign(alRight);
   PageControl1->SetAlign(alClient);
+  repaint();
   PreviewSelection();
 }
 

@@ -52,17 +52,20 @@ TTrackBar* Track(TComponent* owner, TWinControl* parent, const char* name, int l
   return t;
 }
 
-void Label(TComponent* owner, TWinControl* parent, const std::string& text, int x, int y, int w = 40) {
+TLabel* Label(TComponent* owner, TWinControl* parent, const std::string& text, int x, int y, int w = 40) {
   auto* l = new TLabel(owner, parent, text);
   l->SetBounds(x, y, w, 16);
+  return l;
 }
 
-// Tick labels under a track bar: value v sits over its thumb position.
+// Tick labels under a track bar: value v sits centred under its thumb
+// position, narrow enough to stay inside the group box's frame.
 void TickLabels(TComponent* owner, TWinControl* parent, const std::vector<std::pair<int, std::string>>& ticks, int lo,
                 int hi, int x, int y, int w) {
   for (const auto& [v, text] : ticks) {
     int pos = x + 10 + (w - 20) * (v - lo) / (hi - lo);
-    Label(owner, parent, text, pos - 4, y, 24);
+    TLabel* l = Label(owner, parent, text, pos - 8, y, 16);
+    SetWindowLongA(l->Handle(), GWL_STYLE, (GetWindowLongA(l->Handle(), GWL_STYLE) & ~SS_TYPEMASK) | SS_CENTER);
   }
 }
 }  // namespace
@@ -100,11 +103,9 @@ TOptionDlg::TOptionDlg(TComponent* AOwner) : TForm(AOwner, "TOptionDlg", bsDialo
   Panel2->SetBounds(136, 8, 326, 280);
   PageControl1 = new TPageControl(this, Panel2);
   PageControl1->Name = "PageControl1";
-  // Button tabs one pixel square: only the tree picks a page.
-  if (HWND tab = GetWindow(PageControl1->Handle(), GW_CHILD)) {
-    SetWindowLongA(tab, GWL_STYLE, GetWindowLongA(tab, GWL_STYLE) | TCS_BUTTONS | TCS_FIXEDWIDTH);
-    SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(1, 1));
-  }
+  // No tabs to see (the design's one-pixel button tabs drew a dotted strip
+  // above each page): only the tree picks a page.
+  PageControl1->SetTabsVisible(false);
   PageControl1->SetAlign(alClient);
 
   OKBtn = Push(this, this, "OKBtn", "OK", 302, 298, 76);

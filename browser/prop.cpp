@@ -198,6 +198,7 @@ void TPropDlg::FormShow() {
   MdateBClick();
   AttrBClick();
   SetDayMax();
+  ActiveControl = Edits[0];  // the year: typing starts there
 }
 
 void TPropDlg::MdateBClick() {
@@ -269,6 +270,8 @@ void TPropDlg::SetEditedTime(const SYSTEMTIME& t) {
 }
 
 int TPropDlg::Execute() {
+  // The value labels show names as they are, "&" included.
+  for (TLabel* c : {NameL, SyuruiL, SizeL, OsizeL, AsizeL, RateL, MdateL, ODateL}) c->SetShowAccelChar(false);
   if (!SeamHeadless()) return ShowModal();
   FormShow();
   for (TLabel* c : {NameL, SyuruiL, SizeL, OsizeL, AsizeL, RateL, MdateL, ODateL})

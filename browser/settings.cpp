@@ -159,6 +159,7 @@ void TVantrelbyHalvek::ApplyListFont(bool atLoad) {
     GetObjectA(lf.Handle(), sizeof log, &log);
     DispDlg->SetMemoFont(log);
     DispDlg->SetMemoColor(ColorToRGB(ListView1->Color()));
+    DispDlg->SetMemoTextColor(ColorToRGB(lf.Color()));
   }
 }
 

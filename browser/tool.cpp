@@ -13,7 +13,9 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
   SetCaption("ツールバーのカスタマイズ");
   SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
   SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  SetClientSize(364, 210);
+  // Wider than the design so the longest command name shows whole beside
+  // its picture and the scroll bar.
+  SetClientSize(420, 210);
   TFont font;
   font.SetName("MS UI Gothic");
   font.SetSize(9);
@@ -31,34 +33,32 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
   auto label = [&](const char* name, const std::string& caption, int l) {
     auto* lb = new TLabel(this, this, caption);
     lb->Name = name;
-    lb->SetBounds(l, 8, 130, 14);
+    lb->SetBounds(l, 8, 156, 14);
     lb->SetFont(font);
-    // The access key moves the focus to the list that follows.
-    SetWindowLongA(lb->Handle(), GWL_STYLE, GetWindowLongA(lb->Handle(), GWL_STYLE) & ~SS_NOPREFIX);
     return lb;
   };
   auto list = [&](const char* name, int l) {
     auto* lb = new TListBox(this, this, true);
     lb->Name = name;
-    lb->SetBounds(l, 24, 130, 150);
+    lb->SetBounds(l, 24, 156, 150);
     lb->SetFont(font);
     lb->SetItemHeight(16);
     return lb;
   };
   Label1 = label("Label1", "ツールバー(&T)", 8);
   ListBox1 = list("ListBox1", 8);
-  Label2 = label("Label2", "コマンド(&C)", 226);
-  ListBox2 = list("ListBox2", 226);
-  Button1 = button("Button1", "<< 追加(&A)", 142, 24, 81);
-  Button2 = button("Button2", "削除(&D) >>", 142, 52, 81);
-  Button3 = button("Button3", "１つ上に(&U)", 142, 88, 81);
-  Button4 = button("Button4", "１つ下に(&N)", 142, 116, 81);
-  Button5 = button("Button5", "初期化(&R)", 142, 149, 81);
+  Label2 = label("Label2", "コマンド(&C)", 256);
+  ListBox2 = list("ListBox2", 256);
+  Button1 = button("Button1", "<< 追加(&A)", 170, 24, 81);
+  Button2 = button("Button2", "削除(&D) >>", 170, 52, 81);
+  Button3 = button("Button3", "１つ上に(&U)", 170, 88, 81);
+  Button4 = button("Button4", "１つ下に(&N)", 170, 116, 81);
+  Button5 = button("Button5", "初期化(&R)", 170, 149, 81);
   OKBtn = button("OKBtn", "OK", 8, 180, 64, mrOk);
   OKBtn->SetDefault(true);
   CancelBtn = button("CancelBtn", "キャンセル", 76, 180, 64, mrCancel);
   CancelBtn->SetCancel(true);
-  HelpBtn = button("HelpBtn", "ヘルプ(&H)", 292, 180, 64);
+  HelpBtn = button("HelpBtn", "ヘルプ(&H)", 348, 180, 64);
   // Help topics for F1.
   const std::pair<TControl*, int> help[] = {{ListBox1, 128}, {ListBox2, 129}, {Button1, 90}, {Button2, 91},
                                             {Button3, 92},   {Button4, 93},   {Button5, 94}};

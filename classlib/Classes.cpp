@@ -215,3 +215,26 @@ void TStrings::SetCommaText(const std::string& text) {
     }
   }
 }
+
+std::vector<HWND> DisableThreadWindows(HWND except) {
+  struct Ctx {
+    HWND except;
+    std::vector<HWND> list;
+  } c{except, {}};
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM p) -> BOOL CALLBACK {
+    auto* c = reinterpret_cast<Ctx*>(p);
+    if (h != c->except && IsWindowVisible(h) && IsWindowEnabled(h)) c->list.push_back(h);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&c));
+  // The owner first: it is activated again afterwards.
+  HWND owner = except ? GetWindow(except, GW_OWNER) : nullptr;
+  for (size_t i = 1; i < c.list.size(); ++i)
+    if (c.list[i] == owner) std::swap(c.list[0], c.list[i]);
+  for (HWND h : c.list) EnableWindow(h, FALSE);
+  return c.list;
+}
+
+void EnableThreadWindows(const std::vector<HWND>& windows) {
+  for (HWND h : windows)
+    if (IsWindow(h)) EnableWindow(h, TRUE);
+}

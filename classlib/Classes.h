@@ -100,3 +100,9 @@ class TStringList : public TStrings {
   // Orders the items as Sorted keeps them (case-insensitive, stable).
   void Sort();
 };
+
+// A modal window's start and end: every other visible, enabled top-level
+// window of the thread is disabled (its owner first in the list), and
+// enabled again.
+std::vector<HWND> DisableThreadWindows(HWND except);
+void EnableThreadWindows(const std::vector<HWND>& windows);

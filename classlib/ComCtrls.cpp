@@ -693,10 +693,15 @@ void TPageControl::SetMultiLine(bool m) {
   SetWindowLongA(FTab, GWL_STYLE, m ? (s | TCS_MULTILINE) : (s & ~TCS_MULTILINE));
   Realign();
 }
+void TPageControl::SetTabsVisible(bool v) {
+  FTabsVisible = v;
+  ShowWindow(FTab, v ? SW_SHOWNA : SW_HIDE);
+  Realign();
+}
 RECT TPageControl::AlignRect() {
   RECT r{};
   GetClientRect(FHandle, &r);
-  SendMessageA(FTab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+  if (FTabsVisible) SendMessageA(FTab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
   return r;
 }
 void TPageControl::Realign() {

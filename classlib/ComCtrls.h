@@ -321,6 +321,8 @@ class TPageControl : public TWinControl {
   TTabSheet* ActivePage() const;
   void SetActivePage(TTabSheet* p);
   void SetMultiLine(bool m);
+  // Without tabs the pages fill the control and only the program turns them.
+  void SetTabsVisible(bool v);
   RECT AlignRect() override;
   void Realign() override;
   bool Notify(NMHDR* nm, LRESULT& result) override;
@@ -333,6 +335,7 @@ class TPageControl : public TWinControl {
   void AddPage(TTabSheet* p, const std::string& caption);
   void ShowActive();
   HWND FTab = nullptr;
+  bool FTabsVisible = true;
   std::vector<TTabSheet*> FPages;
 };
 

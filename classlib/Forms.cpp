@@ -105,14 +105,7 @@ int TForm::ShowModal() {
   ModalResult = mrNone;
   FModal = true;
   // Every other window of the application waits for this one.
-  std::vector<HWND> disabled;
-  if (Application) {
-    HWND main = Application->MainForm ? Application->MainForm->Handle() : nullptr;
-    if (main && main != FHandle && IsWindowEnabled(main)) {
-      EnableWindow(main, FALSE);
-      disabled.push_back(main);
-    }
-  }
+  std::vector<HWND> disabled = DisableThreadWindows(FHandle);
   Show();
   MSG msg;
   while (ModalResult == mrNone) {
@@ -126,9 +119,11 @@ int TForm::ShowModal() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  for (HWND h : disabled) EnableWindow(h, TRUE);
+  EnableThreadWindows(disabled);
   ShowWindow(FHandle, SW_HIDE);
-  if (!disabled.empty()) SetActiveWindow(disabled.front());
+  HWND back = GetWindow(FHandle, GW_OWNER);
+  if (!back && !disabled.empty()) back = disabled.front();
+  if (back) SetActiveWindow(back);
   FModal = false;
   return ModalResult;
 }
@@ -320,6 +315,16 @@ void TForm::WndProc(TMessage& m) {
       Close();
       m.Result = 0;
       return;
+    case WM_NEXTDLGCTL: {
+      // Sent by IsDialogMessage for a label's access key (the label, then
+      // the control after it) and by Tab-like moves; a form is no dialog
+      // class, so it answers this itself.
+      HWND to = LOWORD(m.LParam) ? reinterpret_cast<HWND>(m.WParam)
+                                 : GetNextDlgTabItem(FHandle, GetFocus(), m.WParam != 0);
+      if (to) ::SetFocus(to);
+      m.Result = 0;
+      return;
+    }
     case WM_ACTIVATE:
       if (LOWORD(m.WParam) != WA_INACTIVE) {
         Fire(OnActivate, this);
@@ -419,7 +424,24 @@ static LRESULT CALLBACK AppWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Application->MainForm->Close();
     return 0;
   }
+  // Messages posted to the hidden window (the broadcasts between instances)
+  // reach OnMessage here, from whichever loop took them: the main loop, a
+  // form's modal loop or the system's own (message boxes, common dialogs).
+  if (Application && msg >= 0xC000 && Application->HandOnPosted(h, msg, wp, lp)) return 0;
   return DefWindowProcA(h, msg, wp, lp);
+}
+
+bool TApplication::HandOnPosted(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (!OnMessage || InSendMessage()) return false;
+  MSG m{};
+  m.hwnd = h;
+  m.message = msg;
+  m.wParam = wp;
+  m.lParam = lp;
+  m.time = static_cast<DWORD>(GetMessageTime());
+  bool handled = false;
+  SafeCall(this, [&] { OnMessage(m, handled); });
+  return handled;
 }
 
 void TApplication::Initialize() {
@@ -511,7 +533,10 @@ bool TApplication::HelpKey(const MSG& msg) {
 
 bool TApplication::ProcessMessage(MSG& msg) {
   bool handled = false;
-  if (OnMessage) SafeCall(this, [&] { OnMessage(msg, handled); });
+  // The hidden window's registered messages go to OnMessage when they are
+  // dispatched (AppWndProc), so that every loop hands them on once.
+  const bool atDispatch = msg.hwnd == FHandle && msg.message >= 0xC000;
+  if (OnMessage && !atDispatch) SafeCall(this, [&] { OnMessage(msg, handled); });
   if (handled) return true;
   if (HelpKey(msg)) return true;
   if (FModeless && IsWindow(FModeless) && IsDialogMessageA(FModeless, &msg)) return true;

@@ -123,6 +123,9 @@ class TApplication : public TComponent {
   TMessageEvent OnMessage;
   // One pass of the loop; false when WM_QUIT was read.
   bool HandleMessage();
+  // A registered message posted to the hidden window, handed to OnMessage
+  // from its window procedure; true when OnMessage handled it.
+  bool HandOnPosted(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 
  private:
   bool ProcessMessage(MSG& msg);

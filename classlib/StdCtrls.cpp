@@ -9,7 +9,13 @@ static TForm* ParentForm(TControl* c) {
 }
 
 TLabel::TLabel(TComponent* AOwner, TWinControl* AParent, const std::string& caption) : TControl(AOwner, AParent) {
-  CreateHandle("STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, caption.c_str());
+  // "&" marks the access key, which moves the focus to the next control.
+  CreateHandle("STATIC", WS_VISIBLE | SS_LEFT, 0, caption.c_str());
+}
+void TLabel::SetShowAccelChar(bool show) {
+  LONG s = GetWindowLongA(FHandle, GWL_STYLE);
+  SetWindowLongA(FHandle, GWL_STYLE, show ? s & ~SS_NOPREFIX : s | SS_NOPREFIX);
+  InvalidateRect(FHandle, nullptr, TRUE);
 }
 HBRUSH TLabel::CtlColor(HDC dc) {
   SetTextColor(dc, ColorToRGB(FFont.Color()));
@@ -194,8 +200,14 @@ TGroupBox::TGroupBox(TComponent* AOwner, TWinControl* AParent, const std::string
   HWND frame = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0, FHandle,
                                nullptr, GetModuleHandleA(nullptr), nullptr);
   SendMessageA(frame, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
+  // The frame covers the box: kept below the controls on it and clipped by
+  // them, so its painting never covers them.
+  SetWindowLongA(frame, GWL_STYLE, GetWindowLongA(frame, GWL_STYLE) | WS_CLIPSIBLINGS);
   HookWindowProc([frame](TMessage& m) {
     if (m.Msg == WM_SIZE) MoveWindow(frame, 0, 0, LOWORD(m.LParam), HIWORD(m.LParam), TRUE);
+    // A control put on the box comes in above the frame.
+    if (m.Msg == WM_PARENTNOTIFY && LOWORD(m.WParam) == WM_CREATE)
+      SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return false;
   });
 }

@@ -7,6 +7,8 @@ class TLabel : public TControl {
  public:
   TLabel(TComponent* AOwner, TWinControl* AParent, const std::string& caption = "");
   HBRUSH CtlColor(HDC dc) override;
+  // Off for labels that show data (file names may hold "&").
+  void SetShowAccelChar(bool show);
   bool Transparent = false;
 };
 

@@ -164,6 +164,11 @@ void TCBDialog::Initialize(HWND Wnd) {
     // asking again once the browser is running keeps it.
     PostMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(FSelection.c_str()));
   }
+  // The focus starts in the folder tree (or the name field), after the
+  // browser has set up its own controls.
+  HWND input = FindWindowExA(Wnd, nullptr, "SysTreeView32", nullptr);
+  if (!input) input = FindWindowExA(Wnd, nullptr, "Edit", nullptr);
+  if (input) PostMessageA(Wnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(input), TRUE);
   FDialogWnd = Wnd;
   SetPropA(Wnd, kSelfProp, reinterpret_cast<HANDLE>(this));
   FOldWndProc = reinterpret_cast<WNDPROC>(

@@ -58,10 +58,7 @@ TXpCustomGroupBox::TXpCustomGroupBox(TComponent* AOwner, TWinControl* AParent, c
   SetWindowTextA(FHandle, caption.c_str());
   FFrame = GetWindow(FHandle, GW_CHILD);
   if (FFrame) {
-    // The frame covers the box: kept below the controls on it and clipped
-    // by them, so neither painting covers them.
-    SetWindowLongA(FFrame, GWL_STYLE, GetWindowLongA(FFrame, GWL_STYLE) | WS_CLIPSIBLINGS);
-    SetWindowPos(FFrame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // (The group box keeps its frame below the controls on it.)
     SetPropA(FFrame, kFrameProp, this);
     FFrameProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(FFrame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TXpCustomGroupBox::FrameProc)));
@@ -176,11 +173,6 @@ void TXpCustomGroupBox::WndProc(TMessage& m) {
       return;
     case WM_DESTROY:
       CloseTheme();
-      break;
-    case WM_PARENTNOTIFY:
-      // A control put on the box comes in above the frame.
-      if (LOWORD(m.WParam) == WM_CREATE && FFrame)
-        SetWindowPos(FFrame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       break;
   }
   TGroupBox::WndProc(m);

@@ -634,6 +634,9 @@ void PlaceAtCursor(int cursorX, int cursorY, int width, int height, int screenW,
   left = cursorX - width / 2;
   if (top + height > screenH) top = screenH - height;
   if (left + width > screenW) left = screenW - width;
+  // Never above or left of the screen either: the title bar stays in reach.
+  if (top < 0) top = 0;
+  if (left < 0) left = 0;
 }
 
 }  // namespace engine

@@ -71,6 +71,7 @@ class TRarPasswordBox : public TEngineBox {
     Edit = AddControl("EDIT", "", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 8, 26, 242, 20, 101, WS_EX_CLIENTEDGE);
     AddControl("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 50, 60, 75, 25, IDOK);
     AddControl("BUTTON", "キャンセル", WS_TABSTOP, 133, 60, 75, 25, IDCANCEL);
+    SetFocusControl(Edit);
   }
   HWND Edit;
 
@@ -87,7 +88,10 @@ bool RarInputQuery(std::string& value) {
   TRarPasswordBox box;
   POINT p{};
   GetCursorPos(&p);
-  box.SetBounds(p.x - box.Width() / 2, p.y - box.Height() / 2);
+  int left, top;
+  engine::PlaceAtCursor(p.x, p.y, box.Width(), box.Height(), GetSystemMetrics(SM_CXSCREEN),
+                        GetSystemMetrics(SM_CYSCREEN), left, top);
+  box.SetBounds(left, top);
   if (box.ShowModal() != 1) return false;
   value = box.GetText(box.Edit);
   return true;

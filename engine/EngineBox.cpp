@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
+#include "Forms.h"
+
 namespace {
 const char kClass[] = "TTovixEngineBox";
 
@@ -111,15 +115,31 @@ void TEngineBox::Repaint() {
 
 int TEngineBox::ShowModal() {
   ModalResult = 0;
+  // Owned by the window the question interrupts (else the program's main
+  // window), which waits with every other window of the program.
+  HWND owner = GetActiveWindow();
+  if (!owner && Application && Application->MainForm) owner = Application->MainForm->Handle();
+  if (!owner && Application) owner = Application->Handle();
+  if (owner) SetWindowLongPtrA(FWnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  std::vector<HWND> disabled = DisableThreadWindows(FWnd);
   ShowWindow(FWnd, SW_SHOWNORMAL);
   SetForegroundWindow(FWnd);
+  if (FFocus) SetFocus(FFocus);
   MSG m;
-  while (ModalResult == 0 && GetMessageA(&m, nullptr, 0, 0) > 0) {
+  while (ModalResult == 0) {
+    BOOL got = GetMessageA(&m, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(m.wParam));  // the main loop ends too
+      ModalResult = 2;
+      break;
+    }
     if (IsDialogMessageA(FWnd, &m)) continue;
     TranslateMessage(&m);
     DispatchMessageA(&m);
   }
+  EnableThreadWindows(disabled);
   ShowWindow(FWnd, SW_HIDE);
+  if (owner && IsWindow(owner)) SetActiveWindow(owner);
   return ModalResult;
 }
 

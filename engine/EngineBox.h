@@ -31,6 +31,8 @@ class TEngineBox {
   // Modal loop until ModalResult is set.
   int ShowModal();
   int ModalResult = 0;
+  // The control that has the focus when the box comes up.
+  void SetFocusControl(HWND control) { FFocus = control; }
 
  protected:
   virtual void OnCommand(int id) {}
@@ -40,6 +42,7 @@ class TEngineBox {
   static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
   HWND FWnd = nullptr;
   HFONT FFont = nullptr;
+  HWND FFocus = nullptr;
 };
 
 // Centres a box on the owner window (or leaves it where it is without one).

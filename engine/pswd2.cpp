@@ -9,8 +9,10 @@ TPasswd2Dlg::TPasswd2Dlg() : TEngineBox(265, 93, "MS UI Gothic", true) {
   // Creation order gives the tab order: OK, Cancel, then the two fields.
   OKBtn = AddControl("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 59, 64, 75, 25, IDOK);
   CancelBtn = AddControl("BUTTON", "キャンセル", WS_TABSTOP | BS_PUSHBUTTON, 139, 64, 75, 25, IDCANCEL);
-  Label1 = AddControl("STATIC", "パスワード", SS_RIGHT, 15, 12, 47, 12, 101);
-  Label2 = AddControl("STATIC", "再入力", SS_RIGHT, 24, 40, 36, 12, 102);
+  // Wider than the design (47 and 36) so that the words show whole; both
+  // still end beside their fields.
+  Label1 = AddControl("STATIC", "パスワード", SS_RIGHT, 2, 12, 60, 14, 101);
+  Label2 = AddControl("STATIC", "再入力", SS_RIGHT, 2, 40, 60, 14, 102);
   Edit1 = AddControl("EDIT", "", WS_TABSTOP | WS_BORDER | ES_PASSWORD | ES_AUTOHSCROLL, 64, 8, 193, 20, 103,
                      WS_EX_CLIENTEDGE);
   Edit2 = AddControl("EDIT", "", WS_TABSTOP | WS_BORDER | ES_PASSWORD | ES_AUTOHSCROLL, 64, 36, 193, 20, 104,
@@ -20,6 +22,7 @@ TPasswd2Dlg::TPasswd2Dlg() : TEngineBox(265, 93, "MS UI Gothic", true) {
     SendMessageA(e, EM_SETPASSWORDCHAR, '*', 0);
   }
   SetConfirm(false);
+  SetFocusControl(Edit1);
 }
 
 void TPasswd2Dlg::SetConfirm(bool value) {

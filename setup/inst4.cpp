@@ -99,6 +99,7 @@ TScutDlg::TScutDlg(TComponent* AOwner) : TForm(AOwner, "TScutDlg", bsDialog) {
   Button1 = new TButton(this, this, "次へ", mrOk);
   Button1->SetBounds(150, 66, 75, 25);
   Button1->SetDefault(true);
+  ActiveControl = SendBox;
   DoCreate();
 }
 

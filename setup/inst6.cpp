@@ -135,6 +135,7 @@ TExeDlg::TExeDlg(TComponent* AOwner) : TForm(AOwner, "TExeDlg", bsDialog) {
   Button1 = new TButton(this, this, "次へ", mrOk);
   Button1->SetBounds(114, 152, 75, 25);
   Button1->SetDefault(true);
+  ActiveControl = ShellPack;
   DoCreate();
 }
 

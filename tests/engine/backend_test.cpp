@@ -494,9 +494,10 @@ TEST(EngineDialogs, PasswordRulesAndPlacement) {
   engine::PlaceAtCursor(1024, 768, 271, 120, 1024, 768, left, top);
   EXPECT_EQ(left, 1024 - 271);
   EXPECT_EQ(top, 768 - 120);
+  // At the top-left corner the box stays on the screen.
   engine::PlaceAtCursor(0, 0, 271, 121, 1024, 768, left, top);
-  EXPECT_EQ(left, -135);
-  EXPECT_EQ(top, -60);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(top, 0);
 }
 
 TEST(EngineDialogs, OkWithTheConfirmFieldDifferentEmptiesItAndStays) {

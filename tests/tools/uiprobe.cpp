@@ -47,6 +47,33 @@
 //                         with a help viewer of its own listening; prints
 //                         "help: COMMAND DATA FILE" for the request that
 //                         arrives within 5 s, fails without one
+// Dialogs (of the process of the first window found):
+//   dialog TEXT [MS]      wait for another visible top-level window whose class
+//                         ("#32770" for a system dialog) or caption is TEXT;
+//                         it becomes the target
+//   answer CAPTION [MS]   wait for a message box, print "msgbox: CAPTION |
+//                         TEXT...", press its button CAPTION (without "&")
+//   controls              every control: "CLASS id=N [hidden] [disabled]
+//                         [checked] [focus] TEXT"; list rows follow indented,
+//                         "*" before the selected one
+//   focus                 "focus: CLASS id=N TEXT" of the control with the focus
+//   type N TEXT           sets the text of the N-th edit or combo box (from 0)
+//   keys TEXT             types TEXT into the control with the focus
+//   vk enter|escape|tab|N presses that key in the control with the focus
+//   alt LETTER            presses Alt with LETTER there (an access key)
+//   tick CAPTION [0|1]    clicks the check box or radio button (only when it
+//                         is not already in the state given)
+//   click CAPTION         presses the button
+//   pick N ROW            chooses a row (number or text) of the N-th list box
+//                         or combo box
+//   check [texts]         the dialog check (texts: only the texts and captions): owner and the program's other
+//                         windows disabled, the focus on the first input
+//                         control (else a button), on the screen, a title
+//                         bar, no literal "&" in captions, no label across a
+//                         group box's frame, every static text and list row fits
+//                         its control in its own font (measured inside the
+//                         process by uiprobe_hook.dll); "fault: ..." lines or
+//                         "check: CAPTION ok"
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <commctrl.h>
@@ -199,6 +226,427 @@ bool Fail(const std::string& why) {
   return false;
 }
 
+// ---- Dialogs: finding a window of the process under test, reading and
+// working its controls as a user would, and the dialog check.
+
+DWORD g_pid = 0;  // the process under test: that of the first window found
+
+DWORD ProcessOf(HWND w) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  return pid;
+}
+
+std::string ClassOf(HWND w) {
+  char cls[128] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  return cls;
+}
+
+std::string TextOf(HWND w) {
+  // WM_GETTEXT rather than GetWindowText: that one does not ask another
+  // process's controls.
+  int n = static_cast<int>(SendMessageA(w, WM_GETTEXTLENGTH, 0, 0));
+  std::string s(static_cast<size_t>(n > 0 ? n : 0) + 1, '\0');
+  n = static_cast<int>(SendMessageA(w, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data())));
+  s.resize(static_cast<size_t>(n > 0 ? n : 0));
+  return s;
+}
+
+// A caption as a user reads it: without the access-key marks.
+std::string WithoutAmp(const std::string& s) {
+  std::string out;
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(s[k])) && k + 1 < s.size()) {
+      out += s[k];
+      out += s[++k];
+    } else if (s[k] == '&') {
+      if (k + 1 < s.size() && s[k + 1] == '&') out += s[++k];
+    } else {
+      out += s[k];
+    }
+  }
+  return out;
+}
+
+// Every control of the target, depth first in z-order (the tab order of a
+// dialog).
+std::vector<HWND> Controls(HWND top) {
+  std::vector<HWND> all;
+  EnumChildWindows(top, [](HWND h, LPARAM p) -> BOOL CALLBACK {
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+bool IsClass(HWND w, const char* cls) { return lstrcmpiA(ClassOf(w).c_str(), cls) == 0; }
+
+bool IsCheckOrRadio(HWND w) {
+  if (!IsClass(w, "Button")) return false;
+  LONG t = GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK;
+  return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE || t == BS_RADIOBUTTON ||
+         t == BS_AUTORADIOBUTTON;
+}
+
+bool IsPushButton(HWND w) {
+  if (!IsClass(w, "Button")) return false;
+  LONG t = GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK;
+  return t == BS_PUSHBUTTON || t == BS_DEFPUSHBUTTON || t == BS_OWNERDRAW;
+}
+
+// The first visible control of the target that is of one of the classes
+// (after skip others), or whose caption without "&" is caption.
+HWND NthControl(const std::vector<const char*>& classes, int skip) {
+  for (HWND c : Controls(g_target)) {
+    if (!IsWindowVisible(c)) continue;
+    for (const char* cls : classes)
+      if (IsClass(c, cls) && !(IsClass(c, "Edit") && IsClass(GetParent(c), "ComboBox")) && skip-- == 0) return c;
+  }
+  return nullptr;
+}
+
+HWND ButtonByCaption(const std::string& caption) {
+  for (HWND c : Controls(g_target))
+    if (IsWindowVisible(c) && IsClass(c, "Button") && WithoutAmp(TextOf(c)) == caption) return c;
+  return nullptr;
+}
+
+HWND FocusOf(HWND w) {
+  GUITHREADINFO gi{};
+  gi.cbSize = sizeof gi;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &gi)) return nullptr;
+  return gi.hwndFocus;
+}
+
+struct TopSearch {
+  std::string text;
+  DWORD pid;
+  HWND skip, found;
+};
+
+// A visible top-level window of the process under test whose class or
+// caption is text (the newest such window other than skip first).
+HWND FindDialog(const std::string& text, HWND skip) {
+  TopSearch s{text, g_pid, skip, nullptr};
+  EnumWindows([](HWND h, LPARAM p) -> BOOL CALLBACK {
+    auto* s = reinterpret_cast<TopSearch*>(p);
+    if (!IsWindowVisible(h) || h == s->skip || (s->pid && ProcessOf(h) != s->pid)) return TRUE;
+    char buf[512] = {};
+    GetWindowTextA(h, buf, sizeof buf);
+    if (ClassOf(h) != s->text && buf != s->text) return TRUE;
+    s->found = h;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+void PostKey(HWND to, WORD vk) {
+  PostMessageA(to, WM_KEYDOWN, vk, 1);
+  PostMessageA(to, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
+// What the hook library measures inside the process under test.
+constexpr ULONG_PTR kMeasureMagic = 0x5458504D;
+std::string g_measure;
+bool g_measured = false;
+
+LRESULT CALLBACK MeasureReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
+    if (cds->dwData == kMeasureMagic) {
+      g_measure.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+      g_measured = true;
+    }
+    return 1;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+bool Measure(HWND dlg, std::string& out) {
+  static HWND reply = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = MeasureReplyProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "UiProbeMeasureReply";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "UiProbeMeasureReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string dll = path;
+  dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "uiprobe_hook.dll";
+  HMODULE lib = LoadLibraryA(dll.c_str());
+  auto proc = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, "UiProbeGetMessage"))) : nullptr;
+  if (!proc) return Fail("no " + dll);
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, lib, GetWindowThreadProcessId(dlg, nullptr));
+  if (!hook) return Fail("no hook: " + std::to_string(GetLastError()));
+  g_measured = false;
+  PostMessageA(dlg, RegisterWindowMessageA("UiProbeMeasure"), reinterpret_cast<WPARAM>(reply), 0);
+  for (DWORD end = GetTickCount() + 10000; !g_measured && GetTickCount() < end;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (!g_measured) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  UnhookWindowsHookEx(hook);
+  out = g_measure;
+  return g_measured;
+}
+
+// The dialog check: what a user meets when a dialog comes up.
+bool CheckDialog(HWND dlg, bool textsOnly) {
+  std::vector<std::string> faults;
+  char caption[512] = {};
+  GetWindowTextA(dlg, caption, sizeof caption);
+  // Modal: its owner, and every other window of the program, waits.
+  HWND owner = GetWindow(dlg, GW_OWNER);
+  if (!owner) faults.push_back("no owner");
+  else if (IsWindowEnabled(owner)) faults.push_back("owner enabled");
+  struct Others {
+    HWND dlg;
+    DWORD pid;
+    std::vector<std::string>* faults;
+  } others{dlg, ProcessOf(dlg), &faults};
+  EnumWindows([](HWND h, LPARAM p) -> BOOL CALLBACK {
+    auto* o = reinterpret_cast<Others*>(p);
+    if (h == o->dlg || !IsWindowVisible(h) || ProcessOf(h) != o->pid || !IsWindowEnabled(h)) return TRUE;
+    for (HWND w = GetWindow(h, GW_OWNER); w; w = GetWindow(w, GW_OWNER))
+      if (w == o->dlg) return TRUE;
+    if (IsClass(h, "tooltips_class32")) return TRUE;
+    o->faults->push_back("window " + ClassOf(h) + " enabled");
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&others));
+  // On the screen.
+  RECT r{};
+  GetWindowRect(dlg, &r);
+  if (r.left < 0 || r.top < 0 || r.right > GetSystemMetrics(SM_CXSCREEN) || r.bottom > GetSystemMetrics(SM_CYSCREEN))
+    faults.push_back("off the screen: " + std::to_string(r.left) + "," + std::to_string(r.top) + "-" +
+                     std::to_string(r.right) + "," + std::to_string(r.bottom));
+  // A title bar to read and to move it by.
+  if ((GetWindowLongA(dlg, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) faults.push_back("no title bar");
+  else if (!caption[0]) faults.push_back("no title");
+  // A caption shows no literal "&".
+  if (std::string(caption).find('&') != std::string::npos) faults.push_back("caption shows &");
+  for (HWND c : Controls(dlg)) {
+    if (!IsWindowVisible(c) || !IsClass(c, "Static") || !(GetWindowLongA(c, GWL_STYLE) & SS_NOPREFIX)) continue;
+    std::string t = TextOf(c);
+    if (t.find('&') != std::string::npos && t.find("&&") == std::string::npos && IsClass(dlg, "#32770") == false)
+      faults.push_back("label shows &: " + Utf8(t));
+  }
+  // No label lies across a group box's frame (its background would cut
+  // the line).
+  for (HWND g : Controls(dlg)) {
+    if (!IsWindowVisible(g) || !IsClass(g, "Button") || (GetWindowLongA(g, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX)
+      continue;
+    RECT gr{}, inner{};
+    GetWindowRect(g, &gr);
+    inner = RECT{gr.left + 2, gr.top + 2, gr.right - 2, gr.bottom - 2};
+    for (HWND c : Controls(dlg)) {
+      if (!IsWindowVisible(c) || !IsClass(c, "Static") || TextOf(c).empty()) continue;
+      RECT cr{}, both{};
+      GetWindowRect(c, &cr);
+      if (!IntersectRect(&both, &cr, &gr)) continue;
+      if (cr.left >= inner.left && cr.top >= inner.top && cr.right <= inner.right && cr.bottom <= inner.bottom) continue;
+      faults.push_back("label " + Utf8(TextOf(c)) + " over the frame of " + Utf8(TextOf(g)));
+    }
+  }
+  // The focus: on the first input control in tab order, else on a button.
+  std::string m;
+  if (!Measure(dlg, m)) {
+    faults.push_back("no measurement from the process");
+  } else {
+    HWND focus = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(m.c_str() + 6, nullptr, 10)));
+    HWND first = nullptr, firstStop = nullptr;
+    for (HWND c = GetNextDlgTabItem(dlg, nullptr, FALSE), start = c; c;) {
+      const bool readOnly = IsClass(c, "Edit") && (GetWindowLongA(c, GWL_STYLE) & ES_READONLY);
+      if (IsWindowVisible(c) && IsWindowEnabled(c) && !readOnly) {
+        if (!firstStop) firstStop = c;
+        for (const char* cls : {"Edit", "ComboBox", "ListBox", "SysTreeView32", "SysListView32", "msctls_trackbar32"})
+          if (IsClass(c, cls)) first = c;
+        if (first) break;
+      }
+      c = GetNextDlgTabItem(dlg, c, FALSE);
+      if (c == start) break;
+    }
+    HWND want = first ? first : firstStop;
+    bool ok = focus && (want ? (focus == want || IsChild(want, focus)) : (focus == dlg || IsChild(dlg, focus)));
+    if (!first && focus && IsPushButton(focus)) ok = true;
+    if (!ok && !textsOnly)
+      faults.push_back("focus on " + (focus ? ClassOf(focus) + " " + Utf8(TextOf(focus)) : std::string("nothing")) +
+                       ", not on " + (want ? ClassOf(want) + " " + Utf8(TextOf(want)) : std::string("the dialog")));
+    // Every text fits its control.
+    size_t p = 0;
+    while (p < m.size()) {
+      size_t nl = m.find('\n', p);
+      std::string line = m.substr(p, nl == std::string::npos ? std::string::npos : nl - p);
+      if (line.rfind("over ", 0) == 0) {
+        // "over HWND WxH NEEDxNEED TEXT"
+        size_t a = line.find(' ', 5), b = line.find(' ', a + 1), c = line.find(' ', b + 1);
+        faults.push_back("text cut (" + line.substr(a + 1, b - a - 1) + " for " + line.substr(b + 1, c - b - 1) +
+                         "): " + Utf8(line.substr(c + 1)));
+      }
+      if (nl == std::string::npos) break;
+      p = nl + 1;
+    }
+  }
+  std::string name = Utf8(caption[0] ? caption : ClassOf(dlg).c_str());
+  for (const std::string& f : faults) Out("fault: " + name + ": " + f);
+  if (faults.empty()) Out("check: " + name + " ok");
+  return faults.empty();
+}
+
+// The dialog commands; false in handled when cmd is none of them.
+bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, size_t& i, bool& handled) {
+  handled = true;
+  auto next = [&](const char* def) -> std::string {
+    if (i < args.size()) return args[i++];
+    return def ? def : "";
+  };
+  auto numeric = [&](const char* def) -> std::string {
+    if (i < args.size() && !args[i].empty() && isdigit(static_cast<unsigned char>(args[i][0]))) return args[i++];
+    return def;
+  };
+  if (cmd == "dialog" || cmd == "answer") {
+    // answer: a message box; its texts, then the button pressed.
+    std::string text = cmd == "answer" ? "#32770" : next(nullptr);
+    std::string button = cmd == "answer" ? next(nullptr) : "";
+    int ms = std::atoi(numeric("10000").c_str());
+    if (g_target && !g_pid) g_pid = ProcessOf(g_target);
+    for (int t = 0;; t += 50) {
+      HWND h = FindDialog(text, cmd == "dialog" ? g_target : nullptr);
+      if (h) {
+        g_target = h;
+        break;
+      }
+      if (t >= ms) return Fail("no window " + Utf8(text));
+      Sleep(50);
+    }
+    if (cmd == "dialog") return true;
+    std::string line = "msgbox: " + Utf8(TextOf(g_target));
+    for (HWND c : Controls(g_target))
+      if (IsClass(c, "Static") && !TextOf(c).empty()) line += " | " + Utf8(TextOf(c));
+    Out(line);
+    HWND b = ButtonByCaption(button);
+    if (!b) return Fail("no button " + Utf8(button));
+    PostMessageA(b, BM_CLICK, 0, 0);
+    return true;
+  }
+  if (cmd != "controls" && cmd != "type" && cmd != "keys" && cmd != "vk" && cmd != "alt" && cmd != "tick" && cmd != "click" &&
+      cmd != "pick" && cmd != "check" && cmd != "focus") {
+    handled = false;
+    return false;
+  }
+  if (!g_target) return Fail("no target window (use wait or dialog first)");
+  if (!g_pid) g_pid = ProcessOf(g_target);
+  if (cmd == "controls") {
+    // "CLASS id=N [flags] TEXT" for every control.
+    HWND focus = FocusOf(g_target);
+    for (HWND c : Controls(g_target)) {
+      std::string line = ClassOf(c) + " id=" + std::to_string(GetDlgCtrlID(c));
+      if (!IsWindowVisible(c)) line += " [hidden]";
+      if (!IsWindowEnabled(c)) line += " [disabled]";
+      if (IsCheckOrRadio(c) && SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED) line += " [checked]";
+      if (c == focus) line += " [focus]";
+      if (IsClass(c, "ListBox") || IsClass(c, "ComboBox")) {
+        bool lb = IsClass(c, "ListBox");
+        int n = static_cast<int>(SendMessageA(c, lb ? LB_GETCOUNT : CB_GETCOUNT, 0, 0));
+        int sel = static_cast<int>(SendMessageA(c, lb ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+        line += " " + Utf8(TextOf(c)) + " rows=" + std::to_string(n);
+        Out(line);
+        Remote r(c);
+        for (int k = 0; k < n && r.ok(); ++k) {
+          SendMessageA(c, lb ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
+          Out("  " + std::string(k == sel ? "* " : "") + Utf8(r.str(Remote::kTextOff)));
+        }
+        continue;
+      }
+      Out(line + " " + Utf8(TextOf(c)));
+    }
+    return true;
+  }
+  if (cmd == "focus") {
+    HWND f = FocusOf(g_target);
+    Out("focus: " + (f ? ClassOf(f) + " id=" + std::to_string(GetDlgCtrlID(f)) + " " + Utf8(TextOf(f)) : std::string("none")));
+    return true;
+  }
+  if (cmd == "type") {
+    // type N TEXT: the text of the N-th edit or combo box (from 0).
+    int n = std::atoi(next("0").c_str());
+    std::string text = next("");
+    HWND e = NthControl({"Edit", "ComboBox"}, n);
+    if (!e) return Fail("no edit " + std::to_string(n));
+    SendMessageA(e, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (IsClass(e, "ComboBox"))
+      PostMessageA(GetParent(e), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(e), CBN_EDITCHANGE), reinterpret_cast<LPARAM>(e));
+    return true;
+  }
+  if (cmd == "keys" || cmd == "vk" || cmd == "alt") {
+    // Keys go where the keyboard's go: to the control with the focus.
+    HWND f = FocusOf(g_target);
+    if (!f) return Fail("nothing has the focus");
+    if (cmd == "alt") {
+      // Alt with a letter: the access key of a control.
+      std::string k = next("");
+      if (k.empty()) return Fail("no key");
+      const LPARAM ctx = 1 | (1 << 29);
+      PostMessageA(f, WM_SYSKEYDOWN, static_cast<WPARAM>(toupper(static_cast<unsigned char>(k[0]))), ctx);
+      PostMessageA(f, WM_SYSCHAR, static_cast<WPARAM>(static_cast<unsigned char>(k[0])), ctx);
+      PostMessageA(f, WM_SYSKEYUP, static_cast<WPARAM>(toupper(static_cast<unsigned char>(k[0]))), ctx | (3u << 30));
+      return true;
+    }
+    if (cmd == "vk") {
+      std::string v = next("13");
+      PostKey(f, static_cast<WORD>(v == "enter" ? VK_RETURN : v == "escape" ? VK_ESCAPE : v == "tab" ? VK_TAB : std::atoi(v.c_str())));
+      return true;
+    }
+    for (char ch : next("")) PostMessageA(f, WM_CHAR, static_cast<BYTE>(ch), 1);
+    return true;
+  }
+  if (cmd == "tick" || cmd == "click") {
+    // tick CAPTION [0|1]: a check box or radio button as a click would set
+    // it; click CAPTION: a button pressed.
+    std::string caption = next(nullptr);
+    HWND b = ButtonByCaption(caption);
+    if (!b) return Fail("no button " + Utf8(caption));
+    if (cmd == "tick") {
+      int want = std::atoi(numeric("-1").c_str());
+      bool on = SendMessageA(b, BM_GETCHECK, 0, 0) == BST_CHECKED;
+      if (want >= 0 && on == (want == 1)) return true;
+    }
+    if (!IsWindowEnabled(b)) return Fail("button " + Utf8(caption) + " disabled");
+    PostMessageA(b, BM_CLICK, 0, 0);
+    return true;
+  }
+  if (cmd == "pick") {
+    // pick N ROW: row ROW (a number, or the row's text) of the N-th list or
+    // combo box, chosen as a click would.
+    int n = std::atoi(next("0").c_str());
+    std::string row = next("0");
+    HWND c = NthControl({"ListBox", "ComboBox"}, n);
+    if (!c) return Fail("no list " + std::to_string(n));
+    bool lb = IsClass(c, "ListBox");
+    int k = -1;
+    if (!row.empty() && isdigit(static_cast<unsigned char>(row[0]))) {
+      k = std::atoi(row.c_str());
+    } else {
+      Remote r(c);
+      if (!r.ok()) return Fail("cannot reach the target process");
+      r.write(Remote::kTextOff, row.c_str(), row.size() + 1);
+      k = static_cast<int>(SendMessageA(c, lb ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(r.at(Remote::kTextOff))));
+    }
+    if (k < 0 || SendMessageA(c, lb ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(k), 0) < 0)
+      return Fail("no row " + Utf8(row));
+    PostMessageA(GetParent(c), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), lb ? LBN_SELCHANGE : CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(c));
+    return true;
+  }
+  // check [texts]: texts only, for a page a click (which took the focus) showed.
+  bool textsOnly = i < args.size() && args[i] == "texts";
+  if (textsOnly) ++i;
+  return CheckDialog(g_target, textsOnly);
+}
+
 // ---- menus, hints and help by context
 
 HWND NthChild(const char* cls, int n) {
@@ -331,6 +779,11 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
 
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
+  {
+    bool handled = false;
+    bool ok = RunDialogCommand(cmd, args, i, handled);
+    if (handled) return ok;
+  }
   auto next = [&](const char* def) -> std::string {
     if (i < args.size()) return args[i++];
     return def ? def : "";
@@ -343,7 +796,10 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     std::string cls = next(nullptr);
     int ms = cmd == "wait" ? std::atoi(numeric("10000").c_str()) : 0;
     for (int t = 0;; t += 50) {
-      if ((g_target = FindTop(cls.c_str()))) return true;
+      if ((g_target = FindTop(cls.c_str()))) {
+        if (!g_pid) g_pid = ProcessOf(g_target);
+        return true;
+      }
       if (t >= ms) break;
       Sleep(50);
     }

@@ -1,0 +1,141 @@
+// uiprobe_hook.dll: runs inside the process under test, on the thread of a
+// window uiprobe asks about. Fonts are handles of that process, so texts can
+// only be measured there; the answer goes back to uiprobe as WM_COPYDATA.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr ULONG_PTR kMeasureMagic = 0x5458504D;
+
+std::string Hex(HWND h) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%lu", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(h)));
+  return b;
+}
+
+std::string WindowText(HWND h) {
+  int n = GetWindowTextLengthA(h);
+  std::string s(static_cast<size_t>(n) + 1, '\0');
+  n = GetWindowTextA(h, s.data(), n + 1);
+  s.resize(static_cast<size_t>(n > 0 ? n : 0));
+  return s;
+}
+
+// The text as a prefix-handling control shows it: "&&" is "&", a lone "&"
+// marks the access key and takes no room.
+std::string Shown(const std::string& s, bool prefix) {
+  if (!prefix) return s;
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(s[i])) && i + 1 < s.size()) {
+      out += s[i];
+      out += s[++i];
+    } else if (s[i] == '&') {
+      if (i + 1 < s.size() && s[i + 1] == '&') out += s[++i];
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// One line per static text and list-box item: "fit" or "over", the handle,
+// the room (client width and height), what the text needs, and the text.
+void MeasureStatic(HWND c, std::string& out) {
+  LONG style = GetWindowLongA(c, GWL_STYLE);
+  int type = style & SS_TYPEMASK;
+  if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP && type != SS_SIMPLE)
+    return;
+  std::string text = WindowText(c);
+  if (text.empty()) return;
+  RECT rc;
+  GetClientRect(c, &rc);
+  HDC dc = GetDC(c);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+  bool prefix = !(style & SS_NOPREFIX);
+  std::string shown = Shown(text, prefix);
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  int needW = 0, needH = 0;
+  if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) {
+    SIZE sz{};
+    GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &sz);
+    needW = sz.cx;
+    needH = sz.cy;
+  } else {
+    // A wrapped label: the control breaks it as DrawText does, so the
+    // same call gives its lines; their count times the line height must fit.
+    RECT r{0, 0, rc.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | (prefix ? 0 : DT_NOPREFIX));
+    needW = r.right;
+    needH = r.bottom;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(c, dc);
+  // The font's internal leading may overhang the bottom: the glyphs need
+  // only the ascent and descent less that.
+  int room = rc.bottom - rc.top + tm.tmInternalLeading;
+  bool fits = needW <= rc.right - rc.left && needH <= room;
+  out += std::string(fits ? "fit " : "over ") + Hex(c) + " " + std::to_string(rc.right) + "x" +
+         std::to_string(rc.bottom) + " " + std::to_string(needW) + "x" + std::to_string(needH) + " " + text + "\n";
+}
+
+void MeasureList(HWND c, std::string& out) {
+  LONG style = GetWindowLongA(c, GWL_STYLE);
+  if ((style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) && !(style & LBS_HASSTRINGS)) return;
+  RECT rc;
+  GetClientRect(c, &rc);
+  // An owner-drawn row starts with its picture, as wide as the row is high.
+  int lead = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE))
+                 ? static_cast<int>(SendMessageA(c, LB_GETITEMHEIGHT, 0, 0)) + 4
+                 : 2;
+  HDC dc = GetDC(c);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+  int n = static_cast<int>(SendMessageA(c, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    int len = static_cast<int>(SendMessageA(c, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0));
+    if (len <= 0) continue;
+    std::string s(static_cast<size_t>(len) + 1, '\0');
+    SendMessageA(c, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(s.data()));
+    s.resize(strnlen(s.c_str(), s.size()));
+    SIZE sz{};
+    GetTextExtentPoint32A(dc, s.c_str(), static_cast<int>(s.size()), &sz);
+    bool fits = lead + sz.cx <= rc.right;
+    out += std::string(fits ? "fit " : "over ") + Hex(c) + " " + std::to_string(rc.right) + "x" +
+           std::to_string(rc.bottom) + " " + std::to_string(lead + sz.cx) + "x" + std::to_string(sz.cy) + " " + s +
+           "\n";
+  }
+  SelectObject(dc, old);
+  ReleaseDC(c, dc);
+}
+
+BOOL CALLBACK MeasureChild(HWND c, LPARAM p) {
+  auto& out = *reinterpret_cast<std::string*>(p);
+  if (!IsWindowVisible(c)) return TRUE;
+  char cls[64] = {};
+  GetClassNameA(c, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Static") == 0) MeasureStatic(c, out);
+  else if (lstrcmpiA(cls, "ListBox") == 0) MeasureList(c, out);
+  return TRUE;
+}
+
+}  // namespace
+
+// WH_GETMESSAGE: the registered request posted to a window of this thread,
+// with uiprobe's reply window as its first parameter.
+extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbeGetMessage(int code, WPARAM wp, LPARAM lp) {
+  static const UINT ask = RegisterWindowMessageA("UiProbeMeasure");
+  auto* m = reinterpret_cast<MSG*>(lp);
+  if (code == HC_ACTION && wp == PM_REMOVE && m && m->message == ask) {
+    std::string out = "focus " + Hex(GetFocus()) + "\n";
+    EnumChildWindows(m->hwnd, MeasureChild, reinterpret_cast<LPARAM>(&out));
+    COPYDATASTRUCT cds{kMeasureMagic, static_cast<DWORD>(out.size()), out.data()};
+    SendMessageTimeoutA(reinterpret_cast<HWND>(m->wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(m->hwnd),
+                        reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000, nullptr);
+    m->message = WM_NULL;
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
