@@ -62,9 +62,9 @@ shot toolbar main dialog TToolDlg
 main dialog TToolDlg click キャンセル >/dev/null
 main select-rows 0 command "解凍(U)..." >/dev/null
 main dialog "#32770" click OK >/dev/null
-main dialog TTovixEngineBox keys secret >/dev/null
-shot password main dialog TTovixEngineBox
-main dialog TTovixEngineBox vk enter >/dev/null
+main dialog "パスワードの入力" keys secret >/dev/null
+shot password main dialog "パスワードの入力"
+main dialog "パスワードの入力" vk enter >/dev/null
 sleep 1
 probe find TDispDlg click OK >/dev/null 2>&1 || true
 main close wait-exit 10000 >/dev/null || true

@@ -44,6 +44,30 @@ TEST(ResultLog, KeepsCaptionAndText) {
   EXPECT_EQ(dlg.GetResultText(), "Melted a.txt\r\n");
 }
 
+// The memo paints in the file list's colours: its background and its font
+// colour (Font\Color), which a read-only edit asks for as a static.
+TEST(ResultLog, MemoTakesTheListsTextAndBackgroundColour) {
+  TDispDlg dlg(nullptr);
+  ASSERT_TRUE(dlg.Handle());
+  HWND memo = GetDlgItem(dlg.Handle(), 100);
+  ASSERT_TRUE(memo);
+  HDC dc = CreateCompatibleDC(nullptr);
+  for (COLORREF back : {static_cast<COLORREF>(CLR_INVALID), static_cast<COLORREF>(RGB(1, 2, 3))}) {
+    if (back != CLR_INVALID) dlg.SetMemoColor(back);
+    dlg.SetMemoTextColor(RGB(200, 0, 0));
+    SetTextColor(dc, RGB(0, 0, 0));
+    for (UINT msg : {WM_CTLCOLORSTATIC, WM_CTLCOLOREDIT}) {
+      LRESULT brush = SendMessageA(dlg.Handle(), msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(memo));
+      EXPECT_NE(brush, 0);
+      EXPECT_EQ(GetTextColor(dc), RGB(200, 0, 0)) << msg;
+      if (back != CLR_INVALID) {
+        EXPECT_EQ(GetBkColor(dc), back) << msg;
+      }
+    }
+  }
+  DeleteDC(dc);
+}
+
 TEST(ResultLog, StaysInsideTheWorkArea) {
   const RECT area{0, 0, 1024, 738};
   struct {

@@ -549,8 +549,10 @@ TEST(EngineDialogs, LayoutsAndCaptions) {
   char cap[64];
   GetWindowTextA(p.Handle(), cap, sizeof cap);
   EXPECT_STREQ(cap, "パスワードの入力");
-  ExpectAt(p.Handle(), p.Label1, 15, 12, 47, 12, "パスワード");
-  ExpectAt(p.Handle(), p.Label2, 24, 40, 36, 12, "再入力");
+  // The labels are wider than the design, which cut "パスワード", and end
+  // beside their fields as there.
+  ExpectAt(p.Handle(), p.Label1, 2, 12, 60, 14, "パスワード");
+  ExpectAt(p.Handle(), p.Label2, 2, 40, 60, 14, "再入力");
   ExpectAt(p.Handle(), p.OKBtn, 59, 64, 75, 25, "OK");
   ExpectAt(p.Handle(), p.CancelBtn, 139, 64, 75, 25, "キャンセル");
   ExpectAt(p.Handle(), p.Edit1, 64, 8, 193, 20, "");
