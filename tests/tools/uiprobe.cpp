@@ -43,6 +43,8 @@
 //                         panel, "simple: off" otherwise
 //   context CLASS         asks the first child window of CLASS for its popup
 //                         menu, as a right click in its middle does
+//   cursor X Y            moves the mouse pointer to X, Y on the screen (an open
+//                         menu highlights the item under a pointer left there)
 //   f1 CLASS N            presses F1 on the Nth (from 0) child window of CLASS,
 //                         with a help viewer of its own listening; prints
 //                         "help: COMMAND DATA FILE" for the request that
@@ -721,6 +723,11 @@ bool PressF1(HWND control, int ms) {
 // Commands of this group; false in *known when the command is none of them.
 bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
   *known = true;
+  if (cmd == "cursor") {
+    int x = std::atoi(next("0").c_str());
+    int y = std::atoi(next("0").c_str());
+    return SetCursorPos(x, y) ? true : Fail("cursor not moved");
+  }
   if (cmd == "menu-key") {
     std::string ch = next("");
     if (ch.empty()) return Fail("menu-key needs a character");
