@@ -54,6 +54,7 @@ struct Source {
   std::string path;
   std::string stored;
   bool dir = false;
+  fsio::DirEntry facts;  // attributes, size and time when the folder listing gave them
 };
 
 class Collector {
@@ -80,7 +81,7 @@ class Collector {
       for (auto& d : list) {
         if (!arc::match_name(base, d.name)) continue;
         ++found;
-        take(fsio::join(folder, d.name), storedFolder + d.name, d.dir, 0);
+        take(fsio::join(folder, d.name), storedFolder + d.name, d.dir, 0, &d);
       }
       if (!found) {
         ++missing;
@@ -117,22 +118,33 @@ class Collector {
     return s;
   }
 
-  void take(const std::string& path, std::string stored, bool dir, int depth) {
-    uint32_t attrs = fsio::attributes(path);
+  void take(const std::string& path, std::string stored, bool dir, int depth, const fsio::DirEntry* facts = nullptr) {
+    uint32_t attrs = facts && facts->known ? facts->attrs : fsio::attributes(path);
     if (!opt_.system && (attrs & 0x06)) return;  // hidden or system
     if (opt_.junkDir) stored = arc::base_name(stored);
     if (stored.empty() && !dir) return;
     if (dir) {
-      if (!stored.empty() && !opt_.noDirEntries && !opt_.junkDir) files.push_back({path, stored + "/", true});
+      if (!stored.empty() && !opt_.noDirEntries && !opt_.junkDir) files.push_back(source(path, stored + "/", true, facts));
       if (!opt_.recurse || depth > 64) return;
       std::vector<fsio::DirEntry> list;
       if (!fsio::list_dir(path, list)) return;
       std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
       for (auto& d : list)
-        take(fsio::join(path, d.name), stored.empty() ? d.name : stored + "/" + d.name, d.dir, depth + 1);
+        take(fsio::join(path, d.name), stored.empty() ? d.name : stored + "/" + d.name, d.dir, depth + 1, &d);
       return;
     }
-    files.push_back({path, stored, false});
+    files.push_back(source(path, stored, false, facts));
+  }
+
+  static Source source(const std::string& path, std::string stored, bool dir, const fsio::DirEntry* facts) {
+    Source s{path, std::move(stored), dir, {}};
+    if (facts) {
+      s.facts.known = facts->known;
+      s.facts.attrs = facts->attrs;
+      s.facts.size = facts->size;
+      s.facts.mtime = facts->mtime;
+    }
+    return s;
   }
 
   const PackOptions& opt_;
@@ -302,19 +314,52 @@ class Encryptor {
   ZipCrypto zc_;
 };
 
-bool deflate_all(const std::vector<uint8_t>& in, int level, std::vector<uint8_t>& out) {
-  z_stream zs{};
-  if (deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-  out.resize(deflateBound(&zs, static_cast<uLong>(in.size())) + 16);
-  zs.next_in = const_cast<uint8_t*>(in.data());
-  zs.avail_in = static_cast<uInt>(in.size());
-  zs.next_out = out.data();
-  zs.avail_out = static_cast<uInt>(out.size());
-  int rc = deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return rc == Z_STREAM_END;
-}
+// What packing one file after another needs, made once for the whole run:
+// the compressor (reset between files, not set up again) and the buffers.
+class Workspace {
+ public:
+  explicit Workspace(int level) : level_(level) {}
+  ~Workspace() {
+    if (ready_) deflateEnd(&zs_);
+  }
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  // The compressor, ready for a new stream; null when it cannot be made.
+  z_stream* stream() {
+    if (ready_) {
+      deflateReset(&zs_);
+    } else {
+      zs_ = z_stream{};
+      if (deflateInit2(&zs_, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
+      ready_ = true;
+    }
+    return &zs_;
+  }
+
+  // Deflates n bytes into packed; false when the result is no smaller than the input.
+  bool deflate_smaller(const uint8_t* in, size_t n) {
+    z_stream* zs = stream();
+    if (!zs) return false;
+    size_t bound = deflateBound(zs, static_cast<uLong>(n)) + 16;
+    if (packed.size() < bound) packed.resize(bound);
+    zs->next_in = const_cast<uint8_t*>(in);
+    zs->avail_in = static_cast<uInt>(n);
+    zs->next_out = packed.data();
+    zs->avail_out = static_cast<uInt>(std::min(packed.size(), n));
+    int rc = deflate(zs, Z_FINISH);
+    packedSize = zs->total_out;
+    return rc == Z_STREAM_END && packedSize < n;
+  }
+
+  std::vector<uint8_t> data, packed;  // grown as needed, never shrunk
+  size_t packedSize = 0;
+
+ private:
+  int level_;
+  z_stream zs_{};
+  bool ready_ = false;
+};
 
 uint16_t level_flags(int level) {
   if (level >= 8) return 2;
@@ -337,15 +382,16 @@ bool names_folder(const std::vector<std::string>& pats, const Entry& e) {
 }
 
 // Writes one file as a new entry; answers kZipOk or an error.
-int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& rng, Entry& e, PackHooks& hooks) {
+int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& rng, Entry& e, PackHooks& hooks,
+             Workspace& ws) {
   e = Entry{};
   e.rawName = s.stored;
   e.name = s.stored;
   e.versionMade = 20;  // MS-DOS attributes, format 2.0
-  int64_t mt = fsio::mtime(s.path);
+  int64_t mt = s.facts.known ? s.facts.mtime : fsio::mtime(s.path);
   if (mt < 0) mt = fsio::now();
   e.dosTime = arc::unix_to_dos(mt);
-  uint32_t attrs = fsio::attributes(s.path);
+  uint32_t attrs = s.facts.known ? s.facts.attrs : fsio::attributes(s.path);
   e.externalAttr = (attrs & 0x37) | (s.dir ? 0x10 : 0);
   e.offset = w.pos();
   if (s.dir) {
@@ -370,25 +416,24 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
   int level = std::clamp(opt.level, 0, 9);
 
   if (e.usize <= kInMemoryLimit) {
-    std::vector<uint8_t> data(static_cast<size_t>(e.usize));
-    if (!data.empty() && !f->read_exact(data.data(), static_cast<int64_t>(data.size()))) return kZipRead;
-    e.crc = arc::crc32(0, data.data(), data.size());
-    std::vector<uint8_t> packed;
-    bool deflated = false;
-    if (level > 0 && !data.empty() && deflate_all(data, level, packed) && packed.size() < data.size()) deflated = true;
-    const std::vector<uint8_t>& body = deflated ? packed : data;
-    std::vector<uint8_t> buf(body);
+    const size_t n = static_cast<size_t>(e.usize);
+    if (ws.data.size() < n) ws.data.resize(n);
+    if (n && !f->read_exact(ws.data.data(), static_cast<int64_t>(n))) return kZipRead;
+    e.crc = static_cast<uint32_t>(::crc32(0, ws.data.data(), static_cast<uInt>(n)));
+    bool deflated = level > 0 && n && ws.deflate_smaller(ws.data.data(), n);
+    uint8_t* body = deflated ? ws.packed.data() : ws.data.data();
+    size_t bodySize = deflated ? ws.packedSize : n;
     e.method = deflated ? 8 : 0;
     if (deflated) e.flags |= level_flags(level);
     e.versionNeeded = (deflated || enc) ? 20 : 10;
-    e.csize = buf.size() + (enc ? 12 : 0);
+    e.csize = bodySize + (enc ? 12 : 0);
     w.local_header(e, false);
     if (enc) {
       Encryptor en(opt.password, e.crc, rng);
-      en.apply(buf.data(), buf.size());
+      en.apply(body, bodySize);
       w.write(en.header, 12);
     }
-    w.write(buf);
+    w.write(body, bodySize);
     return w.ok ? kZipOk : kZipTemp;
   }
 
@@ -400,7 +445,7 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
     int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
     if (got < 0) return kZipRead;
     if (got == 0) break;
-    crc = arc::crc32(crc, in.data(), static_cast<size_t>(got));
+    crc = static_cast<uint32_t>(::crc32(crc, in.data(), static_cast<uInt>(got)));
   }
   e.crc = crc;
   if (!f->seek(0)) return kZipRead;
@@ -415,15 +460,12 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
     w.write(en->header, 12);
     csize += 12;
   }
-  z_stream zs{};
-  if (level > 0 && deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return kZipMemory;
+  z_stream* zs = level > 0 ? ws.stream() : nullptr;
+  if (level > 0 && !zs) return kZipMemory;
   bool eof = false;
   while (!eof && w.ok) {
     int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
-    if (got < 0) {
-      if (level > 0) deflateEnd(&zs);
-      return kZipRead;
-    }
+    if (got < 0) return kZipRead;
     eof = got == 0;
     if (level == 0) {
       if (en) en->apply(in.data(), static_cast<size_t>(got));
@@ -431,19 +473,18 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
       csize += static_cast<uint64_t>(got);
       continue;
     }
-    zs.next_in = in.data();
-    zs.avail_in = static_cast<uInt>(got);
+    zs->next_in = in.data();
+    zs->avail_in = static_cast<uInt>(got);
     do {
-      zs.next_out = out.data();
-      zs.avail_out = static_cast<uInt>(out.size());
-      deflate(&zs, eof ? Z_FINISH : Z_NO_FLUSH);
-      size_t have = out.size() - zs.avail_out;
+      zs->next_out = out.data();
+      zs->avail_out = static_cast<uInt>(out.size());
+      deflate(zs, eof ? Z_FINISH : Z_NO_FLUSH);
+      size_t have = out.size() - zs->avail_out;
       if (en) en->apply(out.data(), have);
       w.write(out.data(), have);
       csize += have;
-    } while (zs.avail_out == 0);
+    } while (zs->avail_out == 0);
   }
-  if (level > 0) deflateEnd(&zs);
   if (!w.ok) return kZipTemp;
   e.csize = csize;
   return kZipOk;
@@ -540,7 +581,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
       if (it == byName.end()) continue;
       const Entry& oe = old.entries[it->second];
       if (opt.update && !sources[k].dir) {
-        int64_t mt = fsio::mtime(sources[k].path);
+        int64_t mt = sources[k].facts.known ? sources[k].facts.mtime : fsio::mtime(sources[k].path);
         if (mt >= 0 && arc::unix_to_dos(mt) <= oe.dosTime) {
           skipSource[k] = true;  // the stored copy is as new
           continue;
@@ -585,17 +626,19 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     }
   }
 
+  Workspace ws(std::clamp(opt.level, 0, 9));
+  PackOptions withPassword = opt;
+  withPassword.password = password;
   auto add_new = [&](size_t k) -> int {
     const Source& s = sources[k];
-    uint64_t size = s.dir ? 0 : static_cast<uint64_t>(std::max<int64_t>(0, fsio::file_size(s.path)));
+    int64_t known = s.facts.known ? s.facts.size : fsio::file_size(s.path);
+    uint64_t size = s.dir ? 0 : static_cast<uint64_t>(std::max<int64_t>(0, known));
     if (!hooks.service(s.stored, size)) {
       hooks.log("zip: stopped");
       return kZipAbort;
     }
     Entry e;
-    PackOptions o = opt;
-    o.password = password;
-    int r = add_file(w, s, o, rng, e, hooks);
+    int r = add_file(w, s, withPassword, rng, e, hooks, ws);
     if (r != kZipOk) return r;
     if (e.usize > kInMemoryLimit) {
       w.flush();
