@@ -64,6 +64,9 @@ unzip -tq upd.zip >/dev/null || fail "unzip -t after update"
 mkdir -p far && printf 'far\n' > far/f.txt && touch -d '2099-06-01 12:00:00' far/f.txt
 wiz "$Z" zip "$(W far.zip)" "$(W far)" 6 f.txt > far1.log
 [ "$(unzip -Z -T far.zip f.txt | awk '{print $(NF-1)}')" = 20990601.120000 ] || { cat far1.log; unzip -Z far.zip; fail "2099 date not stored"; }
+# The same date when the file is found by walking its folder.
+wiz "$Z" zip "$(W farwalk.zip)" "$(W .)" r far > /dev/null
+[ "$(unzip -Z -T farwalk.zip far/f.txt | awk '{print $(NF-1)}')" = 20990601.120000 ] || fail "2099 date lost in a folder walk"
 wiz "$Z" zip "$(W far.zip)" "$(W far)" u f.txt > far2.log
 ! gq 'f.txt' far2.log || { cat far2.log; fail "update replaced a 2099 entry by the same file"; }
 printf 'farther\n' > far/f.txt; touch -d '2099-07-01 12:00:00' far/f.txt
@@ -96,6 +99,9 @@ printf 'h\n' > src/.hidden
 wiz "$Z" zip "$(W hid0.zip)" "$(W src)" r a.txt .hidden > /dev/null
 wiz "$Z" zip "$(W hid1.zip)" "$(W src)" rs a.txt .hidden > /dev/null
 ! unzip -Z1 hid0.zip | gq hidden && unzip -Z1 hid1.zip | gq hidden || fail "hidden files and fSystem"
+wiz "$Z" zip "$(W hid2.zip)" "$(W src)" r "*.*" > /dev/null
+wiz "$Z" zip "$(W hid3.zip)" "$(W src)" rs "*.*" > /dev/null
+! unzip -Z1 hid2.zip | gq hidden && unzip -Z1 hid3.zip | gq hidden || fail "hidden files found by a wildcard and fSystem"
 rm src/.hidden src/b.txt src/added.txt
 
 # The archive's time becomes its newest entry's.
