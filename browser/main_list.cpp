@@ -241,30 +241,19 @@ void TVantrelbyHalvek::ListArchiveBody() {
       std::optional<TTraceTimer> treeTimer(std::in_place, "tree");
       const auto& folders = st.Tree.Folders();
       st.FolderOf.reserve(folders.size() * 2);
+      // Every folder below the closed root goes in marked open, then the root
+      // opens once: the control lays out the whole tree in one pass.
+      // (Opening nodes one by one re-lays the rest of the tree each time.)
+      const bool expand = Settings.Other.Expand;
       for (size_t i = 1; i < folders.size(); ++i) {
         TArcFolder* f = folders[i].get();
-        TTreeNode* node = TreeView1->Items.AddChild(static_cast<TTreeNode*>(f->Parent->Node), f->Text);
-        node->SetImageIndex(1);
-        node->SetSelectedIndex(2);
+        TTreeNode* node = TreeView1->Items.AddChild(static_cast<TTreeNode*>(f->Parent->Node), f->Text, 1, 2,
+                                                    expand && !f->Children.empty());
         f->Node = node;
         st.FolderOf[node] = f;
       }
       for (const auto& f : folders)
         if (f->Node) static_cast<TTreeNode*>(f->Node)->Data = f->List;
-      // Every folder below the closed root is marked open first, then the
-      // root opens once: the control lays out the whole tree in one pass.
-      // (Opening nodes one by one re-lays the rest of the tree each time.)
-      if (Settings.Other.Expand) {
-        TVITEMA it{};
-        it.mask = TVIF_STATE;
-        it.stateMask = TVIS_EXPANDED;
-        it.state = TVIS_EXPANDED;
-        for (size_t i = folders.size(); i-- > 1;)
-          if (!folders[i]->Children.empty()) {
-            it.hItem = static_cast<TTreeNode*>(folders[i]->Node)->ItemId();
-            TreeView1->Perform(TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
-          }
-      }
       rootNode->SetExpanded(true);
       treeTimer.reset();
       reattach();
