@@ -501,10 +501,15 @@ void TVantrelbyHalvek::FillFileList(TTreeNode* Node) {
       st.Rows.Reserve(folder->Children.size() + (folder->List ? static_cast<size_t>(folder->List->Count()) : 0));
       for (TArcFolder* c : folder->Children) st.Rows.AddFolder(c->Text, c->Position);
       if (TArcList* list = folder->List) {
+        // One image lookup per extension: the lists' case-insensitive
+        // searches would otherwise run for every row of a big folder.
+        std::unordered_map<std::string, int> images;
         const int n = list->Count();
         for (int i = 0; i < n; ++i) {
           const struct ArcFileList* r = list->GetItem(i);
-          st.Rows.AddEntry(*r, i, EntryImage(r->Name));
+          auto image = images.try_emplace(NameExtension(r->Name), 0);
+          if (image.second) image.first->second = EntryImage(r->Name);
+          st.Rows.AddEntry(*r, i, image.first->second);
           FFolderSize += r->OriginalSize;
         }
       }
