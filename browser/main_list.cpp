@@ -300,12 +300,14 @@ void TVantrelbyHalvek::ListArchiveBody() {
   wait.reset();
   if (treeUpdate) TreeView1->Items.EndUpdate();
   {
-    // For the benchmark: how long after the process began this listing ends.
+    // For the benchmark: how long after the process began this listing ends,
+    // and when (Unix milliseconds), for a clock started before the program.
     FILETIME created, exited, kernel, user, now;
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
       GetSystemTimeAsFileTime(&now);
       auto ticks = [](const FILETIME& f) { return (static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
       timer.FExtra += " process " + std::to_string((ticks(now) - ticks(created)) / 10000) + " ms";
+      timer.FExtra += " at " + std::to_string((ticks(now) - 116444736000000000ULL) / 10000);
     }
   }
 }
