@@ -51,6 +51,7 @@ class BlockSorter {
   static constexpr int32_t kSmallBlock = 10000;
   static constexpr int32_t kInsertion = 16;  // ranges this small go to insertion sort
   static constexpr int32_t kRadixDepth = 32;  // beyond it whole comparisons finish the range
+  static constexpr int32_t kCountingSort = 256;  // ranges this big split by a counting pass
   static constexpr int64_t kWorkPerByte = 40;
   struct Range {
     int32_t lo, hi, d;
@@ -134,6 +135,27 @@ class BlockSorter {
         }
         if (d - d0 >= kRadixDepth) {
           shell_sort(p, len, d);
+          break;
+        }
+        if (len >= kCountingSort) {
+          // A big range splits by one counting pass into as many parts as it
+          // has byte values here, where partitioning would take several passes.
+          if (keys_.size() < static_cast<size_t>(len)) {
+            keys_.resize(len);
+            moved_.resize(len);
+          }
+          int32_t count[256] = {};
+          for (int32_t k = 0; k < len; ++k) count[keys_[k] = e[p[k] + d]]++;
+          int32_t start[256], at = 0;
+          for (int c = 0; c < 256; ++c) {
+            start[c] = at;
+            at += count[c];
+          }
+          for (int32_t k = 0; k < len; ++k) moved_[start[keys_[k]]++] = p[k];
+          std::memcpy(p, moved_.data(), sizeof(int32_t) * static_cast<size_t>(len));
+          budget_ -= len / 2;
+          for (int c = 0; c < 256; ++c)
+            if (count[c] > 1) stack_.push_back({r.lo + start[c] - count[c], r.lo + start[c], d + 1});
           break;
         }
         uint8_t a = e[p[0] + d], b = e[p[len / 2] + d], c = e[p[len - 1] + d];
@@ -351,7 +373,8 @@ class BlockSorter {
   int64_t budget_ = 0;
   int32_t *I_ = nullptr, *V_ = nullptr;
   std::vector<uint8_t> ext_, sorted_;
-  std::vector<int32_t> ftab_, fill_, rank_, rk_, tmp_;
+  std::vector<int32_t> ftab_, fill_, rank_, rk_, tmp_, moved_;
+  std::vector<uint8_t> keys_;
   std::vector<Range> stack_;
 };
 
