@@ -52,7 +52,7 @@ class BlockSorter {
   static constexpr int32_t kInsertion = 16;  // ranges this small go to insertion sort
   static constexpr int32_t kRadixDepth = 32;  // beyond it whole comparisons finish the range
   static constexpr int32_t kCountingSort = 256;  // ranges this big split by a counting pass
-  static constexpr int64_t kWorkPerByte = 40;
+  static constexpr int32_t kWorkPerByte = 40;  // times 900,000 still fits 32 bits
   struct Range {
     int32_t lo, hi, d;
   };
@@ -370,7 +370,7 @@ class BlockSorter {
   }
 
   int32_t n_ = 0, h_ = 0;
-  int64_t budget_ = 0;
+  int32_t budget_ = 0;  // counted in the innermost loops: 32 bits cost less in the 32-bit build
   int32_t *I_ = nullptr, *V_ = nullptr;
   std::vector<uint8_t> ext_, sorted_;
   std::vector<int32_t> ftab_, fill_, rank_, rk_, tmp_, moved_;
