@@ -3,10 +3,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "fsio.h"
 #include "text.h"
@@ -337,23 +341,23 @@ class Workspace {
     return &zs_;
   }
 
-  // Deflates n bytes into packed; false when the result is no smaller than the input.
-  bool deflate_smaller(const uint8_t* in, size_t n) {
+  // Deflates n bytes into out (grown as needed, never shrunk), its length
+  // into outSize; false when the result is no smaller than the input.
+  bool deflate_smaller(const uint8_t* in, size_t n, std::vector<uint8_t>& out, size_t& outSize) {
     z_stream* zs = stream();
     if (!zs) return false;
     size_t bound = deflateBound(zs, static_cast<uLong>(n)) + 16;
-    if (packed.size() < bound) packed.resize(bound);
+    if (out.size() < bound) out.resize(bound);
     zs->next_in = const_cast<uint8_t*>(in);
     zs->avail_in = static_cast<uInt>(n);
-    zs->next_out = packed.data();
-    zs->avail_out = static_cast<uInt>(std::min(packed.size(), n));
+    zs->next_out = out.data();
+    zs->avail_out = static_cast<uInt>(std::min(out.size(), n));
     int rc = deflate(zs, Z_FINISH);
-    packedSize = zs->total_out;
-    return rc == Z_STREAM_END && packedSize < n;
+    outSize = zs->total_out;
+    return rc == Z_STREAM_END && outSize < n;
   }
 
-  std::vector<uint8_t> data, packed;  // grown as needed, never shrunk
-  size_t packedSize = 0;
+  int level() const { return level_; }
 
  private:
   int level_;
@@ -381,9 +385,27 @@ bool names_folder(const std::vector<std::string>& pats, const Entry& e) {
   return false;
 }
 
-// Writes one file as a new entry; answers kZipOk or an error.
-int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& rng, Entry& e, PackHooks& hooks,
-             Workspace& ws) {
+// A file read in and deflated, waiting for its turn to be written.
+struct Prepared {
+  int rc = kZipOk;
+  std::string message;    // logged at the file's turn
+  bool streamed = false;  // too big to hold: packed while being written, from file
+  std::unique_ptr<fsio::File> file;
+  Entry e;
+  std::vector<uint8_t> data, packed;  // grown as needed, never shrunk
+  size_t size = 0, packedSize = 0;
+  bool deflated = false;
+};
+
+// Everything about a file that does not touch the archive: any thread may do
+// it, for files further on while the writer is busy.
+void prepare(const Source& s, const PackOptions& opt, Workspace& ws, Prepared& p) {
+  p.rc = kZipOk;
+  p.message.clear();
+  p.streamed = p.deflated = false;
+  p.file.reset();
+  p.size = p.packedSize = 0;
+  Entry& e = p.e;
   e = Entry{};
   e.rawName = s.stored;
   e.name = s.stored;
@@ -393,50 +415,81 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
   e.dosTime = arc::unix_to_dos(mt);
   uint32_t attrs = s.facts.known ? s.facts.attrs : fsio::attributes(s.path);
   e.externalAttr = (attrs & 0x37) | (s.dir ? 0x10 : 0);
-  e.offset = w.pos();
   if (s.dir) {
     e.versionNeeded = 10;
-    w.local_header(e, false);
-    return w.ok ? kZipOk : kZipTemp;
+    return;
   }
   auto f = fsio::open_read(s.path);
   if (!f) {
-    hooks.log("zip warning: could not open for reading: " + s.path);
-    return kZipRead;
+    p.message = "zip warning: could not open for reading: " + s.path;
+    p.rc = kZipRead;
+    return;
   }
   int64_t size = f->size();
-  if (size < 0) return kZipRead;
+  if (size < 0) {
+    p.rc = kZipRead;
+    return;
+  }
   e.usize = static_cast<uint64_t>(size);
   if (e.usize >= kMax32) {
-    hooks.log("zip error: file too large: " + s.path);
-    return kZipParams;
+    p.message = "zip error: file too large: " + s.path;
+    p.rc = kZipParams;
+    return;
   }
   bool enc = opt.encrypt;
   if (enc) e.flags |= kFlagEncrypted;
-  int level = std::clamp(opt.level, 0, 9);
+  if (e.usize > kInMemoryLimit) {
+    p.streamed = true;
+    p.file = std::move(f);
+    return;
+  }
+  const size_t n = static_cast<size_t>(e.usize);
+  if (p.data.size() < n) p.data.resize(n);
+  if (n && !f->read_exact(p.data.data(), static_cast<int64_t>(n))) {
+    p.rc = kZipRead;
+    return;
+  }
+  p.size = n;
+  e.crc = static_cast<uint32_t>(::crc32(0, p.data.data(), static_cast<uInt>(n)));
+  int level = ws.level();
+  p.deflated = level > 0 && n && ws.deflate_smaller(p.data.data(), n, p.packed, p.packedSize);
+  e.method = p.deflated ? 8 : 0;
+  if (p.deflated) e.flags |= level_flags(level);
+  e.versionNeeded = (p.deflated || enc) ? 20 : 10;
+  e.csize = (p.deflated ? p.packedSize : n) + (enc ? 12 : 0);
+}
 
-  if (e.usize <= kInMemoryLimit) {
-    const size_t n = static_cast<size_t>(e.usize);
-    if (ws.data.size() < n) ws.data.resize(n);
-    if (n && !f->read_exact(ws.data.data(), static_cast<int64_t>(n))) return kZipRead;
-    e.crc = static_cast<uint32_t>(::crc32(0, ws.data.data(), static_cast<uInt>(n)));
-    bool deflated = level > 0 && n && ws.deflate_smaller(ws.data.data(), n);
-    uint8_t* body = deflated ? ws.packed.data() : ws.data.data();
-    size_t bodySize = deflated ? ws.packedSize : n;
-    e.method = deflated ? 8 : 0;
-    if (deflated) e.flags |= level_flags(level);
-    e.versionNeeded = (deflated || enc) ? 20 : 10;
-    e.csize = bodySize + (enc ? 12 : 0);
+int stream_file(Writer& w, fsio::File& f, const PackOptions& opt, std::mt19937& rng, Entry& e, Workspace& ws);
+
+// Writes a prepared file as a new entry; answers kZipOk or an error.
+int write_prepared(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& rng, Prepared& p,
+                   PackHooks& hooks, Workspace& ws) {
+  if (!p.message.empty()) hooks.log(p.message);
+  if (p.rc != kZipOk) return p.rc;
+  Entry& e = p.e;
+  e.offset = w.pos();
+  if (s.dir) {
     w.local_header(e, false);
-    if (enc) {
-      Encryptor en(opt.password, e.crc, rng);
-      en.apply(body, bodySize);
-      w.write(en.header, 12);
-    }
-    w.write(body, bodySize);
     return w.ok ? kZipOk : kZipTemp;
   }
+  if (p.streamed) return stream_file(w, *p.file, opt, rng, e, ws);
+  uint8_t* body = p.deflated ? p.packed.data() : p.data.data();
+  size_t bodySize = p.deflated ? p.packedSize : p.size;
+  w.local_header(e, false);
+  if (opt.encrypt) {
+    Encryptor en(opt.password, e.crc, rng);
+    en.apply(body, bodySize);
+    w.write(en.header, 12);
+  }
+  w.write(body, bodySize);
+  return w.ok ? kZipOk : kZipTemp;
+}
 
+// A file too big to hold, written while it is read; e comes prepared.
+int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt19937& rng, Entry& e, Workspace& ws) {
+  fsio::File* f = &file;
+  bool enc = opt.encrypt;
+  int level = ws.level();
   // Large files: one pass for the CRC (the encryption header needs it), one
   // streaming pass that deflates; the header's sizes are patched after.
   std::vector<uint8_t> in(1 << 16), out(1 << 17);
@@ -489,6 +542,113 @@ int add_file(Writer& w, const Source& s, const PackOptions& opt, std::mt19937& r
   e.csize = csize;
   return kZipOk;
 }
+
+// Reads and deflates the files ahead of the writer, on a few threads; the
+// writer takes them in its order. The archive comes out as it would one
+// file after another: only compressing overlaps. Holds at most kAhead files
+// and, past the first, kBytes of them.
+class ReadAhead {
+ public:
+  ReadAhead(const std::vector<Source>& sources, const std::vector<size_t>& order, const PackOptions& opt, int level,
+            unsigned threads)
+      : sources_(sources), order_(order), opt_(opt), slots_(order.size()), done_(new std::atomic<bool>[order.size()]) {
+    for (size_t i = 0; i < order.size(); ++i) done_[i].store(false, std::memory_order_relaxed);
+    try {
+      for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this, level] { run(level); });
+    } catch (...) {
+      stop();
+      throw;
+    }
+  }
+  ~ReadAhead() { stop(); }
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  // The next file of the order, once prepared.
+  std::unique_ptr<Prepared> take() {
+    size_t i = taken_;
+    // Mostly the file is ready or nearly: waiting on the condition would
+    // cost a trip to the window server under Wine, so look again first.
+    for (int spin = 0; spin < 2000 && !done_[i].load(std::memory_order_acquire); ++spin) std::this_thread::yield();
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!done_[i].load(std::memory_order_acquire)) {
+      ++takerWaits_;
+      ready_.wait(lock, [&] { return done_[i].load(std::memory_order_acquire); });
+      --takerWaits_;
+    }
+    std::unique_ptr<Prepared> p = std::move(slots_[i]);
+    held_ -= cost(i);
+    ++taken_;
+    if (workerWaits_) wanted_.notify_all();
+    return p;
+  }
+
+ private:
+  static constexpr size_t kAhead = 32;
+  static constexpr uint64_t kBytes = 64u << 20;
+
+  uint64_t cost(size_t i) const {
+    const Source& s = sources_[order_[i]];
+    if (s.dir || !s.facts.known || s.facts.size < 0) return 0;
+    return static_cast<uint64_t>(s.facts.size) > kInMemoryLimit ? 0 : static_cast<uint64_t>(s.facts.size);
+  }
+
+  void run(int level) {
+    Workspace ws(level);
+    for (;;) {
+      size_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        auto may = [&] {
+          return stopping_ || next_ >= order_.size() ||
+                 (next_ < taken_ + kAhead && (next_ == taken_ || held_ + cost(next_) <= kBytes));
+        };
+        if (!may()) {
+          ++workerWaits_;
+          wanted_.wait(lock, may);
+          --workerWaits_;
+        }
+        if (stopping_ || next_ >= order_.size()) return;
+        i = next_++;
+        held_ += cost(i);
+      }
+      auto p = std::make_unique<Prepared>();
+      try {
+        prepare(sources_[order_[i]], opt_, ws, *p);
+      } catch (const std::exception&) {
+        p = std::make_unique<Prepared>();
+        p->rc = kZipMemory;
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      slots_[i] = std::move(p);
+      done_[i].store(true, std::memory_order_release);
+      if (takerWaits_) ready_.notify_all();
+    }
+  }
+
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wanted_.notify_all();
+    for (auto& t : workers_) t.join();
+    workers_.clear();
+  }
+
+  const std::vector<Source>& sources_;
+  const std::vector<size_t>& order_;
+  const PackOptions& opt_;
+  std::vector<std::unique_ptr<Prepared>> slots_;
+  std::unique_ptr<std::atomic<bool>[]> done_;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable wanted_, ready_;
+  size_t next_ = 0, taken_ = 0;
+  int takerWaits_ = 0, workerWaits_ = 0;
+  uint64_t held_ = 0;
+  bool stopping_ = false;
+};
 
 }  // namespace
 
@@ -629,6 +789,23 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
   Workspace ws(std::clamp(opt.level, 0, 9));
   PackOptions withPassword = opt;
   withPassword.password = password;
+  // The new files in the order they are written: replacements where their
+  // old entries stood, then the rest.
+  std::vector<size_t> order;
+  for (size_t i = 0; i < old.entries.size(); ++i)
+    if (!dropped[i] && replaces[i] >= 0) order.push_back(static_cast<size_t>(replaces[i]));
+  for (size_t k = 0; k < sources.size(); ++k)
+    if (!skipSource[k] && !byName.count(lower_ascii(sources[k].stored))) order.push_back(k);
+  Prepared one;
+  std::unique_ptr<ReadAhead> ahead;
+  unsigned threads = std::min(4u, std::thread::hardware_concurrency());
+  if (ws.level() > 0 && order.size() > 1 && threads > 1) {
+    try {
+      ahead = std::make_unique<ReadAhead>(sources, order, withPassword, ws.level(), threads);
+    } catch (const std::exception&) {
+      ahead.reset();  // no threads to be had: one file after another
+    }
+  }
   auto add_new = [&](size_t k) -> int {
     const Source& s = sources[k];
     int64_t known = s.facts.known ? s.facts.size : fsio::file_size(s.path);
@@ -637,9 +814,17 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
       hooks.log("zip: stopped");
       return kZipAbort;
     }
-    Entry e;
-    int r = add_file(w, s, withPassword, rng, e, hooks, ws);
+    std::unique_ptr<Prepared> held;
+    Prepared* p = &one;
+    if (ahead) {
+      held = ahead->take();
+      p = held.get();
+    } else {
+      prepare(s, withPassword, ws, one);
+    }
+    int r = write_prepared(w, s, withPassword, rng, *p, hooks, ws);
     if (r != kZipOk) return r;
+    Entry& e = p->e;
     if (e.usize > kInMemoryLimit) {
       w.flush();
       if (!w.ok || !patch_sizes(*outFile, e)) return kZipTemp;
