@@ -490,18 +490,21 @@ int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt1993
   fsio::File* f = &file;
   bool enc = opt.encrypt;
   int level = ws.level();
-  // Large files: one pass for the CRC (the encryption header needs it), one
-  // streaming pass that deflates; the header's sizes are patched after.
+  // Large files: a streaming pass that deflates and sums the CRC; the
+  // header's CRC and sizes are patched after. Encryption needs the CRC for
+  // its header first: a pass of its own.
   std::vector<uint8_t> in(1 << 16), out(1 << 17);
   uint32_t crc = 0;
-  for (;;) {
-    int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
-    if (got < 0) return kZipRead;
-    if (got == 0) break;
-    crc = static_cast<uint32_t>(::crc32(crc, in.data(), static_cast<uInt>(got)));
+  if (enc) {
+    for (;;) {
+      int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
+      if (got < 0) return kZipRead;
+      if (got == 0) break;
+      crc = static_cast<uint32_t>(::crc32(crc, in.data(), static_cast<uInt>(got)));
+    }
+    if (!f->seek(0)) return kZipRead;
   }
   e.crc = crc;
-  if (!f->seek(0)) return kZipRead;
   e.method = level > 0 ? 8 : 0;
   if (level > 0) e.flags |= level_flags(level);
   e.versionNeeded = 20;
@@ -520,6 +523,7 @@ int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt1993
     int64_t got = f->read(in.data(), static_cast<int64_t>(in.size()));
     if (got < 0) return kZipRead;
     eof = got == 0;
+    if (!enc) crc = static_cast<uint32_t>(::crc32(crc, in.data(), static_cast<uInt>(got)));
     if (level == 0) {
       if (en) en->apply(in.data(), static_cast<size_t>(got));
       w.write(in.data(), static_cast<size_t>(got));
@@ -540,6 +544,7 @@ int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt1993
   }
   if (!w.ok) return kZipTemp;
   e.csize = csize;
+  e.crc = crc;
   return kZipOk;
 }
 
@@ -652,16 +657,17 @@ class ReadAhead {
 
 }  // namespace
 
-// Patches the sizes of a local header written before they were known.
+// Patches the CRC and sizes of a local header written before they were known.
 static bool patch_sizes(fsio::File& f, const Entry& e) {
-  uint8_t b[8];
+  uint8_t b[12];
   uint32_t c = static_cast<uint32_t>(e.csize), u = static_cast<uint32_t>(e.usize);
   for (int i = 0; i < 4; ++i) {
-    b[i] = static_cast<uint8_t>(c >> (8 * i));
-    b[4 + i] = static_cast<uint8_t>(u >> (8 * i));
+    b[i] = static_cast<uint8_t>(e.crc >> (8 * i));
+    b[4 + i] = static_cast<uint8_t>(c >> (8 * i));
+    b[8 + i] = static_cast<uint8_t>(u >> (8 * i));
   }
   int64_t back = f.tell();
-  return f.seek(static_cast<int64_t>(e.offset) + 18) && f.write(b, 8) && f.seek(back);
+  return f.seek(static_cast<int64_t>(e.offset) + 14) && f.write(b, 12) && f.seek(back);
 }
 
 int pack(const std::string& archive, const std::vector<std::string>& names, const PackOptions& opt, PackHooks& hooks) {

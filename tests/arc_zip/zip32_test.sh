@@ -39,6 +39,16 @@ PY
 wiz "$Z" zip "$(W junk.zip)" "$(W src)" rj sub > /dev/null
 [ "$(unzip -Z1 junk.zip | sort | tr '\n' ' ')" = "noise.bin numbers.txt " ] || fail "junk folders"
 
+# A file too big to hold is deflated as it is read, its CRC and sizes
+# written into the header after; with encryption too.
+mkdir -p bigsrc && { seq 1 2000000; head -c 3000000 /dev/urandom; } > bigsrc/big.dat
+wiz "$Z" zip "$(W big.zip)" "$(W bigsrc)" 6 big.dat > /dev/null
+WIZ_PASSWORD=secret wiz "$Z" zip "$(W bige.zip)" "$(W bigsrc)" 6e big.dat > /dev/null
+unzip -tq big.zip >/dev/null && unzip -p big.zip big.dat | cmp -s - bigsrc/big.dat || fail "a big file through zip32"
+unzip -tq -P secret bige.zip >/dev/null && unzip -p -P secret bige.zip big.dat | cmp -s - bigsrc/big.dat \
+  || fail "a big encrypted file through zip32"
+rm -rf bigsrc big.zip bige.zip
+
 # Encryption with the password from the callback; none given: nothing made.
 WIZ_PASSWORD=secret wiz "$Z" zip "$(W enc.zip)" "$(W src)" re a.txt sub > enc.log
 unzip -tq -P secret enc.zip >/dev/null || fail "unzip -t of our encrypted archive"
