@@ -485,6 +485,99 @@ int write_prepared(Writer& w, const Source& s, const PackOptions& opt, std::mt19
   return w.ok ? kZipOk : kZipTemp;
 }
 
+// Deflates one piece of a big file as a part of one stream: primed with the
+// 32 KiB before it and ended on a byte boundary (the last one as the
+// stream's end), so that the pieces laid end to end are the whole stream.
+bool deflate_piece(int level, const std::vector<uint8_t>& dict, const std::vector<uint8_t>& in, bool last,
+                   std::vector<uint8_t>& out) {
+  z_stream zs{};
+  if (deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  bool ok = dict.empty() ||
+            deflateSetDictionary(&zs, dict.data(), static_cast<uInt>(dict.size())) == Z_OK;
+  if (ok) {
+    out.resize(deflateBound(&zs, static_cast<uLong>(in.size())) + 64);
+    zs.next_in = const_cast<uint8_t*>(in.data());
+    zs.avail_in = static_cast<uInt>(in.size());
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    int rc = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
+    ok = last ? rc == Z_STREAM_END : (rc == Z_OK && zs.avail_in == 0);
+    out.resize(zs.total_out);
+  }
+  deflateEnd(&zs);
+  return ok;
+}
+
+// Reads up to out.size() bytes, fewer only at the end; answers the count or -1.
+int64_t read_full(fsio::File& f, std::vector<uint8_t>& out) {
+  size_t have = 0;
+  while (have < out.size()) {
+    int64_t got = f.read(out.data() + have, static_cast<int64_t>(out.size() - have));
+    if (got < 0) return -1;
+    if (got == 0) break;
+    have += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(have);
+}
+
+// A big file deflated a few pieces at a time on as many threads, written in
+// order: the same kind of stream, a little longer, in a fraction of the wait.
+int deflate_in_pieces(Writer& w, fsio::File& f, int level, unsigned threads, Encryptor* en, uint32_t* crc,
+                      uint64_t& csize) {
+  constexpr size_t kPiece = 1 << 20, kDict = 32768;
+  struct Piece {
+    std::vector<uint8_t> in, dict, out;
+    bool last = false, ok = false;
+  };
+  std::vector<Piece> batch(threads);
+  std::vector<uint8_t> next(kPiece), tail;
+  int64_t got = read_full(f, next);
+  if (got < 0) return kZipRead;
+  next.resize(static_cast<size_t>(got));
+  bool ended = false;
+  while (!ended) {
+    size_t m = 0;
+    while (m < batch.size() && !ended) {
+      Piece& p = batch[m++];
+      p.in.swap(next);
+      p.dict = tail;
+      size_t keep = std::min(kDict, p.in.size());
+      tail.assign(p.in.end() - static_cast<ptrdiff_t>(keep), p.in.end());
+      if (p.in.size() < kPiece) {
+        p.last = true;  // a short read is the end
+      } else {
+        next.resize(kPiece);
+        got = read_full(f, next);
+        if (got < 0) return kZipRead;
+        next.resize(static_cast<size_t>(got));
+        p.last = next.empty();
+      }
+      ended = p.last;
+      if (crc) *crc = static_cast<uint32_t>(::crc32(*crc, p.in.data(), static_cast<uInt>(p.in.size())));
+    }
+    std::vector<std::thread> running;
+    for (size_t k = 0; k < m; ++k) {
+      Piece& p = batch[k];
+      auto job = [&p, level] { p.ok = deflate_piece(level, p.dict, p.in, p.last, p.out); };
+      try {
+        running.emplace_back(job);
+      } catch (const std::exception&) {
+        job();  // no thread to be had: here, then
+      }
+    }
+    for (auto& t : running) t.join();
+    for (size_t k = 0; k < m; ++k) {
+      Piece& p = batch[k];
+      if (!p.ok) return kZipMemory;
+      if (en) en->apply(p.out.data(), p.out.size());
+      w.write(p.out.data(), p.out.size());
+      csize += p.out.size();
+    }
+    if (!w.ok) return kZipTemp;
+  }
+  return kZipOk;
+}
+
 // A file too big to hold, written while it is read; e comes prepared.
 int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt19937& rng, Entry& e, Workspace& ws) {
   fsio::File* f = &file;
@@ -515,6 +608,16 @@ int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt1993
     en = std::make_unique<Encryptor>(opt.password, e.crc, rng);
     w.write(en->header, 12);
     csize += 12;
+  }
+  if (level > 0) {
+    unsigned threads = std::min(4u, std::thread::hardware_concurrency());
+    if (threads > 1) {
+      int r = deflate_in_pieces(w, *f, level, threads, enc ? en.get() : nullptr, enc ? nullptr : &crc, csize);
+      if (r != kZipOk) return r;
+      e.csize = csize;
+      e.crc = crc;
+      return kZipOk;
+    }
   }
   z_stream* zs = level > 0 ? ws.stream() : nullptr;
   if (level > 0 && !zs) return kZipMemory;
