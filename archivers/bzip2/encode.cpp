@@ -1,9 +1,10 @@
 // bzip2 encoder: RLE1 into blocks, BWT over the cyclic rotations (bucket and
 // radix quicksort, prefix doubling for repetitive blocks), MTF + RLE2, and up
-// to six Huffman tables chosen per 50-symbol group.
+// to six Huffman tables chosen per 50-symbol group; a few blocks coded at once.
 #include <algorithm>
 #include <cstring>
 #include <queue>
+#include <thread>
 
 #include "bzip2.h"
 #include "crc.h"
@@ -25,6 +26,14 @@ class BitWriter {
   void flush() {
     if (count_) out_.push_back(static_cast<uint8_t>(acc_ << (8 - count_)));
     count_ = 0;
+  }
+  // Bits put but not yet in a whole byte.
+  int partial() const { return count_; }
+  // Bits another writer made: whole bytes, then tailBits of the last one.
+  void append(const std::vector<uint8_t>& bytes, int tailBits) {
+    size_t whole = bytes.size() - (tailBits ? 1 : 0);
+    for (size_t i = 0; i < whole; ++i) put(8, bytes[i]);
+    if (tailBits) put(tailBits, static_cast<uint32_t>(bytes.back() >> (8 - tailBits)));
   }
 
  private:
@@ -593,15 +602,60 @@ void write_block(BitWriter& bw, const uint8_t* block, int32_t n, uint32_t crc, B
 
 }  // namespace
 
+// One block on its way: its bytes, what coding it needs, and its bits once
+// coded. Blocks are coded on threads of their own, a few at a time, and
+// their bits laid into the stream in order: the stream is the same as when
+// they are coded one after another.
+struct BlockSlot {
+  std::vector<uint8_t> block, coded;
+  int32_t n = 0;
+  uint32_t crc = 0;
+  int tailBits = 0;
+  BlockWork work;
+  std::thread thread;
+  bool busy = false;
+
+  void code() {
+    coded.clear();
+    BitWriter bw(coded);
+    write_block(bw, block.data(), n, crc, work);
+    tailBits = bw.partial();
+    bw.flush();
+  }
+};
+
 struct Encoder::Impl {
   Sink sink;
   int level = 9;
   size_t maxBlock = 0;
   bool ok = true, ended = false;
-  std::vector<uint8_t> block, pending;  // block: room for maxBlock bytes, used of them filled
+  std::vector<uint8_t> pending;
+  std::vector<std::unique_ptr<BlockSlot>> slots;
+  size_t cur = 0;  // the slot being filled; the others are coding or idle
+  uint8_t* block = nullptr;  // the current slot's bytes, maxBlock of room, used filled
   size_t used = 0;
-  BlockWork work;
   BitWriter bw{pending};
+
+  ~Impl() {
+    for (auto& s : slots)
+      if (s->busy) s->thread.join();
+  }
+  void start_slots() {
+    unsigned n = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
+    for (unsigned i = 0; i < n; ++i) {
+      slots.push_back(std::make_unique<BlockSlot>());
+      slots.back()->block.resize(maxBlock);
+    }
+    block = slots[0]->block.data();
+  }
+  // Waits for a slot's block and puts its bits into the stream.
+  void collect(BlockSlot& s) {
+    if (!s.busy) return;
+    s.thread.join();
+    s.busy = false;
+    bw.append(s.coded, s.tailBits);
+    drain(false);
+  }
   uint32_t blockCrc = 0xFFFFFFFFu, streamCrc = 0;
   int runCh = -1;
   uint32_t runLen = 0;
@@ -612,7 +666,7 @@ struct Encoder::Impl {
     if (used + need > maxBlock) end_block();
     uint8_t c = static_cast<uint8_t>(runCh);
     for (uint32_t i = 0; i < runLen; ++i) blockCrc = crc_byte(blockCrc, c);
-    uint8_t* out = block.data() + used;
+    uint8_t* out = block + used;
     if (runLen < 4) {
       for (uint32_t i = 0; i < runLen; ++i) out[i] = c;
     } else {
@@ -625,11 +679,34 @@ struct Encoder::Impl {
   void end_block() {
     if (used == 0) return;
     uint32_t crc = ~blockCrc;
-    write_block(bw, block.data(), static_cast<int32_t>(used), crc, work);
+    BlockSlot& s = *slots[cur];
+    s.n = static_cast<int32_t>(used);
+    s.crc = crc;
     streamCrc = ((streamCrc << 1) | (streamCrc >> 31)) ^ crc;
+    if (slots.size() > 1) {
+      try {
+        s.thread = std::thread([&s] { s.code(); });
+        s.busy = true;
+      } catch (const std::exception&) {
+        s.code();  // no thread to be had: here, then
+      }
+    } else {
+      s.code();
+    }
+    if (!s.busy) {
+      bw.append(s.coded, s.tailBits);
+      drain(false);
+    }
+    // The next slot holds the oldest block still coding, if any.
+    cur = (cur + 1) % slots.size();
+    collect(*slots[cur]);
+    block = slots[cur]->block.data();
     used = 0;
     blockCrc = 0xFFFFFFFFu;
-    drain(false);
+  }
+  // Every block still coding, oldest first.
+  void collect_all() {
+    for (size_t k = 0; k < slots.size(); ++k) collect(*slots[(cur + k) % slots.size()]);
   }
   void drain(bool all) {
     // Whole bytes go to the sink; the bit writer keeps its partial byte itself.
@@ -645,7 +722,7 @@ Encoder::Encoder(Sink sink, int blockSize100k) : p_(std::make_unique<Impl>()) {
   if (blockSize100k < 1 || blockSize100k > 9) blockSize100k = 9;
   p_->level = blockSize100k;
   p_->maxBlock = static_cast<size_t>(blockSize100k) * 100000 - 19;
-  p_->block.resize(p_->maxBlock);
+  p_->start_slots();
   p_->bw.put(24, 0x425A68);
   p_->bw.put(8, static_cast<uint32_t>('0' + blockSize100k));
 }
@@ -674,6 +751,7 @@ bool Encoder::finish() {
   s.ended = true;
   s.emit_run();
   s.end_block();
+  s.collect_all();
   s.bw.put(24, 0x177245);
   s.bw.put(24, 0x385090);
   s.bw.put(32, s.streamCrc);

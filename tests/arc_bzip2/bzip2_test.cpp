@@ -65,6 +65,8 @@ std::vector<Shape> shapes() {
   s.push_back({"empty", {}, 9});
   s.push_back({"one_byte", {0x41}, 9});
   s.push_back({"random_multi_block", random_bytes(350000, 1), 1});
+  // More blocks than are coded at once: their bits must still go out in order.
+  s.push_back({"many_blocks", random_bytes(1200000, 6, 16), 1});
   s.push_back({"small_alphabet", random_bytes(200000, 2, 3), 2});
   s.push_back({"one_long_run", std::vector<uint8_t>(2000000, 'a'), 9});
   std::vector<uint8_t> ab;
