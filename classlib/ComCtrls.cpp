@@ -143,6 +143,16 @@ TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, const std::string& text) {
 }
 
 TTreeNode* TTreeNodes::AddChildObject(TTreeNode* parent, const std::string& text, void* data) {
+  return Insert(parent, text, data, -1, -1, false);
+}
+
+TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, const std::string& text, int image, int selectedImage,
+                                bool expanded) {
+  return Insert(parent, text, nullptr, image, selectedImage, expanded);
+}
+
+TTreeNode* TTreeNodes::Insert(TTreeNode* parent, const std::string& text, void* data, int image, int selectedImage,
+                              bool expanded) {
   auto* n = new TTreeNode;
   n->FTree = FTree;
   n->FParent = parent;
@@ -153,8 +163,12 @@ TTreeNode* TTreeNodes::AddChildObject(TTreeNode* parent, const std::string& text
   ins.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
   ins.item.pszText = const_cast<char*>(text.c_str());
   ins.item.lParam = reinterpret_cast<LPARAM>(n);
-  ins.item.iImage = -1;
-  ins.item.iSelectedImage = -1;
+  ins.item.iImage = image;
+  ins.item.iSelectedImage = selectedImage;
+  if (expanded) {
+    ins.item.mask |= TVIF_STATE;
+    ins.item.state = ins.item.stateMask = TVIS_EXPANDED;
+  }
   n->FItem = reinterpret_cast<HTREEITEM>(SendMessageA(FTree->Handle(), TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
   (parent ? parent->FChildren : FRoots).push_back(n);
   ++FCount;
@@ -664,9 +678,10 @@ TPageControl::TPageControl(TComponent* AOwner, TWinControl* AParent) : TWinContr
   CreateHandle("TPageControl", WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT);
   FTab = CreateWindowExA(0, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 0, 0,
                          FHandle, nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetPropA(FTab, "TovixControl", static_cast<TControl*>(this));
+  Register(FTab, this);
   SendMessageA(FTab, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
 }
+TPageControl::~TPageControl() { Unregister(FTab); }
 void TPageControl::AddPage(TTabSheet* p, const std::string& caption) {
   TCITEMA it{};
   it.mask = TCIF_TEXT;

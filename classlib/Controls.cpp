@@ -1,12 +1,25 @@
 #include "Controls.h"
 
+#include <unordered_map>
+
 #include "ComCtrls.h"
 #include "Forms.h"
 #include "Menus.h"
 
 namespace {
-const char kProp[] = "TovixControl";
+// Window to object. Kept in the process rather than as a window property:
+// under Wine every property lookup is a trip to the window server, and one
+// is made for each message a control receives.
+std::unordered_map<HWND, TControl*>& ControlsByHandle() {
+  static std::unordered_map<HWND, TControl*> map;
+  return map;
 }
+}  // namespace
+
+void TControl::Register(HWND h, TControl* c) {
+  if (h) ControlsByHandle()[h] = c;
+}
+void TControl::Unregister(HWND h) { ControlsByHandle().erase(h); }
 
 TShiftState KeyboardShiftState() {
   TShiftState s = 0;
@@ -157,7 +170,7 @@ void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle, c
   FHandle = CreateWindowExA(exStyle, className, text, style, 0, 0, 0, 0, parent, nullptr, GetModuleHandleA(nullptr),
                             this);
   if (FHandle) {
-    SetPropA(FHandle, kProp, this);
+    Register(FHandle, this);
     ApplyFont();
   }
 }
@@ -169,14 +182,17 @@ void TControl::DestroyHandle() {
     SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FOldProc));
     FOldProc = nullptr;
   }
-  RemovePropA(h, kProp);
+  Unregister(h);
   FHandle = nullptr;
   // Children of a destroyed parent are gone with it.
   if (IsWindow(h)) DestroyWindow(h);
 }
 
 TControl* TControl::FromHandle(HWND h) {
-  return h ? static_cast<TControl*>(GetPropA(h, kProp)) : nullptr;
+  if (!h) return nullptr;
+  auto& map = ControlsByHandle();
+  auto it = map.find(h);
+  return it == map.end() ? nullptr : it->second;
 }
 
 void TControl::ApplyFont() {
@@ -286,6 +302,7 @@ LRESULT CALLBACK ControlSubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   TControl* c = TControl::FromHandle(h);
   if (!c || !c->FOldProc) return DefWindowProcA(h, msg, wp, lp);
   WNDPROC old = c->FOldProc;
+  if (msg == WM_NCDESTROY) TControl::Unregister(h);  // the object may outlive its window
   TMessage m{msg, wp, lp, 0};
   bool handled = false;
   SafeCall(c, [&] {
@@ -471,7 +488,7 @@ void TWinControl::WndProc(TMessage& m) {
 LRESULT CALLBACK CommonWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-    if (cs->lpCreateParams) SetPropA(h, kProp, cs->lpCreateParams);
+    if (cs->lpCreateParams) TControl::Register(h, static_cast<TControl*>(cs->lpCreateParams));
   }
   auto* c = dynamic_cast<TWinControl*>(TControl::FromHandle(h));
   if (!c) return DefWindowProcA(h, msg, wp, lp);
@@ -485,5 +502,7 @@ LRESULT CALLBACK CommonWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     c->WndProc(m);
   });
   (void)ok;
+  // The object may outlive its window, and a later window get the handle.
+  if (msg == WM_NCDESTROY) TControl::Unregister(h);
   return m.Result;
 }

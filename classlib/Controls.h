@@ -160,6 +160,9 @@ class TControl : public TComponent {
   void HookWindowProc(std::function<bool(TMessage&)> hook);
 
   static TControl* FromHandle(HWND h);
+  // The object FromHandle answers for a window, until the window goes.
+  static void Register(HWND h, TControl* c);
+  static void Unregister(HWND h);
 
  protected:
   // Creates the window; classes of this library use their own class names.

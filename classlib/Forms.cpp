@@ -43,7 +43,7 @@ TForm::TForm(TComponent* AOwner, const char* className, TBorderStyle border) : T
   FHandle = CreateWindowExA(ex, className, "", style, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, owner, nullptr,
                             GetModuleHandleA(nullptr), this);
   if (FHandle) {
-    SetPropA(FHandle, "TovixControl", static_cast<TControl*>(this));
+    Register(FHandle, this);
     ApplyFont();
   }
   FColor = clBtnFace;

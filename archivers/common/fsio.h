@@ -60,6 +60,12 @@ int64_t file_size(const std::string& path);
 struct DirEntry {
   std::string name;
   bool dir = false;
+  // What the listing told besides, when known is set (the Windows listing
+  // gives them at no cost; asking again for each file is a call apiece).
+  bool known = false;
+  uint32_t attrs = 0;
+  int64_t size = -1;
+  int64_t mtime = -1;
 };
 // Names in a folder, without "." and "..".
 bool list_dir(const std::string& path, std::vector<DirEntry>& out);

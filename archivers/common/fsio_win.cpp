@@ -158,7 +158,15 @@ bool list_dir(const std::string& path, std::vector<DirEntry>& out) {
   do {
     std::string n = fd.cFileName;
     if (n == "." || n == "..") continue;
-    out.push_back({n, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    DirEntry d;
+    d.name = n;
+    d.dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    d.known = true;
+    d.attrs = fd.dwFileAttributes;
+    d.size = (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    int64_t ft = (static_cast<int64_t>(fd.ftLastWriteTime.dwHighDateTime) << 32) | fd.ftLastWriteTime.dwLowDateTime;
+    d.mtime = (ft - kEpochDiff) / 10000000;
+    out.push_back(std::move(d));
   } while (FindNextFileA(h, &fd));
   FindClose(h);
   return true;

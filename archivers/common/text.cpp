@@ -127,8 +127,7 @@ std::string join_path(std::string_view dir, std::string_view name) {
   return with_separator(dir) + std::string(name);
 }
 
-static std::string map_sep(std::string_view s, char from, char to) {
-  std::string r(s);
+static void map_sep(std::string& r, char from, char to) {
   for (size_t i = 0; i < r.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(r[i]);
     if (is_lead(c) && i + 1 < r.size()) {
@@ -137,11 +136,19 @@ static std::string map_sep(std::string_view s, char from, char to) {
     }
     if (r[i] == from) r[i] = to;
   }
-  return r;
 }
 
-std::string to_slashes(std::string_view s) { return map_sep(s, '\\', '/'); }
-std::string to_backslashes(std::string_view s) { return map_sep(s, '/', '\\'); }
+std::string to_slashes(std::string_view s) {
+  std::string r(s);
+  map_sep(r, '\\', '/');
+  return r;
+}
+std::string to_backslashes(std::string_view s) {
+  std::string r(s);
+  map_sep(r, '/', '\\');
+  return r;
+}
+void slashes_in_place(std::string& s) { map_sep(s, '\\', '/'); }
 
 // Splits at '/' (after to_slashes), double-byte safe because trail bytes
 // never equal '/' (0x2F is below every trail byte).

@@ -57,6 +57,8 @@ std::string join_path(std::string_view dir, std::string_view name);
 
 // Entry names with '\' turned into '/' (double-byte aware).
 std::string to_slashes(std::string_view s);
+// The same, in place (no new string for each of many names).
+void slashes_in_place(std::string& s);
 // Entry names with '/' turned into '\' (double-byte aware).
 std::string to_backslashes(std::string_view s);
 

@@ -365,6 +365,16 @@ bool Writer::add_folder(Entry& e) {
   return !head.empty() && write_bytes(head.data(), head.size());
 }
 
+Encoder& Writer::encoder(unsigned windowBits, ByteSink& sink) {
+  if (enc_ && encBits_ == windowBits) {
+    enc_->restart(sink);
+  } else {
+    enc_ = make_lzh_encoder(windowBits, sink);
+    encBits_ = windowBits;
+  }
+  return *enc_;
+}
+
 bool Writer::add_file(const std::string& source, Entry& e, int level, std::string& why) {
   auto in = fsio::open_read(source);
   if (!in) {
@@ -392,8 +402,8 @@ bool Writer::add_file(const std::string& source, Entry& e, int level, std::strin
     std::vector<uint8_t> packed;
     packed.reserve(data.size() / 2);
     VectorSink sink(packed, data.size());
-    auto enc = make_lzh_encoder(wb, sink);
-    bool fits = enc->write(data.data(), data.size()) && enc->finish();
+    Encoder& enc = encoder(wb, sink);
+    bool fits = enc.write(data.data(), data.size()) && enc.finish();
     const std::vector<uint8_t>& body = fits && packed.size() < data.size() ? packed : data;
     e.method = &body == &packed ? method_name(level) : "-lh0-";
     e.packed = body.size();
@@ -430,7 +440,7 @@ bool Writer::add_file(const std::string& source, Entry& e, int level, std::strin
   uint16_t crc = 0;
   uint64_t dataAt = pos_;
   FileSink sink(*f_);
-  std::unique_ptr<Encoder> enc = e.method == "-lh0-" ? nullptr : make_lzh_encoder(wb, sink);
+  Encoder* enc = e.method == "-lh0-" ? nullptr : &encoder(wb, sink);
   int64_t left = size;
   while (left > 0) {
     int64_t got = in->read(buf.data(), std::min<int64_t>(left, static_cast<int64_t>(buf.size())));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder.h"
 #include "fsio.h"
 #include "header.h"
 
@@ -74,6 +75,10 @@ class Writer {
 
  private:
   bool flush();
+  // One encoder for all the files of a run, made again only for another window.
+  Encoder& encoder(unsigned windowBits, ByteSink& sink);
+  std::unique_ptr<Encoder> enc_;
+  unsigned encBits_ = 0;
   std::unique_ptr<fsio::File> f_;
   std::vector<uint8_t> pending_;  // small writes gathered: many entries, few system calls
   uint64_t pos_ = 0;

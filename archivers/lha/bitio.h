@@ -72,7 +72,16 @@ class ByteSink {
 
 class BitWriter {
  public:
-  explicit BitWriter(ByteSink& sink) : sink_(sink) { out_.reserve(kBuf + 16); }
+  explicit BitWriter(ByteSink& sink) : sink_(&sink) { out_.reserve(kBuf + 16); }
+  // Starts a new stream into another sink, keeping the buffer.
+  void restart(ByteSink& sink) {
+    sink_ = &sink;
+    out_.clear();
+    bits_ = 0;
+    count_ = 0;
+    total_ = 0;
+    ok_ = true;
+  }
   void put(unsigned n, uint32_t v) {
     if (n == 0) return;
     bits_ = (bits_ << n) | (v & ((n == 32) ? 0xFFFFFFFFu : ((1u << n) - 1)));
@@ -95,12 +104,12 @@ class BitWriter {
 
  private:
   void flush_bytes() {
-    if (!out_.empty() && ok_) ok_ = sink_.put(out_.data(), out_.size());
+    if (!out_.empty() && ok_) ok_ = sink_->put(out_.data(), out_.size());
     total_ += out_.size();
     out_.clear();
   }
   static constexpr size_t kBuf = 1 << 16;
-  ByteSink& sink_;
+  ByteSink* sink_;
   std::vector<uint8_t> out_;
   uint64_t bits_ = 0;
   unsigned count_ = 0;

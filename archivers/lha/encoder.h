@@ -16,6 +16,9 @@ class Encoder {
   // Codes what is left; false when the sink failed.
   virtual bool finish() = 0;
   virtual uint64_t compressed() const = 0;
+  // Begins a new stream into sink. The tables stay: a command packing many
+  // files sets them up once, not once a file.
+  virtual void restart(ByteSink& sink) = 0;
 };
 
 // windowBits 13 (-lh5-), 15 (-lh6-) or 16 (-lh7-).

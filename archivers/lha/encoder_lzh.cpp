@@ -63,6 +63,18 @@ class LzhEncoder : public Encoder {
 
   uint64_t compressed() const override { return out_.written(); }
 
+  void restart(ByteSink& sink) override {
+    out_.restart(sink);
+    // Positions go on counting from beyond the last stream's reach, so that
+    // every hash entry left from it is too far back to be followed.
+    base_ += static_cast<int64_t>(end_ + wsize_ + kMaxMatch + 1);
+    pos_ = end_ = 0;
+    prevLen_ = 0;
+    prevDist_ = 0;
+    matchAvailable_ = false;
+    syms_.clear();
+  }
+
  private:
   struct Sym {
     uint16_t c, p;

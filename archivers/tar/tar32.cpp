@@ -79,6 +79,12 @@ class ProgressWindow {
   // False once the user closed the window.
   bool update(const std::string& name, int64_t done, int64_t total) {
     if (!hwnd_) return true;
+    // The bar moves and the window answers at most every 50 ms: for every
+    // 64 KiB chunk, repainting and pumping (a trip to the window server
+    // each under Wine) took longer than packing the chunk.
+    DWORD now = GetTickCount();
+    if (name == last_ && done < total && now - lastUpdate_ < 50) return !cancelled_;
+    lastUpdate_ = now;
     if (name != last_) {
       last_ = name;
       SetWindowTextA(text_, name.c_str());
@@ -107,6 +113,7 @@ class ProgressWindow {
   HWND hwnd_ = nullptr, text_ = nullptr, bar_ = nullptr;
   bool pump_, cancelled_ = false;
   std::string last_;
+  DWORD lastUpdate_ = 0;
 };
 
 // ---- the overwrite question: Yes, Yes to all, No, Cancel ----

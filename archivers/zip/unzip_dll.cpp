@@ -171,17 +171,22 @@ int WINAPI UnZip(HWND owner, LPCSTR cmd, LPSTR out, DWORD size) {
 
 HARC WINAPI UnZipOpenArchive(HWND, LPCSTR path, DWORD) {
   if (!path) return nullptr;
-  std::unique_ptr<fsio::File> f;
-  zipf::Archive a;
-  zipf::ReadStatus st;
-  if (!open_archive(path, f, a, st)) return nullptr;
-  // Records are made as the walk reaches them: a 100,000-entry archive
-  // would otherwise need 56 MB of them before the first one is read.
+  auto f = fsio::open_read(path);
+  if (!f) return nullptr;
+  // The directory is read and checked once; each record is taken apart, and
+  // its listing record made, only as the walk reaches it: a 100,000-entry
+  // archive would otherwise need 56 MB of records and as many entries first.
+  struct Walk {
+    zipf::Directory dir;
+    zipf::Entry entry;  // one, reused: its strings keep their room
+  };
+  auto walk = std::make_shared<Walk>();
+  if (zipf::read_directory(*f, walk->dir) != zipf::ReadStatus::ok) return nullptr;
   auto* l = new arc::Listing;
-  auto held = std::make_shared<zipf::Archive>(std::move(a));
-  l->lazyCount = held->entries.size();
-  l->lazyFill = [held](size_t i, IndividualInfo& r) {
-    const zipf::Entry& e = held->entries[i];
+  l->lazyCount = walk->dir.starts.size();
+  l->lazyFill = [walk](size_t i, IndividualInfo& r) {
+    zipf::Entry& e = walk->entry;
+    zipf::parse_record(walk->dir, i, e);
     arc::fill_record(r, e.name, clamp32(e.usize), clamp32(e.csize), e.crc, e.dosTime,
                      arc::attribute_text(e.dos_attributes()), e.method_text(), e.versionMade >> 8,
                      e.encrypted() ? 1u : 0u);

@@ -170,81 +170,104 @@ bool looks_like_zip(fsio::File& f) {
   return size >= 0 && find_end(f, size, end) == EndFound::ok;
 }
 
-ReadStatus read_archive(fsio::File& f, Archive& a) {
-  a = Archive{};
+ReadStatus read_directory(fsio::File& f, Directory& d) {
+  d = Directory{};
   int64_t size = f.size();
   if (size < 0) return ReadStatus::readError;
-  a.fileSize = size;
+  d.fileSize = size;
   EndInfo end;
   switch (find_end(f, size, end)) {
     case EndFound::none: return ReadStatus::notZip;
     case EndFound::inconsistent: return ReadStatus::damaged;
     case EndFound::ok: break;
   }
-  a.cdStart = end.endPos - end.cdSize;
-  a.cdSize = end.cdSize;
-  a.dataEnd = a.cdStart;
-  a.comment = end.comment;
+  d.cdStart = end.endPos - end.cdSize;
+  d.cdSize = end.cdSize;
+  d.comment = end.comment;
   // Offsets that do not count a prefix in front (a stub copied before an
   // archive) are shifted by its length.
-  uint64_t shift = a.cdStart - end.cdOffset;
-  a.offsetsAbsolute = shift == 0;
+  d.shift = d.cdStart - end.cdOffset;
 
   // Read whole; not zero-filled first, as it is several megabytes for large archives.
-  std::unique_ptr<uint8_t[]> cdBuf(new uint8_t[static_cast<size_t>(a.cdSize) + 1]);
-  const uint8_t* cd = cdBuf.get();
-  size_t cdn = static_cast<size_t>(a.cdSize);
-  if (cdn && !read_at(f, a.cdStart, cdBuf.get(), cdn)) return ReadStatus::readError;
-  a.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.count, a.cdSize / 46)));
+  size_t cdn = static_cast<size_t>(d.cdSize);
+  d.bytes.reset(new uint8_t[cdn + 1]);
+  const uint8_t* cd = d.bytes.get();
+  if (cdn && !read_at(f, d.cdStart, d.bytes.get(), cdn)) return ReadStatus::readError;
+  d.starts.reserve(static_cast<size_t>(std::min<uint64_t>(end.count, d.cdSize / 46)));
   size_t p = 0;
   while (p < cdn) {
     if (cdn - p < 46 || get32(cd + p) != kSigCentral) return ReadStatus::damaged;
     const uint8_t* r = cd + p;
-    Entry e;
-    e.versionMade = get16(r + 4);
-    e.versionNeeded = get16(r + 6);
-    e.flags = get16(r + 8);
-    e.method = get16(r + 10);
-    e.dosTime = (static_cast<uint32_t>(get16(r + 14)) << 16) | get16(r + 12);
-    e.crc = get32(r + 16);
-    e.csize = get32(r + 20);
-    e.usize = get32(r + 24);
     size_t n = get16(r + 28), m = get16(r + 30), k = get16(r + 32);
-    e.internalAttr = get16(r + 36);
-    e.externalAttr = get32(r + 38);
-    e.offset = get32(r + 42);
     if (cdn - p - 46 < n + m + k) return ReadStatus::damaged;
-    e.rawName.assign(reinterpret_cast<const char*>(r + 46), n);
-    const uint8_t* x = r + 46 + n;
-    size_t q = 0;
-    while (q + 4 <= m) {
-      uint16_t id = get16(x + q), len = get16(x + q + 2);
-      if (q + 4 + len > m) break;
-      if (id == 0x0001) {
-        const uint8_t* z = x + q + 4;
-        size_t zl = len, zp = 0;
-        auto take = [&](uint64_t& v) {
-          if (v != 0xFFFFFFFFu) return;
-          if (zp + 8 <= zl) {
-            v = get64(z + zp);
-            zp += 8;
-          }
-        };
-        take(e.usize);
-        take(e.csize);
-        take(e.offset);
-      } else {
-        e.extra.insert(e.extra.end(), x + q, x + q + 4 + len);
-      }
-      q += 4u + len;
-    }
-    e.comment.assign(reinterpret_cast<const char*>(x + m), k);
-    std::string shown = (e.flags & kFlagUtf8) ? utf8_to_native(e.rawName) : e.rawName;
-    e.name = arc::to_slashes(shown);
-    e.offset += shift;
-    a.entries.push_back(std::move(e));
+    d.starts.push_back(p);
     p += 46 + n + m + k;
   }
+  return ReadStatus::ok;
+}
+
+void parse_record(const Directory& d, size_t i, Entry& e) {
+  const uint8_t* r = d.bytes.get() + d.starts[i];
+  e.versionMade = get16(r + 4);
+  e.versionNeeded = get16(r + 6);
+  e.flags = get16(r + 8);
+  e.method = get16(r + 10);
+  e.dosTime = (static_cast<uint32_t>(get16(r + 14)) << 16) | get16(r + 12);
+  e.crc = get32(r + 16);
+  e.csize = get32(r + 20);
+  e.usize = get32(r + 24);
+  size_t n = get16(r + 28), m = get16(r + 30), k = get16(r + 32);
+  e.internalAttr = get16(r + 36);
+  e.externalAttr = get32(r + 38);
+  e.offset = get32(r + 42);
+  e.rawName.assign(reinterpret_cast<const char*>(r + 46), n);
+  e.extra.clear();
+  e.overlaps = false;
+  const uint8_t* x = r + 46 + n;
+  size_t q = 0;
+  while (q + 4 <= m) {
+    uint16_t id = get16(x + q), len = get16(x + q + 2);
+    if (q + 4 + len > m) break;
+    if (id == 0x0001) {
+      const uint8_t* z = x + q + 4;
+      size_t zl = len, zp = 0;
+      auto take = [&](uint64_t& v) {
+        if (v != 0xFFFFFFFFu) return;
+        if (zp + 8 <= zl) {
+          v = get64(z + zp);
+          zp += 8;
+        }
+      };
+      take(e.usize);
+      take(e.csize);
+      take(e.offset);
+    } else {
+      e.extra.insert(e.extra.end(), x + q, x + q + 4 + len);
+    }
+    q += 4u + len;
+  }
+  e.comment.assign(reinterpret_cast<const char*>(x + m), k);
+  // Into the entry's own buffer: a listing walks one entry through a
+  // hundred thousand records without allocating.
+  if (e.flags & kFlagUtf8) e.name = utf8_to_native(e.rawName);
+  else e.name = e.rawName;
+  arc::slashes_in_place(e.name);
+  e.offset += d.shift;
+}
+
+ReadStatus read_archive(fsio::File& f, Archive& a) {
+  a = Archive{};
+  Directory d;
+  ReadStatus st = read_directory(f, d);
+  a.fileSize = d.fileSize;
+  if (st != ReadStatus::ok) return st;
+  a.cdStart = d.cdStart;
+  a.cdSize = d.cdSize;
+  a.dataEnd = a.cdStart;
+  a.comment = d.comment;
+  a.offsetsAbsolute = d.shift == 0;
+  a.entries.resize(d.starts.size());
+  for (size_t i = 0; i < d.starts.size(); ++i) parse_record(d, i, a.entries[i]);
 
   // Entries whose data would run into another entry or the directory are
   // marked so that nothing reads them: overlapping entries are how small

@@ -69,6 +69,20 @@ enum class ReadStatus { ok, notZip, damaged, readError };
 extern std::string (*utf8_to_native)(std::string_view);
 
 ReadStatus read_archive(fsio::File& f, Archive& out);
+
+// The central directory as read, its records checked for bounds and found
+// but not yet taken apart: a listing takes each apart once, as it reaches it.
+struct Directory {
+  std::unique_ptr<uint8_t[]> bytes;
+  std::vector<size_t> starts;  // of each record in bytes
+  int64_t fileSize = 0;
+  uint64_t cdStart = 0, cdSize = 0;
+  uint64_t shift = 0;          // added to stored offsets (a prefix they do not count)
+  std::string comment;
+};
+ReadStatus read_directory(fsio::File& f, Directory& out);
+// Record i into e, as read_archive gives it (overlaps not known: false).
+void parse_record(const Directory& d, size_t i, Entry& e);
 // Is this file a ZIP archive (behind a self-extractor's program at most)?
 // Reads only the end records and the directory's first signature.
 bool looks_like_zip(fsio::File& f);

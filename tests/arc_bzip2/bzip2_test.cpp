@@ -65,6 +65,8 @@ std::vector<Shape> shapes() {
   s.push_back({"empty", {}, 9});
   s.push_back({"one_byte", {0x41}, 9});
   s.push_back({"random_multi_block", random_bytes(350000, 1), 1});
+  // More blocks than are coded at once: their bits must still go out in order.
+  s.push_back({"many_blocks", random_bytes(1200000, 6, 16), 1});
   s.push_back({"small_alphabet", random_bytes(200000, 2, 3), 2});
   s.push_back({"one_long_run", std::vector<uint8_t>(2000000, 'a'), 9});
   std::vector<uint8_t> ab;
@@ -72,6 +74,19 @@ std::vector<Shape> shapes() {
   s.push_back({"period_two", ab, 9});
   s.push_back({"runs_of_every_length", runs_of_every_length(), 1});
   s.push_back({"text", text_like(1500000), 9});
+  // Repetitive blocks, where the block sort's shortcuts and its fallback
+  // matter: long repeats with a few changes, a short period over a whole
+  // block, and runs that leave a block of one byte value after run coding.
+  std::vector<uint8_t> rep, chunk = random_bytes(40000, 4, 4);
+  for (int i = 0; i < 20; ++i) {
+    chunk[(i * 7919) % chunk.size()] ^= 1;
+    rep.insert(rep.end(), chunk.begin(), chunk.end());
+  }
+  s.push_back({"repeated_chunks", rep, 9});
+  std::vector<uint8_t> period, unit = random_bytes(1000, 5);
+  for (int i = 0; i < 900; ++i) period.insert(period.end(), unit.begin(), unit.end());
+  s.push_back({"period_1000", period, 9});
+  s.push_back({"runs_of_one_value", std::vector<uint8_t>(255 * 4000, 0xFB), 9});
   std::vector<uint8_t> all;
   for (int i = 0; i < 256; ++i) all.push_back(static_cast<uint8_t>(i));
   s.push_back({"every_byte_once", all, 9});

@@ -22,6 +22,9 @@ head -c 70000 /dev/zero | tr "\\0" x > src/docs/xs.txt
 echo "so" > "src/ソ.txt"
 printf 'hyou\r\n' > "src/日本/表.txt"
 touch -d '2021-03-04 05:06:08' src/docs/text.txt
+# A copy right after its original: one encoder packs every file of a
+# command, and nothing of one file's stream may reach into the next.
+cp src/docs/text.txt src/docs/text2.txt
 
 # What a listing must show: stored names in code page 932, '\' between folders.
 expect_names() { (cd src && find . -type f | sed 's|^\./||' | sort) ; }
@@ -81,7 +84,7 @@ s4=$(stat -c %s ours-4.lzh); j7=$(stat -c %s j-o7.lzh)
 # Whole folder by "*.*", no folders kept without -x1.
 log=$(drv cmd "a -r2 \"$(winpath flat.lzh)\" \"$(winpath src/docs)\\\" *.*")
 [ "$(rc_of "$log")" = 0 ] || fail "flat packing: $log"
-[ "$(drv list "$(winpath flat.lzh)" | cut -f1 | sort | tr '\n' ' ')" = "binary.bin text.txt xs.txt " ] || fail "without -x1 folders stayed"
+[ "$(drv list "$(winpath flat.lzh)" | cut -f1 | sort | tr '\n' ' ')" = "binary.bin text.txt text2.txt xs.txt " ] || fail "without -x1 folders stayed"
 
 # Extract to memory, whole and cut to the buffer.
 log=$(drv mem "\"$(winpath ours-2.lzh)\" \"docs\\deep\\binary.bin\"" mem.bin)

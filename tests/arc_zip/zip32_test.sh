@@ -39,6 +39,16 @@ PY
 wiz "$Z" zip "$(W junk.zip)" "$(W src)" rj sub > /dev/null
 [ "$(unzip -Z1 junk.zip | sort | tr '\n' ' ')" = "noise.bin numbers.txt " ] || fail "junk folders"
 
+# A file too big to hold is deflated as it is read, its CRC and sizes
+# written into the header after; with encryption too.
+mkdir -p bigsrc && { seq 1 2000000; head -c 3000000 /dev/urandom; } > bigsrc/big.dat
+wiz "$Z" zip "$(W big.zip)" "$(W bigsrc)" 6 big.dat > /dev/null
+WIZ_PASSWORD=secret wiz "$Z" zip "$(W bige.zip)" "$(W bigsrc)" 6e big.dat > /dev/null
+unzip -tq big.zip >/dev/null && unzip -p big.zip big.dat | cmp -s - bigsrc/big.dat || fail "a big file through zip32"
+unzip -tq -P secret bige.zip >/dev/null && unzip -p -P secret bige.zip big.dat | cmp -s - bigsrc/big.dat \
+  || fail "a big encrypted file through zip32"
+rm -rf bigsrc big.zip bige.zip
+
 # Encryption with the password from the callback; none given: nothing made.
 WIZ_PASSWORD=secret wiz "$Z" zip "$(W enc.zip)" "$(W src)" re a.txt sub > enc.log
 unzip -tq -P secret enc.zip >/dev/null || fail "unzip -t of our encrypted archive"
@@ -64,6 +74,9 @@ unzip -tq upd.zip >/dev/null || fail "unzip -t after update"
 mkdir -p far && printf 'far\n' > far/f.txt && touch -d '2099-06-01 12:00:00' far/f.txt
 wiz "$Z" zip "$(W far.zip)" "$(W far)" 6 f.txt > far1.log
 [ "$(unzip -Z -T far.zip f.txt | awk '{print $(NF-1)}')" = 20990601.120000 ] || { cat far1.log; unzip -Z far.zip; fail "2099 date not stored"; }
+# The same date when the file is found by walking its folder.
+wiz "$Z" zip "$(W farwalk.zip)" "$(W .)" r far > /dev/null
+[ "$(unzip -Z -T farwalk.zip far/f.txt | awk '{print $(NF-1)}')" = 20990601.120000 ] || fail "2099 date lost in a folder walk"
 wiz "$Z" zip "$(W far.zip)" "$(W far)" u f.txt > far2.log
 ! gq 'f.txt' far2.log || { cat far2.log; fail "update replaced a 2099 entry by the same file"; }
 printf 'farther\n' > far/f.txt; touch -d '2099-07-01 12:00:00' far/f.txt
@@ -96,6 +109,9 @@ printf 'h\n' > src/.hidden
 wiz "$Z" zip "$(W hid0.zip)" "$(W src)" r a.txt .hidden > /dev/null
 wiz "$Z" zip "$(W hid1.zip)" "$(W src)" rs a.txt .hidden > /dev/null
 ! unzip -Z1 hid0.zip | gq hidden && unzip -Z1 hid1.zip | gq hidden || fail "hidden files and fSystem"
+wiz "$Z" zip "$(W hid2.zip)" "$(W src)" r "*.*" > /dev/null
+wiz "$Z" zip "$(W hid3.zip)" "$(W src)" rs "*.*" > /dev/null
+! unzip -Z1 hid2.zip | gq hidden && unzip -Z1 hid3.zip | gq hidden || fail "hidden files found by a wildcard and fSystem"
 rm src/.hidden src/b.txt src/added.txt
 
 # The archive's time becomes its newest entry's.
