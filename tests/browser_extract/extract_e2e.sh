@@ -78,7 +78,7 @@ want=$(printf '%s\n' arc.lzh arc.zip $want | sort | tr '\n' ' ')
 # The about box: every library row, the program's version from its resource.
 export TOVIX_ANSWERS="none=1"
 start_tovix "$BIN/tovix.exe" "$SCRATCH/t-about.txt"
-probe wait TVantrelbyHalvek command "バージョン情報(A)..." sleep 500 >/dev/null
+probe wait TVantrelbyHalvek command "バージョン情報(A)..." >/dev/null
 stop_tovix
 about=$(grep '^about ' "$SCRATCH/t-about.txt" | tr -d '\r')
 expect_line "$about" "about Version 1.00" "about box"
@@ -133,7 +133,7 @@ click 0
 unpack "$SCRATCH/t-rec.txt"
 eventually 60 expect_cmd "x -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"docs/*.*\"" "folder row"
 : >"$SCRATCH/t-rec.txt"
-probe wait TVantrelbyHalvek command "すべて選択(A)" sleep 300 >/dev/null
+probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
 unpack "$SCRATCH/t-rec.txt"
 eventually 60 expect_cmd "x -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"*.*\"" "every row"
 stop_tovix
