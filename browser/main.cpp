@@ -151,7 +151,7 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
   Memo1->HookWindowProc([this](TMessage& m) {
     if (m.Msg != WM_CONTEXTMENU) return false;
     POINT pt{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
-    if (m.LParam == -1) GetCursorPos(&pt);
+    if (pt.x == -1 && pt.y == -1) GetCursorPos(&pt);  // from the keyboard; 32 bits of -1 in a 64-bit LPARAM
     PopupMenuEx3->PopupComponent = Memo1;
     PopupMenuEx3->Popup(pt.x, pt.y);
     return true;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -44,12 +45,14 @@ struct TPictureInfo {
   HLOCAL Info;
 };
 #pragma pack(pop)
-static_assert(sizeof(TPictureInfo) == 26);
+// 26 bytes for 32-bit plug-ins; a 64-bit build's handle is 8 bytes wide.
+static_assert(offsetof(TPictureInfo, Info) == 22);
+static_assert(sizeof(TPictureInfo) == (sizeof(void*) == 4 ? 26 : 30));
 
 using TGetPictureInfo = int(WINAPI*)(LPCSTR Buf, LONG Len, UINT Flag, TPictureInfo* Info);
-using TProgress = int(WINAPI*)(int Num, int Denom, LONG Data);
+using TProgress = int(WINAPI*)(int Num, int Denom, LONG_PTR Data);
 using TGetPicture = int(WINAPI*)(LPCSTR Buf, LONG Len, UINT Flag, HANDLE* Info, HANDLE* Bits, TProgress Cb,
-                                 LONG Data);
+                                 LONG_PTR Data);
 
 struct TLibrary {
   HMODULE Handle;

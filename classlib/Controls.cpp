@@ -464,7 +464,7 @@ void TWinControl::WndProc(TMessage& m) {
       while (c && !c->PopupMenu && c->Parent()) c = c->Parent();
       if (c && c->PopupMenu) {
         POINT pt{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
-        if (m.LParam == -1) GetCursorPos(&pt);
+        if (pt.x == -1 && pt.y == -1) GetCursorPos(&pt);  // from the keyboard; 32 bits of -1 in a 64-bit LPARAM
         c->PopupMenu->PopupComponent = c;
         c->PopupMenu->Popup(pt.x, pt.y);
         m.Result = 0;

@@ -40,9 +40,12 @@ endfunction()
 # tovix_script_test(NAME script.sh [WINDOWS])
 # A shell test that drives the real programs and libraries under Wine and
 # compares with other tools. The script sources tests/tools/lib.sh.
-# WINDOWS: the test starts windows in the build's shared prefix and finds
-# them by class name (or uses its clipboard), so no two such tests may run at
-# once there. Tests with a prefix of their own need no turn.
+# WINDOWS: the test takes its turn on the build's shared prefix: the desktop
+# whose foreground a window shown takes, the windows found by class name, the
+# clipboard, the DDE service names, the cursor. Every test there that shows a
+# window or uses one of these holds the lock tovix_desktop (GoogleTest
+# programs through set_property(TEST ... APPEND PROPERTY RESOURCE_LOCK ...)).
+# Tests with a prefix of their own (tests/tools/lib.sh own_prefix) need no turn.
 function(tovix_script_test name script)
   cmake_parse_arguments(T "WINDOWS" "" "" ${ARGN})
   add_test(NAME ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/run-script.sh ${CMAKE_CURRENT_SOURCE_DIR}/${script})

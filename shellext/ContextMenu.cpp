@@ -60,7 +60,9 @@ STDMETHODIMP TContextMenu::QueryContextMenu(HMENU hMenu, UINT indexMenu, UINT id
 
 STDMETHODIMP TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici) {
   if (!lpici) return E_INVALIDARG;
-  if (HIWORD(reinterpret_cast<UINT_PTR>(lpici->lpVerb)) != 0) return E_FAIL;
+  // A verb string is refused; a command offset is one below 64K (a pointer
+  // of a 64-bit build may have nothing in its second 16 bits).
+  if (!IS_INTRESOURCE(lpici->lpVerb)) return E_FAIL;
   if (LOWORD(reinterpret_cast<UINT_PTR>(lpici->lpVerb)) != 0) return E_INVALIDARG;
   try {
     Command(lpici->hwnd);

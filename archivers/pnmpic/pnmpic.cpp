@@ -3,6 +3,7 @@
 // and gets back two local-memory blocks: the BITMAPINFO and the pixel rows.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,9 +21,11 @@ struct PictureInfo {
   HLOCAL Info;  // comment text, freed by the caller
 };
 #pragma pack(pop)
-static_assert(sizeof(PictureInfo) == 26);
+// 26 bytes in the 32-bit plug-in interface; the 64-bit build's handle is 8 bytes wide.
+static_assert(offsetof(PictureInfo, Info) == 22);
+static_assert(sizeof(PictureInfo) == (sizeof(void*) == 4 ? 26 : 30));
 
-using ProgressCallback = int(__stdcall*)(int Num, int Denom, LONG Data);
+using ProgressCallback = int(__stdcall*)(int Num, int Denom, LONG_PTR Data);
 
 enum : int { kNotImplemented = -1, kOk = 0, kAborted = 1 };
 // Thumbnails are a quarter of each side.
@@ -63,9 +66,9 @@ HLOCAL Block(const void* p, size_t n) {
   return h;
 }
 
-bool Cancelled(ProgressCallback cb, int num, LONG data) { return cb && cb(num, 100, data) != 0; }
+bool Cancelled(ProgressCallback cb, int num, LONG_PTR data) { return cb && cb(num, 100, data) != 0; }
 
-int Deliver(LPSTR buf, LONG len, unsigned flag, HANDLE* info, HANDLE* bits, ProgressCallback cb, LONG data,
+int Deliver(LPSTR buf, LONG len, unsigned flag, HANDLE* info, HANDLE* bits, ProgressCallback cb, LONG_PTR data,
             bool preview) {
   if (!info || !bits) return pnm::Corrupt;
   *info = *bits = nullptr;
@@ -149,12 +152,12 @@ int __stdcall GetPictureInfo(LPSTR Buf, LONG Len, unsigned Flag, PictureInfo* In
 }
 
 int __stdcall GetPicture(LPSTR Buf, LONG Len, unsigned Flag, HANDLE* Info, HANDLE* Bits, ProgressCallback Cb,
-                         LONG Data) {
+                         LONG_PTR Data) {
   return Deliver(Buf, Len, Flag, Info, Bits, Cb, Data, false);
 }
 
 int __stdcall GetPreview(LPSTR Buf, LONG Len, unsigned Flag, HANDLE* Info, HANDLE* Bits, ProgressCallback Cb,
-                         LONG Data) {
+                         LONG_PTR Data) {
   return Deliver(Buf, Len, Flag, Info, Bits, Cb, Data, true);
 }
 

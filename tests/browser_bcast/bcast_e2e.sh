@@ -6,10 +6,8 @@
 # toolbar, and the customisation dialog answered headless, whose layout the
 # other instance takes over.
 source "$TOOLS/lib.sh"
-export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
+own_prefix "$SCRATCH/prefix"
 export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_bcast"
-winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
-wineserver -p 2>/dev/null || true
 PIDS=()
 cleanup() {
   for h in $(ctl windows TVantrelbyHalvek 2>/dev/null); do probe target "$h" close >/dev/null 2>&1 || true; done
@@ -110,7 +108,10 @@ got=$(recent "$H_B")
 # another handle is taken.
 ctl put "Tovix Aarc File" $'Z:\\fake.lzh\r\n' >/dev/null
 ctl post wm_tovix_changeMenu "$H_B" >/dev/null
-sleep 1
+# A broadcast posted after it, that B does take, shows B is past the first.
+# (No folder is on the clipboard yet, so it changes nothing.)
+ctl post wm_tovix_changeExDir 0 >/dev/null
+waitfor "$SCRATCH/B.trace" '^broadcast: exdir'
 [ "$(grep -c '^broadcast: menu' "$SCRATCH/B.trace")" = 3 ] || fail "B acted on a broadcast with its own handle"
 [ "$(recent "$H_B")" = "$got" ] || fail "B's menu changed on its own handle: $(recent "$H_B")"
 waitfor "$SCRATCH/A.trace" '^broadcast: menu' 2
@@ -119,7 +120,7 @@ waitfor "$SCRATCH/A.trace" '^broadcast: menu' 2
 
 # A extracts into a chosen folder; B takes the folder and stores it at close.
 probe target "$H_A" command "解凍(U)..." >/dev/null
-waitfor "$SCRATCH/B.trace" '^broadcast: exdir'
+waitfor "$SCRATCH/B.trace" '^broadcast: exdir' 2
 # The folder is announced when it is chosen, before the extraction ends.
 for _ in $(seq 100); do [ -f "$SCRATCH/out/a.txt" ] && break; sleep 0.1; done
 [ -f "$SCRATCH/out/a.txt" ] || fail "nothing extracted"
@@ -212,10 +213,12 @@ waitfor "$SCRATCH/F.trace" '^tooldlg cancel'
 reset=$(iconv -f CP932 -t UTF-8 "$SCRATCH/F.trace" | grep '^tooldlg reset')
 [ "$reset" = "tooldlg reset | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | " ] ||
   fail "after reset: $reset"
-sleep 1
+# F is gone; a broadcast posted now reaches D after anything F posted.
+stop F
+ctl post wm_tovix_changeExDir 0 >/dev/null
+waitfor "$SCRATCH/D.trace" '^broadcast: exdir'
 [ "$(grep -c '^broadcast: toolbar' "$SCRATCH/D.trace")" = $((n + 1)) ] || fail "cancel was announced"
 [ "$(shown "$H_D")" = "$layout" ] || fail "D's toolbar after F's cancel: $(shown "$H_D")"
-stop F
 # The view toggle hides and shows the bar, its popup twin in step.
 probe target "$H_D" command "ツールバー(T)" >/dev/null
 probe target "$H_D" menu "ツールバー(T)" | grep -qF '[checked]' && fail "toolbar item still checked"

@@ -74,7 +74,7 @@ bool Run(const std::vector<std::string>& a, size_t& i) {
          h = FindWindowExA(nullptr, h, cls.c_str(), nullptr))
       if (IsWindowVisible(h)) found.push_back(reinterpret_cast<uintptr_t>(h));
     std::sort(found.begin(), found.end());
-    for (uintptr_t h : found) std::printf("%lu\n", static_cast<unsigned long>(h));
+    for (uintptr_t h : found) std::printf("%llu\n", static_cast<unsigned long long>(h));
     return true;
   }
   if (cmd == "post") {

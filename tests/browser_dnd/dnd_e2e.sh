@@ -48,10 +48,8 @@ expect_line "$out_tree" "  docs" "dropped archive's tree"
 # folder (and the open archive is closed).
 drop "$(W "$SCRATCH/notes.txt.gz")" "$(W "$SCRATCH/data.bin.bz2")"
 traced "$t" "unpack dropped: $(W "$SCRATCH/notes.txt.gz")|$(W "$SCRATCH/data.bin.bz2")"
-for _ in $(seq 100); do [ -f "$out/notes.txt" ] && [ -f "$out/data.bin" ] && break; sleep 0.1; done
-sleep 0.5
-cmp "$SCRATCH/notes.txt" "$out/notes.txt" || fail "notes.txt differs"
-cmp "$SCRATCH/data.bin" "$out/data.bin" || fail "data.bin differs"
+eventually 30 cmp "$SCRATCH/notes.txt" "$out/notes.txt" || fail "notes.txt differs"
+eventually 30 cmp "$SCRATCH/data.bin" "$out/data.bin" || fail "data.bin differs"
 for _ in $(seq 50); do [ "$(probe wait TVantrelbyHalvek caption)" = "caption: Tovix" ] && break; sleep 0.1; done
 expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: Tovix" "closed after the streams"
 # A stream with a plain file, Ctrl or not: packed.

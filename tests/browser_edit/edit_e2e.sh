@@ -27,8 +27,9 @@ run() {
   [ "$(listings)" -gt "$before" ] || fail "$1: no new listing: $(cat "$TRACE")"
   sleep 0.3
 }
-# cmd CAPTION: the menu command, then a moment for it to finish.
-cmd() { probe wait TVantrelbyHalvek command "$1" sleep 1500 >/dev/null; }
+# cmd CAPTION: the menu command. The checks after it ask until it is done
+# (the probe's questions overtake a command it posted).
+cmd() { probe wait TVantrelbyHalvek command "$1" >/dev/null; }
 rows() { probe wait TVantrelbyHalvek list | grep ' | ' | sed 's/^\* *//; s/ | .*//' | tr '\n' ' '; }
 lzh_names() { lha l "$1" | sed '1,2d' | head -n -2 | awk '{print $NF}' | grep -v '/$' | sort | tr '\n' ' '; }
 zip_names() { unzip -Z1 "$1" | grep -v '/$' | sort | tr '\n' ' '; }
@@ -71,8 +72,8 @@ for kind in lzh zip; do
   tester "$arc" || fail "$kind: archive damaged after deleting a folder"
   # Archive test: the library's log under the test caption.
   cmd "書庫の検査(T)"
-  traced "resultlog caption $(sj 'tovixの検査結果')" "$kind check"
-  grep -q '^resultlog| .*setup\.inf' "$TRACE" || fail "$kind check log: $(cat "$TRACE")"
+  eventually 60 traced "resultlog caption $(sj 'tovixの検査結果')" "$kind check"
+  eventually 10 grep -q '^resultlog| .*setup\.inf' "$TRACE" || fail "$kind check log: $(cat "$TRACE")"
   stop_tovix
 done
 
@@ -113,19 +114,28 @@ cp "$SCRATCH/master.zip" "$SCRATCH/nf.zip"
 export TOVIX_ANSWERS="newfolder=新しいフォルダ|a/b|DOCS|cancel;deletefolder=yes"
 open "$SCRATCH/nf.zip"
 for _ in 1 2 3 4; do cmd "フォルダ(F)..."; done
-tree=$(probe wait TVantrelbyHalvek tree)
-[ "$tree" = "nf.zip *
+new_folders() {
+  local tree
+  tree=$(probe wait TVantrelbyHalvek tree)
+  [ "$tree" = "nf.zip *
   docs
     img
   新しいフォルダ" ] || fail "tree after new folders: $tree"
+}
+eventually 60 grep -q '^dialog newfolder: cancel' "$TRACE"
+eventually 30 new_folders
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/nf.zip" || fail "new folder changed the archive"
 # Deleting such a node removes it from the tree and asks the library nothing.
 probe wait TVantrelbyHalvek select-node "nf.zip/新しいフォルダ" >/dev/null
 cmd "削除(D)"
-tree=$(probe wait TVantrelbyHalvek tree)
-[ "$tree" = "nf.zip *
+node_gone() {
+  local tree
+  tree=$(probe wait TVantrelbyHalvek tree)
+  [ "$tree" = "nf.zip *
   docs
     img" ] || fail "tree after deleting the new node: $tree"
+}
+eventually 30 node_gone
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/nf.zip" || fail "deleting a new node changed the archive"
 stop_tovix
 
@@ -136,6 +146,7 @@ export TOVIX_ANSWERS="edit=change|keep"
 open "$arc"
 click 1
 cmd "表示(V)"
+eventually 60 grep -q '^shell: - ' "$TRACE"
 view=$(grep '^shell: - ' "$TRACE" | tail -1 | sed 's/^shell: - //' | tr -d '\r')
 [[ "$view" == *'\tovix.'*'\a.txt' ]] || fail "view: $(cat "$TRACE")"
 unix=$(winrun winepath -u "$view" 2>/dev/null | tr -d '\r')
@@ -159,14 +170,17 @@ lha t "$arc" >/dev/null || fail "archive damaged after edit"
 cp "$arc" "$SCRATCH/before-edit.lzh"
 click 1
 cmd "編集(E)"
-cmp -s "$SCRATCH/before-edit.lzh" "$arc" || fail "an unchanged entry was put back"
+second_edit() { [ "$(grep -c '^edit: ' "$TRACE")" = 2 ] || fail "second edit not started: $(cat "$TRACE")"; }
+eventually 60 second_edit
 temp=$(grep '^edit: ' "$TRACE" | tail -1 | sed 's/.* open "//; s/"$//' | tr -d '\r')
-[ "$(grep -c '^edit: ' "$TRACE")" = 2 ] || fail "second edit not started: $(cat "$TRACE")"
 temp=$(winrun winepath -u "$temp" 2>/dev/null | tr -d '\r')
-[ -e "$temp" ] && fail "taken-out copy left: $temp"
+copy_gone() { [ ! -e "$temp" ] || fail "taken-out copy left: $temp"; }
+eventually 30 copy_gone
 [ -e "$(dirname "$temp")" ] && fail "the edit's work folder was left: $(dirname "$temp")"
+cmp -s "$SCRATCH/before-edit.lzh" "$arc" || fail "an unchanged entry was put back"
 click 3
 cmd "テスト実行(T)"
+eventually 60 grep -q '^shell: install ' "$TRACE"
 line=$(grep '^shell: install ' "$TRACE" | tail -1 | tr -d '\r')
 [[ "$line" == *'\tovix.'*'\setup.inf in '*'\tovix.'*'\' ]] || fail "test run: $(cat "$TRACE")"
 work=$(winrun winepath -u "$(sed 's/^shell: install //; s/\\setup\.inf in .*//' <<<"$line")" 2>/dev/null | tr -d '\r')
@@ -183,14 +197,21 @@ for answer in no yes; do
   export TOVIX_ANSWERS="deletearchive=$answer;shift=0|1"
   open "$SCRATCH/gone.zip"
   cmd "Explorerの起動(E)"
-  traced "shell: - Explorer.exe /e,\"$(winpath "$SCRATCH")\\\"" "explorer"
+  eventually 60 traced "shell: - Explorer.exe /e,\"$(winpath "$SCRATCH")\\\"" "explorer"
   cmd "削除(D)"
+  eventually 60 grep -q '^deletearchive' "$TRACE"
   if [ $answer = no ]; then
+    stop_tovix
     cmp -s "$SCRATCH/master.zip" "$SCRATCH/gone.zip" || fail "archive changed after No"
   else
-    [ -e "$SCRATCH/gone.zip" ] && fail "archive file not deleted"
-    out=$(probe wait TVantrelbyHalvek caption tree list)
-    [ "$out" = "caption: Tovix" ] || fail "window after deleting the archive: $out"
+    archive_gone() { [ ! -e "$SCRATCH/gone.zip" ] || fail "archive file not deleted"; }
+    eventually 30 archive_gone
+    closed() {
+      local out
+      out=$(probe wait TVantrelbyHalvek caption tree list)
+      [ "$out" = "caption: Tovix" ] || fail "window after deleting the archive: $out"
+    }
+    eventually 30 closed
   fi
   stop_tovix
 done
@@ -205,6 +226,8 @@ for kind in lzh zip; do
   export TOVIX_ANSWERS="folder=$(winpath "$SCRATCH/sfxout-$kind")|$(winpath "$SCRATCH/back-$kind");n1=0"
   open "$arc"
   cmd "自己解凍書庫の作成(S)..."
+  # Its log comes once the program is made and the archive is gone.
+  eventually 60 traced "resultlog caption $(sj 'tovixの自己解凍書庫作成結果')" "$kind sfx log"
   exe="$SCRATCH/sfxout-$kind/sfx.exe"
   [ -f "$exe" ] || fail "$kind: no program made: $(cat "$TRACE")"
   [ -e "$arc" ] && fail "$kind: archive not deleted with Other\\LzhDelete"
@@ -212,7 +235,6 @@ for kind in lzh zip; do
   expect_line "$out" "caption: sfx.exe ($(winpath "$SCRATCH/sfxout-$kind")) - Tovix" "$kind caption"
   grep -q "書庫に変更.*disabled" <<<"$out" && fail "$kind: way back not offered: $out"
   grep -q "自己解凍書庫の作成.*disabled" <<<"$out" || fail "$kind: making again offered: $out"
-  traced "resultlog caption $(sj 'tovixの自己解凍書庫作成結果')" "$kind sfx log"
   # The program itself unpacks everything.
   if [ $kind = lzh ]; then
     winrun "$exe" "/D=$(winpath "$SCRATCH/unsfx-$kind")" >/dev/null 2>&1 || fail "lzh program failed"
@@ -222,12 +244,12 @@ for kind in lzh zip; do
   fi
   cmp -s "$src/docs/img/d.bin" "$SCRATCH/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
   cmd "書庫に変更(R)..."
+  eventually 60 traced "resultlog caption $(sj 'tovixの書庫に変更の結果')" "$kind back log"
   back="$SCRATCH/back-$kind/sfx.$kind"
   [ -f "$back" ] || fail "$kind: no archive made back: $(cat "$TRACE")"
   [ "$($kind"_names" "$back")" = "a.txt b.txt docs/c.txt docs/img/d.bin setup.inf " ] ||
     fail "$kind back: $($kind"_names" "$back")"
   if [ $kind = lzh ]; then lha t "$back" >/dev/null; else unzip -tq "$back" >/dev/null; fi || fail "$kind back damaged"
-  traced "resultlog caption $(sj 'tovixの書庫に変更の結果')" "$kind back log"
   expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: sfx.$kind ($(winpath "$SCRATCH/back-$kind")) - Tovix" \
     "$kind caption back"
   stop_tovix
@@ -243,7 +265,7 @@ for kind in lzh zip; do
   open "$arc"
   click 1
   cmd "削除(D)"
-  traced "readonly: $(sj '書庫が読み込み専用のため変更できません。')" "$kind read-only"
+  eventually 60 traced "readonly: $(sj '書庫が読み込み専用のため変更できません。')" "$kind read-only"
   cmp -s "$SCRATCH/master.$kind" "$arc" || fail "$kind read-only archive changed"
   [ "$(rows)" = "docs a.txt b.txt setup.inf " ] || fail "$kind read-only rows: $(rows)"
   stop_tovix
@@ -259,10 +281,10 @@ mkdir -p "$SCRATCH/nsout"
 TRACE="$SCRATCH/t-nostub.txt"
 start_tovix "$nostub/tovix.exe" "$TRACE" "$(winpath "$SCRATCH/ns.zip")"
 cmd "自己解凍書庫の作成(S)..."
-traced "Sfx32gui.dat" "missing stub"
+eventually 60 traced "Sfx32gui.dat" "missing stub"
+stop_tovix
 [ -z "$(ls "$SCRATCH/nsout")" ] || fail "something made without a stub: $(ls "$SCRATCH/nsout")"
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/ns.zip" || fail "archive changed without a stub"
-stop_tovix
 # A format without self-extractors (TAR): the command is not offered, and
 # posting it anyway makes nothing.
 (cd "$src" && tar cf "$SCRATCH/t.tar" a.txt)
@@ -270,9 +292,10 @@ cp "$SCRATCH/t.tar" "$SCRATCH/t-copy.tar"
 open "$SCRATCH/t.tar"
 grep -q 'disabled' <<<"$(probe wait TVantrelbyHalvek menu "自己解凍書庫の作成(S)...")" || fail "tar: sfx offered"
 cmd "自己解凍書庫の作成(S)..."
+# The close is taken after the command: nothing more can come once it ended.
+stop_tovix
 [ -z "$(ls "$SCRATCH/nsout")" ] || fail "tar: something made"
 cmp -s "$SCRATCH/t.tar" "$SCRATCH/t-copy.tar" || fail "tar archive changed"
-stop_tovix
 
 # Command strings, from the recording libraries' journal.
 rec="$SCRATCH/rec"
@@ -300,27 +323,28 @@ expect_cmd "d -p \"$A\\r.lzh\" \"a.txt\" \"b.txt\"" "delete file rows"
 click 0
 run "削除(D)"
 expect_cmd "d -p \"$A\\r.lzh\" \"docs\\*.*\"" "delete a folder row"
-probe wait TVantrelbyHalvek command "すべて選択(A)" sleep 300 >/dev/null
+probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
 run "削除(D)"
 expect_cmd "d -p \"$A\\r.lzh\" \"*.*\"" "delete every row"
 click 0,2
 run "名前の変更(N)..."
 expect_cmd "n -p \"$A\\r.lzh\" \"docs\\*.*\" \"b.txt\"" "rename rows"
-probe wait TVantrelbyHalvek command "すべて選択(A)" sleep 300 >/dev/null
+probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
 run "名前の変更(N)..."
 expect_cmd "n -p \"$A\\r.lzh\" \"*.*\"" "rename every row"
 cmd "書庫の検査(T)"
-expect_cmd "t \"$A\\r.lzh\"" "archive test"
+eventually 60 expect_cmd "t \"$A\\r.lzh\"" "archive test"
 stop_tovix
 # An empty entry is not opened; Shift opens with the viewer setting.
 export TOVIX_ANSWERS="shift=0|1"
 start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.lzh"
 click 3
 cmd "表示(V)"
-grep -q '^shell: ' "$TRACE" && fail "empty entry opened: $(cat "$TRACE")"
 click 1
 cmd "表示(V)"
-grep -q '^shell: - notepad .*\\tovix\.[0-9]*\\a\.txt' "$TRACE" || fail "shift view: $(cat "$TRACE")"
+eventually 60 grep -q '^shell: - notepad .*\\tovix\.[0-9]*\\a\.txt' "$TRACE" || fail "shift view: $(cat "$TRACE")"
+# The first command was done before the second: it opened nothing.
+[ "$(grep -c '^shell: ' "$TRACE")" = 1 ] || fail "empty entry opened: $(cat "$TRACE")"
 stop_tovix
 # A BGA test whose log is empty says OK or NG by the answer alone.
 export REC_bga32_CHECK="r.gza" REC_bga32_ENTRIES="$(winpath "$SCRATCH/entries.txt")" TOVIX_ANSWERS="none=1"
@@ -329,8 +353,8 @@ for rc in 0:OK 1:NG; do
   export REC_bga32_RC=${rc%:*}
   start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.gza"
   cmd "書庫の検査(T)"
+  eventually 60 traced "resultlog| ${rc#*:}" "bga test answer ${rc%:*}"
   expect_cmd "t \"$A\\r.gza\"" "bga test"
-  traced "resultlog| ${rc#*:}" "bga test answer ${rc%:*}"
   stop_tovix
 done
 unset REC_bga32_RC

@@ -93,10 +93,11 @@ grep -q '^find: 0 hits' "$TRACE" || fail "searched without a name"
 (unset TOVIX_ANSWERS; TOVIX_TRACE=$(winpath "$TRACE") winrun "$BIN/tovix.exe" >/dev/null 2>&1) &
 TOVIX_PID=$!
 probe wait TVantrelbyHalvek 60000 command "検索(F)..." >/dev/null || fail "find command (shown)"
-shown=$(probe wait TFindDlg 10000 caption rect columns close sleep 500 find TFindDlg) || fail "no dialog: $shown"
+shown=$(probe wait TFindDlg 10000 caption rect columns close) || fail "no dialog: $shown"
 expect_line "$shown" "caption: 書庫内ファイル検索" "shown"
 expect_line "$shown" "column[3]: 書庫名 195 left" "shown"
-expect_line "$shown" "none" "closed"
+closed() { [ "$(probe find TFindDlg)" = none ] || fail "the dialog is still shown"; }
+eventually 30 closed
 read -r l t _ <<<"$(grep '^rect: ' <<<"$shown" | sed 's/^rect: //')"
 [ "$l" -ge 0 ] && [ "$t" -ge 0 ] || fail "dialog off the screen: $shown"
 stop_tovix
@@ -105,7 +106,7 @@ stop_tovix
 : >"$TRACE"
 TOVIX_TRACE=$(winpath "$TRACE") winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
 TOVIX_PID=$!
-probe wait TVantrelbyHalvek 60000 command "新規起動(Z)" sleep 500 >/dev/null
-grep -qixF "shell: - $(winpath "$BIN/tovix.exe")" "$TRACE" || fail "new instance: $(cat "$TRACE")"
+probe wait TVantrelbyHalvek 60000 command "新規起動(Z)" >/dev/null
 stop_tovix
+grep -qixF "shell: - $(winpath "$BIN/tovix.exe")" "$TRACE" || fail "new instance: $(cat "$TRACE")"
 echo ok

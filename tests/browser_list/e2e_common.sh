@@ -2,12 +2,9 @@
 # test's own (so no other test's window answers the probe), a settings key of
 # its own, headless answers, and helpers around the probe.
 source "$TOOLS/lib.sh"
-export TOVIX_PREFIX="$SCRATCH/prefix"
+own_prefix "$SCRATCH/prefix"
 export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_$(basename "$SCRATCH")"
 export TOVIX_ANSWERS="${TOVIX_ANSWERS:-none=1}"
-export WINEPREFIX="$TOVIX_PREFIX"
-winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
-wineserver -p 2>/dev/null || true
 trap 'stop_tovix; wineserver -k 2>/dev/null || true' EXIT
 probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 TOVIX_PID=""

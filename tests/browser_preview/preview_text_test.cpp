@@ -177,7 +177,7 @@ struct PictureInfo {
 };
 #pragma pack(pop)
 using GetInfoFn = int(WINAPI*)(LPCSTR, LONG, UINT, PictureInfo*);
-using GetPictureFn = int(WINAPI*)(LPCSTR, LONG, UINT, HANDLE*, HANDLE*, void*, LONG);
+using GetPictureFn = int(WINAPI*)(LPCSTR, LONG, UINT, HANDLE*, HANDLE*, void*, LONG_PTR);
 using PluginInfoFn = int(WINAPI*)(int, LPSTR, int);
 
 struct Plugin : ::testing::Test {

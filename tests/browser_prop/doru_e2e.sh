@@ -29,7 +29,10 @@ doru() {
   probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." >/dev/null
   for _ in $(seq 100); do grep -q '^dialog doru:' "$TRACE" && break; sleep 0.1; done
   grep -q '^dialog doru:' "$TRACE" || fail "no setting-file dialog: $(cat "$TRACE")"
-  sleep 1.5
+  # A changed file is packed into the archive; its log ends the command.
+  if grep -q '^dialog doru: ok modified' "$TRACE"; then
+    eventually 60 grep -q '^resultlog caption' "$TRACE" || fail "no packing log: $(cat "$TRACE")"
+  fi
   stop_tovix
 }
 traced() { grep -qxF -- "$1" "$TRACE" || fail "$2: no trace line '$1' in: $(iconv -f CP932 -t UTF-8 "$TRACE")"; }
@@ -94,7 +97,9 @@ A=$(winpath "$SCRATCH")
 export TOVIX_ANSWERS="doru=ok;doru:press=ExecCmdBtn;folder=$A\\out2"
 TRACE="$SCRATCH/t-rec.txt"
 start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.lzh"
-probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." sleep 2000 >/dev/null
+probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." >/dev/null
+# The add command is the last the libraries get.
+eventually 60 grep -q ' Command owner=.* cmd=a -n ' "$SCRATCH/journal.txt" || fail "no add command: $(cat "$SCRATCH/journal.txt")"
 stop_tovix
 cmds=$(grep ' Command owner=' "$SCRATCH/journal.txt" | sed 's/.* cmd=//' | tr -d '\r')
 expect_line "$cmds" "p -n \"$A\\r.lzh\" \$" "read command"

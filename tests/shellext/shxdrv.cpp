@@ -162,6 +162,14 @@ int Menu(int argc, char** argv) {
   CMINVOKECOMMANDINFO ici{};
   ici.cbSize = sizeof ici;
   ici.lpVerb = "open";
+#if defined(_WIN64)
+  // A verb string at an address whose second 16 bits are zero must still be
+  // taken for a string.
+  if (void* low = VirtualAlloc(reinterpret_cast<void*>(0x100000000ull), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)) {
+    if (reinterpret_cast<UINT_PTR>(low) >> 32 && !(reinterpret_cast<UINT_PTR>(low) & 0xFFFF0000u))
+      ici.lpVerb = std::strcpy(static_cast<char*>(low), "open");
+  }
+#endif
   std::printf("invoke verb %08lx\n", cm->InvokeCommand(&ici));
   ici.lpVerb = MAKEINTRESOURCEA(1);
   std::printf("invoke 1 %08lx\n", cm->InvokeCommand(&ici));

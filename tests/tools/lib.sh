@@ -5,6 +5,12 @@
 #   winpath PATH             the Windows form of a Linux path (Z:\...)
 #   arcdrv DLL PREFIX ...    the library driver (DLL is a name in $BIN or a path)
 #   fail MESSAGE             prints and exits 1
+#   own_prefix DIR           a Wine prefix of the test's own, with a server
+#                            that lasts until the test stops it
+#   eventually SECONDS CHECK ARGS...   runs CHECK (a command that fails or
+#                            calls fail) until it holds, for a result another
+#                            process is still producing; after SECONDS it
+#                            runs it once more, to fail with its message
 set -euo pipefail
 : "${BIN:?}" "${SCRATCH:?}" "${WINE_RUN:?}"
 winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
@@ -15,4 +21,32 @@ arcdrv() {
   $WINE_RUN "$BIN/arcdrv.exe" "$(winpath "$dll")" "$@"
 }
 fail() { echo "FAIL: $*" >&2; exit 1; }
+eventually() {
+  local end=$((SECONDS + $1)); shift
+  while [ $SECONDS -lt $end ]; do
+    ("$@") >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  "$@"
+}
+# The server a Wine program starts itself ends with the last program in the
+# prefix, and the clipboard and every window's state go with it; so the test
+# starts one that stays (the trap that ends the test stops it, with
+# wineserver -k).
+own_prefix() {
+  export TOVIX_PREFIX=$1 WINEPREFIX=$1
+  local wine _
+  read -r _ wine _ <<<"$WINE_RUN"
+  "$SRC/scripts/wine-prefix.sh" "$1" "$wine" >/dev/null 2>&1
+  for _ in 1 2 3; do
+    wineserver -p 2>/dev/null && break
+    timeout 10 wineserver -w || break  # still there after that: one that stays
+  done
+  # Wine's own services now, with no pipes of ours: a test that started them
+  # would leave them holding its output open, and the runner would wait.
+  winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+  # And a program that stays on the desktop: it closes, and the clipboard with
+  # it, two seconds after the last program on it ends.
+  winrun "$BIN/uiprobe.exe" wait TovixNoSuchWindow 2000000000 </dev/null >/dev/null 2>&1 &
+}
 rm -rf "$SCRATCH"; mkdir -p "$SCRATCH"
