@@ -6,7 +6,7 @@
 
 #include "ToolBarOrder.h"
 #include "bcast.h"
-#include "hooks.h"
+#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "tool.h"
@@ -109,7 +109,7 @@ void TVantrelbyHalvek::TakeSharedStateFromClipboard() {
 void TVantrelbyHalvek::ClearPreviews() {
   Memo1->Clear();
   Image1->SetBitmap(nullptr);
-  hooks::ResetPreview(*this);
+  ClearPreviewState();
 }
 
 void TVantrelbyHalvek::AddRecentArchive() {
@@ -165,7 +165,7 @@ void TVantrelbyHalvek::OpenRecentClick(TObject* Sender) {
   const std::string path = (*RecentArchives)[k];
   Archive1->SetArcName(path);
   AddRecentArchive();
-  hooks::ListArchive(*this);
+  ListArchive();
 }
 
 void TVantrelbyHalvek::Open1Click(TObject*) {
@@ -179,7 +179,7 @@ void TVantrelbyHalvek::Open1Click(TObject*) {
   if (!OpenDialog1->Execute()) return;
   Archive1->SetArcName(OpenDialog1->FileName);
   AddRecentArchive();
-  hooks::ListArchive(*this);
+  ListArchive();
 }
 
 // ---- toolbar

@@ -5,7 +5,6 @@
 
 #include "Seams.h"
 #include "find_d.h"
-#include "hooks.h"
 #include "main.h"
 
 void TVantrelbyHalvek::Find1Click(TObject*) {
@@ -15,8 +14,8 @@ void TVantrelbyHalvek::Find1Click(TObject*) {
   POINT at = FindDlgPlace(pt.x, pt.y, FindDlg->Width(), FindDlg->Height(), WorkArea);
   FindDlg->SetBounds(at.x, at.y, FindDlg->Width(), FindDlg->Height());
   if (FindDlg->Execute() != mrOk) return;
-  hooks::AddRecentArchive(*this);
-  hooks::ListArchive(*this);
+  AddRecentArchive();
+  ListArchive();
   SeamTrace("list: " + Archive1->ArcName());
 }
 

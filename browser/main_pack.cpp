@@ -10,7 +10,7 @@
 
 #include "Disp.h"
 #include "MessageDlg.h"
-#include "hooks.h"
+#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "pack.h"
@@ -403,9 +403,9 @@ void TVantrelbyHalvek::PackFiles() {
   // A new archive that was not made leaves the open one as it was.
   if (isNew && !made) Archive1->SetArcName(previous);
   FPendingFolder = FCurrentFolder;
-  if (isNew && made) hooks::AddRecentArchive(*this);
+  if (isNew && made) AddRecentArchive();
   if (!FExitAfterPack) {
-    hooks::ListArchive(*this);
+    ListArchive();
     if (ok && made && !Archive1->IsLhaOrZip() && Settings.Pack.SetDate) {
       SetArchiveTime(Archive1->ArcName());
       if (code == 4) {
@@ -458,10 +458,10 @@ void TVantrelbyHalvek::PackSingleStream(int Kind) {
     if (replaced) replaced->Finish(r == 0);
     anyMade = true;
     FPendingFolder.clear();
-    if (r == 0) hooks::AddRecentArchive(*this);
+    if (r == 0) AddRecentArchive();
   }
   // 5.
-  if (anyMade && !FExitAfterPack) hooks::ListArchive(*this);
+  if (anyMade && !FExitAfterPack) ListArchive();
 }
 
 void TVantrelbyHalvek::SetArchiveTime(const std::string& Path) {

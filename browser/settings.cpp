@@ -9,7 +9,7 @@
 #include "Disp.h"
 #include "Registry.h"
 #include "cmdline.h"
-#include "hooks.h"
+#include "Seams.h"
 #include "main.h"
 
 namespace {
@@ -233,9 +233,9 @@ void TVantrelbyHalvek::ReadSettings() {
   }
   ListView1->SetViewStyle(D_Rep->Checked() ? vsReport : vsList);
   ApplyListFont(true);
-  hooks::TakeSharedState(*this);
-  if (!ToolBarLayout.empty()) hooks::ApplyToolBarLayout(*this, ToolBarLayout);
-  hooks::BuildRecentMenu(*this);
+  TakeSharedStateFromClipboard();
+  if (!ToolBarLayout.empty()) ApplyToolBarOrder(ToolBarLayout);
+  BuildRecentMenu();
   ApplyMemoWrap();
   FStartAction = 0;
   FDoruEnabled = Settings.Pack.AutoStyle == 1;
@@ -395,7 +395,7 @@ void TVantrelbyHalvek::ReloadToolBar() {
     TRegIniFile ini(SettingsKeyName());
     ToolBarLayout = ini.ReadString("Pos", "ToolBarSet", "");
   }
-  hooks::ApplyToolBarLayout(*this, ToolBarLayout);
+  ApplyToolBarOrder(ToolBarLayout);
 }
 
 void TVantrelbyHalvek::ReloadViewExt() {
@@ -442,7 +442,7 @@ void TVantrelbyHalvek::EfontMnuClick(TObject* Sender) {
 }
 
 void TVantrelbyHalvek::KC1Click(TObject* Sender) {
-  if (!hooks::CustomizeToolBar(*this)) return;
+  if (!CustomizeToolBar()) return;
   SaveSettings();
   PostMessageA(HWND_BROADCAST, WM_TOVIX_CHANGETOOLBAR, reinterpret_cast<WPARAM>(Handle()), 0);
 }
@@ -474,7 +474,7 @@ bool TVantrelbyHalvek::IsArchiveFile(const std::string& path) { return ArchiveTe
 
 void TVantrelbyHalvek::OpenPendingArchive(const std::string& path, bool list) {
   Archive1->SetArcName(path);
-  hooks::AddRecentArchive(*this);
+  AddRecentArchive();
   if (list) ExecStartAction(1);
 }
 
