@@ -176,10 +176,7 @@ static void ReadListFont(const TRegIniFile& ini, TListView* lv) {
   lv->SetColor(ReadColor(ini, "List", "Color", kDefaultListColor));
 }
 
-std::string SettingsKeyName() {
-  const char* k = std::getenv("TOVIX_SETTINGS_KEY");
-  return k && *k ? k : "software\\halvek\\Tovix";
-}
+std::string SettingsKeyName() { return "software\\halvek\\Tovix"; }
 
 void TVantrelbyHalvek::LoadSettings() {
   ReadSettings();

@@ -7,7 +7,6 @@
 # other instance takes over.
 source "$TOOLS/lib.sh"
 export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
-export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_bcast"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
 PIDS=()
@@ -19,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
-KEY="$TOVIX_SETTINGS_KEY"
+KEY='software\halvek\Tovix'
 regset() { winrun reg add "HKCU\\$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 # start NAME ANSWERS ARGS...: starts an instance with its own trace and
 # answers; sets $H_NAME to its window handle.

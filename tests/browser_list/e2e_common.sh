@@ -1,9 +1,10 @@
 # Shared by the listing and extraction shell tests: a Wine prefix of the
-# test's own (so no other test's window answers the probe), a settings key of
-# its own, headless answers, and helpers around the probe.
+# test's own (so no other test's window answers the probe and the program's
+# settings are the test's own), headless answers, and helpers around the probe.
 source "$TOOLS/lib.sh"
 export TOVIX_PREFIX="$SCRATCH/prefix"
-export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_$(basename "$SCRATCH")"
+SETTINGS_KEY='software\halvek\Tovix'
+TOVIX_SETTINGS_KEY=$SETTINGS_KEY  # the name some scripts still use for it
 export TOVIX_ANSWERS="${TOVIX_ANSWERS:-none=1}"
 export WINEPREFIX="$TOVIX_PREFIX"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true

@@ -87,7 +87,7 @@ stop_tovix
 # A second start during a long listing hands its archive over by DDE. The
 # listing repaints but runs no queued message, so the hand-over waits: the
 # first listing ends whole, then the second archive is listed.
-winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Other" /v 2Err /d 1 /f >/dev/null 2>&1
+winrun reg add "HKCU\\$SETTINGS_KEY\\Other" /v 2Err /d 1 /f >/dev/null 2>&1
 awk 'BEGIN { for (i = 0; i < 500000; i++) printf "d%03d\\f%06d.txt|%d|%d|0|306570FD||-lh5-|0\n", i % 500, i, i % 1000, i % 700 }' \
   >"$SCRATCH/entries.txt"
 echo x >"$SCRATCH/big.lzh"

@@ -6,24 +6,24 @@
 # Wine's own visual style switched on.
 source "$TOOLS/lib.sh"
 export WINEPREFIX="$SCRATCH/prefix"
-export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_options"
+SETTINGS_KEY='software\halvek\Tovix'
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
 trap 'probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true' EXIT
 probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
-regset() { winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
+regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 regget() {
-  winrun reg query "HKCU\\$TOVIX_SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r' |
+  winrun reg query "HKCU\\$SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 # Every value of the store as "Section\Value=data", sorted.
 dump() {
-  winrun reg query "HKCU\\$TOVIX_SETTINGS_KEY" /s 2>/dev/null | iconv -f CP932 -t UTF-8 | tr -d '\r' | awk '
+  winrun reg query "HKCU\\$SETTINGS_KEY" /s 2>/dev/null | iconv -f CP932 -t UTF-8 | tr -d '\r' | awk '
     /^HKEY/ { n = split($0, p, "\\"); sec = p[n]; next }
     $2 == "REG_SZ" { name = $1; $1 = ""; $2 = ""; sub(/^ +/, ""); print sec "\\" name "=" $0 }' | sort
 }
 seed() {
-  winrun reg delete "HKCU\\$TOVIX_SETTINGS_KEY" /f >/dev/null 2>&1 || true
+  winrun reg delete "HKCU\\$SETTINGS_KEY" /f >/dev/null 2>&1 || true
   regset UnPack MakeFolder 0
   regset UnPack DelFolderNum 1
   regset UnPack UnPackFolder 0
