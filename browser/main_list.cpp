@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "list.h"
+#include "Seams.h"
 #include "main.h"
 
 namespace {

@@ -74,8 +74,12 @@
 //                         its control in its own font (measured inside the
 //                         process by uiprobe_hook.dll); "fault: ..." lines or
 //                         "check: CAPTION ok"
+// The program's common dialogs (the target is the dialog):
+//   browse PATH           the folder picker selects PATH, as choosing it in its
+//                         tree does
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
+#include <shlobj.h>
 #include <commctrl.h>
 
 #include <cstdio>
@@ -777,6 +781,8 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
   return false;
 }
 
+bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
+
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
   {
@@ -1081,7 +1087,25 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   bool known = false;
   bool done = RunMenuHelp(cmd, next, &known);
   if (known) return done;
+  done = RunCommonDialog(cmd, next, &known);
+  if (known) return done;
   return Fail("unknown command " + cmd);
+}
+
+// The program's common dialogs, answered as a user would.
+bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "browse") {
+    std::string path = next("");
+    if (!g_target) return Fail("no folder picker");
+    Remote r(g_target);
+    if (!r.ok()) return Fail("no access to the folder picker");
+    r.write(Remote::kTextOff, path.c_str(), path.size() + 1);
+    SendMessageA(g_target, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
+    return true;
+  }
+  *known = false;
+  return false;
 }
 
 }  // namespace
