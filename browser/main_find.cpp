@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "Seams.h"
 #include "find_d.h"
 #include "main.h"
 
@@ -16,14 +15,9 @@ void TVantrelbyHalvek::Find1Click(TObject*) {
   if (FindDlg->Execute() != mrOk) return;
   AddRecentArchive();
   ListArchive();
-  SeamTrace("list: " + Archive1->ArcName());
 }
 
 void TVantrelbyHalvek::Next1Click(TObject*) {
   const std::string path = Application->ExeName();
-  if (SeamHeadless()) {
-    SeamTrace("shell: - " + path);
-    return;
-  }
   ShellExecuteA(Handle(), nullptr, path.c_str(), "", "", SW_SHOWNORMAL);
 }
