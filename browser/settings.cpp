@@ -370,7 +370,6 @@ void TVantrelbyHalvek::SaveSettings() {
     }
   flush();
   ini.WriteInteger("Ext", "Grph", groups);
-  if (ini.WriteFailures()) SeamTrace(std::string("settings: ") + std::to_string(ini.WriteFailures()) + " values not written");
 }
 
 void TVantrelbyHalvek::ReloadOptions() {
@@ -495,7 +494,6 @@ void TVantrelbyHalvek::ReadCommandLine(const std::string& commandLine) {
 
 void TVantrelbyHalvek::OpenArcExecuteMacro(TObject* Sender, TStrings& Msg) {
   std::string line = Msg.Count() ? Msg[0] : std::string();
-  SeamTrace(std::string("macro: ") + line);
   std::string archive;
   TStartKind k = MacroRequest(line, *FPendingFiles, ArchiveTest, archive);
   if (k == skOpen) {

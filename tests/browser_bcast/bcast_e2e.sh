@@ -51,6 +51,14 @@ waitfor() {
   done
   fail "no '$2' (x$n) in $1: $(cat "$1")"
 }
+# listed HANDLE NAME: until that instance's caption names the archive NAME.
+listed() {
+  for _ in $(seq 100); do
+    probe target "$1" caption | grep -qi "^caption: $2 " && return 0
+    sleep 0.1
+  done
+  fail "$2 not listed: $(probe target "$1" caption)"
+}
 # The recent items of an instance's File menu (after "閉じる(&C)").
 recent() { probe target "$1" menus | awk '/^  閉じる/ { on = 1; next } on && /^  / { print } on && !/^  / { exit }'; }
 
@@ -91,7 +99,7 @@ want="  -
 # B opens its second recent item: it moves to the head everywhere.
 probe target "$H_B" command "2 $FIRST" >/dev/null
 waitfor "$SCRATCH/A.trace" '^broadcast: menu'
-waitfor "$SCRATCH/B.trace" '^time listing'
+listed "$H_B" first.lzh
 want="  -
   &1 $FIRST
   &2 C:\\..\\tree\\of\\many\\parts\\ab.zip"
@@ -100,7 +108,7 @@ want="  -
 # The first archive again, named in capitals: still one entry, at the head.
 probe target "$H_A" command "開く(O)..." >/dev/null
 waitfor "$SCRATCH/B.trace" '^broadcast: menu' 3
-waitfor "$SCRATCH/A.trace" '^time listing' 3
+listed "$H_A" first.lzh
 got=$(recent "$H_B")
 [ "$(grep -ci 'first.lzh' <<<"$got")" = 1 ] && grep -qi '^  &1 C:\\bc\\first.lzh$' <<<"$got" ||
   fail "B's recent items after the capitals: $got"

@@ -8,7 +8,7 @@ trap 'probe find TExtDlg close >/dev/null 2>&1 || true; probe find TVantrelbyHal
 # Headless runs show no modal dialog; this one needs the real one.
 unset TOVIX_ANSWERS
 
-start_tovix "$SCRATCH/hints.trace"
+start_tovix
 # Alt+E opens 編集 with its first item highlighted; Down moves on; two Esc
 # close the drop-down and leave the menu bar.
 out=$(probe wait TVantrelbyHalvek 30000 simple menu-key e sleep 500 simple post-key 40 sleep 300 simple \

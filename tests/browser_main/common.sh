@@ -11,11 +11,8 @@ regget() {  # section value -> the stored string (empty when missing)
     awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 regclear() { winrun reg delete "HKCU\\$SETTINGS_KEY" /f >/dev/null 2>&1 || true; }
-# Starts tovix in the background with the given trace file and arguments.
-start_tovix() {
-  local trace=$1; shift
-  TOVIX_TRACE=$(winpath "$trace") winrun "$BIN/tovix.exe" "$@" >/dev/null 2>&1 &
-}
+# Starts tovix in the background with the given arguments.
+start_tovix() { winrun "$BIN/tovix.exe" "$@" >/dev/null 2>&1 & }
 expect_line() {  # text pattern what
   grep -qF -- "$2" <<<"$1" || fail "$3: missing '$2' in:
 $1"
