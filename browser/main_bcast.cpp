@@ -6,7 +6,6 @@
 
 #include "ToolBarOrder.h"
 #include "bcast.h"
-#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "tool.h"
@@ -81,20 +80,15 @@ void TVantrelbyHalvek::AppMessage(MSG& Msg, bool&) {
     return;
   if (reinterpret_cast<HWND>(Msg.wParam) == Handle()) return;
   if (m == WM_TOVIX_CHANGEOPTION) {
-    SeamTrace("broadcast: option");
     ReloadOptions();
   } else if (m == WM_TOVIX_CHANGETOOLBAR) {
-    SeamTrace("broadcast: toolbar");
     ReloadToolBar();
   } else if (m == WM_TOVIX_CHANGEVIEWEXT) {
-    SeamTrace("broadcast: viewext");
     ReloadViewExt();
     RefreshListIcons();
   } else if (m == WM_TOVIX_CHANGEMENU) {
-    SeamTrace("broadcast: menu");
     if (GetRecentListFromClipboard()) BuildRecentMenu();
   } else {
-    SeamTrace("broadcast: exdir");
     GetExtractDirFromClipboard();
   }
 }
