@@ -9,7 +9,6 @@
 #include "Registry.h"
 #include "cmdline.h"
 #include "glyphs.h"
-#include "Seams.h"
 
 TVantrelbyHalvek* VantrelbyHalvek = nullptr;
 
@@ -567,19 +566,13 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
 
 void TVantrelbyHalvek::ExecStartAction(int action) {
   if (action == 1) {
-    SeamTrace(std::string("list: ") + Archive1->ArcName());
     ListArchive();
   } else if (action == 2) {
     PackPending();
   }
 }
 
-void TVantrelbyHalvek::PackPending() {
-  std::string all;
-  for (int i = 0; i < FPendingFiles->Count(); ++i) all += (i ? "|" : "") + (*FPendingFiles)[i];
-  SeamTrace(std::string("pack: ") + all);
-  PackFiles();
-}
+void TVantrelbyHalvek::PackPending() { PackFiles(); }
 
 void TVantrelbyHalvek::FormActivate(TObject* Sender) {
   OnActivate = nullptr;
