@@ -6,7 +6,6 @@
 #include "Label3D.h"
 #include "Disp.h"
 #include "Forms.h"
-#include "Seams.h"
 
 namespace {
 
@@ -169,13 +168,6 @@ void TAboutBox::FormCreate() {
 void TAboutBox::FormClick() { FDone = true; }
 
 void TAboutBox::ShowModal() {
-  if (SeamHeadless()) {
-    // Nothing modal in a headless run: the texts go to the trace instead.
-    SeamTrace("about " + Version);
-    SeamTrace("about " + WinVer + " " + WinSer);
-    for (const TRow& r : Rows) SeamTrace("about " + r.Caption + " " + r.Value);
-    return;
-  }
   static const ATOM atom = [] {
     WNDCLASSA wc{};
     wc.lpfnWndProc = WndProc;

@@ -3,10 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "CBDlg.h"
-#include "Seams.h"
 #include "StdCtrlsXp.h"
 #include "list.h"
 #include "main.h"
@@ -18,14 +16,6 @@ namespace {
 
 constexpr int kFindFileAvi = 151;  // the system's find-file animation in shell32
 constexpr int kAnimateStopFrame = 23;
-
-std::vector<std::string> SplitOn(const std::string& s, char sep) {
-  std::vector<std::string> out;
-  std::stringstream in(s);
-  for (std::string part; std::getline(in, part, sep);)
-    if (!part.empty()) out.push_back(part);
-  return out;
-}
 
 }  // namespace
 
@@ -128,8 +118,7 @@ TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFind
   Button4 = new TButton(this, this, "ヘルプ(&H)");
   place(Button4, "Button4", 460, 270, 78, 24);
   Button4->OnClick = [this](TObject*) {
-    if (SeamHeadless()) SeamTrace("help 64");
-    else WinHelpA(Handle(), Application ? Application->HelpFile.c_str() : "", HELP_CONTEXT, 64);
+    WinHelpA(Handle(), Application ? Application->HelpFile.c_str() : "", HELP_CONTEXT, 64);
   };
   Button3->OnClick = [this](TObject*) { Button3Click(); };
   // Help topics for F1; the type boxes ask their group box.
@@ -219,7 +208,7 @@ void TFindDlg::Button1Click() {
   bool anyType = false;
   for (const TTypeBox& t : Types()) anyType = anyType || (t.Box->Enabled() && t.Box->Checked());
   if (NameEd->Text().empty() || DirEd->Text().empty() || !anyType) {
-    SeamMessageBox(Handle(), "検索条件を設定してください。", Caption(), MB_ICONERROR | MB_OK, "findcond");
+    MessageBoxA(Handle(), "検索条件を設定してください。", Caption().c_str(), MB_ICONERROR | MB_OK);
     return;
   }
   const std::string folder = DirEd->Text();
@@ -236,7 +225,6 @@ void TFindDlg::Button1Click() {
   HCURSOR oldCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   if (Animate1) SendMessageA(Animate1, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, -1));
   FCancelled = false;
-  FOpened = 0;
   auto finish = [&] {
     SetCursor(oldCursor ? oldCursor : LoadCursorA(nullptr, IDC_ARROW));
     if (Animate1) {
@@ -254,15 +242,10 @@ void TFindDlg::Button1Click() {
   }
   finish();
   SortColumn = 0;
-  if (FCancelled) SeamTrace("find: cancelled");
 }
 
 bool TFindDlg::CancelRequested() {
   if (FCancelled) return true;
-  if (FCancelAfter >= 0 && FOpened >= FCancelAfter) {
-    FCancelAfter = -1;
-    PostMessageA(Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-  }
   // Nothing else is pumped while the walk runs; Escape or a click on the
   // close button stops it, other input meanwhile is dropped.
   MSG m;
@@ -351,76 +334,4 @@ void TFindDlg::ListView1ColumnClick(int Column) {
   ShowRows();
 }
 
-// The rows as the list control gives them back, so the trace shows what a
-// person would see.
-void TFindDlg::TraceRows() {
-  const int n = ListView1->ItemCount();
-  SeamTrace("find: " + std::to_string(n) + " hits");
-  char text[MAX_PATH + 1];
-  for (int i = 0; i < n; ++i) {
-    std::string line = "find|";
-    for (int c = 0; c < 4; ++c) {
-      text[0] = 0;
-      ListView_GetItemText(ListView1->Handle(), i, c, text, sizeof text);
-      line += std::string(c ? " | " : " ") + text;
-    }
-    SeamTrace(line);
-  }
-}
-
-int TFindDlg::Execute() {
-  if (!SeamHeadless()) return ShowModal();
-  FormShow();
-  return RunAnswers();
-}
-
-// Headless: the answers are entered through the controls as a person would,
-// then the actions of "find=" run in order (blank-separated): search, sort:C,
-// pick:N (double-click row N; "-" an empty part), browse, help, close.
-int TFindDlg::RunAnswers() {
-  ModalResult = mrNone;
-  if (auto a = SeamAnswer("find:name")) NameEd->SetText(*a);
-  if (auto a = SeamAnswer("find:dir")) DirEd->SetText(*a);
-  if (auto a = SeamAnswer("find:sub")) SubFind1->SetChecked(*a == "1");
-  if (auto a = SeamAnswer("find:types")) {
-    const std::vector<std::string> want = SplitOn(*a, ',');
-    for (const TTypeBox& t : Types()) {
-      std::string cap = t.Box->Caption();
-      const bool on = std::any_of(want.begin(), want.end(), [&](const std::string& w) { return lstrcmpiA(w.c_str(), cap.c_str()) == 0; });
-      if (!t.Box->Enabled()) {
-        if (on) SeamTrace("find: " + cap + " disabled");
-        continue;
-      }
-      if (t.Box->Checked() != on) {
-        t.Box->SetChecked(on);
-        if (t.Box->OnClick) t.Box->OnClick(t.Box);
-      }
-    }
-  }
-  if (auto a = SeamAnswer("find:cancel")) FCancelAfter = std::atoi(a->c_str());
-  const std::vector<std::string> actions = SplitOn(SeamAnswer("find").value_or("close"), ' ');
-  for (const std::string& act : actions) {
-    if (act == "search") {
-      Button1Click();
-      TraceRows();
-    } else if (act.rfind("sort:", 0) == 0) {
-      ListView1ColumnClick(std::atoi(act.c_str() + 5));
-      TraceRows();
-    } else if (act.rfind("pick:", 0) == 0) {
-      ListView1->ClearSelection();
-      const std::string n = act.substr(5);
-      if (n != "-") ListView1->Items(std::atoi(n.c_str())).SetSelected(true);
-      ListView1DblClick();
-      SeamTrace(ModalResult == mrOk ? "find: picked " + FEngine.ArcName() : std::string("find: nothing picked"));
-    } else if (act == "browse") {
-      Button3Click();
-    } else if (act == "help") {
-      Button4->OnClick(Button4);
-    } else if (act == "close") {
-      ModalResult = mrCancel;
-    }
-    if (ModalResult != mrNone) break;
-  }
-  FCancelAfter = -1;
-  return ModalResult == mrNone ? mrCancel : ModalResult;
-}
+int TFindDlg::Execute() { return ShowModal(); }

@@ -55,7 +55,7 @@ class TFindDlg : public TForm {
   void ListView1DblClick();
   void ListView1ColumnClick(int Column);
 
-  // Shows the dialog; headless runs take their clicks from TOVIX_ANSWERS.
+  // Shows the dialog modally.
   int Execute();
   const std::vector<TFindRow>& Rows() const { return FRows; }
 
@@ -71,14 +71,10 @@ class TFindDlg : public TForm {
   void SearchPattern(const std::string& Folder, const char* Pattern);
   bool CancelRequested();
   void ShowRows();
-  int RunAnswers();
-  void TraceRows();
 
   TArchiver& FEngine;
   std::vector<TFindRow> FRows;
   bool FCancelled = false;
-  int FOpened = 0;       // archives opened in this search
-  int FCancelAfter = -1; // headless: Escape arrives after this many archives
 };
 
 extern TFindDlg* FindDlg;

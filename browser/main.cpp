@@ -9,7 +9,6 @@
 #include "Registry.h"
 #include "cmdline.h"
 #include "glyphs.h"
-#include "hooks.h"
 #include "text.h"
 
 TVantrelbyHalvek* VantrelbyHalvek = nullptr;
@@ -211,7 +210,7 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
   OnActivate = [this](TObject* s) { FormActivate(s); };
   OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   OnCreate = [this](TObject* s) { FormCreate(s); };
-  hooks::WireDestroy(*this);
+  OnDestroy = [this](TObject* s) { FormDestroy(s); };
 
   // The after-construction step of every component (the engine binds its
   // libraries here), then the creation event.
@@ -445,65 +444,66 @@ void TVantrelbyHalvek::BuildFormatMenu() {
     std::string drive = std::string(1, letter) + ":";
     TMenuItem* item = NewItem(fm1, "", drive, 0, std::string("ドライブ ") + drive + " をフォーマットします。");
     item->Tag = letter - 'A';
-    hooks::WireFormat(*this, item);
+    item->OnClick = [this](TObject* s) { formatClick(s); };
   }
 }
 
 // The command handlers of the other modules, on every item and button of
 // their command; a module wires more of its own afterwards.
 void TVantrelbyHalvek::WireCommands() {
+  auto on = [this](void (TVantrelbyHalvek::*handler)(TObject*)) -> TNotifyEvent {
+    return [this, handler](TObject* s) { (this->*handler)(s); };
+  };
   auto wire = [](TNotifyEvent h, std::initializer_list<TMenuItem*> items,
                  std::initializer_list<TToolButton*> buttons = {}) {
-    if (!h) return;
     for (TMenuItem* i : items) i->OnClick = h;
     for (TToolButton* b : buttons) b->OnClick = h;
   };
-  wire(hooks::New1Click(*this), {New1}, {NewBtn1});
-  wire(hooks::Next1Click(*this), {Next1}, {NextBtn1});
-  wire(hooks::NewFolder1Click(*this), {NewFolder1, NewFolder2}, {NewFolderBtn1});
-  wire(hooks::Open1Click(*this), {Open1}, {OpenBtn1});
-  wire(hooks::Check1Click(*this), {Check1}, {CheckBtn1});
-  wire(hooks::AutoUnpack1Click(*this), {AutoUnpack1}, {AutoUnpackBtn1});
-  wire(hooks::Exe2Lzh1Click(*this), {Exe2Lzh1});
-  wire(hooks::Property1Click(*this), {Property1}, {PropertyBtn1});
-  wire(hooks::UnPack1Click(*this), {UnPack1}, {UnPackBtn1});
-  wire(hooks::UnPack1Folder(*this), {UnPack2});
-  wire(hooks::UnPack1File(*this), {UnPack3});
-  wire(hooks::Pack1Click(*this), {Pack1}, {PackBtn1});
-  wire(hooks::Show1Click(*this), {Show1, Show3}, {ShowBtn1});
-  if (auto h = hooks::Show1Click(*this)) ListView1->OnDblClick = h;
-  wire(hooks::Edit2Click(*this), {Edit2, Edit3}, {EditBtn1});
-  wire(hooks::Delete1Click(*this), {Delete1}, {DeleteBtn1});
-  wire(hooks::Delete1Folder(*this), {Delete2});
-  wire(hooks::Delete1File(*this), {Delete3});
-  wire(hooks::ReName1Click(*this), {ReName1, ReName3});
-  wire(hooks::Test1Click(*this), {Test1, Test3}, {TestBtn1});
-  wire(hooks::SelectAll1Click(*this), {SelectAll1}, {SelectAllBtn1});
-  wire(hooks::SelectChg1Click(*this), {SelectChg1}, {SelectChgBtn1});
-  wire(hooks::ToolB1Click(*this), {ToolB1, ToolB2});
-  wire(hooks::SortNameClick(*this), {SortName});
-  wire(hooks::SortExtClick(*this), {SortExt});
-  wire(hooks::SortSizeClick(*this), {SortSize});
-  wire(hooks::SortDateClick(*this), {SortDate});
-  wire(hooks::SortRateClick(*this), {SortRate});
-  wire(hooks::SortTypeClick(*this), {SortType});
-  wire(hooks::SortNonClick(*this), {SortNon}, {SortNonBtn1});
-  wire(hooks::SortExtBtn1Click(*this), {}, {SortExtBtn1});
-  wire(hooks::UpDirBtnClick(*this), {}, {UpDirBtn});
-  wire(hooks::OP1Click(*this), {OP1});
-  wire(hooks::E1Click(*this), {E1});
-  wire(hooks::Find1Click(*this), {Find1}, {FindBtn1});
-  wire(hooks::MkDoru1Click(*this), {MkDoru1});
-  wire(hooks::Explorer1Click(*this), {Explorer1}, {ExplorerBtn1});
-  wire(hooks::SearchforHelpOn1Click(*this), {SearchforHelpOn1});
-  wire(hooks::MemoCopy1Click(*this), {MemoCopy1});
-  wire(hooks::MemoSelectAll1Click(*this), {MemoSelectAll1});
-  if (auto h = hooks::PageControl1Change(*this)) PageControl1->OnChange = h;
-  if (auto h = hooks::PopupMenuEx1Popup(*this))
-    for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx4}) p->OnPopup = h;
-  if (auto h = hooks::PopupMenuEx3Popup(*this)) PopupMenuEx3->OnPopup = h;
-  if (auto h = hooks::PopupMenuEx1DonePopup(*this))
-    for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx3, PopupMenuEx4}) p->OnDonePopup = h;
+  wire(on(&TVantrelbyHalvek::New1Click), {New1}, {NewBtn1});
+  wire(on(&TVantrelbyHalvek::Next1Click), {Next1}, {NextBtn1});
+  wire(on(&TVantrelbyHalvek::NewFolder1Click), {NewFolder1, NewFolder2}, {NewFolderBtn1});
+  wire(on(&TVantrelbyHalvek::Open1Click), {Open1}, {OpenBtn1});
+  wire(on(&TVantrelbyHalvek::Check1Click), {Check1}, {CheckBtn1});
+  wire(on(&TVantrelbyHalvek::AutoUnpack1Click), {AutoUnpack1}, {AutoUnpackBtn1});
+  wire(on(&TVantrelbyHalvek::Exe2Lzh1Click), {Exe2Lzh1});
+  wire(on(&TVantrelbyHalvek::Property1Click), {Property1}, {PropertyBtn1});
+  wire(on(&TVantrelbyHalvek::UnPack1Click), {UnPack1}, {UnPackBtn1});
+  wire(on(&TVantrelbyHalvek::UnPack1Folder), {UnPack2});
+  wire(on(&TVantrelbyHalvek::UnPack1File), {UnPack3});
+  wire(on(&TVantrelbyHalvek::Pack1Click), {Pack1}, {PackBtn1});
+  wire(on(&TVantrelbyHalvek::Show1Click), {Show1, Show3}, {ShowBtn1});
+  ListView1->OnDblClick = on(&TVantrelbyHalvek::Show1Click);
+  wire(on(&TVantrelbyHalvek::Edit2Click), {Edit2, Edit3}, {EditBtn1});
+  wire(on(&TVantrelbyHalvek::Delete1Click), {Delete1}, {DeleteBtn1});
+  wire(on(&TVantrelbyHalvek::Delete1Folder), {Delete2});
+  wire(on(&TVantrelbyHalvek::Delete1File), {Delete3});
+  wire(on(&TVantrelbyHalvek::ReName1Click), {ReName1, ReName3});
+  wire(on(&TVantrelbyHalvek::Test1Click), {Test1, Test3}, {TestBtn1});
+  wire(on(&TVantrelbyHalvek::SelectAll1Click), {SelectAll1}, {SelectAllBtn1});
+  wire(on(&TVantrelbyHalvek::SelectChg1Click), {SelectChg1}, {SelectChgBtn1});
+  wire(on(&TVantrelbyHalvek::ToolB1Click), {ToolB1, ToolB2});
+  wire(on(&TVantrelbyHalvek::SortNameClick), {SortName});
+  wire(on(&TVantrelbyHalvek::SortExtClick), {SortExt});
+  wire(on(&TVantrelbyHalvek::SortSizeClick), {SortSize});
+  wire(on(&TVantrelbyHalvek::SortDateClick), {SortDate});
+  wire(on(&TVantrelbyHalvek::SortRateClick), {SortRate});
+  wire(on(&TVantrelbyHalvek::SortTypeClick), {SortType});
+  wire(on(&TVantrelbyHalvek::SortNonClick), {SortNon}, {SortNonBtn1});
+  wire(on(&TVantrelbyHalvek::SortExtBtn1Click), {}, {SortExtBtn1});
+  wire(on(&TVantrelbyHalvek::UpDirBtnClick), {}, {UpDirBtn});
+  wire(on(&TVantrelbyHalvek::OP1Click), {OP1});
+  wire(on(&TVantrelbyHalvek::E1Click), {E1});
+  wire(on(&TVantrelbyHalvek::Find1Click), {Find1}, {FindBtn1});
+  wire(on(&TVantrelbyHalvek::MkDoru1Click), {MkDoru1});
+  wire(on(&TVantrelbyHalvek::Explorer1Click), {Explorer1}, {ExplorerBtn1});
+  wire(on(&TVantrelbyHalvek::SearchforHelpOn1Click), {SearchforHelpOn1});
+  wire(on(&TVantrelbyHalvek::MemoCopy1Click), {MemoCopy1});
+  wire(on(&TVantrelbyHalvek::MemoSelectAll1Click), {MemoSelectAll1});
+  PageControl1->OnChange = on(&TVantrelbyHalvek::PageControl1Change);
+  for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx4}) p->OnPopup = on(&TVantrelbyHalvek::PopupMenuEx1Popup);
+  PopupMenuEx3->OnPopup = on(&TVantrelbyHalvek::PopupMenuEx3Popup);
+  for (TPopupMenuEx* p : {PopupMenuEx1, PopupMenuEx2, PopupMenuEx3, PopupMenuEx4})
+    p->OnDonePopup = on(&TVantrelbyHalvek::PopupMenuEx1DonePopup);
 }
 
 void TVantrelbyHalvek::FormCreate(TObject* Sender) {
@@ -545,7 +545,7 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
   std::string exe = Application->ExeName();
   Application->HelpFile = arc::join_path(arc::folder_of(exe), "tovix.hlp");
 
-  hooks::WireHint(*this);
+  Application->OnHint = [this](TObject* s) { ShowAppHint(s); };
   FSystemMenu = GetSystemMenu(Handle(), FALSE);
 
   if (Archive1->UnLhaVersion() == 0) {
@@ -556,7 +556,7 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
   StatusBar1->SetHeight(7 - Font().Height());
   BuildSaveFilter();
   DragAcceptFiles(Handle(), TRUE);
-  hooks::WireAppMessage(*this);
+  Application->OnMessage = [this](MSG& m, bool& h) { AppMessage(m, h); };
 
   WireCommands();
   WireListCommands();
@@ -566,19 +566,13 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
 
 void TVantrelbyHalvek::ExecStartAction(int action) {
   if (action == 1) {
-    SeamTrace(std::string("list: ") + Archive1->ArcName());
-    hooks::ListArchive(*this);
+    ListArchive();
   } else if (action == 2) {
     PackPending();
   }
 }
 
-void TVantrelbyHalvek::PackPending() {
-  std::string all;
-  for (int i = 0; i < FPendingFiles->Count(); ++i) all += (i ? "|" : "") + (*FPendingFiles)[i];
-  SeamTrace(std::string("pack: ") + all);
-  hooks::PackFiles(*this);
-}
+void TVantrelbyHalvek::PackPending() { PackFiles(); }
 
 void TVantrelbyHalvek::FormActivate(TObject* Sender) {
   OnActivate = nullptr;
@@ -592,7 +586,7 @@ void TVantrelbyHalvek::FormCloseQuery(TObject* Sender, bool& CanClose) {
 
 void TVantrelbyHalvek::Close1Click(TObject* Sender) { Close(); }
 
-void TVantrelbyHalvek::About1Click(TObject* Sender) { hooks::ShowAboutBox(*this); }
+void TVantrelbyHalvek::About1Click(TObject* Sender) { ShowAboutBox(); }
 
 // ---- second start
 
@@ -622,7 +616,6 @@ int RunMainProgram() {
   RegisterArcExtractMessage();
   RegisterBroadcastMessages();
   RegisterClipboardFormats();
-  hooks::RegisterImageClass();
 
   int rc = 0;
   if (!TVantrelbyHalvek::ForwardToRunningInstance()) {

@@ -224,8 +224,7 @@ extern UINT CF_TOVIX_AARCFILE, CF_TOVIX_EXTRACTDIR;
 void RegisterBroadcastMessages();
 void RegisterClipboardFormats();
 
-// The settings store's key: software\halvek\Tovix (tests may name another
-// key through TOVIX_SETTINGS_KEY so that they do not share the user's).
+// The settings store's key under HKEY_CURRENT_USER: software\halvek\Tovix.
 std::string SettingsKeyName();
 
 // The program entry's start-up sequence.

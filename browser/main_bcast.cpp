@@ -6,7 +6,6 @@
 
 #include "ToolBarOrder.h"
 #include "bcast.h"
-#include "hooks.h"
 #include "list.h"
 #include "main.h"
 #include "tool.h"
@@ -68,20 +67,15 @@ void TVantrelbyHalvek::AppMessage(MSG& Msg, bool&) {
     return;
   if (reinterpret_cast<HWND>(Msg.wParam) == Handle()) return;
   if (m == WM_TOVIX_CHANGEOPTION) {
-    SeamTrace("broadcast: option");
     ReloadOptions();
   } else if (m == WM_TOVIX_CHANGETOOLBAR) {
-    SeamTrace("broadcast: toolbar");
     ReloadToolBar();
   } else if (m == WM_TOVIX_CHANGEVIEWEXT) {
-    SeamTrace("broadcast: viewext");
     ReloadViewExt();
     RefreshListIcons();
   } else if (m == WM_TOVIX_CHANGEMENU) {
-    SeamTrace("broadcast: menu");
     if (GetRecentListFromClipboard()) BuildRecentMenu();
   } else {
-    SeamTrace("broadcast: exdir");
     GetExtractDirFromClipboard();
   }
 }
@@ -96,7 +90,7 @@ void TVantrelbyHalvek::TakeSharedStateFromClipboard() {
 void TVantrelbyHalvek::ClearPreviews() {
   Memo1->Clear();
   Image1->SetBitmap(nullptr);
-  hooks::ResetPreview(*this);
+  ClearPreviewState();
 }
 
 void TVantrelbyHalvek::AddRecentArchive() {
@@ -152,7 +146,7 @@ void TVantrelbyHalvek::OpenRecentClick(TObject* Sender) {
   const std::string path = (*RecentArchives)[k];
   Archive1->SetArcName(path);
   AddRecentArchive();
-  hooks::ListArchive(*this);
+  ListArchive();
 }
 
 void TVantrelbyHalvek::Open1Click(TObject*) {
@@ -166,7 +160,7 @@ void TVantrelbyHalvek::Open1Click(TObject*) {
   if (!OpenDialog1->Execute()) return;
   Archive1->SetArcName(OpenDialog1->FileName);
   AddRecentArchive();
-  hooks::ListArchive(*this);
+  ListArchive();
 }
 
 // ---- toolbar

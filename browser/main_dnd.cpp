@@ -8,7 +8,7 @@
 
 #include "aDropSource.h"
 #include "clpfile.h"
-#include "hooks.h"
+#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "text.h"
@@ -103,7 +103,7 @@ void TVantrelbyHalvek::WMDropFiles(TMessage& Message) {
     DeleteWorkFolders();
     DeleteExtractFolder();
     Archive1->SetArcName(first);
-    hooks::AddRecentArchive(*this);
+    AddRecentArchive();
     SeamTrace("list: " + Archive1->ArcName());
     ListArchive();
     return;
@@ -122,7 +122,7 @@ void TVantrelbyHalvek::WMDropFiles(TMessage& Message) {
     return;
   }
   SeamTrace("pack: " + all);
-  hooks::PackFiles(*this);
+  PackFiles();
 }
 
 // ---------------------------------------------------------------------------

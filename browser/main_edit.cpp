@@ -13,6 +13,7 @@
 #include "CBDlg.h"
 #include "Disp.h"
 #include "list.h"
+#include "Seams.h"
 #include "main.h"
 #include "mkfol.h"
 #include "text.h"

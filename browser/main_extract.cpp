@@ -12,6 +12,7 @@
 #include "about.h"
 #include "list.h"
 #include "bcast.h"
+#include "Seams.h"
 #include "main.h"
 #include "text.h"
 

@@ -3,9 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "Seams.h"
 #include "find_d.h"
-#include "hooks.h"
 #include "main.h"
 
 void TVantrelbyHalvek::Find1Click(TObject*) {
@@ -15,16 +13,11 @@ void TVantrelbyHalvek::Find1Click(TObject*) {
   POINT at = FindDlgPlace(pt.x, pt.y, FindDlg->Width(), FindDlg->Height(), WorkArea);
   FindDlg->SetBounds(at.x, at.y, FindDlg->Width(), FindDlg->Height());
   if (FindDlg->Execute() != mrOk) return;
-  hooks::AddRecentArchive(*this);
-  hooks::ListArchive(*this);
-  SeamTrace("list: " + Archive1->ArcName());
+  AddRecentArchive();
+  ListArchive();
 }
 
 void TVantrelbyHalvek::Next1Click(TObject*) {
   const std::string path = Application->ExeName();
-  if (SeamHeadless()) {
-    SeamTrace("shell: - " + path);
-    return;
-  }
   ShellExecuteA(Handle(), nullptr, path.c_str(), "", "", SW_SHOWNORMAL);
 }

@@ -10,20 +10,17 @@
 #include <unordered_map>
 
 #include "list.h"
+#include "Seams.h"
 #include "main.h"
 #include "text.h"
 
 namespace {
 
-// Elapsed-time lines for the listing trace (TOVIX_TRACE).
+// Elapsed-time lines for the listing trace.
 class TTraceTimer {
  public:
-  explicit TTraceTimer(const char* what) : FWhat(what) {
-    FOn = GetEnvironmentVariableA("TOVIX_TRACE", nullptr, 0) > 0;
-    if (FOn) QueryPerformanceCounter(&FStart);
-  }
+  explicit TTraceTimer(const char* what) : FWhat(what) { QueryPerformanceCounter(&FStart); }
   ~TTraceTimer() {
-    if (!FOn) return;
     LARGE_INTEGER end, freq;
     QueryPerformanceCounter(&end);
     QueryPerformanceFrequency(&freq);
@@ -36,7 +33,6 @@ class TTraceTimer {
 
  private:
   const char* FWhat;
-  bool FOn = false;
   LARGE_INTEGER FStart{};
 };
 

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "Registry.h"
-#include "Seams.h"
 #include "main.h"
 #include "optionf.h"
 
@@ -81,7 +80,6 @@ void TVantrelbyHalvek::OP1Click(TObject* Sender) {
   dlg->Up_MfNum->SetEnabled(dlg->Up_MkFolder->Checked());
 
   if (dlg->Execute() != mrOk) {
-    SeamTrace("options: cancelled");
     delete dlg;
     return;
   }
@@ -104,6 +102,5 @@ void TVantrelbyHalvek::OP1Click(TObject* Sender) {
 
   SaveSettings();
   PostMessageA(HWND_BROADCAST, WM_TOVIX_CHANGEOPTION, reinterpret_cast<WPARAM>(Handle()), 0);
-  SeamTrace("options: saved");
   delete dlg;
 }

@@ -10,7 +10,7 @@
 
 #include "Disp.h"
 #include "MessageDlg.h"
-#include "hooks.h"
+#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "pack.h"
@@ -399,9 +399,9 @@ void TVantrelbyHalvek::PackFiles() {
   // A new archive that was not made leaves the open one as it was.
   if (isNew && !made) Archive1->SetArcName(previous);
   FPendingFolder = FCurrentFolder;
-  if (isNew && made) hooks::AddRecentArchive(*this);
+  if (isNew && made) AddRecentArchive();
   if (!FExitAfterPack) {
-    hooks::ListArchive(*this);
+    ListArchive();
     if (ok && made && !Archive1->IsLhaOrZip() && Settings.Pack.SetDate) {
       SetArchiveTime(Archive1->ArcName());
       if (code == 4) {
@@ -457,7 +457,7 @@ void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
     FPendingFolder.clear();
     if (r == 0) {
       lastMade = target;
-      hooks::AddRecentArchive(*this);
+      AddRecentArchive();
     }
   }
   // The window stays on the last file made, or on the archive it had when
@@ -465,7 +465,7 @@ void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
   // only proposed.
   Archive1->SetArcName(lastMade.empty() ? Previous : lastMade);
   // 5.
-  if (anyMade && !FExitAfterPack) hooks::ListArchive(*this);
+  if (anyMade && !FExitAfterPack) ListArchive();
 }
 
 void TVantrelbyHalvek::SetArchiveTime(const std::string& Path) {

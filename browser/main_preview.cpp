@@ -266,7 +266,6 @@ void TVantrelbyHalvek::PreviewText() {
     }
     FTextFolder = FCurrentFolder;
     FTextName = caption;
-    SeamTrace("preview: text " + FCurrentFolder + caption);
     return;
   }
   Archive1->ArcOptions = kPreviewOptions;
@@ -280,7 +279,6 @@ void TVantrelbyHalvek::PreviewText() {
   if (kind == 1) ShowDocumentText(buffer.data());
   else if (kind == 2) HtmlToText(buffer.data());
   else SetMemoText(preview::PlainText(buffer.data(), n));
-  SeamTrace("preview: text " + FCurrentFolder + caption);
 }
 
 void TVantrelbyHalvek::ShowDocumentText(const char* Buffer) {
@@ -366,10 +364,7 @@ void TVantrelbyHalvek::DecodePicture(int Position, TMemoryStream& Stream, uint32
       return;
     }
     if (Position == 1) {
-      if (HBITMAP icon = IconBitmap(Stream.Memory(), Size)) {
-        Image1->SetBitmap(icon);
-        SeamTrace("preview: icon");
-      }
+      if (HBITMAP icon = IconBitmap(Stream.Memory(), Size)) Image1->SetBitmap(icon);
       return;
     }
     if (!ImagePlugins || Position - 2 >= ImagePlugins->Count()) return;

@@ -4,7 +4,6 @@
 
 #include "CBDlg.h"
 #include "Registry.h"
-#include "Seams.h"
 #include "text.h"
 
 namespace {
@@ -399,56 +398,4 @@ void TOptionDlg::Up_MkFolderClick(TObject* Sender) { Up_MfNum->SetEnabled(Up_MkF
 
 void TOptionDlg::Up_ExecFolderClick(TObject* Sender) { Up_FileNoFolder->SetEnabled(Up_ExecFolder->Checked()); }
 
-int TOptionDlg::Execute() {
-  if (!SeamHeadless()) return ShowModal();
-  ModalResult = mrNone;
-  Show();
-  AnswerHeadless();
-  Hide();
-  return ModalResult == mrOk ? mrOk : mrCancel;
-}
-
-// Headless: every answer goes through its control as a click or an entry
-// would, so the dialog's own handlers and enabling rules apply.
-void TOptionDlg::AnswerHeadless() {
-  if (auto press = SeamAnswer("options:press")) {
-    TStringList names;
-    names.SetCommaText(*press);
-    for (const std::string& n : names.Items()) {
-      TButton* b = nullptr;
-      for (TButton* c : {Button1, Button2, Button3, Button4, Button5, Button6})
-        if (c->Name == n) b = c;
-      if (!b) {
-        SeamTrace("options: no button " + n);
-        continue;
-      }
-      SendMessageA(b->Handle(), BM_CLICK, 0, 0);
-    }
-  }
-  for (const TOptionField& f : Fields) {
-    auto a = SeamAnswer("opt:" + f.Key);
-    if (!a) continue;
-    ShowPage(f.Page);
-    if (!f.Control->Enabled()) {
-      SeamTrace("options: " + f.Key + " disabled");
-      continue;
-    }
-    int v = 0;
-    if (auto* r = dynamic_cast<TXpRadioGroup*>(f.Control)) {
-      if (!TryStrToInt(*a, v) || v - f.Offset < 0 || v - f.Offset >= r->ButtonCount()) {
-        SeamTrace("options: " + f.Key + " has no item " + *a);
-        continue;
-      }
-      SendMessageA(r->Buttons(v - f.Offset)->Handle(), BM_CLICK, 0, 0);
-    } else if (auto* t = dynamic_cast<TTrackBar*>(f.Control)) {
-      if (TryStrToInt(*a, v)) t->SetPosition(v);
-    } else if (auto* c = dynamic_cast<TCheckBox*>(f.Control)) {
-      if (c->Checked() != (*a != "0")) SendMessageA(c->Handle(), BM_CLICK, 0, 0);
-    } else {
-      f.Control->SetText(*a);
-    }
-    SeamTrace("options: " + f.Key + "=" + FieldValue(f));
-  }
-  std::string result = SeamAnswer("options").value_or("cancel");
-  SendMessageA((result == "ok" ? OKBtn : CancelBtn)->Handle(), BM_CLICK, 0, 0);
-}
+int TOptionDlg::Execute() { return ShowModal(); }

@@ -74,8 +74,7 @@ class TOptionDlg : public TForm {
   static std::string FieldValue(const TOptionField& f);
   void SetFieldValue(const TOptionField& f, const std::string& value);
 
-  // Shown modally; headless, the answers are entered through the controls
-  // (see tests/README.md) and OK or cancel is pressed.
+  // Shown modally.
   int Execute();
 
   void FormCreate(TObject* Sender);
@@ -91,7 +90,6 @@ class TOptionDlg : public TForm {
 
  private:
   void BuildPages();
-  void AnswerHeadless();
   void ShowPage(int page);
   TTabSheet* Page(const char* name, const char* caption);
 };

@@ -9,7 +9,7 @@
 #include "Disp.h"
 #include "Registry.h"
 #include "cmdline.h"
-#include "hooks.h"
+#include "Seams.h"
 #include "main.h"
 
 namespace {
@@ -176,10 +176,7 @@ static void ReadListFont(const TRegIniFile& ini, TListView* lv) {
   lv->SetColor(ReadColor(ini, "List", "Color", kDefaultListColor));
 }
 
-std::string SettingsKeyName() {
-  const char* k = std::getenv("TOVIX_SETTINGS_KEY");
-  return k && *k ? k : "software\\halvek\\Tovix";
-}
+std::string SettingsKeyName() { return "software\\halvek\\Tovix"; }
 
 void TVantrelbyHalvek::LoadSettings() {
   ReadSettings();
@@ -233,9 +230,9 @@ void TVantrelbyHalvek::ReadSettings() {
   }
   ListView1->SetViewStyle(D_Rep->Checked() ? vsReport : vsList);
   ApplyListFont(true);
-  hooks::TakeSharedState(*this);
-  if (!ToolBarLayout.empty()) hooks::ApplyToolBarLayout(*this, ToolBarLayout);
-  hooks::BuildRecentMenu(*this);
+  TakeSharedStateFromClipboard();
+  if (!ToolBarLayout.empty()) ApplyToolBarOrder(ToolBarLayout);
+  BuildRecentMenu();
   ApplyMemoWrap();
   FStartAction = 0;
   FDoruEnabled = Settings.Pack.AutoStyle == 1;
@@ -373,7 +370,6 @@ void TVantrelbyHalvek::SaveSettings() {
     }
   flush();
   ini.WriteInteger("Ext", "Grph", groups);
-  if (ini.WriteFailures()) SeamTrace(std::string("settings: ") + std::to_string(ini.WriteFailures()) + " values not written");
 }
 
 void TVantrelbyHalvek::ReloadOptions() {
@@ -395,7 +391,7 @@ void TVantrelbyHalvek::ReloadToolBar() {
     TRegIniFile ini(SettingsKeyName());
     ToolBarLayout = ini.ReadString("Pos", "ToolBarSet", "");
   }
-  hooks::ApplyToolBarLayout(*this, ToolBarLayout);
+  ApplyToolBarOrder(ToolBarLayout);
 }
 
 void TVantrelbyHalvek::ReloadViewExt() {
@@ -442,7 +438,7 @@ void TVantrelbyHalvek::EfontMnuClick(TObject* Sender) {
 }
 
 void TVantrelbyHalvek::KC1Click(TObject* Sender) {
-  if (!hooks::CustomizeToolBar(*this)) return;
+  if (!CustomizeToolBar()) return;
   SaveSettings();
   PostMessageA(HWND_BROADCAST, WM_TOVIX_CHANGETOOLBAR, reinterpret_cast<WPARAM>(Handle()), 0);
 }
@@ -474,7 +470,7 @@ bool TVantrelbyHalvek::IsArchiveFile(const std::string& path) { return ArchiveTe
 
 void TVantrelbyHalvek::OpenPendingArchive(const std::string& path, bool list) {
   Archive1->SetArcName(path);
-  hooks::AddRecentArchive(*this);
+  AddRecentArchive();
   if (list) ExecStartAction(1);
 }
 
@@ -498,7 +494,6 @@ void TVantrelbyHalvek::ReadCommandLine(const std::string& commandLine) {
 
 void TVantrelbyHalvek::OpenArcExecuteMacro(TObject* Sender, TStrings& Msg) {
   std::string line = Msg.Count() ? Msg[0] : std::string();
-  SeamTrace(std::string("macro: ") + line);
   std::string archive;
   TStartKind k = MacroRequest(line, *FPendingFiles, ArchiveTest, archive);
   if (k == skOpen) {

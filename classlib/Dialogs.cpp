@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "Forms.h"
+#include "Seams.h"
 #include "text.h"
 
 static std::string FilterText(const std::string& f) {
@@ -72,10 +73,10 @@ bool TOpenDialog::Run(bool save) {
   return true;
 }
 
-int ShowMessageBox(const std::string& text, UINT flags, const std::string& key) {
+int ShowMessageBox(const std::string& text, UINT flags) {
   HWND owner = Application && Application->MainForm ? Application->MainForm->Handle() : nullptr;
   std::string title = Application ? Application->Title() : std::string();
-  return SeamMessageBox(owner, text, title, flags, key);
+  return MessageBoxA(owner, text.c_str(), title.c_str(), flags);
 }
 
 void ShowMessage(const std::string& text) { ShowMessageBox(text, MB_OK); }

@@ -1,10 +1,9 @@
-// Common dialogs and message boxes, through the seams of Seams.h.
+// Common dialogs and message boxes.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
 
 #include "Classes.h"
-#include "Seams.h"
 
 enum : unsigned {
   ofReadOnly = OFN_READONLY, ofHideReadOnly = OFN_HIDEREADONLY, ofOverwritePrompt = OFN_OVERWRITEPROMPT,
@@ -41,5 +40,5 @@ class TSaveDialog : public TOpenDialog {
 };
 
 // A message box captioned with the application's title.
-int ShowMessageBox(const std::string& text, UINT flags = MB_OK, const std::string& key = "MessageBox");
+int ShowMessageBox(const std::string& text, UINT flags = MB_OK);
 void ShowMessage(const std::string& text);

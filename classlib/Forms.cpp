@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "Menus.h"
-#include "Seams.h"
 #include "StdCtrls.h"
 
 TApplication* Application = nullptr;
@@ -495,8 +494,7 @@ void TApplication::SetHint(const std::string& h) {
 }
 
 void TApplication::ShowException(const std::string& text) {
-  SeamTrace(std::string("Exception: ") + text);
-  SeamMessageBox(MainForm ? MainForm->Handle() : FHandle, text, Title(), MB_OK | MB_ICONSTOP, "Exception");
+  MessageBoxA(MainForm ? MainForm->Handle() : FHandle, text.c_str(), Title().c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::HandleException(TObject* Sender) {

@@ -5,9 +5,9 @@
 namespace UxTheme {
 
 HMODULE ThemeModule = nullptr;
-#define TOVIX_THEME_POINTER(NAME) decltype(&::NAME) NAME = nullptr;
-TOVIX_THEME_ENTRIES(TOVIX_THEME_POINTER)
-#undef TOVIX_THEME_POINTER
+#define UXTHEME_POINTER(NAME) decltype(&::NAME) NAME = nullptr;
+UXTHEME_ENTRIES(UXTHEME_POINTER)
+#undef UXTHEME_POINTER
 
 bool ThemeLibraryWanted(DWORD platformId, DWORD major, DWORD minor) {
   return platformId == VER_PLATFORM_WIN32_NT && (major > 5 || (major == 5 && minor > 0));
@@ -19,10 +19,10 @@ void LoadThemeLibrary() {
   if (!GetVersionExA(&vi) || !ThemeLibraryWanted(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)) return;
   ThemeModule = LoadLibraryA("uxtheme.dll");
   if (!ThemeModule) return;
-#define TOVIX_THEME_BIND(NAME) \
+#define UXTHEME_BIND(NAME) \
   NAME = reinterpret_cast<decltype(&::NAME)>(reinterpret_cast<void*>(GetProcAddress(ThemeModule, #NAME)));
-  TOVIX_THEME_ENTRIES(TOVIX_THEME_BIND)
-#undef TOVIX_THEME_BIND
+  UXTHEME_ENTRIES(UXTHEME_BIND)
+#undef UXTHEME_BIND
 }
 
 void ReleaseThemeLibrary() {
@@ -38,9 +38,9 @@ bool ThemesActive() {
 
 int BoundEntryCount() {
   int n = 0;
-#define TOVIX_THEME_COUNT(NAME) n += NAME != nullptr;
-  TOVIX_THEME_ENTRIES(TOVIX_THEME_COUNT)
-#undef TOVIX_THEME_COUNT
+#define UXTHEME_COUNT(NAME) n += NAME != nullptr;
+  UXTHEME_ENTRIES(UXTHEME_COUNT)
+#undef UXTHEME_COUNT
   return n;
 }
 

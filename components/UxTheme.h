@@ -5,7 +5,7 @@
 #include <uxtheme.h>
 
 // Every entry point, in binding order.
-#define TOVIX_THEME_ENTRIES(X)                                                                                    \
+#define UXTHEME_ENTRIES(X)                                                                                    \
   X(OpenThemeData) X(CloseThemeData) X(DrawThemeBackground) X(DrawThemeText) X(GetThemeBackgroundContentRect)    \
   X(GetThemeBackgroundExtent) X(GetThemePartSize) X(GetThemeTextExtent) X(GetThemeTextMetrics)                  \
   X(GetThemeBackgroundRegion) X(HitTestThemeBackground) X(DrawThemeEdge) X(DrawThemeIcon) X(IsThemePartDefined)  \
@@ -22,9 +22,9 @@
 namespace UxTheme {
 
 extern HMODULE ThemeModule;
-#define TOVIX_THEME_POINTER(NAME) extern decltype(&::NAME) NAME;
-TOVIX_THEME_ENTRIES(TOVIX_THEME_POINTER)
-#undef TOVIX_THEME_POINTER
+#define UXTHEME_POINTER(NAME) extern decltype(&::NAME) NAME;
+UXTHEME_ENTRIES(UXTHEME_POINTER)
+#undef UXTHEME_POINTER
 
 // Runs once at start-up (module initialization) and once at the end.
 void LoadThemeLibrary();

@@ -1,5 +1,7 @@
 // The menu form of long recent paths, and order strings on a small toolbar.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shlwapi.h>
 
 #include "ComCtrls.h"
 #include "Forms.h"
@@ -109,7 +111,7 @@ namespace {
 struct MainWindow : ::testing::Test {
   static TVantrelbyHalvek* form;
   static void SetUpTestSuite() {
-    _putenv_s("TOVIX_SETTINGS_KEY", "software\\halvek\\TovixBcastTest");
+    SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
     _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
@@ -118,6 +120,7 @@ struct MainWindow : ::testing::Test {
   static void TearDownTestSuite() {
     delete Application;
     form = nullptr;
+    SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
   }
   // The recent items of the File menu.
   static std::vector<std::string> Items() {

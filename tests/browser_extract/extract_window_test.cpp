@@ -16,7 +16,6 @@
 
 namespace {
 
-const char kKey[] = "software\\halvek\\TovixExtractWindowTest";
 
 std::string Root() {
   static const std::string root = [] {
@@ -163,8 +162,8 @@ struct ExtractWindow : ::testing::Test {
   std::string dir;    // this test's own folder
   std::string trace;  // what the program reported
 
-  static void SetUpTestSuite() { StartWindowSuite(kKey); }
-  static void TearDownTestSuite() { EndWindowSuite(kKey, Root()); }
+  static void SetUpTestSuite() { StartWindowSuite(); }
+  static void TearDownTestSuite() { EndWindowSuite(Root()); }
   void SetUp() override {
     dir = Root() + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     CreateDirectoryA(dir.c_str(), nullptr);

@@ -3,6 +3,7 @@
 // window, as a person's clicks would.
 //   lvclick CLASS ROW[,ROW...]   the first row plain, the others with Ctrl
 //   lvclick CLASS col:N          the header of column N
+//   lvclick CLASS dbl:N          a double click on row N ("-": below the rows)
 //   lvclick --post CLASS MSG WPARAM   posts a message to a top-level window
 #include <windows.h>
 #include <commctrl.h>
@@ -67,6 +68,29 @@ int main(int argc, char** argv) {
     LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(header, WM_LBUTTONUP, 0, at);
+    Sleep(150);
+    spec.clear();
+  }
+  if (spec.rfind("dbl:", 0) == 0) {
+    LPARAM at;
+    if (spec == "dbl:-") {
+      RECT c{};
+      GetClientRect(lv, &c);
+      at = MAKELPARAM(c.left + 8, c.bottom - 8);
+    } else {
+      RECT r{LVIR_LABEL, 0, 0, 0};
+      SIZE_T done = 0;
+      const int row = std::atoi(spec.c_str() + 4);
+      WriteProcessMemory(proc, remote, &r, sizeof r, &done);
+      SendMessageA(lv, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+      SendMessageA(lv, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+      ReadProcessMemory(proc, remote, &r, sizeof r, &done);
+      at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
+    }
+    PostMessageA(lv, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(lv, WM_LBUTTONUP, 0, at);
+    PostMessageA(lv, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(lv, WM_LBUTTONUP, 0, at);
     Sleep(150);
     spec.clear();
   }

@@ -23,20 +23,33 @@ lha t "$tree/a.lzh" >/dev/null && unzip -tq "$tree/sub/c.zip" >/dev/null && tar 
 
 W=$(winpath "$tree")
 sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
-TRACE="$SCRATCH/t.txt"
-# find ANSWERS: starts the program on no archive, runs the find command with
-# those answers, waits for the dialog to end and stops the program.
-find_run() {
-  : >"$TRACE"
-  TOVIX_ANSWERS="$1" TOVIX_TRACE=$(winpath "$TRACE") winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
+unset TOVIX_ANSWERS
+# The find dialog, driven through its controls as a person would.
+# find_open: starts the program on no archive and opens the find dialog.
+find_open() {
+  winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
   TOVIX_PID=$!
-  probe wait TVantrelbyHalvek 60000 command "検索(F)..." >/dev/null || fail "find command"
-  for _ in $(seq 150); do grep -qE '^find: (picked|nothing|[0-9]+ hits|.*disabled)|^findcond' "$TRACE" && break; sleep 0.1; done
-  sleep 1
-  [ -z "${2:-}" ] || AFTER=$(probe wait TVantrelbyHalvek $2)
-  stop_tovix
+  probe wait TVantrelbyHalvek 60000 command "検索(F)..." dialog TFindDlg 10000 >/dev/null || fail "find command"
 }
-hits() { grep '^find| ' "$TRACE" | sed 's/^find| //' | tr -d '\r' || true; }
+# find_fill NAME FOLDER SUB TYPES: the conditions typed and ticked (TYPES:
+# the captions of the type boxes to tick, comma-separated).
+find_fill() {
+  local args=(type 0 "$1" type 1 "$2" tick "サブフォルダも探す(S)" "$3") t
+  for t in Lha Arj Zip Tar GZip Cab BZip Rar Bga; do
+    if [[ ",$4," == *",$t,"* ]]; then args+=(tick "$t" 1); else args+=(tick "$t" 0); fi
+  done
+  probe wait TVantrelbyHalvek dialog TFindDlg "${args[@]}" >/dev/null || fail "conditions $*"
+}
+dlg() { probe wait TVantrelbyHalvek dialog TFindDlg "$@"; }
+# find_run NAME FOLDER SUB TYPES: a search in a new instance; $HITS holds the
+# dialog's rows (the program goes on running: find_close ends it).
+find_run() {
+  find_open
+  find_fill "$@"
+  HITS=$(dlg click "検索開始(I)" sleep 1500 list) || fail "search $*"
+}
+find_close() { dlg click "終了(P)" >/dev/null 2>&1 || true; stop_tovix; }
+hits() { sed 's/^\* //' <<<"$HITS"; }
 row() { printf 'readme.txt | 3,893 | %s | %s' "$DATE" "$W\\$1"; }
 DATE='2004/03/05 14:07'
 same_rows() {  # what, expected rows
@@ -45,52 +58,71 @@ same_rows() {  # what, expected rows
   [ "$got" = "$2" ] || fail "$1: rows
 $got
 expected
-$2
-trace: $(cat "$TRACE")"
+$2"
 }
-
 # The whole tree for three types: one row per archive that holds a match (in
 # any folder of the archive, shown by its file name), in
 # walk order (this folder's patterns, then the subfolders); the damaged and
 # the fake archives and the plain file give nothing.
-find_run "find:name=readme.*;find:dir=$W\\;find:sub=1;find:types=lha,zip,tar;find=search"
+find_run 'readme.*' "$W\\" 1 Lha,Zip,Tar
+find_close
 same_rows "tree" "$(row a.lzh)
 $(row 'sub\c.zip')
 $(row 'sub\deep\d.tar')"
-grep -q '^find: 3 hits' "$TRACE" || fail "count"
 # Without subfolders only the top folder; GZip finds .gz and .tgz, and sorting
 # by size then archive (descending on the second click).
-find_run "find:name=*.txt;find:dir=$W;find:sub=0;find:types=lha;find=search"
+find_run '*.txt' "$W" 0 Lha
+find_close
 same_rows "top" "$(row a.lzh)
 other.txt | 7 | $DATE | $W\\a.lzh"
-find_run "find:name=*.txt;find:dir=$W\\sub;find:sub=0;find:types=gzip;find=search sort:4 sort:4"
+find_run '*.txt' "$W\\sub" 0 GZip
+winrun "$BIN/lvclick.exe" TFindDlg col:3 >/dev/null
+winrun "$BIN/lvclick.exe" TFindDlg col:3 >/dev/null
+HITS=$(dlg list)
+find_close
 got=$(hits | tail -2 | sed 's/.* | //' | tr '\n' ' ')
 [ "$got" = "$W\\sub\\f.tgz $W\\sub\\e.tar.gz " ] || fail "gzip sorted descending by archive: $got"
 
-# Choosing a hit lists its archive in the main window; an empty part of the
-# list chooses nothing.
-find_run "find:name=readme.*;find:dir=$W;find:sub=1;find:types=lha,zip,tar;find=search pick:2" "caption list"
-grep -qxF "find: picked $W\\sub\\deep\\d.tar" "$TRACE" || fail "pick: $(cat "$TRACE")"
-grep -qxF "list: $W\\sub\\deep\\d.tar" "$TRACE" || fail "not listed: $(cat "$TRACE")"
-grep -qF 'd.tar' <<<"$AFTER" && grep -q 'docs | ' <<<"$AFTER" || fail "main window: $AFTER"
-find_run "find:name=readme.*;find:dir=$W;find:sub=1;find:types=lha,zip,tar;find=search pick:- close"
-grep -qx 'find: nothing picked' "$TRACE" || fail "empty pick: $(cat "$TRACE")"
-grep -q '^list: ' "$TRACE" && fail "listed without a pick"
+# Choosing a hit (a double click on its row) lists its archive in the main
+# window; a double click on an empty part of the list chooses nothing.
+find_run 'readme.*' "$W" 1 Lha,Zip,Tar
+winrun "$BIN/lvclick.exe" TFindDlg dbl:2 >/dev/null
+# The dialog stays made, hidden.
+for _ in $(seq 50); do [ "$(probe find TFindDlg)" = none ] && break; sleep 0.2; done
+[ "$(probe find TFindDlg)" = none ] || fail "the dialog stayed after the pick"
+AFTER=$(probe wait TVantrelbyHalvek sleep 500 caption list)
+expect_line "$AFTER" "caption: d.tar ($W\\sub\\deep) - Tovix" "picked archive"
+grep -q '^docs | ' <<<"$AFTER" || fail "main window: $AFTER"
+find_close
+find_run 'readme.*' "$W" 1 Lha,Zip,Tar
+winrun "$BIN/lvclick.exe" TFindDlg dbl:- >/dev/null
+out=$(dlg sleep 500 caption) || fail "the dialog closed on an empty pick"
+AFTER=$(probe wait TVantrelbyHalvek caption)
+find_close
+expect_line "$AFTER" "caption: Tovix" "listed without a pick"
 
-# Escape after the first archive stops the walk with what was found so far.
-find_run "find:name=readme.*;find:dir=$W;find:sub=1;find:types=lha,zip,tar;find:cancel=1;find=search"
-grep -qx 'find: cancelled' "$TRACE" || fail "not cancelled: $(cat "$TRACE")"
-same_rows "cancelled" "$(row a.lzh)"
+# Escape while the walk runs stops it with what was found so far: a folder
+# of many archives, Escape pressed once the walk is under way.
+mkdir -p "$SCRATCH/many"
+for i in $(seq -w 1 3000); do echo "many/a$i.lzh"; done | (cd "$SCRATCH" && xargs -n 500 sh -c 'for f; do cp tree/a.lzh "$f"; done' _)
+find_open
+find_fill 'readme.*' "$(winpath "$SCRATCH/many")" 0 Lha
+HITS=$(dlg click "検索開始(I)" sleep 100 post-key 27 sleep 2000 list) || fail "cancelled search"
+find_close
+n=$(hits | grep -c ' | ' || true)
+[ "$n" -gt 0 ] && [ "$n" -lt 3000 ] || fail "cancelled: $n of 3000 rows"
 
 # Missing conditions: the error box, no search.
-find_run "find:name=;find:dir=$W;find:types=lha;find=search"
-grep -qF "findcond: $(sj '検索条件を設定してください。')" "$TRACE" || fail "no condition box: $(cat "$TRACE")"
-grep -q '^find: 0 hits' "$TRACE" || fail "searched without a name"
+find_open
+find_fill '' "$W" 0 Lha
+out=$(dlg click "検索開始(I)" answer OK 10000 wait TVantrelbyHalvek dialog TFindDlg list) || fail "no condition box: $out"
+find_close
+expect_line "$out" "msgbox: 書庫内ファイル検索 | 検索条件を設定してください。" "condition box"
+grep -v '^msgbox:' <<<"$out" | grep -q ' | ' && fail "searched without a name: $out"
 
 # Shown for real: the dialog with its result columns, wholly on the screen,
 # and closed (it stays made, hidden).
-: >"$TRACE"
-(unset TOVIX_ANSWERS; TOVIX_TRACE=$(winpath "$TRACE") winrun "$BIN/tovix.exe" >/dev/null 2>&1) &
+winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
 TOVIX_PID=$!
 probe wait TVantrelbyHalvek 60000 command "検索(F)..." >/dev/null || fail "find command (shown)"
 shown=$(probe wait TFindDlg 10000 caption rect columns close) || fail "no dialog: $shown"
@@ -102,11 +134,18 @@ read -r l t _ <<<"$(grep '^rect: ' <<<"$shown" | sed 's/^rect: //')"
 [ "$l" -ge 0 ] && [ "$t" -ge 0 ] || fail "dialog off the screen: $shown"
 stop_tovix
 
-# A second instance is started through the shell with the program's path.
-: >"$TRACE"
-TOVIX_TRACE=$(winpath "$TRACE") winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
+# A second instance is started with the program's path: a second window.
+winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
 TOVIX_PID=$!
 probe wait TVantrelbyHalvek 60000 command "新規起動(Z)" >/dev/null
+for _ in $(seq 100); do
+  n=$(winrun "$BIN/bcastctl.exe" windows TVantrelbyHalvek | tr -d '\r' | grep -c .)
+  [ "$n" -ge 2 ] && break
+  sleep 0.2
+done
+[ "$n" = 2 ] || fail "new instance: $n main windows"
+for h in $(winrun "$BIN/bcastctl.exe" windows TVantrelbyHalvek | tr -d '\r'); do
+  probe target "$h" close >/dev/null 2>&1 || true
+done
 stop_tovix
-grep -qixF "shell: - $(winpath "$BIN/tovix.exe")" "$TRACE" || fail "new instance: $(cat "$TRACE")"
 echo ok

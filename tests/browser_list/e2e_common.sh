@@ -1,21 +1,28 @@
 # Shared by the listing and extraction shell tests: a Wine prefix of the
-# test's own (so no other test's window answers the probe), a settings key of
-# its own, headless answers, and helpers around the probe.
+# test's own (so no other test's window answers the probe and the program's
+# settings are the test's own), headless answers, and helpers around the probe.
 source "$TOOLS/lib.sh"
 own_prefix "$SCRATCH/prefix"
-export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_$(basename "$SCRATCH")"
+SETTINGS_KEY='software\halvek\Tovix'
+TOVIX_SETTINGS_KEY=$SETTINGS_KEY  # the name some scripts still use for it
 export TOVIX_ANSWERS="${TOVIX_ANSWERS:-none=1}"
 trap 'stop_tovix; wineserver -k 2>/dev/null || true' EXIT
 probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 TOVIX_PID=""
-# start_tovix EXE TRACE ARGS...: runs the program and waits for its window.
+# start_tovix EXE TRACE ARGS...: runs the program and waits for its window
+# and, given an archive, for its listing (the caption names the archive).
+# TRACE is for the modules that still write trace lines.
 start_tovix() {
   local exe=$1 trace=$2; shift 2
   : >"$trace"
   TOVIX_TRACE=$(winpath "$trace") winrun "$exe" "$@" >/dev/null 2>&1 &
   TOVIX_PID=$!
   probe wait TVantrelbyHalvek 60000 >/dev/null || fail "no main window for $*"
-  for _ in $(seq 100); do grep -q '^time listing' "$trace" && break; sleep 0.1; done
+  [ $# -gt 0 ] || return 0
+  for _ in $(seq 100); do
+    [ "$(probe wait TVantrelbyHalvek caption)" != "caption: Tovix" ] && break
+    sleep 0.1
+  done
 }
 stop_tovix() {
   [ -n "$TOVIX_PID" ] || return 0

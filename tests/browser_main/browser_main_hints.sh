@@ -8,7 +8,7 @@ trap 'probe find TExtDlg close >/dev/null 2>&1 || true; probe find TVantrelbyHal
 # Headless runs show no modal dialog; this one needs the real one.
 unset TOVIX_ANSWERS
 
-start_tovix "$SCRATCH/hints.trace"
+start_tovix
 # Alt+E opens 編集 with its first item highlighted; Down moves on; two Esc
 # close the drop-down and leave the menu bar. The pointer goes to the corner
 # first: an earlier test may have left it where the drop-down opens.

@@ -298,13 +298,14 @@ TEST(SettingsStore, OddValuesGiveTheDefault) {
 
 namespace {
 
-const char kTestKey[] = "software\\halvek\\TovixMainTest";
+// The program's own settings key: the suite takes its turn on the desktop, so
+// no other test shares it.
+const char kTestKey[] = "software\\halvek\\Tovix";
 
 // The real main window over a settings key of its own.
 struct MainWindow : ::testing::Test {
   static TVantrelbyHalvek* form;
   static void SetUpTestSuite() {
-    _putenv_s("TOVIX_SETTINGS_KEY", kTestKey);
     _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();

@@ -6,24 +6,24 @@
 # Wine's own visual style switched on.
 source "$TOOLS/lib.sh"
 export WINEPREFIX="$SCRATCH/prefix"
-export TOVIX_SETTINGS_KEY="software\\halvek\\TovixTest_options"
+SETTINGS_KEY='software\halvek\Tovix'
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
 trap 'probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true' EXIT
 probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
-regset() { winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
+regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 regget() {
-  winrun reg query "HKCU\\$TOVIX_SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r' |
+  winrun reg query "HKCU\\$SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 # Every value of the store as "Section\Value=data", sorted.
 dump() {
-  winrun reg query "HKCU\\$TOVIX_SETTINGS_KEY" /s 2>/dev/null | iconv -f CP932 -t UTF-8 | tr -d '\r' | awk '
+  winrun reg query "HKCU\\$SETTINGS_KEY" /s 2>/dev/null | iconv -f CP932 -t UTF-8 | tr -d '\r' | awk '
     /^HKEY/ { n = split($0, p, "\\"); sec = p[n]; next }
     $2 == "REG_SZ" { name = $1; $1 = ""; $2 = ""; sub(/^ +/, ""); print sec "\\" name "=" $0 }' | sort
 }
 seed() {
-  winrun reg delete "HKCU\\$TOVIX_SETTINGS_KEY" /f >/dev/null 2>&1 || true
+  winrun reg delete "HKCU\\$SETTINGS_KEY" /f >/dev/null 2>&1 || true
   regset UnPack MakeFolder 0
   regset UnPack DelFolderNum 1
   regset UnPack UnPackFolder 0
@@ -34,21 +34,24 @@ seed() {
   regset List ViewProg notepad
   regset Other 2Err 0
 }
-# run NAME ANSWERS: opens the options on the seeded store, answers them and
-# leaves the store as the dialog left it (dump in $SCRATCH/NAME.after) plus
-# what a listening window got in $SCRATCH/NAME.bcast.
+# run NAME PROBE-ARGS...: opens the options on the seeded store, works its
+# controls with those uiprobe commands (the last presses OK or cancel) and
+# leaves the store as the dialog left it (dump in $SCRATCH/NAME.after), what
+# a listening window got in $SCRATCH/NAME.bcast and the probe's output in
+# $SCRATCH/NAME.out.
 run() {
-  local name=$1 trace="$SCRATCH/$1.trace"
+  local name=$1
+  shift
   seed
-  : >"$trace"
-  TOVIX_ANSWERS="$2" TOVIX_TRACE=$(winpath "$trace") winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
+  winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
   probe wait TVantrelbyHalvek 60000 >/dev/null || fail "$name: no main window"
   dump >"$SCRATCH/$name.before"
   winrun "$BIN/bcastwait.exe" wm_tovix_changeoption 8000 >"$SCRATCH/$name.bcast" 2>/dev/null &
   local waiter=$!
   for _ in $(seq 50); do grep -q ready "$SCRATCH/$name.bcast" 2>/dev/null && break; sleep 0.1; done
-  probe wait TVantrelbyHalvek command "オプション(O)..." >/dev/null || fail "$name: no options command"
-  for _ in $(seq 100); do grep -q '^options: \(saved\|cancelled\)' "$trace" && break; sleep 0.1; done
+  probe wait TVantrelbyHalvek command "オプション(O)..." dialog TOptionDlg 10000 "$@" >"$SCRATCH/$name.out" ||
+    fail "$name: $(cat "$SCRATCH/$name.out")"
+  probe waitgone TOptionDlg 20000 >/dev/null || fail "$name: the dialog did not close"
   dump >"$SCRATCH/$name.after"
   probe wait TVantrelbyHalvek menu "新規起動(Z)" menu "フォルダ(F)..." >"$SCRATCH/$name.menu"
   wait "$waiter" || true
@@ -58,43 +61,56 @@ run() {
 }
 
 # OK with nothing changed: every setting is written once as it was read.
-run same "options=ok"
-grep -q '^options: saved' "$SCRATCH/same.trace" || fail "same: not saved: $(cat "$SCRATCH/same.trace")"
+run same click OK
 grep -qx 'got TVantrelbyHalvek lparam 0' "$SCRATCH/same.bcast.txt" ||
   fail "same: broadcast not seen: $(cat "$SCRATCH/same.bcast.txt")"
 [ "$(grep -c '^UnPack\\DelFolderNum=1$' "$SCRATCH/same.after")" = 1 ] || fail "same: store lacks the seeded values"
 
-# OK after changes of every kind: exactly those values differ from the run above.
-answers="options=ok;options:press=Button1,Button2;dialog:FontDialog1=ＭＳ ゴシック,12,1;dialog:ColorDialog1=\$00E0FFFF"
-answers+=";opt:UnPack\\MakeFolder=1;opt:UnPack\\DelFolderNum=0;opt:UnPack\\FileNoFolder=0"
-answers+=";opt:Pack\\PackStyle=7;opt:Pack\\AutoStyle=2;opt:Pack\\CabStyle=1;opt:Pack\\Zip=9;opt:Pack\\CabLevel=18"
-answers+=";opt:List\\ViewProg=C:\\tools\\viewer.exe;opt:UnPack\\DefFolder=C:\\展開先;opt:Other\\2Err=1"
-answers+=";opt:Pos\\SaveFolder=0;opt:Pack\\TGZ=1;opt:Pack\\Sort=1;opt:Other\\icon=1;opt:Pack\\AddFolder=0"
-run changed "$answers"
-grep -q '^options: saved' "$SCRATCH/changed.trace" || fail "changed: not saved"
-# The extraction folders stay on (file extraction's box is disabled then).
-grep -qx 'options: UnPack\\FileNoFolder disabled' "$SCRATCH/changed.trace" ||
-  fail "changed: a disabled box was changed: $(cat "$SCRATCH/changed.trace")"
-diff <(diff "$SCRATCH/same.after" "$SCRATCH/changed.after" | grep '^>' | sed 's/^> //') - <<'EXPECT' ||
-Font\Name=ＭＳ ゴシック
-Font\Size=12
-Font\Style=1
-List\Color=$00E0FFFF
-List\ViewProg=C:\tools\viewer.exe
-Other\2Err=1
-Other\icon=1
-Pack\AddFolder=0
-Pack\AutoStyle=2
-Pack\CabLevel=18
-Pack\CabStyle=1
-Pack\PackStyle=7
-Pack\Sort=1
-Pack\TGZ=1
-Pack\Zip=9
-Pos\SaveFolder=0
-UnPack\DefFolder=C:\展開先
-UnPack\DelFolderNum=0
-UnPack\MakeFolder=1
+# Changes of every kind, page by page, as a person makes them: the sample's
+# font (the fourth face of the font dialog, size 12, bold) and background
+# colour (typed in the colour dialog's red, green and blue fields), boxes,
+# radio buttons, track bars and fields.
+changes=(select-node 画面 click "フォント(F)" dialog "#32770" 10000 pick 0 3 pick 1 2 type 2 12 controls click OK
+  wait TVantrelbyHalvek dialog TOptionDlg click "背景色(B)" dialog "#32770" 10000 click "色の作成(D) >>" sleep 500
+  type 0 255 type 1 255 type 2 224 click OK
+  wait TVantrelbyHalvek dialog TOptionDlg
+  select-node 表示 type 0 'C:\tools\viewer.exe'
+  select-node フォルダ type 0 'C:\展開先'
+  select-node 解凍 tick "書庫名のフォルダ作成して解凍(M)" 1 tick "書庫名の後ろの数値は除く(X)" 0
+  select-node 圧縮 tick "追加圧縮時に開いているフォルダへ圧縮(C)" 0 tick "ファイル名でソートして圧縮(S)" 1
+  select-node 圧縮/LHA tick lh7 tick WinSFX32M
+  select-node 圧縮/ZIP/TAR track 0 9 tick "拡張子 tgz (T)" 1
+  select-node 圧縮/CAB tick LZW track 0 18
+  select-node その他 tick "最後に開いたフォルダを保存する(O)" 0 tick "２重起動しない(X)" 1 tick "書庫のアイコンは抽出する(I)" 1
+  select-node 解凍 controls)
+run changed "${changes[@]}" click OK
+# The face chosen: the font dialog's face field when OK was pressed.
+face=$(awk '/^Edit id=1001/ { sub(/^Edit id=1001 (\[focus\] )?/, ""); print; exit }' "$SCRATCH/changed.out")
+[ -n "$face" ] || fail "changed: no face in the font dialog: $(cat "$SCRATCH/changed.out")"
+# File extraction's box is disabled while the extraction folders are on: it
+# stays as it was.
+grep -q '^Button id=0 \[disabled\] \[checked\] ファイル解凍時にはフォルダを付けない' "$SCRATCH/changed.out" ||
+  fail "changed: file extraction's box: $(grep ファイル解凍時 "$SCRATCH/changed.out")"
+diff <(diff "$SCRATCH/same.after" "$SCRATCH/changed.after" | grep '^>' | sed 's/^> //') - <<EXPECT ||
+Font\\Name=$face
+Font\\Size=12
+Font\\Style=1
+List\\Color=\$00E0FFFF
+List\\ViewProg=C:\\tools\\viewer.exe
+Other\\2Err=1
+Other\\icon=1
+Pack\\AddFolder=0
+Pack\\AutoStyle=2
+Pack\\CabLevel=18
+Pack\\CabStyle=1
+Pack\\PackStyle=7
+Pack\\Sort=1
+Pack\\TGZ=1
+Pack\\Zip=9
+Pos\\SaveFolder=0
+UnPack\\DefFolder=C:\\展開先
+UnPack\\DelFolderNum=0
+UnPack\\MakeFolder=1
 EXPECT
   fail "changed: the store differs otherwise: $(diff "$SCRATCH/same.after" "$SCRATCH/changed.after")"
 diff <(cut -d= -f1 "$SCRATCH/same.after") <(cut -d= -f1 "$SCRATCH/changed.after") || fail "changed: other values"
@@ -104,8 +120,7 @@ grep -qx 'got TVantrelbyHalvek lparam 0' "$SCRATCH/changed.bcast.txt" || fail "c
 [ "$(grep -c 'disabled' "$SCRATCH/changed.menu")" = 2 ] || fail "changed: $(cat "$SCRATCH/changed.menu")"
 
 # Cancel after the same changes: the store is as it was and no one is told.
-run cancelled "${answers/options=ok/options=cancel}"
-grep -q '^options: cancelled' "$SCRATCH/cancelled.trace" || fail "cancelled: $(cat "$SCRATCH/cancelled.trace")"
+run cancelled "${changes[@]}" click キャンセル
 diff "$SCRATCH/cancelled.before" "$SCRATCH/cancelled.after" || fail "cancel wrote to the store"
 grep -qx timeout "$SCRATCH/cancelled.bcast.txt" || fail "cancel broadcast: $(cat "$SCRATCH/cancelled.bcast.txt")"
 

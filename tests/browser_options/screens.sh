@@ -10,7 +10,6 @@ wine=${WINE:-/usr/lib/wine/wine}
 prefix="$build/wineprefix-x11"
 "$root/scripts/wine-prefix.sh" "$prefix" "$wine" x11
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
-export TOVIX_SETTINGS_KEY='software\halvek\TovixScreens'
 cat >"$out/inner.sh" <<INNER
 set -u
 b="$build/bin"

@@ -31,8 +31,8 @@ unzip -tq "$SCRATCH/arc.zip" >/dev/null || fail "zip fixture"
 lha -t "$SCRATCH/arc.lzh" >/dev/null 2>&1 || fail "lzh fixture"
 [ "$(cabextract -l "$SCRATCH/arc.cab" | grep -cE '^ +[0-9]+ [|]')" = 6 ] || fail "cab fixture"
 plugin=$(winpath "$BIN/pnmpic.dll")
-winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Ext" /v Grph /d 1 /f >/dev/null 2>&1
-winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Ext" /v G0 /d ".pgm,$plugin" /f >/dev/null 2>&1
+winrun reg add "HKCU\\$SETTINGS_KEY\\Ext" /v Grph /d 1 /f >/dev/null 2>&1
+winrun reg add "HKCU\\$SETTINGS_KEY\\Ext" /v G0 /d ".pgm,$plugin" /f >/dev/null 2>&1
 
 # row NAME: the row index of NAME in the file list shown now.
 row() { probe wait TVantrelbyHalvek list | sed 's/^\* //' | awk -F' [|] ' -v n="$1" '$1 == n { print NR - 1; exit }'; }

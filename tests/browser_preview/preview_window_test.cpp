@@ -18,7 +18,6 @@
 
 namespace {
 
-const char kKey[] = "software\\halvek\\TovixPreviewWindowTest";
 
 void Le(std::string& s, uint32_t v, int n) {
   for (int i = 0; i < n; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -90,14 +89,14 @@ struct PreviewWindow : ::testing::Test {
   int paneW = 0, paneH = 0;
 
   static void SetUpTestSuite() {
-    _putenv_s("TOVIX_SETTINGS_KEY", kKey);
+    SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
     _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
   }
   static void TearDownTestSuite() {
     delete Application;
-    SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
   }
   void SetUp() override {
     form = new TVantrelbyHalvek(Application);

@@ -76,8 +76,14 @@
 //                         its control in its own font (measured inside the
 //                         process by uiprobe_hook.dll); "fault: ..." lines or
 //                         "check: CAPTION ok"
+// The program's common dialogs (the target is the dialog):
+//   browse PATH           the folder picker selects PATH, as choosing it in its
+//                         tree does
+//   track N POS           moves the N-th shown track bar (from 0) to POS, as a
+//                         drag of its thumb ending there does
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
+#include <shlobj.h>
 #include <commctrl.h>
 
 #include <cstdio>
@@ -784,6 +790,8 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
   return false;
 }
 
+bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
+
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
   {
@@ -1088,7 +1096,38 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   bool known = false;
   bool done = RunMenuHelp(cmd, next, &known);
   if (known) return done;
+  done = RunCommonDialog(cmd, next, &known);
+  if (known) return done;
   return Fail("unknown command " + cmd);
+}
+
+// The program's common dialogs, answered as a user would.
+bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "browse") {
+    std::string path = next("");
+    if (!g_target) return Fail("no folder picker");
+    Remote r(g_target);
+    if (!r.ok()) return Fail("no access to the folder picker");
+    r.write(Remote::kTextOff, path.c_str(), path.size() + 1);
+    SendMessageA(g_target, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
+    return true;
+  }
+  if (cmd == "track") {
+    int n = std::atoi(next("0").c_str());
+    int pos = std::atoi(next("0").c_str());
+    if (!g_target) return Fail("no target window");
+    HWND t = NthControl({TRACKBAR_CLASSA}, n);
+    if (!t) return Fail("no track bar " + std::to_string(n));
+    SendMessageA(t, TBM_SETPOS, TRUE, pos);
+    HWND parent = GetParent(t);
+    UINT msg = (GetWindowLongA(t, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+    SendMessageA(parent, msg, MAKEWPARAM(TB_THUMBPOSITION, pos), reinterpret_cast<LPARAM>(t));
+    SendMessageA(parent, msg, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(t));
+    return true;
+  }
+  *known = false;
+  return false;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Set-up and tear-down shared by the GoogleTest suites that run the real main
 // window in the test process: the application object, the registered
-// messages and formats, a settings key of the suite's own, and its scratch
-// folder removed afterwards.
+// messages and formats, the program's settings cleared before and after (the
+// suites take their turn on the desktop, so no other test shares the key),
+// and its scratch folder removed afterwards.
 #pragma once
 #include <windows.h>
 
@@ -14,8 +15,8 @@
 #include "Forms.h"
 #include "main.h"
 
-inline void StartWindowSuite(const char* settingsKey) {
-  _putenv_s("TOVIX_SETTINGS_KEY", settingsKey);
+inline void StartWindowSuite() {
+  SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
   RegisterBroadcastMessages();
   RegisterClipboardFormats();
   auto* app = new TApplication;
@@ -23,9 +24,9 @@ inline void StartWindowSuite(const char* settingsKey) {
   app->SetTitle("Tovix");
 }
 
-inline void EndWindowSuite(const char* settingsKey, const std::string& scratch) {
+inline void EndWindowSuite(const std::string& scratch) {
   delete Application;
-  SHDeleteKeyA(HKEY_CURRENT_USER, settingsKey);
+  SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
   std::string from = scratch + '\0';  // the list ends with a second NUL
   SHFILEOPSTRUCTA op{};
   op.wFunc = FO_DELETE;
@@ -33,3 +34,7 @@ inline void EndWindowSuite(const char* settingsKey, const std::string& scratch) 
   op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
   SHFileOperationA(&op);
 }
+
+// The suites that still name a key of their own: the program has one key only.
+inline void StartWindowSuite(const char*) { StartWindowSuite(); }
+inline void EndWindowSuite(const char*, const std::string& scratch) { EndWindowSuite(scratch); }
