@@ -298,7 +298,6 @@ void TFindDlg::SearchPattern(const std::string& Folder, const char* Pattern) {
   const std::string pattern = NameEd->Text();
   for (const std::string& f : files) {
     if (CancelRequested()) return;
-    ++FOpened;
     FEngine.SetArcName(arc::join_path(Folder, f));
     try {
       for (int rc = FEngine.FindFirst(pattern); rc == 0; rc = FEngine.FindNext())
