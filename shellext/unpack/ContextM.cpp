@@ -5,7 +5,6 @@
 #include <string>
 
 #include "ContextMenu.h"
-#include "Seams.h"
 #include "UnRAR.h"
 #include "fDlg.h"
 #include "text.h"
@@ -110,10 +109,6 @@ void RemoveMadeFolder(const std::string& folder) {
 }
 
 void OpenFolder(HWND owner, const std::string& folder) {
-  if (SeamHeadless()) {
-    SeamTrace("open folder " + folder);
-    return;
-  }
   ShellExecuteA(owner, nullptr, folder.c_str(), nullptr, "", SW_SHOW);
 }
 
@@ -168,7 +163,7 @@ void TUnpackMenu::Command(HWND W) {
 
   std::string D = FolderOf(A);
   bool openAfterwards = false;
-  if (KeyHeld(VK_SHIFT, "shift") || GetDriveTypeA(D.substr(0, 3).c_str()) != DRIVE_FIXED) {
+  if (KeyHeld(VK_SHIFT) || GetDriveTypeA(D.substr(0, 3).c_str()) != DRIVE_FIXED) {
     TSFDialog dlg;
     dlg.FTitle = "解凍先の選択";
     dlg.FFolder = D;
@@ -178,7 +173,7 @@ void TUnpackMenu::Command(HWND W) {
   }
 
   bool madeFolder = false;
-  if (kind == kGzip || KeyHeld(VK_CONTROL, "ctrl")) {
+  if (kind == kGzip || KeyHeld(VK_CONTROL)) {
     if (D.size() > 3 && EndsWithBackslash(D)) D.pop_back();
   } else {
     if (!EndsWithBackslash(D)) D += '\\';
@@ -199,7 +194,6 @@ void TUnpackMenu::Command(HWND W) {
     // A drive root already ends in its backslash.
     std::string cmd = std::string(row.Switches) + " \"" + A + "\" \"" + D + (EndsWithBackslash(D) ? "\"" : "\\\"");
     if (kind == kTar) cmd += " *.*";
-    SeamTrace("unpack: " + std::string(row.Library) + " " + cmd);
     ok = command(W, cmd.c_str(), nullptr, 0) == 0;
   }
   if (!ok) {

@@ -22,3 +22,18 @@ beside() {
   return $rc
 }
 asked() { tr -d '\r' <"$SCRATCH/probe.log" | grep -qF -- "$1" || fail "$2: '$1' not in: $(cat "$SCRATCH/probe.log")"; }
+#   beside_any PROBE-ARGS... -- COMMAND...
+#       the same, for probes that may rightly fail (a window that must not
+#       come: `dialog X 3000` then finds none); their lines tell what came.
+#   unasked TEXT WHAT   fails when the last probe's lines hold TEXT
+beside_any() {
+  local args=() rc=0 probe
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
+  shift
+  $WINE_RUN "$BIN/uiprobe.exe" "${args[@]}" >"$SCRATCH/probe.log" 2>&1 </dev/null &
+  probe=$!
+  "$@" || rc=$?
+  wait "$probe" || true
+  return $rc
+}
+unasked() { ! tr -d '\r' <"$SCRATCH/probe.log" | grep -qF -- "$1" || fail "$2: '$1' in: $(cat "$SCRATCH/probe.log")"; }

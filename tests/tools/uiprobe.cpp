@@ -822,17 +822,36 @@ bool RunArchiverCommand(const std::string& cmd, const std::function<std::string(
       if (k == 0) return node.find("(" + names[0] + ")") != std::string::npos;
       return lstrcmpiA(node.c_str(), names[k].c_str()) == 0;
     };
-    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (!item) return Fail("no selected node");
-    // Where the picker's own selection stands on the path.
+    // Where the picker's own selection stands on the path; without one on
+    // it, the drive's node a few levels below the root (desktop, computer).
+    HTREEITEM item = nullptr;
+    for (int t = 0; t < 40 && !item; ++t, Sleep(50))
+      item = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CARET, 0));
     size_t at = names.size();
-    std::string text = TreeText(r, tv, item);
-    for (size_t k = names.size(); k-- > 0;)
-      if (is(text, k)) {
-        at = k;
-        break;
-      }
-    if (at == names.size()) return Fail("the selected node " + Utf8(text) + " is not on the path");
+    if (item) {
+      std::string text = TreeText(r, tv, item);
+      for (size_t k = names.size(); k-- > 0;)
+        if (is(text, k)) {
+          at = k;
+          break;
+        }
+    }
+    if (at == names.size()) {
+      std::function<HTREEITEM(HTREEITEM, int)> drive = [&](HTREEITEM first, int depth) -> HTREEITEM {
+        for (HTREEITEM n = first; n;
+             n = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(n)))) {
+          if (is(TreeText(r, tv, n), 0)) return n;
+          if (depth == 0) continue;
+          SendMessageA(tv, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(n));
+          HTREEITEM c = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(n)));
+          if (HTREEITEM d = drive(c, depth - 1)) return d;
+        }
+        return nullptr;
+      };
+      item = drive(reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 2);
+      if (!item) return Fail("no drive " + Utf8(names[0]) + " in the tree");
+      at = 0;
+    }
     for (size_t k = at + 1; k < names.size(); ++k) {
       SendMessageA(tv, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
       HTREEITEM c = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
