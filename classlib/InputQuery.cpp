@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "DlgTemplate.h"
-#include "Seams.h"
 
 namespace {
 
@@ -54,18 +53,7 @@ INT_PTR CALLBACK QueryProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-bool InputQuery(HWND owner, const std::string& caption, const std::string& prompt, std::string& value,
-                const std::string& key) {
-  if (auto a = SeamAnswer(key)) {
-    SeamTrace(key + ": " + prompt);
-    if (*a == "cancel") return false;
-    value = *a;
-    return true;
-  }
-  if (SeamHeadless()) {
-    SeamTrace(key + ": " + prompt);
-    return false;
-  }
+bool InputQuery(HWND owner, const std::string& caption, const std::string& prompt, std::string& value) {
   TDlgTemplate t;
   t.DWord(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   t.DWord(0);

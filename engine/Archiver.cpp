@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "Archive_wm.h"
-#include "Seams.h"
 #include "ArchiverImpl.h"
 #include "text.h"
 
@@ -533,10 +532,6 @@ TDateTime TArchiver::GetFindDate() {
 // ---- shared helpers ----
 
 namespace engine {
-
-int MessageBoxSeam(HWND owner, const std::string& text, const char* caption, UINT type, const char* key) {
-  return SeamMessageBox(owner, text, caption, type, key);
-}
 
 void ProcessMessages() {
   MSG m;

@@ -58,10 +58,6 @@ struct TArchiver::CallScope {
 
 namespace engine {
 
-// Message boxes of the engine, through the class library's seam (headless
-// runs answer by key and show nothing).
-int MessageBoxSeam(HWND owner, const std::string& text, const char* caption, UINT type, const char* key);
-
 // Lets the application work off its pending messages (progress boxes).
 void ProcessMessages();
 

@@ -297,8 +297,8 @@ bool TArchiver::TestArchive(char* Buffer, uint32_t Size) {
 
 bool TArchiver::ConfirmOverwrite(const std::string& Path) {
   if (GetFileAttributesA(Path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-  int r = engine::MessageBoxSeam(OwnerHandle(), "ファイルはすでに存在しています。\r\n\r\n上書きしてもよろしいですか?",
-                                 "Tovix", MB_ICONWARNING | MB_YESNO, "overwrite");
+  int r = MessageBoxA(OwnerHandle(), "ファイルはすでに存在しています。\r\n\r\n上書きしてもよろしいですか?", "Tovix",
+                      MB_ICONWARNING | MB_YESNO);
   if (r != IDYES) return false;
   // A file that cannot be removed cannot be replaced either.
   return DeleteFileA(Path.c_str()) != 0;
@@ -343,8 +343,7 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
       }
     }
     if (stub.empty()) {
-      engine::MessageBoxSeam(OwnerHandle(), "Sfx32gui.dat が見つかりませんでした。", "Tovix", MB_ICONERROR | MB_OK,
-                             "message");
+      MessageBoxA(OwnerHandle(), "Sfx32gui.dat が見つかりませんでした。", "Tovix", MB_ICONERROR | MB_OK);
       return false;
     }
   }

@@ -6,7 +6,6 @@
 #include "Archiver.h"
 #include "ArchiverImpl.h"
 #include "arc_dlgr.h"
-#include "Seams.h"
 #include "text.h"
 
 using namespace arcapi;
@@ -32,7 +31,7 @@ void LogLine(const std::string& line) {
 int ARCAPI RarChangeVolume(char* volumeName, int mode) {
   if (mode != RAR_VOL_ASK) return 1;
   std::string text = std::string(volumeName ? volumeName : "") + " の入ったディスクを入れてください。";
-  int r = engine::MessageBoxSeam(nullptr, text, "Error", MB_OKCANCEL | MB_ICONSTOP, "volume");
+  int r = MessageBoxA(nullptr, text.c_str(), "Error", MB_OKCANCEL | MB_ICONSTOP);
   return r == IDCANCEL ? 0 : 1;
 }
 
@@ -80,11 +79,6 @@ class TRarPasswordBox : public TEngineBox {
 };
 
 bool RarInputQuery(std::string& value) {
-  if (auto a = SeamAnswer("password")) {
-    value = *a;
-    return !a->empty();
-  }
-  if (SeamHeadless()) return false;
   TRarPasswordBox box;
   POINT p{};
   GetCursorPos(&p);

@@ -1,6 +1,5 @@
 #include "arc_dlg.h"
 
-#include "Seams.h"
 #include "text.h"
 
 int AbortFlag = 0;
@@ -18,7 +17,4 @@ void TArcDlg::OnCommand(int id) {
 void TArcDlg::ShowBox() {
   Show();
   Repaint();
-  // Headless runs can press the button: it arrives with the next pumping.
-  if (auto a = SeamAnswer("abort"); a && *a == "yes")
-    PostMessageA(Button1, BM_CLICK, 0, 0);
 }

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "Seams.h"
 #include "text.h"
 
 TArcuDlg* ArcuDlg = nullptr;
@@ -25,6 +24,4 @@ void TArcuDlg::FormShow() {
   Cancel = false;
   Show();
   Repaint();
-  if (auto a = SeamAnswer("cancel"); a && *a == "yes")
-    PostMessageA(Button1, BM_CLICK, 0, 0);
 }

@@ -1,7 +1,6 @@
 #include "pswd2.h"
 
 #include "ArchiverImpl.h"
-#include "Seams.h"
 #include "text.h"
 
 TPasswd2Dlg::TPasswd2Dlg() : TEngineBox(265, 93, "MS UI Gothic", true) {
@@ -49,14 +48,6 @@ void TPasswd2Dlg::OnCommand(int id) {
 }
 
 int AskPassword(std::string& Password, bool Confirm) {
-  if (auto a = SeamAnswer("password")) {
-    Password = *a;
-    return a->empty() ? 2 : 1;
-  }
-  if (SeamHeadless()) {  // nobody to answer: cancelled
-    Password.clear();
-    return 2;
-  }
   TPasswd2Dlg dlg;
   POINT p{};
   GetCursorPos(&p);

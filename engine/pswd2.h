@@ -20,5 +20,5 @@ class TPasswd2Dlg : public TEngineBox {
 bool PasswordAccepted(bool confirm, const std::string& edit1, const std::string& edit2);
 
 // Asks for a password (twice with Confirm); answers the modal result (1 OK,
-// 2 cancel). Headless runs answer through TOVIX_ANSWERS "password".
+// 2 cancel).
 int AskPassword(std::string& Password, bool Confirm);

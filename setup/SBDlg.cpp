@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include "Seams.h"
 #include "text.h"
 
 UINT SBDlgFlags(TSBDlgOptions o) {
@@ -27,12 +26,6 @@ int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM param, LPARAM data) {
 }
 
 bool TSBDialog::Execute() {
-  if (auto a = SeamAnswer("browse")) {
-    if (a->empty() || *a == "cancel") return false;
-    Directory = *a;
-    return true;
-  }
-  if (SeamHeadless()) return false;
   char display[261] = {};
   BROWSEINFOA bi{};
   bi.hwndOwner = Owner() ? Owner()->GetHandle() : nullptr;

@@ -7,7 +7,6 @@
 
 #include "RegKey.h"
 #include "Registry.h"
-#include "Seams.h"
 #include "inst2.h"
 #include "inst3.h"
 #include "inst4.h"
@@ -124,35 +123,20 @@ bool DriveIsFixed(char d) {
 
 }  // namespace
 
-std::string SettingsKeyName() {
-  const char* k = std::getenv("TOVIX_SETTINGS_KEY");
-  return k && *k ? k : "software\\halvek\\Tovix";
-}
+std::string SettingsKeyName() { return "software\\halvek\\Tovix"; }
 
-void ErrorMsg(const std::string& text) { SeamMessageBox(MessageOwner(), text, "エラー", MB_OK | MB_ICONSTOP, "error"); }
+void ErrorMsg(const std::string& text) { MessageBoxA(MessageOwner(), text.c_str(), "エラー", MB_OK | MB_ICONSTOP); }
 
-void InfoMsg(const std::string& text) {
-  SeamMessageBox(MessageOwner(), text, "情報", MB_OK | MB_ICONINFORMATION, "info");
-}
+void InfoMsg(const std::string& text) { MessageBoxA(MessageOwner(), text.c_str(), "情報", MB_OK | MB_ICONINFORMATION); }
 
 int ConfirmMsg(const std::string& text, UINT buttons) {
-  return SeamMessageBox(MessageOwner(), text, "確認", buttons | MB_ICONQUESTION, "confirm");
+  return MessageBoxA(MessageOwner(), text.c_str(), "確認", buttons | MB_ICONQUESTION);
 }
 
 void PrepareDialog(TForm* f, int clientWidth, int clientHeight) {
   f->SetClientSize(clientWidth, clientHeight);
   f->Position = poScreenCenter;
   SetWindowPos(f->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
-int RunDialog(TForm* f, const std::string& key, const std::function<int(const std::string&)>& answer,
-              int unanswered) {
-  if (auto a = SeamAnswer(key)) {
-    SeamTrace("dialog " + key + ": " + *a);
-    return answer(*a);
-  }
-  if (SeamHeadless()) return unanswered;
-  return f->ShowModal();
 }
 
 std::string SetupFolder() {
@@ -494,9 +478,8 @@ int RunSetup() {
     return 0;
   }
   if (FindWindowA("TVantrelbyHalvek", nullptr)) {
-    SeamMessageBox(nullptr,
-                   std::string("Tovix") + "が実行中です。終了してからセットアッププログラムを再実行してください。",
-                   "エラー", MB_OK | MB_ICONSTOP, "error");
+    MessageBoxA(nullptr, "Tovixが実行中です。終了してからセットアッププログラムを再実行してください。", "エラー",
+                MB_OK | MB_ICONSTOP);
     return 0;
   }
   if (!ReadSetupVersion()) return 0;

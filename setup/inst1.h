@@ -45,10 +45,6 @@ void InfoMsg(const std::string& text);
 int ConfirmMsg(const std::string& text, UINT buttons);
 // A setup dialog: stays on top, centred on the screen, given client size.
 void PrepareDialog(TForm* f, int clientWidth, int clientHeight);
-// Shows f modally; headless, the answer for key (or the unanswered result)
-// decides instead. answer returns the modal result for a given text.
-int RunDialog(TForm* f, const std::string& key, const std::function<int(const std::string&)>& answer,
-              int unanswered);
 // The folder of the running setup program, with its backslash.
 std::string SetupFolder();
 // "%.2f" of a version number times 100.

@@ -153,12 +153,5 @@ void TSetDirDlg::UpdateDiskSpace() {
 }
 
 int TSetDirDlg::Execute() {
-  return RunDialog(this, "instdir",
-                   [this](const std::string& a) {
-                     if (a.empty() || a == "cancel") return static_cast<int>(mrCancel);
-                     if (a == "browse") Button1Click(this);
-                     else InstDir->SetText(a);
-                     return static_cast<int>(mrOk);
-                   },
-                   mrCancel);
+  return ShowModal();
 }

@@ -104,13 +104,7 @@ TScutDlg::TScutDlg(TComponent* AOwner) : TForm(AOwner, "TScutDlg", bsDialog) {
 }
 
 int TScutDlg::Execute() {
-  return RunDialog(this, "shortcuts",
-                   [this](const std::string& a) {
-                     SendBox->SetChecked(a.find("start") != std::string::npos);
-                     DeskBox->SetChecked(a.find("desk") != std::string::npos);
-                     return static_cast<int>(mrOk);
-                   },
-                   mrOk);
+  return ShowModal();
 }
 
 void TForm1::SetupShortcuts() {

@@ -2,7 +2,6 @@
 #include "inst6.h"
 
 #include "inst1.h"
-#include "Seams.h"
 #include "text.h"
 
 TExeDlg* ExeDlg = nullptr;
@@ -145,16 +144,7 @@ TCheckBox* TExeDlg::GroupBox(int i) const {
 }
 
 int TExeDlg::Execute() {
-  return RunDialog(this, "shell",
-                   [this](const std::string& a) {
-                     std::string list = "," + a + ",";
-                     auto has = [&](const std::string& n) { return list.find("," + n + ",") != std::string::npos; };
-                     ShellPack->SetChecked(has("pack"));
-                     ShellUnPack->SetChecked(has("unpack"));
-                     for (int i = 0; i < 7; ++i) GroupBox(i)->SetChecked(has(ExtGroups[i].box));
-                     return static_cast<int>(mrOk);
-                   },
-                   mrOk);
+  return ShowModal();
 }
 
 void TForm1::SetupAssociations() {

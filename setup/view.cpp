@@ -40,5 +40,5 @@ void TViewDlg::FormActivate(TObject*) {
 }
 
 int TViewDlg::Execute() {
-  return RunDialog(this, "readme", [](const std::string& a) { return a == "ok" ? mrOk : mrCancel; }, mrCancel);
+  return ShowModal();
 }

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "Seams.h"
 
 STDMETHODIMP TContextMenu::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -137,10 +136,9 @@ void RegisterContextMenuFactory(const TContextMenuInfo& info, TComObjectFactory:
 }
 
 int ErrorBox(HWND owner, const std::string& text, UINT buttons) {
-  return SeamMessageBox(owner, text, "Error", MB_ICONERROR | buttons);
+  return MessageBoxA(owner, text.c_str(), "Error", MB_ICONERROR | buttons);
 }
 
-bool KeyHeld(int vk, const char* seamKey) {
-  if (auto a = SeamAnswer(seamKey)) return *a == "1";
+bool KeyHeld(int vk) {
   return (GetKeyState(vk) & 0x8000) != 0;
 }

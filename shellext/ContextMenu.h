@@ -58,7 +58,7 @@ class TContextMenuFactory : public TComObjectFactory {
 // Run once by each library's module start-up.
 void RegisterContextMenuFactory(const TContextMenuInfo& info, TComObjectFactory::TCreate create);
 
-// "Error" message boxes of the commands (answered by TOVIX_ANSWERS in tests).
+// "Error" message boxes of the commands.
 int ErrorBox(HWND owner, const std::string& text, UINT buttons = MB_OK);
-// A modifier key held down; tests answer with the keys "shift" and "ctrl".
-bool KeyHeld(int vk, const char* seamKey);
+// A modifier key held down while the command was chosen.
+bool KeyHeld(int vk);

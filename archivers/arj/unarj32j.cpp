@@ -74,13 +74,6 @@ Options read_options(const arc::ParsedCommand& pc) {
 enum class Answer { Yes, No, All, Cancel };
 
 Answer ask_overwrite(HWND owner, const std::string& path, bool silent) {
-  if (auto a = arc::test_answer("overwrite")) {
-    std::string v = lower(*a);
-    if (v == "yes" || v == "y") return Answer::Yes;
-    if (v == "all") return Answer::All;
-    if (v == "cancel") return Answer::Cancel;
-    return Answer::No;
-  }
   // With the dialogs suppressed nobody can be asked: keep the existing file.
   if (silent) return Answer::No;
   std::string text = path + "\r\nこのファイルは既に存在します。上書きしますか?";

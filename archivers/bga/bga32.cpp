@@ -28,11 +28,6 @@ void notify(int mode, const bga::Entry& e) {
 }
 
 char ask_overwrite(HWND owner, const std::string& path) {
-  if (auto a = arc::test_answer("overwrite")) {
-    if (*a == "all") return 'a';
-    if (*a == "cancel") return 'c';
-    return (*a == "yes" || *a == "y") ? 'y' : 'n';
-  }
   std::string text = path + "\r\n\r\nこのファイルはすでに存在します。上書きしますか?";
   int r = MessageBoxA(owner, text.c_str(), "bga32", MB_YESNOCANCEL | MB_ICONQUESTION);
   return r == IDYES ? 'y' : r == IDNO ? 'n' : 'c';
@@ -71,7 +66,6 @@ INT_PTR CALLBACK name_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 std::optional<std::string> ask_name(HWND owner, const std::string& old) {
-  if (auto a = arc::test_answer("rename")) return *a;
   // DLGTEMPLATE, then menu, class and title; then each item, DWORD aligned.
   std::vector<WORD> t;
   auto dword = [&](DWORD v) {

@@ -30,12 +30,6 @@ void notify(int mode, const cab::Entry* e, const std::string& name) {
 }
 
 char ask_overwrite(HWND owner, const std::string& path) {
-  if (auto a = arc::test_answer("overwrite")) {
-    const std::string& v = *a;
-    if (v == "all") return 'a';
-    if (v == "cancel") return 'c';
-    return (v == "yes" || v == "y") ? 'y' : 'n';
-  }
   std::string text = path + "\r\n\r\nこのファイルはすでに存在します。上書きしますか?";
   int r = MessageBoxA(owner, text.c_str(), "cab32", MB_YESNOCANCEL | MB_ICONQUESTION);
   return r == IDYES ? 'y' : r == IDNO ? 'n' : 'c';

@@ -8,18 +8,9 @@
 namespace lhadll {
 
 Overwrite ask_overwrite(HWND owner, const std::string& path) {
-  std::string a;
-  if (auto t = arc::test_answer("overwrite")) {
-    a = *t;
-  } else {
-    std::string text = path + "\r\n\r\nこのファイルはすでに存在しています。上書きしますか?";
-    int r = MessageBoxA(owner, text.c_str(), "unlha32", MB_YESNOCANCEL | MB_ICONQUESTION);
-    return r == IDYES ? Overwrite::Yes : r == IDNO ? Overwrite::No : Overwrite::Cancel;
-  }
-  if (a == "yes") return Overwrite::Yes;
-  if (a == "all") return Overwrite::All;
-  if (a == "cancel") return Overwrite::Cancel;
-  return Overwrite::No;
+  std::string text = path + "\r\n\r\nこのファイルはすでに存在しています。上書きしますか?";
+  int r = MessageBoxA(owner, text.c_str(), "unlha32", MB_YESNOCANCEL | MB_ICONQUESTION);
+  return r == IDYES ? Overwrite::Yes : r == IDNO ? Overwrite::No : Overwrite::Cancel;
 }
 
 namespace {
@@ -96,10 +87,6 @@ class Template {
 }  // namespace
 
 std::optional<std::string> ask_new_name(HWND owner, const std::string& current) {
-  if (auto t = arc::test_answer("rename")) {
-    if (t->empty()) return std::nullopt;
-    return *t;
-  }
   Template t;
   t.dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   t.dword(0);

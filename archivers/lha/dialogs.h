@@ -1,5 +1,4 @@
-// The questions unlha32 asks a person, with the headless answers of tests
-// (ARCHIVER_ANSWERS) taken first.
+// The questions unlha32 asks a person.
 #pragma once
 #include <windows.h>
 

@@ -14,6 +14,10 @@
 //   CLOSE                "1": before that, it posts WM_CLOSE to its owner's
 //                        top-level window (a user closing during the call)
 //   PROCESS              RARProcessFile answer
+//   HOLD                 a file: before their work the extraction entries
+//                        work off the thread's messages until it exists (at
+//                        most 20 s), so a test can press a button of the box
+//                        its caller shows first
 #include <windows.h>
 
 #include <cstdio>
@@ -53,6 +57,23 @@ void Journal(const std::string& line) {
   DWORD put;
   WriteFile(h, s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
   CloseHandle(h);
+}
+
+void Hold() {
+  std::string path = Get("HOLD");
+  if (path.empty()) return;
+  for (DWORD end = GetTickCount() + 20000; GetTickCount() < end;) {
+    // Looked at before the pumping: what was posted before it was made
+    // still arrives.
+    bool there = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    if (there) return;
+    Sleep(20);
+  }
 }
 
 std::string Hex(const void* p) {
@@ -342,6 +363,7 @@ int ARCAPI RARProcessFile(void* h, int op, char* path, char* name) {
     }
   }
   if (s->data) {
+    Hold();
     std::string content = Mem();
     if (content.empty()) content.assign(e.orig, 'd');
     for (size_t at = 0; at < content.size(); at += 40) {
@@ -408,6 +430,7 @@ int ARCAPI Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DC
                                    0);
     }
   } else if (!d->ntflag) {
+    Hold();
     for (const Entry& e : entries) {
       if (uf->ServCallBk && uf->ServCallBk(e.name.c_str(), e.orig) != 0) {
         Journal("aborted at " + e.name);

@@ -1,6 +1,6 @@
 // tar32.dll: the common archiver interface over the tar code. Command text
-// in, log text out; questions through a dialog or ARCHIVER_ANSWERS; progress
-// through our own window and, while an owner window is set, "wm_arcextract".
+// in, log text out; questions through a dialog; progress through our own
+// window and, while an owner window is set, "wm_arcextract".
 #include <windows.h>
 #include <commctrl.h>
 
@@ -213,17 +213,8 @@ class DllHost : public tarx::Host {
   ~DllHost() override { notify(kExtractEnd, last_, 0, 0); }
   void log(const std::string& line) override { log_.line(line); }
   Answer ask_overwrite(const std::string& path) override {
-    std::string a;
-    if (auto t = arc::test_answer("overwrite")) {
-      a = *t;
-    } else {
-      int r = ask_dialog(owner_, path);
-      a = r == IDYES ? "yes" : r == kIdAll ? "all" : r == IDNO ? "no" : "cancel";
-    }
-    if (a == "yes") return kYes;
-    if (a == "all") return kAll;
-    if (a == "no") return kNo;
-    return kCancel;
+    int r = ask_dialog(owner_, path);
+    return r == IDYES ? kYes : r == kIdAll ? kAll : r == IDNO ? kNo : kCancel;
   }
   bool progress(const std::string& name, int64_t done, int64_t total) override {
     if (window_ && !window_->update(name, done, total)) return false;

@@ -206,8 +206,7 @@ BOOL WINAPI UnZipCheckArchive(LPCSTR path, int) {
 }
 
 BOOL WINAPI UnZipConfigDialog(HWND owner, LPSTR, int) {
-  if (!std::getenv("ARCHIVER_ANSWERS"))
-    MessageBoxA(owner, "unzip32.dll: ZIP 書庫の解凍 (stored, deflate)", "unzip32.dll", MB_OK | MB_ICONINFORMATION);
+  MessageBoxA(owner, "unzip32.dll: ZIP 書庫の解凍 (stored, deflate)", "unzip32.dll", MB_OK | MB_ICONINFORMATION);
   return TRUE;
 }
 

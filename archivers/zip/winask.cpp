@@ -22,13 +22,6 @@ static std::string utf8_to_acp(std::string_view s) {
 void init_names() { zipf::utf8_to_native = utf8_to_acp; }
 
 zipf::Answer ask_overwrite(HWND owner, const std::string& path) {
-  if (auto a = arc::test_answer("overwrite")) {
-    if (*a == "yes") return zipf::Answer::yes;
-    if (*a == "all") return zipf::Answer::all;
-    if (*a == "none") return zipf::Answer::none;
-    if (*a == "cancel") return zipf::Answer::cancel;
-    return zipf::Answer::no;
-  }
   std::string text = path + " は既に存在します。\r\n上書きしますか?";
   int r = MessageBoxA(owner, text.c_str(), "上書きの確認", MB_YESNOCANCEL | MB_ICONQUESTION);
   if (r == IDYES) return zipf::Answer::yes;
@@ -128,10 +121,6 @@ class Template {
 }  // namespace
 
 bool ask_password(HWND owner, const std::string& entry, std::string& out) {
-  if (auto a = arc::test_answer("password")) {
-    out = *a;
-    return !out.empty();
-  }
   Template t;
   t.header(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 200, 62,
            L"パスワードの入力");

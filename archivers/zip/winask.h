@@ -1,5 +1,5 @@
 // The questions the ZIP libraries and the self-extractor ask a person
-// (overwrite, password), answered by ARCHIVER_ANSWERS in headless tests.
+// (overwrite, password).
 #pragma once
 #include <windows.h>
 

@@ -7,7 +7,6 @@
 
 #include "Classes.h"
 #include "ContextMenu.h"
-#include "Seams.h"
 #include "text.h"
 
 namespace {
@@ -91,13 +90,9 @@ void TSendMenu::Command(HWND W) {
   std::string folder = InstallLocation();
   // Without an installation there is no program to start; "\tovix.exe" on
   // whatever drive is current could be anyone's.
-  if (folder.empty()) {
-    SeamTrace("send: no InstallLocation");
-    return;
-  }
+  if (folder.empty()) return;
   std::string program = folder + "\\tovix.exe";
   std::string workDir = FolderOf(FFileList->Strings(0));
-  SeamTrace("send: " + program + " /C in " + workDir);
   ShellExecuteA(W, nullptr, program.c_str(), "/C", workDir.c_str(), SW_SHOW);
 }
 

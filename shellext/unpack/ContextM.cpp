@@ -5,7 +5,6 @@
 #include <string>
 
 #include "ContextMenu.h"
-#include "Seams.h"
 #include "UnRAR.h"
 #include "fDlg.h"
 #include "text.h"
@@ -98,10 +97,6 @@ void RemoveMadeFolder(const std::string& folder) {
 }
 
 void OpenFolder(HWND owner, const std::string& folder) {
-  if (SeamHeadless()) {
-    SeamTrace("open folder " + folder);
-    return;
-  }
   ShellExecuteA(owner, nullptr, folder.c_str(), nullptr, "", SW_SHOW);
 }
 
@@ -156,7 +151,7 @@ void TUnpackMenu::Command(HWND W) {
 
   std::string D = FolderOf(A);
   bool openAfterwards = false;
-  if (KeyHeld(VK_SHIFT, "shift") || GetDriveTypeA(D.substr(0, 3).c_str()) != DRIVE_FIXED) {
+  if (KeyHeld(VK_SHIFT) || GetDriveTypeA(D.substr(0, 3).c_str()) != DRIVE_FIXED) {
     TSFDialog dlg;
     dlg.FTitle = "解凍先の選択";
     dlg.FFolder = D;
@@ -166,7 +161,7 @@ void TUnpackMenu::Command(HWND W) {
   }
 
   bool madeFolder = false;
-  if (kind == kGzip || KeyHeld(VK_CONTROL, "ctrl")) {
+  if (kind == kGzip || KeyHeld(VK_CONTROL)) {
     D = arc::without_separator(D, true);
   } else {
     D = arc::join_path(D, WithoutExtension(FileNameOf(A)));
@@ -186,7 +181,6 @@ void TUnpackMenu::Command(HWND W) {
     // A drive root already ends in its backslash.
     std::string cmd = std::string(row.Switches) + " \"" + A + "\" \"" + arc::with_separator(D) + "\"";
     if (kind == kTar) cmd += " *.*";
-    SeamTrace("unpack: " + std::string(row.Library) + " " + cmd);
     ok = command(W, cmd.c_str(), nullptr, 0) == 0;
   }
   if (!ok) {

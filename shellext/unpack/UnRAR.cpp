@@ -75,7 +75,7 @@ bool ExtractRar(HWND owner, const std::string& archive, const std::string& dest,
     if (askPassword && (header.Flags & 0x04)) {
       askPassword = false;
       std::string password;
-      if (!InputQuery(owner, "Rar書庫の解凍", "パスワードの入力", password, "password")) {
+      if (!InputQuery(owner, "Rar書庫の解凍", "パスワードの入力", password)) {
         if (cancelled) *cancelled = true;
         return false;
       }

@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include "Seams.h"
 #include "text.h"
 
 int CALLBACK BrowseCallbackProc(HWND wnd, UINT msg, LPARAM, LPARAM data) {
@@ -15,14 +14,6 @@ int CALLBACK BrowseCallbackProc(HWND wnd, UINT msg, LPARAM, LPARAM data) {
 }
 
 bool TSFDialog::Execute(HWND owner) {
-  if (auto a = SeamAnswer("folder")) {
-    SeamTrace("folder: " + FTitle + " " + FFolder);
-    if (a->empty() || *a == "cancel") return false;
-    FFolder = *a;
-    return true;
-  }
-  if (SeamHeadless()) return false;
-
   char display[261] = {};
   BROWSEINFOA bi{};
   bi.hwndOwner = owner;

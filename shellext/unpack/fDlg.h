@@ -9,7 +9,7 @@ class TSFDialog {
   virtual ~TSFDialog() = default;
   std::string FFolder;  // proposed going in, chosen coming out
   std::string FTitle;
-  // True when a folder was chosen. Tests answer with TOVIX_ANSWERS "folder".
+  // True when a folder was chosen.
   virtual bool Execute(HWND owner);
 };
 

@@ -3,6 +3,7 @@
 # folders, code page 932 names with a 0x5C second byte), self-extractors,
 # damage, and crafted hostile headers.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 cd "$SCRATCH"
 command -v arj >/dev/null || fail "the arj tool is needed"
 drv() { arcdrv unarj32j.dll Unarj "$@" | tr -d '\r' | iconv -f CP932 -t UTF-8; }
@@ -66,16 +67,18 @@ for m in 0 1 2 3 4; do
   has "$out" "Tested  sub/bin.dat" "test log -m$m"
 done
 
-# Existing files: not older than the entry -> kept; -c then asks (answered
-# headless), -y replaces without asking.
+# Existing files: not older than the entry -> kept; -c then asks (its message
+# box answered through its buttons), -y replaces without asking.
 a=$(w m1.arj)
 out=$(drv cmd "x -hk \"$a\" \"$(w x1)\\\" a.txt")
 has "$out" "Skipped : a.txt" "newer file kept"
 printf 'mine' > x1/a.txt; touch -d 2000-01-01 x1/a.txt
-out=$(ARCHIVER_ANSWERS='overwrite=no' drv cmd "x -c -hk \"$a\" \"$(w x1)\\\" a.txt")
+out=$(beside answer "いいえ(N)" -- drv cmd "x -c -hk \"$a\" \"$(w x1)\\\" a.txt")
 has "$out" "Skipped : a.txt" "overwrite answered no"
+asked "msgbox: unarj32j" "the overwrite question"
+asked "a.txt" "the question names the file"
 [[ $(cat x1/a.txt) == mine ]] || fail "answer no replaced the file"
-out=$(ARCHIVER_ANSWERS='overwrite=yes' drv cmd "x -c -hk \"$a\" \"$(w x1)\\\" a.txt")
+out=$(beside answer "はい(Y)" -- drv cmd "x -c -hk \"$a\" \"$(w x1)\\\" a.txt")
 has "$out" "Melted a.txt" "overwrite answered yes"
 printf 'mine' > x1/a.txt; touch -d 2000-01-01 x1/a.txt
 out=$(drv cmd "x -i -y -hk \"$a\" \"$(w x1)\\\" a.txt")

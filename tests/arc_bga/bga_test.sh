@@ -2,9 +2,9 @@
 # bga32.dll under Wine: GZA and BZA round trips, the layout byte by byte,
 # editing commands, the self-extractor and hostile input.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 set -E
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
-export ARCHIVER_ANSWERS="overwrite=no"
 cd "$SCRATCH"
 W() { winpath "$1"; }
 ad() { arcdrv "$@" | tr -d '\r'; }
@@ -78,13 +78,16 @@ expect_rc 0 "$(bga "d \"$(W e.gza)\" a.txt")"
 expect_rc 0 "$(bga "d \"$(W e.gza)\" sub\\*.*")"
 [[ $(names e.gza) == "empty.txt noise.bin $SO.txt " ]] || fail "delete folder: $(names e.gza)"
 expect_fail "$(bga "d \"$(W e.gza)\" nothing.txt")"
-log=$(ARCHIVER_ANSWERS="rename=z.bin" bga "n -p \"$(W e.gza)\" noise.bin")
+# The new name is typed into the rename dialog, which proposes the old one.
+rename() { beside dialog 名前の変更 controls type 0 "$1" click OK -- bga "$2"; }
+log=$(rename z.bin "n -p \"$(W e.gza)\" noise.bin")
 expect_rc 0 "$log"
+asked "Edit id=100 [focus] noise.bin" "the rename dialog's proposal"
 [[ $(names e.gza) == "empty.txt z.bin $SO.txt " ]] || fail "rename: $(names e.gza)"
 cp x.gza r.gza
-expect_rc 0 "$(ARCHIVER_ANSWERS="rename=dir2" bga "n -p \"$(W r.gza)\" sub\\*.*")"
+expect_rc 0 "$(rename dir2 "n -p \"$(W r.gza)\" sub\\*.*")"
 [[ $(names r.gza) == "a.txt empty.txt noise.bin dir2\\b.txt $SO.txt " ]] || fail "folder rename: $(names r.gza)"
-expect_fail "$(ARCHIVER_ANSWERS="rename=a.txt" bga "n -p \"$(W r.gza)\" noise.bin")"
+expect_fail "$(rename a.txt "n -p \"$(W r.gza)\" noise.bin")"
 rm -rf out; mkdir out
 expect_rc 0 "$(bga "x -o \"$(W e.gza)\" \"$(W out)\\\" z.bin")"
 cmp out/z.bin src/noise.bin || fail "renamed entry's data"

@@ -3,12 +3,12 @@
 # by us and read by cabextract, spanned sets, the self-extractor, and
 # hostile input.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 set -E
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 SECONDS=0
 step() { echo "[$SECONDS s] $*"; }
 trap 'echo "[$SECONDS s] exit"' EXIT
-export ARCHIVER_ANSWERS="overwrite=no"
 cd "$SCRATCH"
 W() { winpath "$1"; }
 ad() { arcdrv "$@" | tr -d '\r'; }
@@ -56,12 +56,14 @@ for z in "" "-z"; do
   for f in a.txt sub/b.txt noise.bin empty.txt; do cmp "src/$f" "out/$f" || fail "gcab$z $f differs"; done
   [[ $(stat -c %Y out/a.txt) == $(stat -c %Y src/a.txt) ]] || fail "gcab$z date past 2038: $(stat -c %y out/a.txt)"
   [[ $(cat out/ソ.txt) == so && $(cat out/ソ2.txt) == utf ]] || fail "gcab$z CP932 names: $(ls out)"
-  # A second run keeps existing files when the answer is no.
-  log=$(cab "-x -n \"$(W g.cab)\" \"$(W out)\\\" a.txt")
+  # A second run asks; it keeps existing files when the answer is no.
+  log=$(beside answer "いいえ(N)" -- cab "-x -n \"$(W g.cab)\" \"$(W out)\\\" a.txt")
   grep -q "^Skipped : a.txt" <<<"$log" || fail "no Skipped line: $log"
+  asked "msgbox: cab32" "the overwrite question"
+  asked "a.txt" "the question names the file"
   echo changed > out/a.txt
-  log=$(ARCHIVER_ANSWERS="overwrite=yes" cab "-x -n \"$(W g.cab)\" \"$(W out)\\\" a.txt")
-  cmp src/a.txt out/a.txt || fail "overwrite=yes did not replace"
+  log=$(beside answer "はい(Y)" -- cab "-x -n \"$(W g.cab)\" \"$(W out)\\\" a.txt")
+  cmp src/a.txt out/a.txt || fail "the answer yes did not replace"
   # Junked paths and one folder by its wildcard.
   rm -rf out; mkdir out
   expect_rc 0 "$(cab "-x -o -j \"$(W g.cab)\" \"$(W out)\\\" sub/*.*")"

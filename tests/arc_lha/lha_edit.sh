@@ -1,8 +1,9 @@
 #!/bin/bash
-# Changing archives through unlha32.dll: delete, rename (answers through
-# ARCHIVER_ANSWERS), update, overwrite questions and the time check, print,
+# Changing archives through unlha32.dll: delete, rename (the new name typed
+# into its dialog), update, overwrite questions and the time check, print,
 # self-extractor make and undo; a failed change leaves the archive as it was.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 export LC_ALL=ja_JP.UTF-8
 cd "$SCRATCH"
 drv() { arcdrv unlha32.dll Unlha "$@" 2>/dev/null | tr -d '\r'; }
@@ -30,13 +31,16 @@ log=$(drv cmd "d -p \"$(W del.lzh)\" \"missing.txt\"")
 
 # Rename: a file, a folder with what is below it, and a clash.
 cp base.lzh ren.lzh
-log=$(ARCHIVER_ANSWERS='rename=first.txt' drv cmd "n -p \"$(W ren.lzh)\" \"a.txt\"")
+rename() { beside dialog 名前の変更 controls type 0 "$1" click OK -- drv cmd "$2"; }
+log=$(rename first.txt "n -p \"$(W ren.lzh)\" \"a.txt\"")
 [ "$(rc_of "$log")" = 0 ] || fail "rename: $log"
-log=$(ARCHIVER_ANSWERS='rename=ソ2' drv cmd "n -p \"$(W ren.lzh)\" \"dir\\*.*\"")
+asked "a.txt の新しい名前:" "the rename dialog's label"
+asked "Edit id=100 [focus] a.txt" "the rename dialog's proposal"
+log=$(rename ソ2 "n -p \"$(W ren.lzh)\" \"dir\\*.*\"")
 [ "$(names ren.lzh)" = 'first.txt keep keep\d.txt ソ.txt ソ2 ソ2\b.txt ソ2\sub ソ2\sub\c.txt ' ] || fail "renamed: $(names ren.lzh) $log"
-log=$(ARCHIVER_ANSWERS='rename=first.txt' drv cmd "n -p \"$(W ren.lzh)\" \"ソ.txt\"")
+log=$(rename first.txt "n -p \"$(W ren.lzh)\" \"ソ.txt\"")
 [ "$(rc_of "$log")" != 0 ] && grep -q exists <<<"$log" || fail "rename onto an existing name: $log"
-log=$(ARCHIVER_ANSWERS='rename=../up.txt' drv cmd "n -p \"$(W ren.lzh)\" \"first.txt\"")
+log=$(rename ../up.txt "n -p \"$(W ren.lzh)\" \"first.txt\"")
 [ "$(rc_of "$log")" != 0 ] || fail "rename to a climbing name answered 0"
 rm -rf rx; mkdir rx; (cd rx && jlha x ../ren.lzh >/dev/null 2>&1)
 [ "$(cat rx/ソ2/sub/c.txt)" = gamma ] && [ "$(cat rx/first.txt)" = alpha ] || fail "jlha reads the renamed archive wrongly"
@@ -52,12 +56,13 @@ drv cmd "x -c1 -y \"$(W upd.lzh)\" \"$(W ux)\\\"" >/dev/null
 
 # Overwrite questions and the time check.
 echo local > ux/a.txt; touch -d '2001-01-01' ux/a.txt
-log=$(ARCHIVER_ANSWERS='overwrite=no' drv cmd "e -c1 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
+log=$(beside answer "いいえ(N)" -- drv cmd "e -c1 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
 [ "$(cat ux/a.txt)" = local ] && grep -q '^Skipped : a.txt' <<<"$log" || fail "answer no: $log"
-log=$(ARCHIVER_ANSWERS='overwrite=yes' drv cmd "e -c1 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
+asked "msgbox: unlha32" "the overwrite question"
+log=$(beside answer "はい(Y)" -- drv cmd "e -c1 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
 [ "$(cat ux/a.txt)" = alpha ] || fail "answer yes: $log"
 echo newer > ux/a.txt; touch -d '2035-01-01' ux/a.txt
-log=$(ARCHIVER_ANSWERS='overwrite=yes' drv cmd "e -c0 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
+log=$(drv cmd "e -c0 \"$(W upd.lzh)\" \"$(W ux)\\\" a.txt")
 [ "$(cat ux/a.txt)" = newer ] && grep -q 'not newer' <<<"$log" || fail "time check: $log"
 # A read-only file restored with -a1 can be replaced by the next extraction.
 mkdir -p ro; echo locked > ro/locked.txt; chmod a-w ro/locked.txt

@@ -2,8 +2,8 @@
 # Hostile and damaged archives: each is refused or reported, nothing lands
 # outside the base folder, and the library never crashes or hangs.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 cd "$SCRATCH"
-export ARCHIVER_ANSWERS="overwrite=yes"
 mkdir -p work/base outside
 
 python3 - <<'PY'
@@ -77,11 +77,11 @@ PY
 compress -c good.tar > good.tar.Z
 head -c $(($(stat -c %s good.tar.Z) / 2)) good.tar.Z > truncated.tar.Z
 
-run() {  # $1 archive; prints rc line and log
-  arcdrv tar32.dll Tar cmd "--display-dialog=0 -x \"$(winpath "$1")\" \"$(winpath work/base)\\\"" | tr -d '\r' | iconv -c -f CP932 -t UTF-8
+run() {  # $1 archive [$2 base folder, work/base unless given]; prints rc line and log
+  arcdrv tar32.dll Tar cmd "--display-dialog=0 -x \"$(winpath "$1")\" \"$(winpath "${2:-work/base}")\\\"" | tr -d '\r' | iconv -c -f CP932 -t UTF-8
 }
-must_refuse() {  # $1 archive, $2 text the log must show
-  local out; out=$(run "$1") || fail "$1: driver failed (crash?)"$'\n'"$out"
+must_refuse() {  # $1 archive, $2 text the log must show [$3 base folder]
+  local out; out=$(run "$1" "${3:-}") || fail "$1: driver failed (crash?)"$'\n'"$out"
   [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "$1 answered success"$'\n'"$out"
   grep -q -- "$2" <<<"$out" || fail "$1: log lacks '$2'"$'\n'"$out"
 }
@@ -105,12 +105,14 @@ grep -q "^huge.bin	4294967295	" <<<"$list" || fail "huge size is not listed clam
 out=$(arcdrv tar32.dll Tar cmd "-x -p \"$(winpath huge.tar)\" \"huge.bin\"" 100000 | tr -d '\r' | iconv -c -f CP932 -t UTF-8)
 [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "print of a truncated huge entry answered success"
 
-for a in truncated.tar truncated.tgz truncated.tar.bz2 truncated.tar.Z metachain.tar; do must_refuse "$a" "途中で切れています"; done
-must_refuse metahuge.tar "壊れています"
-for a in badcrc.tgz badcrc.tar.bz2 badstreamcrc.tar.bz2; do must_refuse "$a" "壊れています"; done
-must_refuse badheader.tar "書庫ではありません"
+# Each damaged archive into a folder of its own: what one of them extracted
+# before its damage would otherwise be asked about by the next.
+for a in truncated.tar truncated.tgz truncated.tar.bz2 truncated.tar.Z metachain.tar; do must_refuse "$a" "途中で切れています" "work/b_$a"; done
+must_refuse metahuge.tar "壊れています" work/b_metahuge
+for a in badcrc.tgz badcrc.tar.bz2 badstreamcrc.tar.bz2; do must_refuse "$a" "壊れています" "work/b_$a"; done
+must_refuse badheader.tar "書庫ではありません" work/b_badheader
 for a in garbage.tar garbage.bz2 garbage.Z empty.tar; do
-  out=$(run "$a") || fail "$a crashed the driver"
+  out=$(run "$a" "work/b_$a") || fail "$a crashed the driver"
   [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "$a answered success"
 done
 # A damaged single stream never replaces a good file of the same name.

@@ -3,8 +3,8 @@
 # bzip2 and compress list and extract byte-exact; archives we make pass the
 # other tools; hostile archives write nothing outside the base folder.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 cd "$SCRATCH"
-export ARCHIVER_ANSWERS="overwrite=yes"
 
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 tarcmd() { arcdrv tar32.dll Tar cmd "$1" | tr -d "\r"; }
@@ -121,13 +121,22 @@ gzip -dc made_one.txt.gz | cmp - one.txt && bzip2 -dc made_one.txt.bz2 | cmp - o
 # ---- test command ----
 expect_rc 0 "-t \"$(winpath gnu.tgz)\"" | grep -a "^Tested a.txt" >/dev/null || fail "test log"
 
-# ---- overwrite questions ----
+# ---- overwrite questions, answered through the dialog's buttons ----
 printf 'changed\n' > out_gnu.tar/a.txt
-ARCHIVER_ANSWERS="overwrite=no" expect_rc 0 "-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt" | grep -a "^Skipped : a.txt" >/dev/null || fail "no: not skipped"
+x_a="-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt"
+beside answer "いいえ(N)" -- expect_rc 0 "$x_a" | grep -a "^Skipped : a.txt" >/dev/null || fail "no: not skipped"
 [[ $(cat out_gnu.tar/a.txt) == changed ]] || fail "no: file replaced"
-ARCHIVER_ANSWERS="overwrite=cancel" expect_fail "-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt" >/dev/null
-ARCHIVER_ANSWERS="overwrite=yes" expect_rc 0 "-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt" >/dev/null
+asked "msgbox: tar32" "the overwrite question"
+asked "a.txt" "the question names the file"
+beside answer "中止" -- expect_fail "$x_a" >/dev/null
+[[ $(cat out_gnu.tar/a.txt) == changed ]] || fail "cancel: file replaced"
+beside answer "はい(Y)" -- expect_rc 0 "$x_a" >/dev/null
 cmp out_gnu.tar/a.txt src/a.txt || fail "yes: file not replaced"
+# All: every existing file of the run is replaced after one answer.
+printf 'changed\n' > out_gnu.tar/a.txt
+printf 'changed\n' > out_gnu.tar/sub/empty.dat
+beside answer "すべて(A)" -- expect_rc 0 "-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt sub/empty.dat" >/dev/null
+cmp out_gnu.tar/a.txt src/a.txt && cmp out_gnu.tar/sub/empty.dat src/sub/empty.dat || fail "all: files not replaced"
 
 # ---- a failed creation leaves the old archive alone ----
 cp made.tar keep.tar

@@ -2,11 +2,15 @@
 # unzip32.dll, both kinds, on archives made by zip and 7zz: listing, extraction
 # byte for byte, the extraction switches, encrypted entries, test, memory.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 gq() { grep "$@" >/dev/null; }  # reads all input: no broken pipe under pipefail
 cd "$SCRATCH"
 wiz() { local dll=$1; shift; winrun "$BIN/wizdrv.exe" "$(winpath "$dll")" "$@"; }
 IZ="$BIN/infozip/unzip32.dll"
 W() { winpath "$1"; }
+# The password typed into the library's password dialog, once per try.
+PW=(dialog パスワードの入力 type 0)
+pw() { local a=(); for p in "$@"; do a+=("${PW[@]}" "$p" click OK); done; printf '%s\n' "${a[@]}"; }
 
 # ---- fixtures ----
 mkdir -p src/sub/deeper
@@ -51,7 +55,8 @@ for z in plain stored enc seven seven0; do
   expect_list $z.zip | sort > $z.want
   arcdrv unzip32.dll UnZip list "$(W $z.zip)" 2>/dev/null | tr -d '\r' | cut -f1-2,4 | sort > $z.got
   diff $z.want $z.got || fail "common kind lists $z.zip differently"
-  ARCHIVER_ANSWERS="password=secret" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W $z.zip)\" \"$(W out-$z)\\\"" > $z.log
+  run=(arcdrv unzip32.dll UnZip cmd "-x -o \"$(W $z.zip)\" \"$(W out-$z)\\\"")
+  if [ $z = enc ]; then beside "${PW[@]}" secret click OK -- "${run[@]}" > $z.log; else "${run[@]}" > $z.log; fi
   gq '^rc=0' $z.log || { cat $z.log; fail "common kind extraction of $z.zip"; }
   diff -r src out-$z >/dev/null || fail "common kind extracted $z.zip differently"
   gq 'Melted ' $z.log || fail "no Melted lines for $z.zip"
@@ -60,8 +65,9 @@ gq 'mkdir ' plain.log || fail "no mkdir line"
 
 arcdrv unzip32.dll UnZip cmd "-x -o \"$(W z64.zip)\" \"$(W out-z64)\\\"" > z64.log
 cmp -s out-z64/sub/numbers.txt src/sub/numbers.txt || { cat z64.log; fail "ZIP64 archive"; }
+arcdrv unzip32.dll UnZip cmd "-x -o \"$(W stream.zip)\" \"$(W out-stream)\\\"" > stream.log
+beside "${PW[@]}" secret click OK -- arcdrv unzip32.dll UnZip cmd "-x -o \"$(W streamenc.zip)\" \"$(W out-streamenc)\\\"" > streamenc.log
 for z in stream streamenc; do
-  ARCHIVER_ANSWERS="password=secret" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W $z.zip)\" \"$(W out-$z)\\\"" > $z.log
   cmp -s out-$z/- stream.want || { cat $z.log; fail "streamed entry in $z.zip"; }
 done
 # zip32 keeps such entries intact when it adds to the archive.
@@ -92,11 +98,13 @@ arcdrv unzip32.dll UnZip cmd "-x -o -j \"$(W plain.zip)\" \"$(W junk)\\\" sub/*.
 [ -f junk/numbers.txt ] && [ -f junk/noise.bin ] && [ ! -e junk/sub ] && [ ! -e junk/a.txt ] \
   || { ls -R junk; fail "-j with sub/*.*"; }
 
-# Existing files: the overwrite question (answered headless), -u, -o.
+# Existing files: the overwrite question (answered through its buttons), -u, -o.
 mkdir -p ex && printf 'mine\n' > ex/a.txt
-ARCHIVER_ANSWERS="overwrite=no" arcdrv unzip32.dll UnZip cmd "-x \"$(W plain.zip)\" \"$(W ex)\\\" a.txt" > ex1.log
+beside answer "いいえ(N)" -- arcdrv unzip32.dll UnZip cmd "-x \"$(W plain.zip)\" \"$(W ex)\\\" a.txt" > ex1.log
 gq 'Skipped : a.txt' ex1.log && gq -x 'mine' ex/a.txt || { cat ex1.log; fail "answer no must keep the file"; }
-ARCHIVER_ANSWERS="overwrite=yes" arcdrv unzip32.dll UnZip cmd "-x \"$(W plain.zip)\" \"$(W ex)\\\" a.txt" > ex2.log
+asked "msgbox: 上書きの確認" "the overwrite question"
+asked "a.txt は既に存在します" "the question names the file"
+beside answer "はい(Y)" -- arcdrv unzip32.dll UnZip cmd "-x \"$(W plain.zip)\" \"$(W ex)\\\" a.txt" > ex2.log
 cmp -s ex/a.txt src/a.txt || fail "answer yes must replace the file"
 touch -d '2099-01-01' ex/a.txt
 arcdrv unzip32.dll UnZip cmd "-u \"$(W plain.zip)\" \"$(W ex)\\\" a.txt" > ex3.log
@@ -114,17 +122,18 @@ wiz "$BIN/unzip32.dll" owner "-x -o \"$(W plain.zip)\" \"$(W own2)\\\"" 2 | tr -
 gq -x 'rc=0' own2.txt && fail "the owner window could not stop the run"
 [ "$(find own2 -type f | wc -l)" = 1 ] || fail "the run went on after the owner stopped it"
 
-# Wrong password: an error answer, a clear line, nothing left behind.
-ARCHIVER_ANSWERS="password=wrong" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W badpw)\\\" a.txt" > bad.log
+# Wrong password: asked three times, then an error answer, a clear line,
+# nothing left behind.
+beside $(pw wrong wrong wrong) -- arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W badpw)\\\" a.txt" > bad.log
 gq '^rc=0' bad.log && fail "wrong password reported as success"
 gq 'incorrect password' bad.log || { cat bad.log; fail "no password message"; }
 [ -z "$(find badpw -type f 2>/dev/null)" ] || fail "wrong password left a file behind"
 # A wrong one first, then the right one, asked again.
-ARCHIVER_ANSWERS="password=wrong|secret" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W pw2)\\\" a.txt" > pw2.log
+beside $(pw wrong secret) -- arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W pw2)\\\" a.txt" > pw2.log
 cmp -s pw2/a.txt src/a.txt || { cat pw2.log; fail "second password try"; }
 
 # Test, check, memory.
-ARCHIVER_ANSWERS="password=secret" arcdrv unzip32.dll UnZip cmd "-t \"$(W enc.zip)\"" > t.log
+beside "${PW[@]}" secret click OK -- arcdrv unzip32.dll UnZip cmd "-t \"$(W enc.zip)\"" > t.log
 gq '^rc=0' t.log && gq 'Tested sub/numbers.txt' t.log || { cat t.log; fail "-t"; }
 [ ! -e sub ] || fail "-t wrote files"
 arcdrv unzip32.dll UnZip mem "--i \"$(W plain.zip)\" \"sub/numbers.txt\"" mem.out > mem.log

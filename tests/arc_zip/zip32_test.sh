@@ -3,6 +3,7 @@
 # update, delete, encryption, abort, and the self-extractor road (stub plus
 # archive with offsets fixed, and back by dropping the stub).
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 gq() { grep "$@" >/dev/null; }  # reads all input: no broken pipe under pipefail
 cd "$SCRATCH"
 wiz() { local dll=$1; shift; winrun "$BIN/wizdrv.exe" "$(winpath "$dll")" "$@"; }
@@ -54,7 +55,7 @@ WIZ_PASSWORD=secret wiz "$Z" zip "$(W enc.zip)" "$(W src)" re a.txt sub > enc.lo
 unzip -tq -P secret enc.zip >/dev/null || fail "unzip -t of our encrypted archive"
 7zz t -psecret enc.zip >/dev/null || fail "7zz t of our encrypted archive"
 unzip -tq -P wrong enc.zip >/dev/null 2>&1 && fail "our encryption accepts a wrong password"
-ARCHIVER_ANSWERS="password=secret" arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W encout)\\\"" > /dev/null
+beside dialog パスワードの入力 type 0 secret click OK -- arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W encout)\\\"" > /dev/null
 cmp -s encout/sub/numbers.txt src/sub/numbers.txt || fail "our encrypted archive through our unzip32"
 wiz "$Z" zip "$(W nopw.zip)" "$(W src)" re a.txt > nopw.log
 [ "$(rc_of nopw.log)" != rc=0 ] && [ ! -e nopw.zip ] || fail "encryption without a password must fail and make nothing"
@@ -139,7 +140,14 @@ wiz "$Z" zip "$(W sfx.exe)" "" A > sfxa.log
 unzip -t sfx.exe 2>&1 | gq -i 'extra bytes' && fail "offsets still not counting the stub"
 unzip -tq sfx.exe >/dev/null || fail "unzip -t of the self-extractor"
 7zz t sfx.exe >/dev/null || fail "7zz t of the self-extractor"
-ARCHIVER_ANSWERS="folder=$(W sfxout)" winrun ./sfx.exe || fail "the self-extractor failed"
+# It asks for the folder in a folder picker (the folder is chosen in its
+# tree), then says where it went.
+mkdir -p sfxout
+beside dialog "#32770" 20000 controls choose-folder "$(W sfxout)" click OK gone answer OK 20000 -- \
+  winrun ./sfx.exe || fail "the self-extractor failed"
+asked "解凍先のフォルダを選んでください。" "the folder question"
+asked "msgbox: ZIP 自己解凍 | 解凍しました。" "the closing message"
+asked "$(W sfxout)" "the closing message names the folder"
 diff -r un sfxout >/dev/null || fail "the self-extractor extracted differently"
 # ... and back: the stub dropped.
 cp sfx.exe back.zip

@@ -95,11 +95,15 @@ cmp -s "$SCRATCH/tz-before.tar" "$SCRATCH/tz.tar" || fail "deleting from a tar e
 # Rename (LHA): the library asks the new name; the folder stays selected.
 arc="$SCRATCH/arc.lzh"
 cp "$SCRATCH/master.lzh" "$arc"
-export TOVIX_ANSWERS="none=1" ARCHIVER_ANSWERS="rename=renamed.txt"
+export TOVIX_ANSWERS="none=1"
 open "$arc"
 probe wait TVantrelbyHalvek select-node "arc.lzh/docs" >/dev/null
 click 1
+# The library's own rename dialog, answered through its field.
+probe dialog 名前の変更 20000 type 0 renamed.txt click OK >/dev/null &
+asker=$!
 run "名前の変更(N)..."
+wait $asker || fail "the library's rename dialog"
 [ "$(lzh_names "$arc")" = "a.txt b.txt docs/img/d.bin docs/renamed.txt setup.inf " ] ||
   fail "after rename: $(lzh_names "$arc")"
 [ "$(rows)" = "img renamed.txt " ] || fail "rows after rename: $(rows)"
@@ -280,8 +284,12 @@ export TOVIX_ANSWERS="folder=$(winpath "$SCRATCH/nsout");n1=0"
 mkdir -p "$SCRATCH/nsout"
 TRACE="$SCRATCH/t-nostub.txt"
 start_tovix "$nostub/tovix.exe" "$TRACE" "$(winpath "$SCRATCH/ns.zip")"
+# The engine's message box, answered through its button.
+probe answer OK 20000 > "$SCRATCH/nostub.msg" &
+asker=$!
 cmd "自己解凍書庫の作成(S)..."
-eventually 60 traced "Sfx32gui.dat" "missing stub"
+wait $asker || fail "missing stub: no message box"
+grep -qF "Sfx32gui.dat が見つかりませんでした。" "$SCRATCH/nostub.msg" || fail "missing stub: $(cat "$SCRATCH/nostub.msg")"
 stop_tovix
 [ -z "$(ls "$SCRATCH/nsout")" ] || fail "something made without a stub: $(ls "$SCRATCH/nsout")"
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/ns.zip" || fail "archive changed without a stub"

@@ -107,7 +107,6 @@ TEST_F(BackendTest, RarLogLinesThatDoNotFitAreDroppedWhole) {
 
 TEST_F(BackendTest, RarPasswordIsAskedOnceAndCancelStops) {
   Rec("unrar", "ENTRIES", WriteEntries({"a.txt|1|1|0|2A6B5C21||x|4", "b.txt|1|1|0|2A6B5C21||x|4"}));
-  SetVar("TOVIX_ANSWERS", "password=sesame");
   Make();
   Engine->SetArcName(Scratch + "a.rar");
   Engine->SetBaseDir(Scratch + "out");
@@ -115,18 +114,27 @@ TEST_F(BackendTest, RarPasswordIsAskedOnceAndCancelStops) {
   TStringList names;
   names.Add("*.*");
   char log[256];
-  EXPECT_TRUE(Engine->Extract(names, log, sizeof log));
+  {
+    Beside probe({"dialog", "Rar書庫の解凍", "controls", "type", "0", "sesame", "click", "OK"});
+    EXPECT_TRUE(Engine->Extract(names, log, sizeof log));
+    EXPECT_TRUE(probe.Done()) << probe.Output;
+    EXPECT_TRUE(probe.Saw("パスワードの入力")) << probe.Output;
+  }
   EXPECT_EQ(Calls("unrar", "RARSetPassword"), std::vector<std::string>{"sesame"});
   EXPECT_EQ(Dests(Calls("unrar", "RARProcessFile")).size(), 2u);
-  SetVar("TOVIX_ANSWERS", "none=1");  // headless, nobody answers: cancelled
+  // Cancelled: nothing is extracted.
   ClearJournal();
+  Beside probe({"dialog", "Rar書庫の解凍", "click", "キャンセル"});
   EXPECT_FALSE(Engine->Extract(names, log, sizeof log));
+  EXPECT_TRUE(probe.Done()) << probe.Output;
   EXPECT_TRUE(Dests(Calls("unrar", "RARProcessFile")).empty());
 }
 
 TEST_F(BackendTest, RarProgressBoxAndItsCancel) {
   Rec("unrar", "ENTRIES", WriteEntries({"a.txt|100|1|0|2A6B5C21||x|0", "b.txt|100|1|0|2A6B5C21||x|0"}));
-  SetVar("TOVIX_ANSWERS", "cancel=yes");
+  // The library holds its data until the probe has pressed the button.
+  const std::string pressed = Scratch + "pressed";
+  Rec("unrar", "HOLD", pressed);
   Make();
   Engine->SetArcName(Scratch + "a.rar");
   Engine->SetBaseDir(Scratch + "out");
@@ -134,7 +142,9 @@ TEST_F(BackendTest, RarProgressBoxAndItsCancel) {
   TStringList names;
   names.Add("*.*");
   char log[256];
+  Beside probe({"dialog", "Rar 書庫の解凍", "click", "取り消し(C)", "touch", pressed});
   Engine->Extract(names, log, sizeof log);
+  EXPECT_TRUE(probe.Done()) << probe.Output;
   // The button press reaches the box during the first entry's data.
   EXPECT_EQ(Calls("unrar", "data"), std::vector<std::string>{"stopped at 40"});
   EXPECT_STREQ(log, "Skipped a.txt\t : 解凍に失敗しました\r\nユーザーにより中断されました。\r\n");
@@ -144,7 +154,6 @@ TEST_F(BackendTest, RarProgressBoxAndItsCancel) {
 
 TEST_F(BackendTest, RarVolumePromptCancelStopsTheSpanningEntry) {
   Rec("unrar", "ENTRIES", WriteEntries({"big.bin|10|10|0|2A6B5C21||x|256"}));
-  SetVar("TOVIX_ANSWERS", "volume=cancel");
   Make();
   Engine->SetArcName(Scratch + "a.rar");
   Engine->SetBaseDir(Scratch + "out");
@@ -152,7 +161,9 @@ TEST_F(BackendTest, RarVolumePromptCancelStopsTheSpanningEntry) {
   TStringList names;
   names.Add("*.*");
   char log[256];
+  Beside probe({"answer", "キャンセル"});
   EXPECT_FALSE(Engine->Extract(names, log, sizeof log));
+  EXPECT_TRUE(probe.Saw("msgbox: Error | next.r00 の入ったディスクを入れてください。")) << probe.Output;
   EXPECT_EQ(Calls("unrar", "volume"), std::vector<std::string>{"refused"});
 }
 
@@ -173,7 +184,6 @@ TEST_F(BackendTest, RarToMemoryStopsWhenTheTargetIsFull) {
 
 TEST_F(BackendTest, InfoZipExtractionSetsItsOptionsAndTheAbortLine) {
   Rec("unzip32", "ENTRIES", WriteEntries({"a.txt|1|1|0|2A6B5C21||x|0", "b.txt|1|1|0|2A6B5C21||x|4"}));
-  SetVar("TOVIX_ANSWERS", "password=pw");
   Make("recorder-infozip");
   Engine->SetArcName(Scratch + "a.zip");
   Engine->SetBaseDir(Scratch + "out");
@@ -182,7 +192,11 @@ TEST_F(BackendTest, InfoZipExtractionSetsItsOptionsAndTheAbortLine) {
   names.Add("*.*");
   names.Add("d/x");
   char log[256];
-  EXPECT_TRUE(Engine->Extract(names, log, sizeof log));
+  {
+    Beside probe({"dialog", "パスワードの入力", "type", "0", "pw", "click", "OK"});
+    EXPECT_TRUE(Engine->Extract(names, log, sizeof log));
+    EXPECT_TRUE(probe.Done()) << probe.Output;
+  }
   EXPECT_EQ(names[0], "*");
   EXPECT_EQ(Calls("unzip32", "Wiz_SingleEntryUnzip"),
             std::vector<std::string>{"ifnc=2 names=[*,d/x] xfnc=0 newer=1 test=0 verbose=0 folders=1 overwrite=0 "
@@ -192,19 +206,30 @@ TEST_F(BackendTest, InfoZipExtractionSetsItsOptionsAndTheAbortLine) {
   EXPECT_STREQ(log, "  inflating: a.txt\n  inflating: b.txt\n");
   Engine->ArcOptions = {ar_Silent, ar_OverWrite, ar_NoFolder};
   ClearJournal();
-  Engine->Extract(names, log, sizeof log);
+  {
+    // Answered should the password be asked again.
+    Beside probe({"dialog", "パスワードの入力", "3000", "type", "0", "pw", "click", "OK"});
+    Engine->Extract(names, log, sizeof log);
+  }
   EXPECT_NE(Calls("unzip32", "Wiz_SingleEntryUnzip")[0].find("newer=0 test=0 verbose=0 folders=0 overwrite=1"),
             std::string::npos);
 
-  // The abort button, pressed while the box shows.
-  SetVar("TOVIX_ANSWERS", "abort=yes");
+  // The abort button, pressed while the box shows (the library waits for
+  // the press before its first entry).
+  const std::string pressed = Scratch + "pressed";
+  Rec("unzip32", "HOLD", pressed);
   Engine->ArcOptions = {};
   ClearJournal();
+  Beside probe({"dialog", "ZIP 書庫の操作", "click", "中断", "touch", pressed});
   EXPECT_FALSE(Engine->Extract(names, log, sizeof log));
+  EXPECT_TRUE(probe.Done()) << probe.Output;
   EXPECT_EQ(Calls("unzip32", "aborted"), std::vector<std::string>{"at a.txt"});
   EXPECT_STREQ(log, "\r\nユーザーが中断しました。");
   // Only with more than 27 bytes free.
+  Rec("unzip32", "HOLD", pressed + "2");
+  Beside again({"dialog", "ZIP 書庫の操作", "click", "中断", "touch", pressed + "2"});
   EXPECT_FALSE(Engine->Extract(names, log, 27));
+  EXPECT_TRUE(again.Done()) << again.Output;
   EXPECT_STREQ(log, "");
   EXPECT_FALSE(InfoZipBusy);
 }
@@ -239,10 +264,12 @@ TEST_F(BackendTest, ZipSelfExtractorIsStubThenArchiveAndNothingStaysOnFailure) {
   char log[64];
   // No stub: a message and nothing made.
   DeleteFileA(stub.c_str());
-  SetVar("TOVIX_TRACE", Scratch + "trace.txt");
-  EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+  {
+    Beside probe({"answer", "OK"});
+    EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+    EXPECT_TRUE(probe.Saw("msgbox: Tovix | Sfx32gui.dat が見つかりませんでした。")) << probe.Output;
+  }
   EXPECT_FALSE(Exists(Scratch + "made\\a.exe"));
-  EXPECT_EQ(ReadFile(Scratch + "trace.txt"), "message: Sfx32gui.dat が見つかりませんでした。\n");
 
   WriteFile(stub, "STUB");
   EXPECT_TRUE(Engine->MakeSfx(out, log, sizeof log));
@@ -252,9 +279,12 @@ TEST_F(BackendTest, ZipSelfExtractorIsStubThenArchiveAndNothingStaysOnFailure) {
   EXPECT_EQ(Calls("zip32", "ZpArchive").back(), "argc=0 zip=" + out + " names=[]");
 
   // zip32 fails: the made file goes again (the existing one was agreed away).
-  SetVar("TOVIX_ANSWERS", "overwrite=yes");
   Rec("zip32", "RC", "1");
-  EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+  {
+    Beside probe({"answer", "はい(Y)"});
+    EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+    EXPECT_TRUE(probe.Saw("msgbox: Tovix | ファイルはすでに存在しています。")) << probe.Output;
+  }
   EXPECT_FALSE(Exists(out));
   // The archive cannot be read: no half-made program.
   Rec("zip32", "RC", "");
@@ -273,12 +303,17 @@ TEST_F(BackendTest, ZipSelfExtractorIsStubThenArchiveAndNothingStaysOnFailure) {
   EXPECT_EQ(ReadFile(out), "STUBPK");
   EXPECT_NE(Calls("zip32", "ZpSetOptions")[0].find("junksfx=-1"), std::string::npos);
   Rec("zip32", "RC", "1");
-  EXPECT_FALSE(Engine->SfxToArchive(out, log, sizeof log));  // asked, agreed, failed
+  {
+    Beside probe({"answer", "はい(Y)"});
+    EXPECT_FALSE(Engine->SfxToArchive(out, log, sizeof log));  // asked, agreed, failed
+    EXPECT_TRUE(probe.Done()) << probe.Output;
+  }
   EXPECT_FALSE(Exists(out));
 }
 
 TEST_F(BackendTest, UnsupportedFormatsNeverTouchAnExistingProgram) {
-  SetVar("TOVIX_ANSWERS", "overwrite=yes");
+  // A question would be agreed to; none may come.
+  auto agreed = std::make_unique<Beside>(std::vector<std::string>{"answer", "はい(Y)", "2000"});
   Make();
   CreateDirectoryA((Scratch + "made").c_str(), nullptr);
   WriteFile(Scratch + "made\\a.exe", "precious");
@@ -289,11 +324,18 @@ TEST_F(BackendTest, UnsupportedFormatsNeverTouchAnExistingProgram) {
     Engine->SetArcName(Scratch + name);
     EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log)) << name;
   }
-  // ZIP without its stub does not reach the question either.
+  EXPECT_FALSE(agreed->Done()) << agreed->Output;
+  // ZIP without its stub does not reach the question either: it says the
+  // stub is missing.
   DeleteFileA((ExeFolder() + "Sfx32gui.dat").c_str());
   Engine->SetArcName(Scratch + "a.zip");
-  EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+  {
+    Beside probe({"answer", "OK"});
+    EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+    EXPECT_TRUE(probe.Saw("Sfx32gui.dat が見つかりませんでした。")) << probe.Output;
+  }
   EXPECT_EQ(ReadFile(Scratch + "made\\a.exe"), "precious");
+  agreed = std::make_unique<Beside>(std::vector<std::string>{"answer", "はい(Y)", "2000"});
   // The made file would be the archive itself: refused before the question,
   // which would delete the archive.
   WriteFile(Scratch + "made\\self.exe", "self-lzh");
@@ -315,12 +357,14 @@ TEST_F(BackendTest, UnsupportedFormatsNeverTouchAnExistingProgram) {
   EXPECT_EQ(ReadFile(Scratch + "made\\self.exe"), "self-lzh");
   EXPECT_EQ(ReadFile(Scratch + "made\\self.zip"), "self-zip");
   EXPECT_EQ(ReadFile(Scratch + "made\\self.lzh"), "self-lzh");
+  EXPECT_FALSE(agreed->Done()) << agreed->Output;
   Engine->SetMode(amAuto);
   // Answered No: nothing is touched.
-  SetVar("TOVIX_ANSWERS", "overwrite=no");
   Engine->SetArcName(Scratch + "a.lzh");
   ClearJournal();
+  Beside probe({"answer", "いいえ(N)"});
   EXPECT_FALSE(Engine->MakeSfx(out, log, sizeof log));
+  EXPECT_TRUE(probe.Done()) << probe.Output;
   EXPECT_EQ(ReadFile(Scratch + "made\\a.exe"), "precious");
   EXPECT_TRUE(Calls("unlha32", "Command").empty());
 }
@@ -349,8 +393,9 @@ TEST_F(BackendTest, ZipStubIsLookedForBesideTheProgramThenInTheSystemFolder) {
 }
 
 TEST_F(BackendTest, BusyBackEndsRefuseBeforeTouchingAnything) {
-  // Everyone agrees to overwrite: only the busy check can keep the files.
-  SetVar("TOVIX_ANSWERS", "overwrite=yes");
+  // Everyone agrees to overwrite: only the busy check can keep the files
+  // (and no question may come).
+  Beside agreed({"answer", "はい(Y)", "2000"});
   CreateDirectoryA((Scratch + "made").c_str(), nullptr);
   WriteFile(Scratch + "made\\a.exe", "precious exe");
   WriteFile(Scratch + "made\\a.zip", "precious zip");
@@ -413,6 +458,7 @@ TEST_F(BackendTest, BusyBackEndsRefuseBeforeTouchingAnything) {
     EXPECT_EQ(ReadFile(Scratch + "made\\a.exe"), "precious exe");
     EXPECT_EQ(ReadFile(Scratch + "made\\a.zip"), "precious zip");
   }
+  EXPECT_FALSE(agreed.Done()) << agreed.Output;
   DeleteFileA((ExeFolder() + "Sfx32gui.dat").c_str());
 }
 
@@ -473,14 +519,22 @@ TEST_F(BackendTest, CabSelfExtractorTurnsBackWithALogLine) {
   EXPECT_EQ(out, Scratch + "c.cab");
   EXPECT_STREQ(log, "成功\r\n");
   EXPECT_EQ(ReadFile(out), Cabinet(64));
-  // A buffer too small for the line: cut, terminated, never overrun.
-  SetVar("TOVIX_ANSWERS", "overwrite=yes");
+  // A buffer too small for the line: cut, terminated, never overrun (the
+  // cabinet made before is agreed away).
   std::memset(log, 'Z', sizeof log);
-  EXPECT_TRUE(Engine->SfxToArchive(out, log, 3));
+  {
+    Beside probe({"answer", "はい(Y)"});
+    EXPECT_TRUE(Engine->SfxToArchive(out, log, 3));
+    EXPECT_TRUE(probe.Done()) << probe.Output;
+  }
   EXPECT_EQ(std::string(log, 3), std::string("成", 2) + '\0');
   EXPECT_EQ(log[3], 'Z');
   WriteFile(exe, "nothing");
-  EXPECT_FALSE(Engine->SfxToArchive(out, log, sizeof log));
+  {
+    Beside probe({"answer", "はい(Y)"});
+    EXPECT_FALSE(Engine->SfxToArchive(out, log, sizeof log));
+    EXPECT_TRUE(probe.Done()) << probe.Output;
+  }
   EXPECT_STREQ(log, "失敗\r\n");
 }
 
@@ -511,11 +565,12 @@ TEST(EngineDialogs, OkWithTheConfirmFieldDifferentEmptiesItAndStays) {
   d.SetText(d.Edit2, "abc");
   d.OKBtnClick();
   EXPECT_EQ(d.ModalResult, 1);
-  _putenv("TOVIX_ANSWERS=password=");
+  // OK with nothing typed counts as cancel.
   std::string pw = "old";
+  Beside probe({"dialog", "パスワードの入力", "click", "OK"});
   EXPECT_EQ(AskPassword(pw, false), 2);
+  EXPECT_TRUE(probe.Done()) << probe.Output;
   EXPECT_EQ(pw, "");
-  _putenv("TOVIX_ANSWERS=");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Shared ground of the engine tests: a small form as the engine's owner, the
 // recording libraries chosen per test by folder, their scripted answers and
-// the journal they write.
+// the journal they write, and uiprobe beside the test to answer the engine's
+// real dialogs.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -57,6 +59,79 @@ inline std::string ExeFolder() {
   return p.substr(0, p.find_last_of('\\') + 1);
 }
 
+// uiprobe run beside the test, working the windows this process shows (the
+// engine's questions and progress boxes) through their controls, as a user
+// would: Beside probe({"answer", "はい(Y)"}); ...; EXPECT_TRUE(probe.Done()).
+class Beside {
+ public:
+  explicit Beside(const std::vector<std::string>& commands) {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    FOut = std::string(tmp) + "tovix-probe-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++Count()) + ".txt";
+    std::string line = "\"" + ExeFolder() + "..\\uiprobe.exe\" pid " + std::to_string(GetCurrentProcessId());
+    for (const std::string& c : commands) line += " \"" + c + "\"";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE out = CreateFileA(FOut.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+      CloseHandle(pi.hThread);
+      FProc = pi.hProcess;
+    }
+    CloseHandle(out);
+  }
+  ~Beside() { Done(); }
+  // Waits for the probe (working off this thread's messages meanwhile);
+  // true when every command succeeded. Output holds its lines.
+  bool Done() {
+    if (FProc) {
+      while (MsgWaitForMultipleObjects(1, &FProc, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+      }
+      DWORD rc = 1;
+      GetExitCodeProcess(FProc, &rc);
+      CloseHandle(FProc);
+      FProc = nullptr;
+      FOk = rc == 0;
+      std::ifstream f(FOut, std::ios::binary);
+      std::stringstream s;
+      s << f.rdbuf();
+      Output = s.str();
+      f.close();
+      DeleteFileA(FOut.c_str());
+    }
+    return FOk;
+  }
+  std::string Output;  // UTF-8
+  // Whether the probe's lines hold this text (in the program's code page).
+  bool Saw(const std::string& text) {
+    Done();
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, w.data(), n);
+    int m = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string u(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, u.data(), m, nullptr, nullptr);
+    u.resize(u.size() - 1);
+    return Output.find(u) != std::string::npos;
+  }
+
+ private:
+  static int& Count() {
+    static int n = 0;
+    return n;
+  }
+  HANDLE FProc = nullptr;
+  bool FOk = false;
+  std::string FOut;
+};
+
 inline std::string Hex(const void* p) {
   char b[32];
   std::snprintf(b, sizeof b, "%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
@@ -77,7 +152,6 @@ class EngineTest : public ::testing::Test {
     Journal = Scratch + "journal.txt";
     DeleteFileA(Journal.c_str());  // process ids come round again between runs
     SetVar("ARC_JOURNAL", Journal);
-    SetVar("TOVIX_ANSWERS", "none=1");  // nothing modal may wait for a person
     RarBusy = InfoZipBusy = ZipBusy = false;
     Form = new TTestForm;
   }

@@ -103,8 +103,6 @@ const char* LibraryOf(TArchiverMode m) {
 class RoundTrip : public ::testing::TestWithParam<Format> {
  protected:
   void SetUp() override {
-    _putenv("TOVIX_ANSWERS=none=1");
-    _putenv("ARCHIVER_ANSWERS=none=1");
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
     Root = std::string(tmp) + "tovix-rt-" + std::to_string(GetCurrentProcessId()) + "-" + GetParam().name + "\\";
@@ -330,8 +328,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::ValuesIn(kFormats),
 
 #if !defined(ROUNDTRIP_INFOZIP)
 TEST(RoundTripGz, OneFileCompressedAndBack) {
-  _putenv("TOVIX_ANSWERS=none=1");
-  _putenv("ARCHIVER_ANSWERS=none=1");
   if (!Beside("tar32.dll")) GTEST_SKIP() << "no tar32.dll";
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
@@ -386,8 +382,6 @@ TEST(RoundTripGz, OneFileCompressedAndBack) {
 }
 
 TEST(RoundTripCab, SpannedSetIsNamedAfterItsFirstVolume) {
-  _putenv("TOVIX_ANSWERS=none=1");
-  _putenv("ARCHIVER_ANSWERS=none=1");
   if (!Beside("cab32.dll")) GTEST_SKIP() << "no cab32.dll";
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
@@ -457,8 +451,6 @@ bool RunProgram(const std::string& cmdLine) {
 }  // namespace
 
 TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
-  _putenv("TOVIX_ANSWERS=none=1");
-  _putenv("ARCHIVER_ANSWERS=none=1");
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
   if (!Beside("unrar.dll") || !Exists(ExeFolder() + "mkrar.exe")) GTEST_SKIP() << "no unrar.dll or mkrar.exe";
@@ -515,8 +507,6 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
 
 #if !defined(ROUNDTRIP_INFOZIP)
 TEST(RoundTripArj, ListExtractTestAndPrintOneEntry) {
-  _putenv("TOVIX_ANSWERS=none=1");
-  _putenv("ARCHIVER_ANSWERS=none=1");
   const std::string fx = ExeFolder() + "engine-fixtures\\";
   if (!Beside("unarj32j.dll") || !Exists(fx + "t.arj")) GTEST_SKIP() << "no unarj32j.dll or no ARJ fixture";
   char tmp[MAX_PATH];

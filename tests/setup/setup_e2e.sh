@@ -3,6 +3,7 @@
 # install into a chosen folder, repair ("/s"), uninstall ("/r") and the
 # delayed removal by Lateclear at the next start of Windows.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
 export TOVIX_PREFIX="$SCRATCH/prefix"
 # Shortcuts must not reach the host's menus.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -24,17 +25,37 @@ expect_val() {  # KEY VALUE|"" EXPECTED
   if [ -n "$2" ]; then got=$(regval "$1" "$2"); else got=$(regval "$1"); fi
   [ "$got" = "$3" ] || fail "$1 [$2]: '$got', expected '$3'"
 }
-# Runs a setup program (Windows path) in folder $1 with answers $2.
-run_setup() {
-  local dir=$1 answers=$2 exe=$3
-  shift 3
-  : >"$SCRATCH/trace"
-  (cd "$dir" && TOVIX_ANSWERS="$answers" TOVIX_TRACE="$(winpath "$SCRATCH/trace")" timeout 120 $WINE_RUN "$exe" "$@") ||
-    fail "setup did not end: $exe $*"
-  TRACE=$(iconv -f CP932 -t UTF-8 "$SCRATCH/trace")
+# The setup program's windows as a user answers them, as uiprobe steps (one
+# argument a line): the readme (OK or 中止), the folder typed in, the boxes
+# of the shortcut and shell dialogs ticked as listed, a message box's button.
+readme() { printf '%s\n' dialog TViewDlg 30000 click "${1:-次へ}" gone; }
+instdir() { printf '%s\n' dialog TSetDirDlg 30000 type 0 "$1" click 次へ gone; }
+ticks() {  # LIST CAPTION=NAME...: each box ticked when NAME is in LIST
+  local list=",$1,"; shift
+  for b in "$@"; do printf '%s\n' tick "${b%=*}" "$([[ $list == *",${b#*=},"* ]] && echo 1 || echo 0)"; done
 }
-traced() { grep -qF -- "$1" <<<"$TRACE" || fail "trace lacks '$1':
-$TRACE"; }
+shortcuts() {
+  printf '%s\n' dialog TScutDlg 30000
+  ticks "$1" スタートメニューに作成する。=start デスクトップに作成する。=desk
+  printf '%s\n' click 次へ gone
+}
+shell() {
+  printf '%s\n' dialog TExeDlg 30000
+  ticks "$1" "Tovix シェルエクステンション=pack" 解凍シェルエクステンション=unpack Lha=lha Arj=arj Zip=zip Tar=tar \
+    Cab=cab Rar=rar Bga=bga
+  printf '%s\n' click 次へ gone
+}
+box() { printf '%s\n' answer "$1" 30000 gone; }
+# run_setup DIR STEPS EXE ARGS...: runs a setup program (Windows path) in
+# folder DIR while uiprobe takes STEPS (lines); what the message boxes said
+# is in the probe's lines.
+run_setup() {
+  local dir=$1 steps=() exe=$3
+  mapfile -t steps <<<"$2"
+  shift 3
+  (cd "$dir" && beside "${steps[@]}" -- timeout 120 $WINE_RUN "$exe" "$@") || fail "setup did not end: $exe $*"
+}
+traced() { asked "$1" "the setup program"; }
 
 # The package: the program, the setup, Lateclear, the readme and two
 # libraries whose registration entries leave a mark.
@@ -51,31 +72,31 @@ winrun reg add 'HKCR\.zip' /ve /d OtherZip /f >/dev/null 2>&1
 WINEPREFIX=$TOVIX_PREFIX wineserver -w
 
 # --- Refused while Tovix runs: nothing is written.
-TOVIX_ANSWERS=none=1 winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
+winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
 winrun "$BIN/uiprobe.exe" wait TVantrelbyHalvek 30000 >/dev/null || fail "Tovix window"
-run_setup "$PKG" "readme=ok;instdir=C:\\Tovix" "$SETUP"
+run_setup "$PKG" "$(box OK)" "$SETUP"
 winrun "$BIN/uiprobe.exe" wait TVantrelbyHalvek close wait-exit 20000 >/dev/null || fail "Tovix did not close"
-traced "error: Tovixが実行中です。終了してからセットアッププログラムを再実行してください。"
+traced "msgbox: エラー | Tovixが実行中です。終了してからセットアッププログラムを再実行してください。"
 [ -e "$C/Tovix" ] && fail "installed while Tovix ran"
 
 # --- A drive that is not a fixed disk (Wine gives every mapped drive the
 # type of its Unix file system, so an unmapped letter stands in), and a
 # cancelled readme.
-run_setup "$PKG" "readme=ok;instdir=Q:\\Tovix" "$SETUP"
-traced "error: ディスクの空き領域が足りません"
-run_setup "$PKG" "readme=cancel" "$SETUP"
+run_setup "$PKG" "$(readme; instdir 'Q:\Tovix'; box OK)" "$SETUP"
+traced "msgbox: エラー | ディスクの空き領域が足りません"
+run_setup "$PKG" "$(readme 中止)" "$SETUP"
 # Nothing installed: neither a repair nor an uninstall has anything to work on.
-run_setup "$PKG" "shell=zip" "$SETUP" /s
-traced "error: インストールされていません。"
+run_setup "$PKG" "$(box OK)" "$SETUP" /s
+traced "msgbox: エラー | インストールされていません。"
 haskey 'HKCR\tovix' && fail "a repair without an installation tied the extensions"
-run_setup "$PKG" "confirm=ok" "$SETUP" /r
-traced "error: インストールされていません。"
+run_setup "$PKG" "$(box OK)" "$SETUP" /r
+traced "msgbox: エラー | インストールされていません。"
 haskey "$UNINST" && fail "a refused or cancelled setup left an uninstall record"
 [ -e "$C/windows/Lateclear.exe" ] && fail "copied before the questions were answered"
 
 # --- Install into a folder with a blank in its name.
-run_setup "$PKG" "readme=ok;instdir=C:\\Tools\\Tovix Test\\;shortcuts=start,desk;shell=pack,unpack,lha,zip,bga" "$SETUP"
-traced "info: インストールが終了しました。"
+run_setup "$PKG" "$(readme; instdir 'C:\Tools\Tovix Test\'; shortcuts start,desk; shell pack,unpack,lha,zip,bga; box OK)" "$SETUP"
+traced "msgbox: 情報 | インストールが終了しました。"
 DIR="$C/Tools/Tovix Test"
 for f in TovixSetup.exe tovix.exe tovix.dll tovixu.dll; do
   cmp -s "$PKG/$f" "$DIR/$f" || fail "$f not installed"
@@ -115,9 +136,9 @@ haskey "$ARP" && fail "the size cache was made though the system has none"
 # --- The same version again: asked, and Yes redoes the sound events and
 # the ties as they were.
 winrun reg delete 'HKCU\AppEvents\Schemes\Apps\Tovix' /f >/dev/null 2>&1
-run_setup "$PKG" "confirm=yes" "$SETUP"
-traced "confirm: 最新バージョンがインストールされています。"
-traced "info: シェル/関連付けの修復が終了しました。"
+run_setup "$PKG" "$(printf '%s\n' answer "はい(Y)" 30000 gone; shell pack,unpack,lha,zip,bga; box OK)" "$SETUP"
+traced "msgbox: 確認 | 最新バージョンがインストールされています。"
+traced "msgbox: 情報 | シェル/関連付けの修復が終了しました。"
 expect_val 'HKCU\AppEvents\Schemes\Apps\Tovix' "" Tovix
 expect_val "$UNINST" Shell 0x45
 
@@ -129,8 +150,8 @@ cp -r "$PKG" "$PKG2"
 cp "$BIN/setup-test/v208/tovix.exe" "$PKG2/tovix.exe"
 SETUP2=$(winpath "$PKG2/TovixSetup.exe")
 winrun reg add 'HKCU\Software\TovixSetupTest' /v tovixu.dll /d reg /f >/dev/null 2>&1
-run_setup "$PKG2" "readme=ok" "$SETUP2"
-traced "error: シェルエクステンションを使用中です。"
+run_setup "$PKG2" "$(box OK)" "$SETUP2"
+traced "msgbox: エラー | シェルエクステンションを使用中です。"
 expect_val 'HKCU\software\halvek\Tovix\Install' ShellEx 0
 expect_val 'HKCU\Software\TovixSetupTest' tovixu.dll unreg
 cmp -s "$PKG/tovix.exe" "$DIR/tovix.exe" || fail "updated although refused"
@@ -139,9 +160,8 @@ cmp -s "$PKG/tovix.exe" "$DIR/tovix.exe" || fail "updated although refused"
 # shortcut dialog for versions before 2.04, the record of the new version.
 winrun reg add "$UNINST" /v ShellEx /t REG_DWORD /d 0 /f >/dev/null 2>&1
 winrun reg add "$ARP" /f >/dev/null 2>&1
-run_setup "$PKG2" "readme=ok;shortcuts=none;shell=lha" "$SETUP2"
-traced "info: インストールが終了しました。"
-traced "dialog shortcuts: none"
+run_setup "$PKG2" "$(readme; shortcuts none; shell lha; box OK)" "$SETUP2"
+traced "msgbox: 情報 | インストールが終了しました。"
 cmp -s "$PKG2/tovix.exe" "$DIR/tovix.exe" || fail "not updated"
 expect_val "$UNINST" DisplayVersion 2.08
 expect_val "$UNINST" VersionMinor 0x8
@@ -160,8 +180,8 @@ expect_val "$ARP\\Halvek_Tovix" Changed 0x0
 # --- Repair: the groups now cleared go back to their owners.
 # Started as the uninstall list starts it: the recorded, unquoted command.
 RUNLINE=$(winpath "$BIN/setup-test/setup_runline.exe")
-run_setup "$C/Tools/Tovix Test" "shell=unpack,zip" "$RUNLINE" "$(regval "$UNINST" ModifyPath)"
-traced "info: シェル/関連付けの修復が終了しました。"
+run_setup "$C/Tools/Tovix Test" "$(shell unpack,zip; box OK)" "$RUNLINE" "$(regval "$UNINST" ModifyPath)"
+traced "msgbox: 情報 | シェル/関連付けの修復が終了しました。"
 expect_val "$UNINST" Shell 0x4
 expect_val "$UNINST" ShellEx 0x2
 expect_val 'HKCR\.zip' "" tovix
@@ -170,10 +190,10 @@ expect_val 'HKCU\Software\TovixSetupTest' tovix.dll unreg
 
 # --- Uninstall, cancelled and then confirmed.
 winrun reg add 'HKCU\software\halvek\Tovix\Other' /v 2Err /d 1 /f >/dev/null 2>&1
-run_setup "$C/Tools/Tovix Test" "confirm=cancel" 'C:\Tools\Tovix Test\TovixSetup.exe' /r
+run_setup "$C/Tools/Tovix Test" "$(box キャンセル)" 'C:\Tools\Tovix Test\TovixSetup.exe' /r
 [ -e "$DIR/tovix.exe" ] && haskey "$UNINST" || fail "a cancelled uninstall changed something"
-run_setup "$C/Tools/Tovix Test" "confirm=ok" "$RUNLINE" "$(regval "$UNINST" UninstallString)"
-traced "info: アンインストールが終了しました。"
+run_setup "$C/Tools/Tovix Test" "$(box OK; box OK)" "$RUNLINE" "$(regval "$UNINST" UninstallString)"
+traced "msgbox: 情報 | アンインストールが終了しました。"
 for f in tovix.exe tovix.dll tovixu.dll; do [ -e "$DIR/$f" ] && fail "$f not removed"; done
 for k in "$UNINST" "$ARP\\Halvek_Tovix" 'HKCU\software\halvek\Tovix' 'HKCR\tovix' 'HKCU\AppEvents\Schemes\Apps\Tovix' \
          'HKCU\AppEvents\EventLabels\TX_ArcPack'; do
@@ -197,9 +217,9 @@ haskey "$RUNONCE" && [ -n "$(regval "$RUNONCE" Halvek_Tovix)" ] && fail "RunOnce
 PKG3="$SCRATCH/pkg3"
 mkdir -p "$PKG3"
 cp "$PKG"/{TovixSetup.exe,tovix.exe,Lateclear.exe,tovix.txt} "$PKG3/"
-run_setup "$PKG3" "readme=ok;instdir=C:\\Bare;shortcuts=none;shell=pack" "$(winpath "$PKG3/TovixSetup.exe")"
-traced "error: 指定されたファイルは ActiveX サーバーではありません。"
-traced "info: インストールが終了しました。"
+run_setup "$PKG3" "$(readme; instdir 'C:\Bare'; shortcuts none; shell pack; box OK; box OK)" "$(winpath "$PKG3/TovixSetup.exe")"
+traced "msgbox: エラー | 指定されたファイルは ActiveX サーバーではありません。"
+traced "msgbox: 情報 | インストールが終了しました。"
 [ -f "$C/Bare/tovix.exe" ] && [ ! -e "$C/Bare/tovix.dll" ] || fail "bare package: $(ls "$C/Bare")"
 expect_val "$UNINST" ShellEx 0x1
 
@@ -207,8 +227,8 @@ expect_val "$UNINST" ShellEx 0x1
 # registers the unpack library, which hangs itself below the ProgID.
 if [ -f "$BIN/tovix.dll" ] && [ -f "$BIN/tovixu.dll" ]; then
   cp "$BIN/tovix.dll" "$BIN/tovixu.dll" "$C/Bare/"
-  run_setup "$C/Bare" "shell=pack,unpack,zip" 'C:\Bare\TovixSetup.exe' /s
-  grep -q '^error' <<<"$TRACE" && fail "registering the real libraries: $TRACE"
+  run_setup "$C/Bare" "$(shell pack,unpack,zip; box OK)" 'C:\Bare\TovixSetup.exe' /s
+  unasked "msgbox: エラー" "registering the real libraries"
   haskey 'HKCR\tovix\shellex' || fail "the unpack library did not register below tovix"
   expect_val "$UNINST" ShellEx 0x3
 fi

@@ -13,9 +13,8 @@ has() { grep -qxF -- "$2" <<<"$1" || fail "$3: expected line '$2' in: $1"; }
 # stand-in unless NOWAIT is set.
 send() {
   rm -f started.txt
-  : > trace.raw
   SHX_CLIPTEXT="keep me" SHX_OUT="$(winpath started.txt)" SHX_WAIT="$([[ -n ${NOWAIT:-} ]] || winpath started.txt)" \
-    TOVIX_TRACE="$(winpath trace.raw)" drv invoke "$(winpath "$BIN/tovix.dll")" "$SEND" "$@"
+    drv invoke "$(winpath "$BIN/tovix.dll")" "$SEND" "$@"
 }
 cleanup() { winrun reg delete "HKLM\\$UNINSTALL" /f >/dev/null 2>&1 || true; }
 trap cleanup EXIT
@@ -30,7 +29,7 @@ out=$(send "$x" "$y" "$z")
 has "$out" "invoke 00000000" "three items"
 has "$out" "clip list $x\\r\\n$y\\r\\n$z\\r\\n\\0" "list on the clipboard"
 has "$out" "clip text keep me" "text beside the list"
-[[ -f started.txt ]] || fail "the program was not started: $(cat trace.raw)"
+[[ -f started.txt ]] || fail "the program was not started"
 started=$(tr -d '\r' < started.txt | iconv -f CP932 -t UTF-8)
 grep -qE "^cmdline \"?${fake//\\/\\\\}\\\\tovix.exe\"? /C\$" <<<"$started" || fail "command line: $started"
 has "$started" "cwd $(winpath a)" "working folder"
@@ -53,6 +52,5 @@ out=$(NOWAIT=1 send "$x")
 sleep 1
 has "$out" "clip list $x\\r\\n\\0" "no record"
 [[ ! -f started.txt ]] || fail "started without an installation: $(cat started.txt)"
-grep -qF "send: no InstallLocation" trace.raw || fail "no record: $(cat trace.raw)"
 has "$(drv key HKLM "$UNINSTALL")" "(missing)" "uninstall record created by reading it"
 echo ok

@@ -6,7 +6,9 @@
 //   shxdrv invoke DLL CLSID FILE...      Initialize and the command (offset 0)
 // invoke: SHX_CLIPTEXT is put on the clipboard first; afterwards the
 // clipboard's "Tovix FileList" and text are printed; SHX_WAIT names a file
-// to wait for (what a started program writes) before ending.
+// to wait for (what a started program writes) before ending; SHX_KEYS
+// ("shift", "ctrl" or both, comma-separated) are held while the command is
+// chosen.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -223,6 +225,13 @@ int Invoke(int argc, char** argv) {
   ici.hwnd = owner;
   ici.lpVerb = MAKEINTRESOURCEA(0);
   ici.nShow = SW_SHOW;
+  if (const char* keys = std::getenv("SHX_KEYS")) {
+    BYTE state[256];
+    GetKeyboardState(state);
+    if (std::strstr(keys, "shift")) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+    if (std::strstr(keys, "ctrl")) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+    SetKeyboardState(state);
+  }
   std::printf("invoke %08lx\n", cm->InvokeCommand(&ici));
   init->Release();
   cm->Release();

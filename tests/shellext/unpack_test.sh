@@ -1,22 +1,37 @@
 #!/usr/bin/env bash
 # The unpack extension end to end: archives made by the peer tools are
 # extracted next to themselves through the real archiver libraries, byte for
-# byte, with nothing written anywhere else; the keys, the folder picker and
-# every refusal answered headless.
+# byte, with nothing written anywhere else; the held keys, the folder picker,
+# the password prompt and every refusal's message box, answered through
+# their controls. The shell's folder opener (HKCR\Folder) is a stand-in that
+# records what it was asked to open: the test has a prefix of its own.
 source "$TOOLS/lib.sh"
+source "$TOOLS/beside.sh"
+export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
+winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+wineserver -p 2>/dev/null || true
+trap 'wineserver -k 2>/dev/null || true' EXIT
 cd "$SCRATCH"
 UNPACK='{34869A81-2706-11D3-9EE0-89A6F700B519}'
 DRV="$BIN/shxdrv.exe" DLL="$BIN/tovixu.dll"
-# unpack ANSWERS ARCHIVE: the command on one archive; the trace lands in trace.txt.
-unpack() {
-  : > "$SCRATCH/trace.raw"
-  TOVIX_ANSWERS="$1" TOVIX_TRACE="$(winpath "$SCRATCH/trace.raw")" timeout 120 \
-    $WINE_RUN "$DRV" invoke "$(winpath "$DLL")" "$UNPACK" "$(winpath "$2")" | tr -d '\r' > "$SCRATCH/out.txt"
-  iconv -f CP932 -t UTF-8 "$SCRATCH/trace.raw" | tr -d '\r' > "$SCRATCH/trace.txt"
-  grep -qxF "invoke 00000000" "$SCRATCH/out.txt" || fail "invoke on $2: $(cat "$SCRATCH/out.txt")"
+opener="$(winpath "$BIN/shellext-fake/tovix.exe")"
+winrun reg add 'HKCR\Folder\shell\open\command' /ve /d "\"$opener\" \"%1\"" /f >/dev/null 2>&1
+# run ARCHIVE: the command on one archive (held keys in SHX_KEYS); what the
+# folder opener was given lands in opened.txt.
+run() {
+  timeout 120 env SHX_OUT="$(winpath "$SCRATCH/opened.txt")" $WINE_RUN "$DRV" invoke "$(winpath "$DLL")" "$UNPACK" \
+    "$(winpath "$1")" | tr -d '\r' > "$SCRATCH/out.txt"
+  grep -qxF "invoke 00000000" "$SCRATCH/out.txt" || fail "invoke on $1: $(cat "$SCRATCH/out.txt")"
 }
-traced() { grep -qF -- "$1" trace.txt || fail "$2: expected '$1' in the trace: $(cat trace.txt)"; }
-untraced() { ! grep -qF -- "$1" trace.txt || fail "$2: did not expect '$1' in the trace: $(cat trace.txt)"; }
+# unpack [PROBE-ARGS... --] ARCHIVE: run, with uiprobe working the windows it shows.
+unpack() {
+  rm -f "$SCRATCH/opened.txt"
+  if [[ $# -eq 1 ]]; then run "$1"; return; fi
+  local probe=()
+  while [[ $1 != -- ]]; do probe+=("$1"); shift; done
+  beside "${probe[@]}" -- run "$2"
+}
+not_opened() { sleep 1; [[ ! -e opened.txt ]] || fail "$1: a folder was opened: $(cat opened.txt)"; }
 # The tree below a folder, as relative paths.
 tree() { (cd "$1" && find . -mindepth 1 | LC_ALL=C sort); }
 same_tree() { diff -r "$1" "$2" >/dev/null || fail "$3: $2 differs from $1"; }
@@ -40,12 +55,19 @@ mk() {
             a.txt=a.txt sub/ sub/b.bin=sub/b.bin sub/empty.txt=sub/empty.txt >/dev/null) ;;
   esac
 }
+# The command strings, through recording libraries in a folder of their own
+# beside a copy of the driver and the extension (the libraries are looked
+# for beside the program first).
+mkdir rec
+cp "$DRV" "$DLL" "$BIN"/recorder/*.dll rec/
+export ARC_JOURNAL="$(winpath rec/journal.txt)"
+commands=()
 while IFS='|' read -r dir name how into cmd; do
   mk "$dir" "$name" "$how"
   before=$(tree "$dir")
-  unpack "none=0" "$dir/$name"
-  [[ -z $cmd ]] || traced "$cmd" "$name command"
-  untraced "open folder" "$name"
+  unpack "$dir/$name"
+  not_opened "$name"
+  [[ -z $cmd ]] || commands+=("$dir|$name|$cmd")
   if [[ $how == gz ]]; then
     cmp -s src/a.txt "$dir/${name%.gz}" || fail "$name: not extracted beside itself"
   else
@@ -63,10 +85,19 @@ tgz|d.tar.gz|targz|d.tar|tar32.dll --display-dialog=0 --message-loop=0 -x "$(win
 gz|notes.txt.gz|gz|.|tar32.dll --display-dialog=0 --message-loop=0 -x "$(winpath gz/notes.txt.gz)" "$(winpath gz)\\"
 rar|e.rar|rar|e|
 EOF2
+for c in "${commands[@]}"; do
+  IFS='|' read -r dir name cmd <<<"$c"
+  rm -f rec/journal.txt
+  DRV="$SCRATCH/rec/shxdrv.exe" DLL="$SCRATCH/rec/tovixu.dll" unpack "$dir/$name"
+  lib=${cmd%%.dll *} want=${cmd#*.dll }
+  got=$(tr -d '\r' < rec/journal.txt | iconv -f CP932 -t UTF-8 | sed -n "s/^$lib Command owner=[0-9a-f]* size=0 cmd=//p")
+  [[ $got == "$want" ]] || fail "$name command: want '$want', the library got '$got'"
+done
+unset ARC_JOURNAL
 
 # Ctrl: straight into the archive's folder.
 mk ctrl a.lzh lha
-unpack "ctrl=1" ctrl/a.lzh
+SHX_KEYS=ctrl unpack ctrl/a.lzh
 same_tree src/sub ctrl/sub "ctrl"
 cmp -s src/a.txt ctrl/a.txt || fail "ctrl: a.txt"
 
@@ -74,42 +105,45 @@ cmp -s src/a.txt ctrl/a.txt || fail "ctrl: a.txt"
 # window; another one opens the extraction folder; cancel does nothing.
 mk shift a.lzh lha
 mkdir -p elsewhere
-unpack "shift=1;folder=$(winpath shift)" shift/a.lzh
-traced "folder: 解凍先の選択 $(winpath shift)" "shift picker"
+pick() { echo dialog "#32770" controls choose-folder "$(winpath "$1")" click OK; }
+export SHX_KEYS=shift
+unpack $(pick shift) -- shift/a.lzh
+asked "解凍先の選択" "shift picker"
 same_tree src shift/a "shift, same folder"
-untraced "open folder" "shift, same folder"
-unpack "shift=1;folder=$(winpath elsewhere)" shift/a.lzh
+not_opened "shift, same folder"
+SHX_WAIT="$(winpath opened.txt)" unpack $(pick elsewhere) -- shift/a.lzh
 same_tree src elsewhere/a "shift, other folder"
-traced "open folder $(winpath elsewhere/a)" "shift, other folder"
+grep -qF "$(winpath elsewhere/a)" opened.txt || fail "shift, other folder: opened: $(cat opened.txt 2>/dev/null)"
 rm -rf shift/a
-unpack "shift=1;folder=cancel" shift/a.lzh
+beside_any dialog "#32770" click キャンセル gone answer OK 3000 -- run shift/a.lzh
 [[ $(tree shift) == ./a.lzh ]] || fail "picker cancelled, yet: $(tree shift)"
-[[ ! -s trace.txt ]] || grep -q '^folder: ' trace.txt && ! grep -qv '^folder: ' trace.txt || fail "cancel said: $(cat trace.txt)"
+asked "error: no window" "the cancelled picker said something"
+unset SHX_KEYS
 
 # The target folder exists already: extraction goes into it.
 mk exist a.lzh lha
 mkdir exist/a; echo keep > exist/a/keep.txt
-unpack "none=0" exist/a.lzh
+unpack exist/a.lzh
 same_tree src/sub exist/a/sub "existing folder"
 [[ $(cat exist/a/keep.txt) == keep ]] || fail "existing folder lost its file"
 
 # A file of the target name: the folder message, nothing extracted.
 mk isfile a.lzh lha
 echo x > isfile/a
-unpack "none=0" isfile/a.lzh
-traced "MessageBox: フォルダが作成できませんでした。" "file in the way"
+unpack answer OK -- isfile/a.lzh
+asked "msgbox: Error | フォルダが作成できませんでした。" "file in the way"
 [[ $(tree isfile) == $'./a\n./a.lzh' ]] || fail "file in the way: $(tree isfile)"
 
 # A damaged archive: the failure message, and the folder it made is gone.
 mk bad b.zip zip
 head -c 3000 bad/b.zip > bad/cut.zip; rm bad/b.zip
-unpack "none=0" bad/cut.zip
-traced "MessageBox: 書庫の解凍に失敗しました。" "damaged archive"
+unpack answer OK -- bad/cut.zip
+asked "msgbox: Error | 書庫の解凍に失敗しました。" "damaged archive"
 [[ $(tree bad) == ./cut.zip ]] || fail "damaged archive left: $(tree bad)"
 mk badlha a.lzh lha
 head -c 1500 badlha/a.lzh > badlha/cut.lzh; rm badlha/a.lzh
-unpack "none=0" badlha/cut.lzh
-traced "MessageBox: 書庫の解凍に失敗しました。" "damaged LHA archive"
+unpack answer OK -- badlha/cut.lzh
+asked "msgbox: Error | 書庫の解凍に失敗しました。" "damaged LHA archive"
 [[ $(tree badlha) == ./cut.lzh ]] || fail "damaged LHA archive left: $(tree badlha)"
 
 # One damaged entry among good ones: the failure is reported and the good
@@ -135,18 +169,23 @@ cmp -s src/a.txt part/b/a.txt || fail "one damaged entry: the good a.txt is gone
 mkrar() { (cd src && timeout 60 $WINE_RUN "$BIN/mkrar.exe" "$@" >/dev/null); }
 mkdir -p pw vol
 mkrar -5 "$(winpath pw/p.rar)" a.txt=a.txt '!e:s1.txt=a.txt' '!e:s2.txt=a.txt'
-unpack "password=cancel" pw/p.rar
-[[ $(grep -c '^password: パスワードの入力' trace.txt) == 1 ]] || fail "password prompt: $(cat trace.txt)"
-untraced "MessageBox" "password cancelled"
+# (After the prompt, a second one or a message box would be found and closed.)
+beside_any dialog Rar書庫の解凍 controls click キャンセル gone dialog "#32770" 3000 controls click OK click キャンセル \
+  -- run pw/p.rar
+asked "Static id=101 パスワードの入力" "password prompt"
+asked "error: no window #32770" "password cancelled: something more was shown"
 cmp -s src/a.txt pw/p/a.txt || fail "password cancelled: the plain entry is gone"
 rm -rf pw/p
-unpack "password=secret" pw/p.rar
-[[ $(grep -c '^password: ' trace.txt) == 1 ]] || fail "password asked more than once: $(cat trace.txt)"
+# Given: the next window is not a second prompt but the stand-in library's
+# refusal of what it cannot decode.
+beside dialog Rar書庫の解凍 type 0 secret click OK gone answer OK -- run pw/p.rar
+asked "msgbox: Error | 書庫の解凍に失敗しました。" "password asked more than once"
 head -c 120000 "$BIN/unrar.dll" > big.bin
 mkrar -5 -v 50000 "$(winpath vol/v.part1.rar)" big.bin=../big.bin
 rm vol/v.part2.rar
-unpack "none=0" vol/v.part1.rar
-traced "v.part2.rar の入ったディスクを入れてください。" "missing volume"
+unpack answer キャンセル gone answer OK -- vol/v.part1.rar
+asked "v.part2.rar の入ったディスクを入れてください。" "missing volume"
+asked "msgbox: Error | 書庫の解凍に失敗しました。" "missing volume: the failure"
 [[ $(tree vol) == $'./v.part1.rar\n./v.part3.rar' ]] || fail "missing volume left: $(tree vol)"
 
 # A folder of its own with the Info-ZIP kind of unzip32.dll and a broken
@@ -157,17 +196,17 @@ cp "$DRV" "$DLL" iz/
 cp "$BIN/infozip/unzip32.dll" iz/
 DRV="$SCRATCH/iz/shxdrv.exe" DLL="$SCRATCH/iz/tovixu.dll"
 mk izzip b.zip zip
-unpack "none=0" izzip/b.zip
+unpack izzip/b.zip
 same_tree src izzip/b "Info-ZIP kind"
 mk izlha a.lzh lha
-unpack "none=0" izlha/a.lzh
-traced "MessageBox: unlha32.dll が見つかりません。" "missing library"
+unpack answer OK -- izlha/a.lzh
+asked "msgbox: Error | unlha32.dll が見つかりません。" "missing library"
 cp "$BIN/unrar.dll" iz/unlha32.dll
-unpack "none=0" izlha/a.lzh
-traced "MessageBox: unlha32.dll が異常です。" "library without its entry"
+unpack answer OK -- izlha/a.lzh
+asked "msgbox: Error | unlha32.dll が異常です。" "library without its entry"
 rm iz/unzip32.dll; cp "$BIN/unrar.dll" iz/unzip32.dll
 mk izbad b.zip zip
-unpack "none=0" izbad/b.zip
-traced "MessageBox: unzip32.dll が異常です。" "zip library with neither entry"
+unpack answer OK -- izbad/b.zip
+asked "msgbox: Error | unzip32.dll が異常です。" "zip library with neither entry"
 [[ $(tree izlha) == ./a.lzh && $(tree izbad) == ./b.zip ]] || fail "refusals left files: $(tree izlha) $(tree izbad)"
 echo ok

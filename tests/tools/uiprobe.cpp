@@ -81,6 +81,17 @@
 //                         tree does
 //   track N POS           moves the N-th shown track bar (from 0) to POS, as a
 //                         drag of its thumb ending there does
+// Archivers, engine, extensions and setup (programs without a main window of
+// their own, or the test program itself as the process under test):
+//   pid N                 the process under test is N (decimal): dialog and
+//                         answer look only at its windows
+//   gone                  waits (up to 10 s) until the target is closed or
+//                         hidden (before answering the next box of its kind)
+//   touch PATH            creates an empty file PATH (tells a waiting test
+//                         library that the steps before it were taken)
+//   choose-folder PATH    in the target's folder tree (a folder picker),
+//                         opens the nodes from the selected one down to the
+//                         folder PATH (X:\a\b) by their names and selects it
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -791,6 +802,91 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
 }
 
 bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
+// ---- Archivers, engine, extensions and setup.
+
+bool RunArchiverCommand(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "pid") {
+    g_pid = static_cast<DWORD>(std::strtoul(next("0").c_str(), nullptr, 10));
+    return g_pid != 0 || Fail("pid needs a process id");
+  }
+  if (cmd == "gone") {
+    for (int t = 0; t <= 10000; t += 50) {
+      if (!g_target || !IsWindow(g_target) || !IsWindowVisible(g_target)) return true;
+      Sleep(50);
+    }
+    return Fail("window " + Utf8(TextOf(g_target)) + " still there");
+  }
+  if (cmd == "choose-folder") {
+    std::string path = next("");
+    HWND tv = Child(WC_TREEVIEWA);
+    if (!tv) return Fail("no tree view");
+    Remote r(tv);
+    if (!r.ok()) return Fail("no memory in the process");
+    // The names along the path; the drive shows as "... (X:)".
+    std::vector<std::string> names;
+    for (size_t p = 0; p <= path.size();) {
+      size_t s = path.find('\\', p);
+      if (s == std::string::npos) s = path.size();
+      if (s > p) names.push_back(path.substr(p, s - p));
+      p = s + 1;
+    }
+    if (names.empty()) return Fail("choose-folder needs a path");
+    auto is = [&](const std::string& node, size_t k) {
+      if (k == 0) return node.find("(" + names[0] + ")") != std::string::npos;
+      return lstrcmpiA(node.c_str(), names[k].c_str()) == 0;
+    };
+    // Where the picker's own selection stands on the path; without one on
+    // it, the drive's node a few levels below the root (desktop, computer).
+    HTREEITEM item = nullptr;
+    for (int t = 0; t < 40 && !item; ++t, Sleep(50))
+      item = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    size_t at = names.size();
+    if (item) {
+      std::string text = TreeText(r, tv, item);
+      for (size_t k = names.size(); k-- > 0;)
+        if (is(text, k)) {
+          at = k;
+          break;
+        }
+    }
+    if (at == names.size()) {
+      std::function<HTREEITEM(HTREEITEM, int)> drive = [&](HTREEITEM first, int depth) -> HTREEITEM {
+        for (HTREEITEM n = first; n;
+             n = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(n)))) {
+          if (is(TreeText(r, tv, n), 0)) return n;
+          if (depth == 0) continue;
+          SendMessageA(tv, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(n));
+          HTREEITEM c = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(n)));
+          if (HTREEITEM d = drive(c, depth - 1)) return d;
+        }
+        return nullptr;
+      };
+      item = drive(reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 2);
+      if (!item) return Fail("no drive " + Utf8(names[0]) + " in the tree");
+      at = 0;
+    }
+    for (size_t k = at + 1; k < names.size(); ++k) {
+      SendMessageA(tv, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+      HTREEITEM c = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+      while (c && !is(TreeText(r, tv, c), k))
+        c = reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(c)));
+      if (!c) return Fail("no folder " + Utf8(names[k]) + " below " + Utf8(TreeText(r, tv, item)));
+      item = c;
+    }
+    SendMessageA(tv, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    return true;
+  }
+  if (cmd == "touch") {
+    std::string path = next("");
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Fail("cannot create " + path);
+    CloseHandle(h);
+    return true;
+  }
+  *known = false;
+  return false;
+}
 
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
@@ -807,6 +903,11 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     if (i < args.size() && !args[i].empty() && isdigit(static_cast<unsigned char>(args[i][0]))) return args[i++];
     return def;
   };
+  {
+    bool known = false;
+    bool done = RunArchiverCommand(cmd, next, &known);
+    if (known) return done;
+  }
   if (cmd == "wait" || cmd == "find") {
     std::string cls = next(nullptr);
     int ms = cmd == "wait" ? std::atoi(numeric("10000").c_str()) : 0;

@@ -1,7 +1,6 @@
 // The GZA/BZA self-extractor: this program followed by an archive. It
 // unpacks into the folder given on its command line, or beside itself.
-//   bgasfx [-q] [folder]   (-q: no messages; existing files are kept unless
-//   ARCHIVER_ANSWERS says otherwise)
+//   bgasfx [-q] [folder]   (-q: no messages; existing files are kept)
 #include <windows.h>
 
 #include <string>
@@ -29,7 +28,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   bga::ExtractOptions o;
   o.base = dest;
   o.ask = [quiet](const std::string& path) -> char {
-    if (auto a = arc::test_answer("overwrite")) return *a == "yes" ? 'y' : *a == "all" ? 'a' : *a == "cancel" ? 'c' : 'n';
     if (quiet) return 'n';
     std::string text = path + "\r\n\r\nこのファイルはすでに存在します。上書きしますか?";
     int r = MessageBoxA(nullptr, text.c_str(), "bgasfx", MB_YESNOCANCEL | MB_ICONQUESTION);

@@ -19,10 +19,6 @@ int CALLBACK browse_init(HWND wnd, UINT msg, LPARAM, LPARAM data) {
 }
 
 bool choose_folder(const std::string& proposed, std::string& out) {
-  if (auto a = arc::test_answer("folder")) {
-    out = *a;
-    return !out.empty();
-  }
   BROWSEINFOA bi{};
   char display[MAX_PATH] = {};
   bi.pszDisplayName = display;
@@ -55,13 +51,12 @@ class Hooks : public zipf::ExtractHooks {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   zipw::init_names();
-  bool headless = std::getenv("ARCHIVER_ANSWERS") != nullptr;
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   auto f = fsio::open_read(self);
   zipf::Archive a;
   if (!f || zipf::read_archive(*f, a) != zipf::ReadStatus::ok || a.entries.empty()) {
-    if (!headless) MessageBoxA(nullptr, "書庫が見つからないか、壊れています。", kTitle, MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, "書庫が見つからないか、壊れています。", kTitle, MB_OK | MB_ICONERROR);
     return 2;
   }
   std::string proposed = arc::dir_part(self);
@@ -76,9 +71,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Hooks hooks;
   zipf::ExtractResult r = zipf::extract(*f, a, opt, hooks);
   bool ok = !r.aborted && r.errors == 0;
-  if (!headless) {
-    std::string msg = ok ? "解凍しました。\r\n\r\n" + folder : "解凍できなかったファイルがあります。\r\n\r\n" + hooks.text;
-    MessageBoxA(nullptr, msg.c_str(), kTitle, MB_OK | (ok ? MB_ICONINFORMATION : MB_ICONWARNING));
-  }
+  std::string msg = ok ? "解凍しました。\r\n\r\n" + folder : "解凍できなかったファイルがあります。\r\n\r\n" + hooks.text;
+  MessageBoxA(nullptr, msg.c_str(), kTitle, MB_OK | (ok ? MB_ICONINFORMATION : MB_ICONWARNING));
   return ok ? 0 : 1;
 }
