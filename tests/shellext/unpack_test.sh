@@ -159,8 +159,8 @@ at = i.header_offset + 30 + len(i.filename.encode()) + len(i.extra) + i.compress
 data[at] ^= 0xFF
 open(p, "wb").write(data)
 PY
-unpack "none=0" part/b.zip
-traced "MessageBox: 書庫の解凍に失敗しました。" "one damaged entry"
+unpack answer OK -- part/b.zip
+asked "msgbox: Error | 書庫の解凍に失敗しました。" "one damaged entry"
 cmp -s src/a.txt part/b/a.txt || fail "one damaged entry: the good a.txt is gone: $(tree part)"
 [[ -f part/b/sub/empty.txt && ! -e part/b/sub/b.bin ]] || fail "one damaged entry: $(tree part)"
 
