@@ -21,8 +21,7 @@ drop() { winrun "$BIN/dropfiles.exe" "$@" || fail "could not drop $*"; }
 # packed_into ARCHIVE: the save dialog packing asks with is answered with
 # ARCHIVE; waits for it and closes the result log.
 packed_into() {
-  probe wait TVantrelbyHalvek dialog "#32770" 20000 keys "$(W "$1")" sleep 300 click "保存(S)" >/dev/null ||
-    fail "no save dialog for packing into $1"
+  save_as "$(W "$1")" >/dev/null || fail "no save dialog for packing into $1"
   for _ in $(seq 200); do [ -s "$1" ] && break; sleep 0.1; done
   probe wait TVantrelbyHalvek dialog TDispDlg 5000 click OK >/dev/null 2>&1 || true
   [ -s "$1" ] || fail "nothing packed into $1"
@@ -56,9 +55,9 @@ expect_line "$out_tree" "  docs" "dropped archive's tree"
 # A gzip and a bzip2 stream with Ctrl: both are extracted into the folder
 # chosen (the proposed one: theirs) and the open archive is closed.
 drop --ctrl TVantrelbyHalvek "$(W "$streams/notes.txt.gz")" "$(W "$streams/data.bin.bz2")"
-picked=$(probe wait TVantrelbyHalvek dialog "フォルダーの参照" 20000 controls click OK) || fail "no folder picker for the streams"
+picked=$(folder_ok streams) || fail "no folder picker for the streams"
 expect_line "$picked" "Static id=14146 すべての解凍先を指定して下さい。" "picker's title"
-for _ in $(seq 200); do [ -f "$streams/notes.txt" ] && [ -f "$streams/data.bin" ] && break; sleep 0.1; done
+for _ in $(seq 600); do [ -f "$streams/notes.txt" ] && [ -f "$streams/data.bin" ] && break; sleep 0.1; done
 sleep 0.5
 cmp "$SCRATCH/notes.txt" "$streams/notes.txt" || fail "notes.txt differs"
 cmp "$SCRATCH/data.bin" "$streams/data.bin" || fail "data.bin differs"

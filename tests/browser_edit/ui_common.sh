@@ -42,3 +42,22 @@ $1"
 }
 # dosdate: 2004-03-05 14:07:58 in the entry files' hexadecimal form.
 DOS=306570FD
+# folder_ok NAME: the folder picker, once it shows the proposed folder NAME
+# selected (it selects it after coming up), answered with OK.
+folder_ok() {
+  for _ in $(seq 200); do
+    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q "^Edit id=[0-9]* .*[] ]$1\$" &&
+      break
+    sleep 0.1
+  done
+  probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 controls click OK
+}
+# save_as PATH: the save dialog, once its name field has the focus (it
+# takes it after coming up), answered with PATH typed there.
+save_as() {
+  for _ in $(seq 200); do
+    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && break
+    sleep 0.1
+  done
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 keys "$1" sleep 300 click "保存(S)"
+}

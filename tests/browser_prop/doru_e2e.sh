@@ -56,7 +56,11 @@ doru() {
   SHOWN=$(probe dialog TDoruDlg controls)
   probe dialog TDoruDlg click "$button" waitgone TDoruDlg 10000 >/dev/null || fail "editor not closed by $button"
   if [ -n "$folder" ]; then
-    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 10000 click "$folder" >/dev/null || fail "no folder picker"
+    if [ "$folder" = OK ]; then
+      folder_ok "$(basename "$SCRATCH")" >/dev/null
+    else
+      probe wait TVantrelbyHalvek dialog "フォルダーの参照" 10000 click "$folder" >/dev/null
+    fi || fail "no folder picker"
     LOG=$(probe wait TVantrelbyHalvek dialog TDispDlg 20000 caption memo click OK) || fail "no result log"
   else
     ! probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1500 >/dev/null 2>&1 || fail "folder asked for nothing to write"
@@ -130,7 +134,7 @@ start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 mapfile -t s < <(steps ExecCmdBtn)
 probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." dialog TDoruDlg "${s[@]}" click OK >/dev/null ||
   fail "recorded: editor"
-probe wait TVantrelbyHalvek dialog "フォルダーの参照" 10000 click OK >/dev/null || fail "recorded: no folder picker"
+folder_ok "$(basename "$SCRATCH")" >/dev/null || fail "recorded: no folder picker"
 probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null || fail "recorded: no result log"
 stop_tovix
 cmds=$(grep ' Command owner=' "$SCRATCH/journal.txt" | sed 's/.* cmd=//' | tr -d '\r')
