@@ -84,11 +84,15 @@ TEST_F(FolDlgTest, ShownAndAnsweredThroughItsControls) {
   for (const auto& c : cases) {
     TFolDlg dlg(nullptr);
     std::thread user([&c] {
-      for (int i = 0; i < 200; ++i) {
-        HWND w = FindWindowA(nullptr, "新規フォルダ名の入力");
-        DWORD pid = 0;
-        if (w) GetWindowThreadProcessId(w, &pid);
-        if (w && pid == GetCurrentProcessId() && IsWindowVisible(w)) {
+      for (int i = 0; i < 600; ++i) {
+        // This process's dialog only: tests beside this one may show theirs.
+        HWND w = nullptr;
+        for (HWND t = nullptr; (t = FindWindowExA(nullptr, t, nullptr, "新規フォルダ名の入力")) != nullptr;) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(t, &pid);
+          if (pid == GetCurrentProcessId() && IsWindowVisible(t)) w = t;
+        }
+        if (w) {
           HWND combo = FindWindowExA(w, nullptr, "ComboBox", nullptr);
           if (combo) SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
           for (HWND b = nullptr; (b = FindWindowExA(w, b, "Button", nullptr)) != nullptr;) {
