@@ -1,9 +1,7 @@
 #include "doru.h"
 
 #include <cstdio>
-#include <sstream>
 
-#include "Seams.h"
 
 std::string DoruProductName(const std::string& FileName) {
   return FileName.size() <= 4 ? std::string() : FileName.substr(0, FileName.size() - 4);
@@ -161,10 +159,6 @@ bool TDoruDlg::Memo1KeyPress(char Key) {
 }
 
 void TDoruDlg::HelpBtnClick() {
-  if (SeamHeadless()) {
-    SeamTrace("help 78");
-    return;
-  }
   WinHelpA(Handle(), Application ? Application->HelpFile.c_str() : "", HELP_CONTEXT, 78);
 }
 
@@ -178,25 +172,5 @@ std::string TDoruDlg::FileText() const {
 }
 
 int TDoruDlg::Execute() {
-  if (!SeamHeadless()) return ShowModal();
-  FormShow();
-  SeamTrace("doru ProEd=" + ProEd->Text());
-  for (const std::string& l : Memo1->Lines()) SeamTrace("doru| " + l);
-  if (auto a = SeamAnswer("doru:ProEd")) ProEd->SetText(*a);
-  std::istringstream presses(SeamAnswer("doru:press").value_or(""));
-  std::string p;
-  while (presses >> p) {
-    int line = 0, col = 0;
-    if (p.size() > 3 && p[0] == '^' && std::sscanf(p.c_str() + 3, "%d:%d", &line, &col) == 2) {
-      const int at = static_cast<int>(SendMessageA(Memo1->Handle(), EM_LINEINDEX, line, 0)) + col;
-      SendMessageA(Memo1->Handle(), EM_SETSEL, at, at);
-      SendMessageA(Memo1->Handle(), WM_CHAR, static_cast<WPARAM>(p[1] - '@'), 0);
-      continue;
-    }
-    for (TButton* b : {WinTitlerBtn, UnPackTitleBtn, UnPackInitialValBtn, ExtProcBtn, StartMnuBtn, ExecCmdBtn, HelpBtn})
-      if (b->Name == p && b->Enabled() && b->OnClick) b->OnClick(b);
-  }
-  const std::string a = SeamAnswer("doru").value_or("cancel");
-  SeamTrace("dialog doru: " + a + (Modified() ? " modified" : ""));
-  return a == "ok" ? mrOk : mrCancel;
+  return ShowModal();
 }

@@ -15,10 +15,7 @@
 
 namespace {
 
-bool CtrlHeld() {
-  if (auto a = SeamAnswer("ctrl")) return *a == "1";
-  return GetKeyState(VK_CONTROL) < 0;
-}
+bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
 
 // Streams the extraction of dropped files unpacks: ".gz" and ".bz2" only.
 bool IsDroppedStream(const std::string& path) {
@@ -104,24 +101,19 @@ void TVantrelbyHalvek::WMDropFiles(TMessage& Message) {
     DeleteExtractFolder();
     Archive1->SetArcName(first);
     AddRecentArchive();
-    SeamTrace("list: " + Archive1->ArcName());
     ListArchive();
     return;
   }
   FPendingFiles->Clear();
   bool streams = true;
-  std::string all;
   for (int i = 0; i < paths.Count(); ++i) {
     FPendingFiles->Add(paths[i]);
     streams = streams && IsDroppedStream(paths[i]);
-    all += (i ? "|" : "") + paths[i];
   }
   if (streams && CtrlHeld()) {
-    SeamTrace("unpack dropped: " + all);
     ExtractDropped();
     return;
   }
-  SeamTrace("pack: " + all);
   PackFiles();
 }
 
@@ -171,7 +163,6 @@ void TVantrelbyHalvek::DragOut(const std::string& OfferedPath) {
     files.Add(OfferedPath);
     TComRef<IDropSource> source(new TFileDropSource);
     TComRef<IDataObject> data(new TFileDataObject(files));
-    SeamTrace("drag: " + OfferedPath);
     DWORD effect = DROPEFFECT_NONE;
     DoDragDrop(data.Ptr, source.Ptr, DROPEFFECT_MOVE, &effect);
   }

@@ -11,7 +11,6 @@
 #include "CBDlg.h"
 #include "Disp.h"
 #include "doru.h"
-#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "mkfol.h"
@@ -113,14 +112,14 @@ void TVantrelbyHalvek::Property1Click(TObject* Sender) {
         // Attribute access only: a read-only archive refuses write access
         // but still takes new times.
         HANDLE w = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (w == INVALID_HANDLE_VALUE ||
-            !SetFileTime(w, setCreate ? &utc : nullptr, nullptr, setWrite ? &utc : nullptr))
-          SeamTrace("prop times not set");
-        if (w != INVALID_HANDLE_VALUE) CloseHandle(w);
+        if (w != INVALID_HANDLE_VALUE) {
+          SetFileTime(w, setCreate ? &utc : nullptr, nullptr, setWrite ? &utc : nullptr);
+          CloseHandle(w);
+        }
       }
     }
   }
-  if (newAttr != oldAttr && !SetFileAttributesA(path.c_str(), newAttr)) SeamTrace("prop attributes not set");
+  if (newAttr != oldAttr) SetFileAttributesA(path.c_str(), newAttr);
   delete dlg;
 }
 
@@ -189,7 +188,8 @@ void TVantrelbyHalvek::MkDoru1Click(TObject* Sender) {
   }
   if (!saved) {
     // Adding a file that was not written would store an old one or none.
-    SeamMessageBox(Handle(), "$設定ファイルを書き込めませんでした。\r\n" + file, "Tovix", MB_ICONERROR, "failed");
+    const std::string msg = "$設定ファイルを書き込めませんでした。\r\n" + file;
+    MessageBoxA(Handle(), msg.c_str(), "Tovix", MB_ICONERROR);
     if (temporary) DeleteFileA(file.c_str());
     return;
   }

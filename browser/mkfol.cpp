@@ -1,6 +1,5 @@
 #include "mkfol.h"
 
-#include "Seams.h"
 #include "list.h"
 #include "text.h"
 
@@ -32,16 +31,7 @@ TFolDlg::TFolDlg(TComponent* AOwner) : TForm(AOwner, "TFolDlg", bsDialog) {
   ActiveControl = NewFolder;
 }
 
-int TFolDlg::Execute() {
-  if (auto a = SeamAnswer("newfolder")) {
-    SeamTrace("dialog newfolder: " + *a);
-    if (*a == "cancel") return mrCancel;
-    NewFolder->SetText(*a);
-    return mrOk;
-  }
-  if (SeamHeadless()) return mrCancel;
-  return ShowModal();
-}
+int TFolDlg::Execute() { return ShowModal(); }
 
 bool IsValidFolderName(const std::string& Name) {
   static const char kBad[] = "\"*,/:;<>?\\|";

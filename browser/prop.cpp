@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "Seams.h"
 
 int DayMaxOf(int Month, int Year, int Current) {
   switch (Month) {
@@ -230,7 +229,8 @@ void TPropDlg::Edit1Exit(TEdit* Sender) {
   char* end = nullptr;
   const long v = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || end == text.c_str()) {
-    SeamMessageBox(Handle(), "'" + text + "' は整数値ではありません", "エラー", MB_OK | MB_ICONERROR, "prop:converror");
+    const std::string msg = "'" + text + "' は整数値ではありません";
+    MessageBoxA(Handle(), msg.c_str(), "エラー", MB_OK | MB_ICONERROR);
   } else {
     u->SetPosition(TypedPosition(static_cast<int>(v), u->Min(), u->Max(), u->Increment()));
   }
@@ -258,7 +258,7 @@ bool TPropDlg::EditedTimeValid() const {
 
 void TPropDlg::OKBtnClick() {
   if (!EditedTimeValid()) {
-    SeamMessageBox(Handle(), "日付が正しくありません。", "エラー", MB_OK | MB_ICONERROR, "prop:baddate");
+    MessageBoxA(Handle(), "日付が正しくありません。", "エラー", MB_OK | MB_ICONERROR);
     return;
   }
   ModalResult = mrOk;
@@ -272,40 +272,5 @@ void TPropDlg::SetEditedTime(const SYSTEMTIME& t) {
 int TPropDlg::Execute() {
   // The value labels show names as they are, "&" included.
   for (TLabel* c : {NameL, SyuruiL, SizeL, OsizeL, AsizeL, RateL, MdateL, ODateL}) c->SetShowAccelChar(false);
-  if (!SeamHeadless()) return ShowModal();
-  FormShow();
-  for (TLabel* c : {NameL, SyuruiL, SizeL, OsizeL, AsizeL, RateL, MdateL, ODateL})
-    SeamTrace("prop " + c->Name + "=" + c->Text());
-  for (TCheckBox* b : {RonlyBox, HideBox, ArchiveBox, ArcBox})
-    SeamTrace("prop " + b->Name + "=" + (b->Checked() ? "1" : "0"));
-  SeamTrace("prop ArcBox.Visible=" + std::string(ArcBox->Visible() ? "1" : "0") +
-            " Date6.Increment=" + std::to_string(Dates[5]->Increment()));
-  for (TCheckBox* b : {MdateB, OdateB, AttrB, RonlyBox, HideBox, ArchiveBox}) {
-    auto a = SeamAnswer("prop:" + b->Name);
-    if (!a || (*a == "1") == b->Checked()) continue;
-    b->SetChecked(*a == "1");
-    if (b->OnClick) b->OnClick(b);
-  }
-  for (int n = 0; n < 6; ++n) {
-    auto a = SeamAnswer("prop:" + Edits[n]->Name);
-    if (!a) continue;
-    Edits[n]->SetText(*a);
-    Edit1Exit(Edits[n]);
-  }
-  std::string times;
-  for (int n = 0; n < 6; ++n) {
-    if (n) times += ' ';
-    times += Edits[n]->Text();
-  }
-  SeamTrace("prop time " + times);
-  std::string a = SeamAnswer("prop").value_or("cancel");
-  // A refused OK leaves the dialog open for the next answer; a second refusal
-  // closes it as cancelled, since no answer is left that could change the time.
-  for (int refused = 0; a == "ok" && !EditedTimeValid(); ++refused) {
-    SeamTrace("dialog prop: ok refused");
-    OKBtnClick();
-    a = refused ? "cancel" : SeamAnswer("prop").value_or("cancel");
-  }
-  SeamTrace("dialog prop: " + a);
-  return a == "ok" ? mrOk : mrCancel;
+  return ShowModal();
 }

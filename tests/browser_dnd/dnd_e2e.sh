@@ -1,41 +1,49 @@
 #!/usr/bin/env bash
 # Files dropped on the running program by another process (a real
-# WM_DROPFILES): one archive opens, plain files go to packing, gzip and
-# bzip2 streams dropped with Ctrl are extracted, Shift packs an archive.
-source "$(dirname "$0")/../browser_list/e2e_common.sh"
-src="$SCRATCH/src" out="$SCRATCH/out"
-mkdir -p "$src/docs" "$out"
+# WM_DROPFILES, the keys held on the keyboard): one archive opens, plain
+# files go to packing (the real save dialog answered, the archive read back
+# with lhasa), gzip and bzip2 streams dropped with Ctrl are extracted, Shift
+# packs an archive.
+source "$(dirname "$0")/../browser_edit/ui_common.sh"
+src="$SCRATCH/src" streams="$SCRATCH/streams"
+mkdir -p "$src/docs" "$streams"
 printf 'hello\r\n' >"$src/a.txt"
 seq 1 3000 >"$src/docs/b.txt"
+cp "$src/docs/b.txt" "$src/b.txt"
 (cd "$src" && zip -qr "$SCRATCH/arc.zip" a.txt docs)
 seq 1 5000 >"$SCRATCH/notes.txt"
 head -c 30000 /dev/urandom >"$SCRATCH/data.bin"
-gzip -kn "$SCRATCH/notes.txt"
-bzip2 -k "$SCRATCH/data.bin"
+gzip -cn "$SCRATCH/notes.txt" >"$streams/notes.txt.gz"
+bzip2 -c "$SCRATCH/data.bin" >"$streams/data.bin.bz2"
+cp "$src/a.txt" "$streams/plain.txt"
 W() { winpath "$1"; }
-
-run() {  # trace: starts the program without an archive
-  : >"$1"
-  TOVIX_TRACE=$(W "$1") winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
-  TOVIX_PID=$!
-  probe wait TVantrelbyHalvek 60000 >/dev/null || fail "no main window"
+drop() { winrun "$BIN/dropfiles.exe" "$@" || fail "could not drop $*"; }
+# packed_into ARCHIVE: the save dialog packing asks with is answered with
+# ARCHIVE; waits for it and closes the result log.
+packed_into() {
+  save_as "$(W "$1")" >/dev/null || fail "no save dialog for packing into $1"
+  for _ in $(seq 200); do [ -s "$1" ] && break; sleep 0.1; done
+  probe wait TVantrelbyHalvek dialog TDispDlg 5000 click OK >/dev/null 2>&1 || true
+  [ -s "$1" ] || fail "nothing packed into $1"
 }
-drop() { winrun "$BIN/dropfiles.exe" TVantrelbyHalvek "$@" || fail "could not drop $*"; }
-traced() {  # trace line: waits for the exact line
-  for _ in $(seq 150); do grep -qxF -- "$2" "$1" && return 0; sleep 0.1; done
-  fail "no trace line '$2' in: $(cat "$1")"
+names() { lha l "$1" 2>/dev/null | sed '1,2d' | head -n -2 | awk '{print $NF}' | tr '\n' ' '; }
+# holds ARCHIVE NAMES WHAT: the archive comes to hold these entries (a pack
+# from two folders adds them one folder at a time).
+holds() {
+  for _ in $(seq 100); do [ "$(names "$1")" = "$2" ] && return 0; sleep 0.1; done
+  fail "$3: $(names "$1")"
 }
+caption() { probe wait TVantrelbyHalvek caption; }
 
-t="$SCRATCH/t1.txt"
-export TOVIX_ANSWERS="ctrl=1;folder=$(W "$out")"
-run "$t"
-# Plain files, in drop order, with no archive open: packing into a new
-# archive is asked for (the save dialog is cancelled through the seam).
-drop "$(W "$src/docs/b.txt")" "$(W "$src/a.txt")"
-traced "$t" "pack: $(W "$src/docs/b.txt")|$(W "$src/a.txt")"
+start_tovix "$BIN/tovix.exe"
+# Plain files, in drop order, with no archive open: packed into a new archive.
+drop TVantrelbyHalvek "$(W "$src/b.txt")" "$(W "$src/a.txt")"
+packed_into "$SCRATCH/p1.lzh"
+holds "$SCRATCH/p1.lzh" "b.txt a.txt " "dropped files packed"
+stop_tovix
+start_tovix "$BIN/tovix.exe"
 # One archive: opened and listed.
-drop "$(W "$SCRATCH/arc.zip")"
-traced "$t" "list: $(W "$SCRATCH/arc.zip")"
+drop TVantrelbyHalvek "$(W "$SCRATCH/arc.zip")"
 want="caption: arc.zip ($(W "$SCRATCH")) - Tovix"
 for _ in $(seq 100); do
   out_tree=$(probe wait TVantrelbyHalvek caption tree)
@@ -44,25 +52,30 @@ for _ in $(seq 100); do
 done
 expect_line "$out_tree" "$want" "dropped archive's caption"
 expect_line "$out_tree" "  docs" "dropped archive's tree"
-# A gzip and a bzip2 stream with Ctrl: both are extracted into the chosen
-# folder (and the open archive is closed).
-drop "$(W "$SCRATCH/notes.txt.gz")" "$(W "$SCRATCH/data.bin.bz2")"
-traced "$t" "unpack dropped: $(W "$SCRATCH/notes.txt.gz")|$(W "$SCRATCH/data.bin.bz2")"
-eventually 30 cmp "$SCRATCH/notes.txt" "$out/notes.txt" || fail "notes.txt differs"
-eventually 30 cmp "$SCRATCH/data.bin" "$out/data.bin" || fail "data.bin differs"
-for _ in $(seq 50); do [ "$(probe wait TVantrelbyHalvek caption)" = "caption: Tovix" ] && break; sleep 0.1; done
-expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: Tovix" "closed after the streams"
-# A stream with a plain file, Ctrl or not: packed.
-drop "$(W "$SCRATCH/notes.txt.gz")" "$(W "$src/a.txt")"
-traced "$t" "pack: $(W "$SCRATCH/notes.txt.gz")|$(W "$src/a.txt")"
+# A gzip and a bzip2 stream with Ctrl: both are extracted into the folder
+# chosen (the proposed one: theirs) and the open archive is closed.
+drop --ctrl TVantrelbyHalvek "$(W "$streams/notes.txt.gz")" "$(W "$streams/data.bin.bz2")"
+picked=$(folder_ok streams) || fail "no folder picker for the streams"
+expect_line "$picked" "Static id=14146 すべての解凍先を指定して下さい。" "picker's title"
+for _ in $(seq 600); do [ -f "$streams/notes.txt" ] && [ -f "$streams/data.bin" ] && break; sleep 0.1; done
+sleep 0.5
+cmp "$SCRATCH/notes.txt" "$streams/notes.txt" || fail "notes.txt differs"
+cmp "$SCRATCH/data.bin" "$streams/data.bin" || fail "data.bin differs"
+probe wait TVantrelbyHalvek dialog TDispDlg 3000 click OK >/dev/null 2>&1 || true
+for _ in $(seq 50); do [ "$(caption)" = "caption: Tovix" ] && break; sleep 0.1; done
+expect_line "$(caption)" "caption: Tovix" "closed after the streams"
+# A stream with a plain file, Ctrl held: packed.
+drop --ctrl TVantrelbyHalvek "$(W "$streams/notes.txt.gz")" "$(W "$streams/plain.txt")"
+packed_into "$SCRATCH/p2.lzh"
+holds "$SCRATCH/p2.lzh" "notes.txt.gz plain.txt " "stream and file packed"
 stop_tovix
 
 # With Shift held an archive is packed, not opened.
-t="$SCRATCH/t2.txt"
-export TOVIX_ANSWERS="shift=1"
-run "$t"
-drop "$(W "$SCRATCH/arc.zip")"
-traced "$t" "pack: $(W "$SCRATCH/arc.zip")"
+start_tovix "$BIN/tovix.exe"
+drop --shift TVantrelbyHalvek "$(W "$SCRATCH/arc.zip")"
+packed_into "$SCRATCH/p3.lzh"
+holds "$SCRATCH/p3.lzh" "arc.zip " "archive packed with Shift"
+# The window shows the new archive, never the dropped one.
+expect_line "$(caption)" "caption: p3.lzh ($(W "$SCRATCH")) - Tovix" "opened with Shift held"
 stop_tovix
-grep -q '^list: ' "$t" && fail "opened with Shift held: $(cat "$t")"
 exit 0

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
+#include <thread>
 
 #include "Forms.h"
 #include "mkfol.h"
@@ -68,21 +70,44 @@ TEST_F(FolDlgTest, FormAsDesignedWithTheSixPlaceholders) {
   EXPECT_EQ(dlg.CancelBtn->Caption(), "キャンセル");
 }
 
-TEST_F(FolDlgTest, AnswersFromTheTestSeam) {
+// The dialog shown for real and answered from another thread as a user
+// would: a name typed and OK, or Cancel.
+TEST_F(FolDlgTest, ShownAndAnsweredThroughItsControls) {
   struct {
-    const char* answers;
+    const char* typed;
+    const char* button;
     int result;
-    const char* text;
   } cases[] = {
-      {"newfolder=work", mrOk, "work"},
-      {"newfolder=cancel", mrCancel, ""},
-      {"none=1", mrCancel, ""},  // headless and unanswered: never shown, cancelled
+      {"work", "OK", mrOk},
+      {"gone", "キャンセル", mrCancel},
   };
   for (const auto& c : cases) {
-    _putenv_s("TOVIX_ANSWERS", c.answers);
     TFolDlg dlg(nullptr);
-    EXPECT_EQ(dlg.Execute(), c.result) << c.answers;
-    EXPECT_EQ(dlg.NewFolder->Text(), c.text) << c.answers;
+    std::thread user([&c] {
+      for (int i = 0; i < 600; ++i) {
+        // This process's dialog only: tests beside this one may show theirs.
+        HWND w = nullptr;
+        for (HWND t = nullptr; (t = FindWindowExA(nullptr, t, nullptr, "新規フォルダ名の入力")) != nullptr;) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(t, &pid);
+          if (pid == GetCurrentProcessId() && IsWindowVisible(t)) w = t;
+        }
+        if (w) {
+          HWND combo = FindWindowExA(w, nullptr, "ComboBox", nullptr);
+          if (combo) SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
+          for (HWND b = nullptr; (b = FindWindowExA(w, b, "Button", nullptr)) != nullptr;) {
+            char text[64] = {};
+            GetWindowTextA(b, text, sizeof text);
+            if (!lstrcmpA(text, c.button)) PostMessageA(b, BM_CLICK, 0, 0);
+          }
+          return;
+        }
+        Sleep(50);
+      }
+    });
+    const int result = dlg.Execute();
+    user.join();
+    EXPECT_EQ(result, c.result) << c.typed;
+    EXPECT_EQ(dlg.NewFolder->Text(), c.typed);
   }
-  _putenv_s("TOVIX_ANSWERS", "");
 }

@@ -164,9 +164,10 @@ for arc in arc.lzh arc.zip; do
 done
 # A folder node made by the new-folder command takes what is added below it.
 (cd "$src" && zip -qr "$SCRATCH/nf.zip" a.txt docs)
-export TOVIX_ANSWERS="newfolder=fresh;dialog:OpenDialog3=$(winpath "$SCRATCH/new1.txt")"
+export TOVIX_ANSWERS="dialog:OpenDialog3=$(winpath "$SCRATCH/new1.txt")"
 start_tovix "$BIN/tovix.exe" "$SCRATCH/t-nf.txt" "$(winpath "$SCRATCH/nf.zip")"
-probe wait TVantrelbyHalvek select-node "nf.zip/docs" command "フォルダ(F)..." >/dev/null
+probe wait TVantrelbyHalvek select-node "nf.zip/docs" command "フォルダ(F)..." dialog "新規フォルダ名の入力" \
+  type 0 fresh click OK waitgone TFolDlg 10000 >/dev/null || fail "new-folder dialog"
 probe wait TVantrelbyHalvek select-node "nf.zip/docs/fresh" >/dev/null || fail "no new folder node"
 pack_cmd "$SCRATCH/t-nf.txt"
 stop_tovix

@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # The self-extractor's setting file "$" in the real program on an LHA
-# archive made by jlha: template lines and editing keys, written into the
-# archive (read back with lhasa, byte for byte) through the temporary folder
-# or a chosen one; loaded again on the next use; Cancel and an unmodified OK
+# archive made by jlha, worked through the real editor, folder picker and
+# result log: template lines and editing keys, written into the archive
+# (read back with lhasa, byte for byte) through the temporary folder or a
+# chosen one; loaded again on the next use; Cancel and an unmodified OK
 # leave the archive alone.
-source "$(dirname "$0")/../browser_list/e2e_common.sh"
+source "$(dirname "$0")/../browser_edit/ui_common.sh"
 src="$SCRATCH/src"
-mkdir -p "$src" "$SCRATCH/out"
+mkdir -p "$src"
 printf 'hello\r\n' >"$src/a.txt"
 arc="$SCRATCH/arc.lzh"
 (cd "$src" && jlha a "$arc" a.txt >/dev/null 2>&1)
 # The command is offered once the second self-extractor style is chosen.
-winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Pack" /v AutoStyle /d 2 /f >/dev/null 2>&1
-sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+regset Pack AutoStyle 2
 # lines L1 L2 ...: the CP932 file text, every line ending with CR LF.
 lines() { local l; for l in "$@"; do sj "$l"; printf '\r\n'; done; }
 # dollar: the "$" entry of the archive as lhasa extracts it.
@@ -21,26 +21,63 @@ dollar() {
   (cd "$SCRATCH/x" && lha e "$arc" >/dev/null 2>&1)
   cat "$SCRATCH/x/\$" 2>/dev/null || true
 }
-# doru ANSWERS: runs the command with these answers on the archive.
+# The editor's buttons by their captions; keys as "^K@LINE:COL" typed into
+# the text (edit 0) with the caret there.
+declare -A BTN=([WinTitlerBtn]=Windowタイトル [UnPackTitleBtn]=展開先タイトル [UnPackInitialValBtn]=展開先初期値
+  [ExtProcBtn]=関連付け [StartMnuBtn]=ｽﾀｰﾄﾒﾆｭｰ [ExecCmdBtn]=実行コマンド)
+steps() {
+  local p l c
+  for p in "$@"; do
+    if [[ $p == ^?@*:* ]]; then
+      l=${p#*@}; c=${l#*:}; l=${l%:*}
+      printf '%s\n' into 0 caret 0 "$l" "$c" ctrl "${p:1:1}" sleep 200
+    elif [[ $p == ProEd=* ]]; then
+      printf '%s\n' into 1 type 1 "${p#ProEd=}"
+    else
+      printf '%s\n' click "${BTN[$p]}" sleep 100
+    fi
+  done
+}
+# doru BUTTON FOLDER [STEPS...]: opens the editor on the archive, works it
+# with the steps, presses BUTTON (OK or キャンセル); when the folder picker
+# comes, FOLDER (OK: the proposed one, the archive's; キャンセル: none) answers
+# it; the result log, when one comes, is read into LOG and closed.
+# LOADED holds the text as the editor came up, SHOWN its controls after the
+# steps.
 doru() {
-  export TOVIX_ANSWERS="$1"
-  TRACE="$SCRATCH/t.txt"
-  start_tovix "$BIN/tovix.exe" "$TRACE" "$(winpath "$arc")"
+  local button=$1 folder=$2 s
+  shift 2
+  mapfile -t s < <(steps "$@")
+  LOG=""
+  start_tovix "$BIN/tovix.exe" "$(winpath "$arc")"
   probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." >/dev/null
-  for _ in $(seq 100); do grep -q '^dialog doru:' "$TRACE" && break; sleep 0.1; done
-  grep -q '^dialog doru:' "$TRACE" || fail "no setting-file dialog: $(cat "$TRACE")"
-  # A changed file is packed into the archive; its log ends the command.
-  if grep -q '^dialog doru: ok modified' "$TRACE"; then
-    eventually 60 grep -q '^resultlog caption' "$TRACE" || fail "no packing log: $(cat "$TRACE")"
+  LOADED=$(probe dialog TDoruDlg memo) || fail "no setting-file dialog"
+  [ ${#s[@]} -eq 0 ] || probe dialog TDoruDlg "${s[@]}" >/dev/null || fail "working the editor: $*"
+  SHOWN=$(probe dialog TDoruDlg controls)
+  probe dialog TDoruDlg click "$button" waitgone TDoruDlg 10000 >/dev/null || fail "editor not closed by $button"
+  if [ -n "$folder" ]; then
+    if [ "$folder" = OK ]; then
+      folder_ok "$(basename "$SCRATCH")" >/dev/null
+    else
+      probe wait TVantrelbyHalvek dialog "フォルダーの参照" 10000 click "$folder" >/dev/null
+    fi || fail "no folder picker"
+    LOG=$(probe wait TVantrelbyHalvek dialog TDispDlg 20000 caption memo click OK) || fail "no result log"
+  else
+    ! probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1500 >/dev/null 2>&1 || fail "folder asked for nothing to write"
   fi
   stop_tovix
 }
-traced() { grep -qxF -- "$1" "$TRACE" || fail "$2: no trace line '$1' in: $(iconv -f CP932 -t UTF-8 "$TRACE")"; }
 
-# Every template; the folder choice cancelled: through the temporary folder.
-doru "doru=ok;folder=;doru:press=WinTitlerBtn WinTitlerBtn ExtProcBtn ExtProcBtn ExtProcBtn StartMnuBtn StartMnuBtn UnPackTitleBtn UnPackInitialValBtn ExecCmdBtn"
-traced "doru ProEd=arc" "product name"
-traced "resultlog caption $(sj 'tovixの圧縮結果')" "result log"
+# Every template (a title's button goes once used); the folder choice
+# cancelled: through the temporary folder.
+doru OK キャンセル WinTitlerBtn ExtProcBtn ExtProcBtn ExtProcBtn StartMnuBtn StartMnuBtn UnPackTitleBtn \
+  UnPackInitialValBtn ExecCmdBtn
+expect_line "$SHOWN" "Edit id=0 arc" "product name"
+for b in Windowタイトル 展開先タイトル 展開先初期値 実行コマンド; do
+  expect_line "$SHOWN" "Button id=0 [disabled] $b" "used button $b"
+done
+expect_line "$SHOWN" "Button id=0 関連付け" "class button stays"
+expect_line "$LOG" "caption: tovixの圧縮結果" "result log"
 lines '$WindowTitle=arcのインストール' '$ClassTitle=arcを関連付け(&R)' \
   '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' \
   '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' '$GroupTitle=arcをｽﾀｰﾄﾒﾆｭｰに登録(&S)' \
@@ -54,10 +91,10 @@ lha t "$arc" >/dev/null || fail "archive damaged"
 [ -z "$(find "$TOVIX_PREFIX/drive_c" -name '$' 2>/dev/null)" ] || fail "temporary file left: $(find "$TOVIX_PREFIX/drive_c" -name '$')"
 
 # The next use loads the file; keys edit it, the title lines come back,
-# and the chosen folder keeps its copy.
-out=$(winpath "$SCRATCH/out")
-doru "doru=ok;folder=$out;doru:ProEd=Tool;doru:press=^Y@0:0 ^K@9:8 ^K@9:8 ^U@6:7 ^U@6:0 ExtProcBtn WinTitlerBtn"
-traced "doru| $(sj '$WindowTitle=arcのインストール')" "loaded text"
+# and the chosen folder (the proposed one, the archive's) keeps its copy.
+doru OK OK ProEd=Tool ^Y@0:0 ^K@9:8 ^K@9:8 ^U@6:7 ^U@6:0 ExtProcBtn WinTitlerBtn
+expect_line "$LOADED" '$WindowTitle=arcのインストール' "loaded text"
+expect_line "$LOADED" '$Command=notepad arc.txt' "loaded text's last line"
 lines '$ClassTitle=arcを関連付け(&R)' \
   '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' \
   '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' '$GroupTitle=arcをｽﾀｰﾄﾒﾆｭｰに登録(&S)' \
@@ -67,18 +104,16 @@ lines '$ClassTitle=arcを関連付け(&R)' \
   >"$SCRATCH/want2"
 dollar >"$SCRATCH/got2"
 cmp "$SCRATCH/want2" "$SCRATCH/got2" || fail "second file: $(iconv -f CP932 -t UTF-8 "$SCRATCH/got2")"
-cmp "$SCRATCH/want2" "$SCRATCH/out/\$" || fail "file in the chosen folder"
+cmp "$SCRATCH/want2" "$SCRATCH/\$" || fail "file in the chosen folder"
 [ "$(lha l "$arc" | grep -c ' \$$')" = 1 ] || fail "one \$ entry: $(lha l "$arc")"
 
 # Cancel, and OK without a change: the archive stays as it is.
 sum=$(md5sum <"$arc")
-doru "doru=cancel;folder=;doru:press=WinTitlerBtn"
-doru "doru=ok;folder="
-traced "dialog doru: ok" "unmodified OK"
+doru キャンセル "" WinTitlerBtn
+doru OK ""
 [ "$(md5sum <"$arc")" = "$sum" ] || fail "archive changed by cancel or an unmodified OK"
-# The real dialog, shown without answers, closed: nothing written.
-unset TOVIX_ANSWERS
-start_tovix "$BIN/tovix.exe" "$SCRATCH/t.txt" "$(winpath "$arc")"
+# Closed by its title bar: nothing written.
+start_tovix "$BIN/tovix.exe" "$(winpath "$arc")"
 probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." >/dev/null
 cap=$(probe wait TDoruDlg 10000 caption) || fail "no setting-file window"
 [ "$cap" = "caption: \$設定ファイル作成支援" ] || fail "dialog caption: $cap"
@@ -87,26 +122,23 @@ stop_tovix
 [ "$(md5sum <"$arc")" = "$sum" ] || fail "closing the dialog changed the archive"
 # The command strings, from the recording library's journal.
 rec="$SCRATCH/rec"
-mkdir -p "$rec" "$SCRATCH/out2"
+mkdir -p "$rec"
 cp "$BIN/tovix.exe" "$BIN"/recorder/*.dll "$rec/"
 echo "a.txt|10|5|0|$DOS||-lh5-|0" >"$SCRATCH/entries.txt"
 export ARC_JOURNAL="$(winpath "$SCRATCH/journal.txt")" REC_unlha32_CHECK="r.lzh"
 export REC_unlha32_ENTRIES="$(winpath "$SCRATCH/entries.txt")"
 echo x >"$SCRATCH/r.lzh"
 A=$(winpath "$SCRATCH")
-export TOVIX_ANSWERS="doru=ok;doru:press=ExecCmdBtn;folder=$A\\out2"
-TRACE="$SCRATCH/t-rec.txt"
-start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.lzh"
-probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." >/dev/null
-# The add command is the last the libraries get.
-eventually 60 grep -q ' Command owner=.* cmd=a -n ' "$SCRATCH/journal.txt" || fail "no add command: $(cat "$SCRATCH/journal.txt")"
+rm -f "$SCRATCH/\$"
+start_tovix "$rec/tovix.exe" "$A\\r.lzh"
+mapfile -t s < <(steps ExecCmdBtn)
+probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." dialog TDoruDlg "${s[@]}" click OK >/dev/null ||
+  fail "recorded: editor"
+folder_ok "$(basename "$SCRATCH")" >/dev/null || fail "recorded: no folder picker"
+probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null || fail "recorded: no result log"
 stop_tovix
 cmds=$(grep ' Command owner=' "$SCRATCH/journal.txt" | sed 's/.* cmd=//' | tr -d '\r')
 expect_line "$cmds" "p -n \"$A\\r.lzh\" \$" "read command"
-expect_line "$cmds" "a -n \"$A\\r.lzh\" \"$A\\out2\\\" \$" "add command"
-lines '$Command=notepad r.txt' | cmp - "$SCRATCH/out2/\$" || fail "recorded file"
-# The prefix's own server goes first: it may still be writing the registry.
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
-rm -rf "$SCRATCH/prefix"
+expect_line "$cmds" "a -n \"$A\\r.lzh\" \"$A\\\" \$" "add command"
+lines '$Command=notepad r.txt' | cmp - "$SCRATCH/\$" || fail "recorded file"
 echo ok

@@ -92,6 +92,11 @@
 //   choose-folder PATH    in the target's folder tree (a folder picker),
 //                         opens the nodes from the selected one down to the
 //                         folder PATH (X:\a\b) by their names and selects it
+// Editing (the main window's command dialogs):
+//   into N                clicks into the N-th edit or combo box (from 0), as a
+//                         user does before typing there: it takes the focus
+//   caret N LINE COL      puts the caret of the N-th edit at LINE, COL (from 0)
+//   ctrl LETTER           types Ctrl with LETTER into the control with the focus
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -888,6 +893,40 @@ bool RunArchiverCommand(const std::string& cmd, const std::function<std::string(
   return false;
 }
 
+// ---- editing: the main window's command dialogs
+
+bool RunEditing(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "into" || cmd == "caret") {
+    if (!g_target) return Fail("no target window (use wait or dialog first)");
+    int n = std::atoi(next("0").c_str());
+    HWND e = NthControl({"Edit", "ComboBox"}, n);
+    if (!e) return Fail("no edit " + std::to_string(n));
+    if (cmd == "into") {
+      // Sent, not posted: what follows finds the focus already moved.
+      SendMessageA(e, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+      SendMessageA(e, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+      return true;
+    }
+    int line = std::atoi(next("0").c_str());
+    int col = std::atoi(next("0").c_str());
+    LRESULT at = SendMessageA(e, EM_LINEINDEX, static_cast<WPARAM>(line), 0);
+    if (at < 0) return Fail("no line " + std::to_string(line));
+    SendMessageA(e, EM_SETSEL, static_cast<WPARAM>(at + col), at + col);
+    return true;
+  }
+  if (cmd == "ctrl") {
+    if (!g_target) return Fail("no target window (use wait or dialog first)");
+    HWND f = FocusOf(g_target);
+    std::string k = next("");
+    if (!f || k.empty()) return Fail(f ? "no key" : "nothing has the focus");
+    PostMessageA(f, WM_CHAR, static_cast<WPARAM>(toupper(static_cast<unsigned char>(k[0])) - '@'), 1);
+    return true;
+  }
+  *known = false;
+  return false;
+}
+
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
   {
@@ -1198,6 +1237,8 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   bool done = RunMenuHelp(cmd, next, &known);
   if (known) return done;
   done = RunCommonDialog(cmd, next, &known);
+  if (known) return done;
+  done = RunEditing(cmd, next, &known);
   if (known) return done;
   return Fail("unknown command " + cmd);
 }
