@@ -342,41 +342,6 @@ void LogWriter::add(std::string_view s) {
   buf_[used_] = 0;
 }
 
-std::optional<std::string> test_answer(std::string_view key) { return test_answer_from("ARCHIVER_ANSWERS", key); }
-
-std::optional<std::string> test_answer_from(const char* envVar, std::string_view key) {
-  static std::mutex mu;
-  static std::map<std::string, size_t, std::less<>> taken;
-  const char* env = std::getenv(envVar);
-  if (!env) return std::nullopt;
-  std::string_view all(env);
-  size_t pos = 0;
-  while (pos <= all.size()) {
-    size_t end = all.find(';', pos);
-    if (end == std::string_view::npos) end = all.size();
-    std::string_view item = all.substr(pos, end - pos);
-    size_t eq = item.find('=');
-    if (eq != std::string_view::npos && item.substr(0, eq) == key) {
-      std::string_view vals = item.substr(eq + 1);
-      std::vector<std::string> list;
-      size_t p = 0;
-      while (true) {
-        size_t bar = vals.find('|', p);
-        list.emplace_back(vals.substr(p, bar == std::string_view::npos ? std::string_view::npos : bar - p));
-        if (bar == std::string_view::npos) break;
-        p = bar + 1;
-      }
-      std::lock_guard<std::mutex> lock(mu);
-      size_t& k = taken[std::string(envVar) + "/" + std::string(key)];
-      std::string v = list[k < list.size() ? k : list.size() - 1];
-      ++k;
-      return v;
-    }
-    pos = end + 1;
-  }
-  return std::nullopt;
-}
-
 uint32_t dos_datetime(int year, int month, int day, int hour, int minute, int second) {
   if (year < 1980) year = 1980;
   if (year > 2107) year = 2107;

@@ -98,14 +98,6 @@ class LogWriter {
   uint32_t used_ = 0;
 };
 
-// Answers for the questions a library would ask a person (overwrite, new
-// name, password), given by the environment variable ARCHIVER_ANSWERS as
-// "key=value;key=v1|v2" for headless tests. Each call takes the next value
-// of the key; the last one repeats. Nothing when the key is not given.
-std::optional<std::string> test_answer(std::string_view key);
-// The same from another variable (the program's own seams use TOVIX_ANSWERS).
-std::optional<std::string> test_answer_from(const char* envVar, std::string_view key);
-
 // DOS date and time from calendar values and back.
 uint32_t dos_datetime(int year, int month, int day, int hour, int minute, int second);
 // Unix time (UTC seconds) from a DOS date-time read as local time; and back.

@@ -110,7 +110,6 @@ wait $asker || fail "the library's rename dialog"
 lha t "$arc" >/dev/null || fail "archive damaged after rename"
 traced "resultlog caption $(sj 'tovixの名前の変更結果')" "rename log"
 stop_tovix
-unset ARCHIVER_ANSWERS
 
 # New folder nodes: added under the selected node; a name with a separator,
 # or one that exists in another case, is ignored; nothing touches the file.
