@@ -54,7 +54,8 @@
 //                         ("#32770" for a system dialog) or caption is TEXT;
 //                         it becomes the target
 //   answer CAPTION [MS]   wait for a message box, print "msgbox: CAPTION |
-//                         TEXT...", press its button CAPTION (without "&")
+//                         TEXT...", press its button CAPTION (without "&") and
+//                         wait until the box is gone
 //   controls              every control: "CLASS id=N [hidden] [disabled]
 //                         [checked] [focus] TEXT"; list rows follow indented,
 //                         "*" before the selected one
@@ -552,7 +553,14 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
     Out(line);
     HWND b = ButtonByCaption(button);
     if (!b) return Fail("no button " + Utf8(button));
-    PostMessageA(b, BM_CLICK, 0, 0);
+    // A click posted while the box is still being set up can be lost (seen
+    // on a loaded machine): press again until the box is gone.
+    HWND box = g_target;
+    for (int t = 0; IsWindow(box) && IsWindowVisible(box); t += 50) {
+      if (t % 1000 == 0) PostMessageA(b, BM_CLICK, 0, 0);
+      if (t >= 10000) return Fail("message box still open after " + Utf8(button));
+      Sleep(50);
+    }
     return true;
   }
   if (cmd != "controls" && cmd != "type" && cmd != "keys" && cmd != "vk" && cmd != "alt" && cmd != "tick" && cmd != "click" &&
