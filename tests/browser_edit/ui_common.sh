@@ -42,14 +42,20 @@ $1"
 }
 # dosdate: 2004-03-05 14:07:58 in the entry files' hexadecimal form.
 DOS=306570FD
-# folder_ok NAME: the folder picker, once it shows the proposed folder NAME
-# selected (it selects it after coming up), answered with OK.
+# folder_ok NAME [PATH]: the folder picker, once it shows the proposed folder
+# NAME selected (it selects it after coming up), answered with OK. With PATH,
+# a picker that never gets there (Wine stops a preselection partway on a
+# loaded machine) is led to PATH in its tree first.
 folder_ok() {
+  local shown=""
   for _ in $(seq 200); do
     probe wait TVantrelbyHalvek dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q "^Edit id=[0-9]* .*[] ]$1\$" &&
-      break
+      shown=1 && break
     sleep 0.1
   done
+  if [ -z "$shown" ] && [ $# -gt 1 ]; then
+    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 choose-folder "$(winpath "$2")" >/dev/null
+  fi
   probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 controls click OK
 }
 # save_as PATH: the save dialog, once its name field has the focus (it
