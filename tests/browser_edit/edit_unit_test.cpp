@@ -84,25 +84,30 @@ TEST_F(FolDlgTest, ShownAndAnsweredThroughItsControls) {
   for (const auto& c : cases) {
     TFolDlg dlg(nullptr);
     std::thread user([&c] {
-      for (int i = 0; i < 600; ++i) {
-        // This process's dialog only: tests beside this one may show theirs.
-        HWND w = nullptr;
-        for (HWND t = nullptr; (t = FindWindowExA(nullptr, t, nullptr, "新規フォルダ名の入力")) != nullptr;) {
-          DWORD pid = 0;
-          GetWindowThreadProcessId(t, &pid);
-          if (pid == GetCurrentProcessId() && IsWindowVisible(t)) w = t;
-        }
-        if (w) {
-          HWND combo = FindWindowExA(w, nullptr, "ComboBox", nullptr);
-          if (combo) SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
-          for (HWND b = nullptr; (b = FindWindowExA(w, b, "Button", nullptr)) != nullptr;) {
-            char text[64] = {};
-            GetWindowTextA(b, text, sizeof text);
-            if (!lstrcmpA(text, c.button)) PostMessageA(b, BM_CLICK, 0, 0);
+      // This process's dialog only: tests beside this one may show theirs. A
+      // click posted while the dialog is still being set up can be lost on a
+      // loaded machine, so it is pressed again until the dialog is gone.
+      HWND w = nullptr;
+      int wait = 0;
+      for (int i = 0; i < 600; ++i, Sleep(50)) {
+        if (w && (!IsWindow(w) || !IsWindowVisible(w))) return;
+        if (!w) {
+          for (HWND t = nullptr; (t = FindWindowExA(nullptr, t, nullptr, "新規フォルダ名の入力")) != nullptr;) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(t, &pid);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(t)) w = t;
           }
-          return;
+          if (!w) continue;
+          if (HWND combo = FindWindowExA(w, nullptr, "ComboBox", nullptr))
+            SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
         }
-        Sleep(50);
+        if (wait-- > 0) continue;
+        wait = 20;
+        for (HWND b = nullptr; (b = FindWindowExA(w, b, "Button", nullptr)) != nullptr;) {
+          char text[64] = {};
+          GetWindowTextA(b, text, sizeof text);
+          if (!lstrcmpA(text, c.button)) PostMessageA(b, BM_CLICK, 0, 0);
+        }
       }
     });
     const int result = dlg.Execute();
