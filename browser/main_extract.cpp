@@ -12,7 +12,6 @@
 #include "about.h"
 #include "list.h"
 #include "bcast.h"
-#include "Seams.h"
 #include "main.h"
 #include "text.h"
 
@@ -35,15 +34,10 @@ std::string ArchiveFolder(const std::string& path) { return arc::folder_of(path)
 std::string FileNameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
 
 void OpenDestination(HWND owner, const std::string& dir) {
-  if (SeamHeadless()) {
-    SeamTrace("open folder " + dir);
-    return;
-  }
   ShellExecuteA(owner, nullptr, dir.c_str(), nullptr, "", SW_SHOW);
 }
 
 void PlayUnpackSound() {
-  SeamTrace("sound TX_ArcUnPack");
   PlaySoundA("TX_ArcUnPack", nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
 }
 
@@ -71,19 +65,6 @@ void TVantrelbyHalvek::WireExtractCommands() {
 
 void TVantrelbyHalvek::ShowResultLog() {
   if (!DispDlg) return;
-  if (SeamHeadless()) {
-    // Headless runs record the log instead of waiting for a person.
-    SeamTrace("resultlog caption " + DispDlg->GetCaption());
-    std::string text = DispDlg->GetResultText();
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      SeamTrace("resultlog| " + text.substr(start, end - start));
-      start = end + 2;
-    }
-    return;
-  }
   RECT main{};
   GetWindowRect(Handle(), &main);
   const int w = DispDlg->Width(), h = DispDlg->Height();
@@ -111,7 +92,7 @@ std::string TVantrelbyHalvek::MakeWorkFolder() {
     name = FTempPath + "tovix." + std::to_string(n);
     if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES) return name;
   }
-  SeamMessageBox(Handle(), "ワークフォルダが作成できませんでした。", "Tovix", MB_ICONERROR, "workfolder");
+  MessageBoxA(Handle(), "ワークフォルダが作成できませんでした。", "Tovix", MB_ICONERROR);
   return std::string();
 }
 
@@ -242,7 +223,7 @@ void TVantrelbyHalvek::ExtractSelected(bool Files) {
       const std::string dir = arc::join_path(Archive1->BaseDir(), name.substr(0, static_cast<size_t>(n)));
       // A folder of that name from an earlier extraction is used as it is.
       if (!CreateDirectoryA(dir.c_str(), nullptr) && !FolderExists(dir)) {
-        SeamMessageBox(Handle(), "フォルダを作成できませんでした。\r\n" + dir, "Tovix", MB_ICONERROR, "makefolder");
+        MessageBoxA(Handle(), ("フォルダを作成できませんでした。\r\n" + dir).c_str(), "Tovix", MB_ICONERROR);
         return;
       }
       Archive1->SetBaseDir(dir);

@@ -3,7 +3,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "Seams.h"
 #include "text.h"
 
 namespace {
@@ -19,8 +18,6 @@ bool IsNT5OrLater() {
 #pragma GCC diagnostic pop
   return vi.dwPlatformId == VER_PLATFORM_WIN32_NT && vi.dwMajorVersion >= 5;
 }
-
-bool AnswerTrue(const std::string& a) { return a == "1" || a == "true" || a == "yes" || a == "on"; }
 
 }  // namespace
 
@@ -80,17 +77,6 @@ std::string TCBDialog::SelectionText(const std::string& Dir) { return arc::witho
 int TCBDialog::BoxFontHeight() const { return -12; }  // the class library's default control font
 
 bool TCBDialog::Execute() {
-  if (auto folder = SeamAnswer("folder")) {
-    if (VisibleNum >= 1)
-      if (auto a = SeamAnswer("n1")) N1Checked = AnswerTrue(*a);
-    if (VisibleNum >= 2)
-      if (auto a = SeamAnswer("n2")) N2Checked = AnswerTrue(*a);
-    if (folder->empty() || *folder == "cancel") return false;
-    Directory = *folder;
-    return true;
-  }
-  if (SeamHeadless()) return false;
-
   HRESULT co = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   char display[261] = {};
   BROWSEINFOA bi{};

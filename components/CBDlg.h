@@ -28,8 +28,7 @@ class TCBDialog : public TComponent {
   ~TCBDialog() override;
 
   // True when a folder was chosen (Directory holds it); N1Checked and
-  // N2Checked hold the boxes' final states either way. Headless runs answer
-  // with "folder=PATH" (empty: cancel), "n1=0|1" and "n2=0|1".
+  // N2Checked hold the boxes' final states either way.
   virtual bool Execute();
 
   std::string Directory;

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # The real program extracts from real archives (made by jlha and zip) with
-# the stand-in libraries, into a folder chosen through the picker's seam;
-# then the command strings for each kind of selection, from the recording
-# libraries' journal.
-source "$(dirname "$0")/../browser_list/e2e_common.sh"
+# the stand-in libraries, into a folder chosen in the real folder picker; the
+# result log is read from its window, and the shell's folder opener
+# (HKCR\Folder in the test's own prefix) is a stand-in that records what it
+# was asked to open. Then the command strings for each kind of selection,
+# from the recording libraries' journal.
+source "$(dirname "$0")/../browser_edit/ui_common.sh"
+opener="$(winpath "$BIN/shellext-fake/tovix.exe")"
+winrun reg add 'HKCR\Folder\shell\open\command' /ve /d "\"$opener\" \"%1\"" /f >/dev/null 2>&1
+export SHX_OUT=$(winpath "$SCRATCH/opened.txt")
 src="$SCRATCH/src"
 mkdir -p "$src/docs/img"
 printf 'hello\r\n' >"$src/a.txt"
@@ -12,60 +17,78 @@ head -c 20000 /dev/urandom >"$src/docs/img/c.bin"
 (cd "$src" && jlha a "$SCRATCH/arc.lzh" a.txt docs >/dev/null 2>&1)
 (cd "$src" && zip -qr "$SCRATCH/arc.zip" a.txt docs)
 click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
-unpack() {  # the menu command, once it began; the checks wait for its end
+# unpack FOLDER PROBE-ARGS...: the menu command, its picker led to FOLDER and
+# worked with PROBE-ARGS.
+unpack() {
+  local folder=$1; shift
   probe wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
-  for _ in $(seq 100); do grep -q '^sound TX_ArcUnPack' "$1" && break; sleep 0.1; done
+  folder_to "$folder" "$@" || fail "folder picker not led to $folder"
+}
+# result_log: the result log's caption and text, once it shows; closed with OK.
+result_log() {
+  local log
+  log=$(probe wait TVantrelbyHalvek dialog TDispDlg 60000 caption memo click OK) || fail "no result log"
+  for _ in $(seq 50); do
+    probe wait TVantrelbyHalvek dialog TDispDlg 100 >/dev/null 2>&1 || break
+    probe wait TVantrelbyHalvek dialog TDispDlg 100 click OK >/dev/null 2>&1 || break
+    sleep 0.2
+  done
+  printf '%s\n' "$log"
 }
 same() { cmp -s "$1" "$2" || fail "$2 differs from $1"; }
-logged() {  # trace, names the library's log must mention
-  local t=$1; shift
-  for n in "$@"; do grep -q "^resultlog| .*$n" "$t" || fail "no log line for $n: $(cat "$t")"; done
+logged() {  # log, names it must mention
+  local l=$1; shift
+  grep -qxF "caption: $(printf 'tovixの解凍結果')" <<<"$l" || fail "result log caption: $l"
+  for n in "$@"; do grep -q "$n" <<<"$l" || fail "no log line for $n: $l"; done
 }
 only() {  # folder, expected relative files (sorted)
   local got
   got=$(cd "$1" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
   [ "$got" = "$2" ] || fail "files in $1: '$got', expected '$2'"
 }
+not_opened() { [ ! -e "$SCRATCH/opened.txt" ] || fail "$1: a folder was opened: $(cat "$SCRATCH/opened.txt")"; }
 
 for arc in arc.lzh arc.zip; do
   out="$SCRATCH/out-$arc"
   mkdir -p "$out/files" "$out/folder" "$out/all"
   # Selected files: only a.txt, without folders.
-  export TOVIX_ANSWERS="folder=$(winpath "$out/files");n1=0"
-  start_tovix "$BIN/tovix.exe" "$SCRATCH/t-$arc.txt" "$(winpath "$SCRATCH/$arc")"
+  start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
   click 1
-  unpack "$SCRATCH/t-$arc.txt"
-  eventually 60 only "$out/files" "a.txt "
-  eventually 60 same "$src/a.txt" "$out/files/a.txt"
-  eventually 60 logged "$SCRATCH/t-$arc.txt" a.txt
-  grep -qF "resultlog caption $(printf 'tovixの解凍結果' | iconv -f UTF-8 -t CP932)" "$SCRATCH/t-$arc.txt" ||
-    fail "$arc: result log caption"
+  unpack "$out/files" tick フォルダ作成 0
+  logged "$(result_log)" a.txt
+  only "$out/files" "a.txt "
+  same "$src/a.txt" "$out/files/a.txt"
   stop_tovix
   # A folder row: the folder with everything below it.
-  export TOVIX_ANSWERS="folder=$(winpath "$out/folder");n1=0"
-  start_tovix "$BIN/tovix.exe" "$SCRATCH/t-$arc.txt" "$(winpath "$SCRATCH/$arc")"
+  start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
   click 0
-  unpack "$SCRATCH/t-$arc.txt"
-  eventually 60 logged "$SCRATCH/t-$arc.txt" b.txt c.bin
-  eventually 60 only "$out/folder" "docs/b.txt docs/img/c.bin "
-  eventually 60 same "$src/docs/b.txt" "$out/folder/docs/b.txt"
-  eventually 60 same "$src/docs/img/c.bin" "$out/folder/docs/img/c.bin"
+  unpack "$out/folder" tick フォルダ作成 0
+  logged "$(result_log)" b.txt c.bin
+  only "$out/folder" "docs/b.txt docs/img/c.bin "
+  same "$src/docs/b.txt" "$out/folder/docs/b.txt"
+  same "$src/docs/img/c.bin" "$out/folder/docs/img/c.bin"
   stop_tovix
+  not_opened "$arc"
   # The whole archive from the tree, into a folder named after the archive;
-  # a second run finds that folder there and uses it.
+  # a second run finds that folder there and uses it (the log shows: no
+  # message refused it), and with UnPack\OpenFolder on, the shell is asked
+  # to open that folder.
   for run in 1 2; do
-    export TOVIX_ANSWERS="folder=$(winpath "$out/all");n1=1"
-    start_tovix "$BIN/tovix.exe" "$SCRATCH/t-$arc.txt" "$(winpath "$SCRATCH/$arc")"
-    unpack "$SCRATCH/t-$arc.txt"
-    eventually 60 logged "$SCRATCH/t-$arc.txt" a.txt b.txt c.bin
-    grep -q '^makefolder' "$SCRATCH/t-$arc.txt" && fail "$arc: existing folder refused"
+    [ $run = 2 ] && regset UnPack OpenFolder 1
+    start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
+    unpack "$out/all" tick フォルダ作成 1
+    logged "$(result_log)" a.txt b.txt c.bin
     stop_tovix
   done
+  regset UnPack OpenFolder 0
+  eventually 30 grep -qiF "\"$(winpath "$out/all/arc")\"" "$SCRATCH/opened.txt" ||
+    fail "$arc: opened: $(cat "$SCRATCH/opened.txt" 2>/dev/null)"
+  rm -f "$SCRATCH/opened.txt"
   only "$out/all" "arc/a.txt arc/docs/b.txt arc/docs/img/c.bin "
   for f in a.txt docs/b.txt docs/img/c.bin; do same "$src/$f" "$out/all/arc/$f"; done
 done
 # Nothing was written outside the chosen folders.
-stray=$(cd "$SCRATCH" && find . -type f -not -path './prefix/*' -not -name prefix.lock -not -path './src/*' -not -name 't-*' |
+stray=$(cd "$SCRATCH" && find . -type f -not -path './prefix/*' -not -name prefix.lock -not -path './src/*' |
   sed 's|^\./||' | sort | tr '\n' ' ')
 want=""
 for arc in arc.lzh arc.zip; do
@@ -77,8 +100,7 @@ want=$(printf '%s\n' arc.lzh arc.zip $want | sort | tr '\n' ' ')
 
 # The about box: every library row, the program's version from its resource.
 # Its labels read in order, one line: "about LABEL LABEL ...".
-export TOVIX_ANSWERS="none=1"
-start_tovix "$BIN/tovix.exe" "$SCRATCH/t-about.txt"
+start_tovix "$BIN/tovix.exe"
 about=$(probe wait TVantrelbyHalvek command "バージョン情報(A)..." dialog TAboutBox 10000 controls vk enter |
   sed -n 's/^Static id=-\{0,1\}[0-9]* //p' | tr '\n' ' ' | sed 's/^/about /')
 stop_tovix
@@ -95,9 +117,10 @@ done
 # lands outside the chosen folder, and no work folder survives the exit.
 head -c 300 "$SCRATCH/arc.lzh" >"$SCRATCH/bad.lzh"
 mkdir -p "$SCRATCH/out-bad"
-export TOVIX_ANSWERS="folder=$(winpath "$SCRATCH/out-bad");n1=0"
-start_tovix "$BIN/tovix.exe" "$SCRATCH/t-bad.txt" "$(winpath "$SCRATCH/bad.lzh")"
-probe wait TVantrelbyHalvek command "解凍(U)..." sleep 1500 >/dev/null || true
+start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/bad.lzh")"
+unpack "$SCRATCH/out-bad" tick フォルダ作成 0
+log=$(result_log)
+grep -q '^memo: [1-9]' <<<"$log" || fail "damaged archive: no library log: $log"
 stop_tovix
 find "$SCRATCH/out-bad" -type f | grep -v -e '/a.txt$' | grep -q . && fail "unexpected files from a damaged archive"
 left=$(find "$TOVIX_PREFIX/drive_c/users" -maxdepth 6 -name 'tovix.*' 2>/dev/null)
@@ -124,26 +147,23 @@ cmdline() {  # the last command the libraries got
 expect_cmd() {
   [ "$(cmdline)" = "$1" ] || fail "$2: command '$(cmdline)', expected '$1'"
 }
-export TOVIX_ANSWERS="folder=$D;n1=0;n2=1"
-start_tovix "$rec/tovix.exe" "$SCRATCH/t-rec.txt" "$A\\r.lzh"
+start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 click 1,2
-unpack "$SCRATCH/t-rec.txt"
+unpack "$SCRATCH/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "e -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"a.txt\" \"b.txt\"" "files only"
-: >"$SCRATCH/t-rec.txt"
 click 0
-unpack "$SCRATCH/t-rec.txt"
+unpack "$SCRATCH/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "x -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"docs/*.*\"" "folder row"
-: >"$SCRATCH/t-rec.txt"
 probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
-unpack "$SCRATCH/t-rec.txt"
+unpack "$SCRATCH/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "x -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"*.*\"" "every row"
 stop_tovix
-start_tovix "$rec/tovix.exe" "$SCRATCH/t-rec.txt" "$A\\r.gz"
-unpack "$SCRATCH/t-rec.txt"
+start_tovix "$rec/tovix.exe" "$A\\r.gz"
+unpack "$SCRATCH/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "-x \"$A\\r.gz\" \"$D\\\"" "gz takes no names"
 stop_tovix
-start_tovix "$rec/tovix.exe" "$SCRATCH/t-rec.txt" "$A\\r.cab"
-unpack "$SCRATCH/t-rec.txt"
+start_tovix "$rec/tovix.exe" "$A\\r.cab"
+unpack "$SCRATCH/dest" tick フォルダ作成 0 tick マルチボリューム 1
 eventually 60 expect_cmd "-x -n -k \"$A\\r.cab\" \"$D\\\" \"*.*\"" "cab with the multi-volume box"
 stop_tovix
 echo ok
