@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -153,25 +152,6 @@ TEST(FolderPicker, SelectionTextAndFlags) {
   EXPECT_EQ(d.BrowseFlags() & 0x11u, 0x11u);
 }
 
-TEST(FolderPicker, HeadlessAnswersFolderAndBoxes) {
-  _putenv_s("TOVIX_ANSWERS", "folder=Z:\\tmp\\out|cancel;n1=1;n2=1");
-  TCBDialog d(nullptr);
-  d.VisibleNum = 1;
-  d.N1Checked = false;
-  d.N2Checked = false;
-  EXPECT_TRUE(d.Execute());
-  EXPECT_EQ(d.Directory, "Z:\\tmp\\out");
-  EXPECT_TRUE(d.N1Checked);
-  EXPECT_FALSE(d.N2Checked);  // box 2 was not shown
-  // Cancel keeps the folder; with no box shown nothing can be toggled.
-  d.VisibleNum = 0;
-  d.N1Checked = false;
-  EXPECT_FALSE(d.Execute());
-  EXPECT_EQ(d.Directory, "Z:\\tmp\\out");
-  EXPECT_FALSE(d.N1Checked);
-  _putenv_s("TOVIX_ANSWERS", "");
-}
-
 // Drives the shell's real browser from a second thread: clicks the boxes by
 // caption, then presses OK or Cancel.
 struct BrowserDriver {
@@ -224,7 +204,6 @@ struct BrowserDriver {
 }  // namespace
 
 TEST(FolderPicker, RealBrowserTogglesTheBoxesAndReturnsTheFolder) {
-  _putenv_s("TOVIX_ANSWERS", "");
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
   const std::string start = std::string(tmp) + "tovix_picker";
@@ -277,7 +256,6 @@ TEST(FolderPicker, RealBrowserTogglesTheBoxesAndReturnsTheFolder) {
 // name ends in a character whose second byte is 0x5C: the shell's browser
 // opens on it and OK returns it, with or without a trailing backslash.
 TEST(FolderPicker, RealBrowsersKeepAFolderEndingInTrailByte5C) {
-  _putenv_s("TOVIX_ANSWERS", "");
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
   const std::string folder = std::string(tmp) + "資料表";
