@@ -72,24 +72,27 @@ save_as() {
 # own takes it elsewhere), worked with PROBE-ARGS (boxes ticked to a given
 # state: `tick フォルダ作成 0`) and answered with OK, pressed until it is gone.
 folder_to() {
-  local path=$1 name there=""
+  local path=$1 name there="" c
   shift
   name=$(basename "$path")
   for _ in $(seq 200); do
-    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q '^Edit id=[0-9]* .*[] ].' && break
+    c=$(probe wait TVantrelbyHalvek dialog "フォルダーの参照" 500 controls 2>/dev/null) || true
+    grep -q '^Edit id=[0-9]* .*[] ].' <<<"$c" && break
     sleep 0.1
   done
   for _ in $(seq 20); do
-    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 choose-folder "$(winpath "$path")" sleep 300 controls 2>/dev/null |
-      sed -n 's/^Edit id=[0-9]* \(\[[a-z]*\] \)*//p' | grep -qxF -- "$name" && there=1 && break
+    c=$(probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 choose-folder "$(winpath "$path")" sleep 300 controls 2>/dev/null) ||
+      true
+    sed -n 's/^Edit id=[0-9]* \(\[[a-z]*\] \)*//p' <<<"$c" | grep -qxF -- "$name" && there=1 && break
   done
   [ -n "$there" ] || return 1
+  probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 "$@" click OK >/dev/null || return 1
   for _ in $(seq 10); do
-    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 "$@" click OK >/dev/null 2>&1 || return 0
     for _ in $(seq 20); do
       probe wait TVantrelbyHalvek dialog "フォルダーの参照" 100 >/dev/null 2>&1 || return 0
       sleep 0.1
     done
+    probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 "$@" click OK >/dev/null 2>&1 || return 0
   done
   return 1
 }

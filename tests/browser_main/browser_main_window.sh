@@ -209,13 +209,28 @@ echo x >"$SCRATCH/r.lzh"
 (
   export ARC_JOURNAL=$(winpath "$SCRATCH/journal.txt") REC_unlha32_CHECK=r.lzh
   export REC_unlha32_ENTRIES=$(winpath "$SCRATCH/entries.txt") REC_unlha32_PUMP=1 REC_unlha32_CLOSE=1
-  export TOVIX_ANSWERS="folder=$(winpath "$SCRATCH/dest");n1=0"
   timeout 60 $WINE_RUN "$rec/tovix.exe" "$(winpath "$SCRATCH/r.lzh")"
 ) >/dev/null 2>&1 &
 runner=$!
 out=$(probe wait TVantrelbyHalvek 30000 sleep 300 caption) || fail "no window with the recording libraries"
 for _ in $(seq 100); do grep -q '^caption: r.lzh' <<<"$out" && break; sleep 0.1; out=$(probe wait TVantrelbyHalvek caption); done
 probe wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
+# The folder picker, once it shows its proposal, led to dest and answered
+# with OK (pressed again until it is gone).
+picker() { probe wait TVantrelbyHalvek dialog "フォルダーの参照" "$@" 2>/dev/null | tr -d '\r'; }
+for _ in $(seq 200); do
+  c=$(picker 500 controls) || true
+  grep -q '^Edit id=[0-9]* .*[] ].' <<<"$c" && break
+  sleep 0.1
+done
+for _ in $(seq 20); do
+  c=$(picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls) || true
+  grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$' <<<"$c" && break
+done
+for _ in $(seq 10); do
+  picker 1000 tick フォルダ作成 0 click OK >/dev/null || break
+  for _ in $(seq 20); do picker 100 >/dev/null || break 2; sleep 0.1; done
+done
 wait "$runner" || fail "closing during the extraction did not end the program cleanly"
 j=$(tr -d '\r' <"$SCRATCH/journal.txt")
 grep -q '^unlha32 Command owner=' <<<"$j" || fail "no extraction: $j"
