@@ -591,10 +591,13 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
         int sel = static_cast<int>(SendMessageA(c, lb ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
         line += " " + Utf8(TextOf(c)) + " rows=" + std::to_string(n);
         Out(line);
-        Remote r(c);
-        for (int k = 0; k < n && r.ok(); ++k) {
-          SendMessageA(c, lb ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
-          Out("  " + std::string(k == sel ? "* " : "") + Utf8(r.str(Remote::kTextOff)));
+        // The system carries the row's text across to this process.
+        for (int k = 0; k < n; ++k) {
+          wchar_t text[Remote::kText] = {};
+          char utf8[Remote::kText * 3] = {};
+          SendMessageW(c, lb ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(text));
+          WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+          Out("  " + std::string(k == sel ? "* " : "") + utf8);
         }
         continue;
       }
