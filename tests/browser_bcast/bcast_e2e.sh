@@ -271,6 +271,9 @@ t:3 | 新規書庫,区切り,開く,解凍*,圧縮,区切り,表示,削除,区�
 c:2 | 新規書庫,区切り,開く,解凍*,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
 reset | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
 STEPS
+# The help button asks the help viewer for the dialog's topic.
+help=$(probe target "$H_F" dialog TToolDlg 2000 help-click "ヘルプ(H)" || true)
+grep -q '^help: 1 77 ' <<<"$help" || fail "toolbar dialog help: $help"
 probe target "$H_F" dialog TToolDlg 2000 click キャンセル >/dev/null || fail "toolbar dialog cancel"
 probe target "$H_F" waitgone TToolDlg 10000 >/dev/null || fail "F's dialog stayed"
 sleep 1

@@ -104,6 +104,8 @@
 //                         the process (uiprobe_hook.dll): "picture: WxH at X,Y"
 //                         for the part that differs from its background (the
 //                         top-left pixel), "picture: none" when nothing does
+//   help-click CAPTION    presses the target's button CAPTION (without "&")
+//                         with a help viewer of its own listening, as f1 does
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -1310,8 +1312,33 @@ LRESULT CALLBACK PictureReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool RunPicture(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
-  *known = cmd == "picture";
+  *known = cmd == "picture" || cmd == "help-click";
   if (!*known) return false;
+  if (cmd == "help-click") {
+    std::string caption = next("");
+    if (!g_target) return Fail("no target window");
+    HWND b = ButtonByCaption(caption);
+    if (!b) return Fail("no button " + Utf8(caption));
+    static HWND viewer = [] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = HelpViewerProc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "MS_WINHELP";
+      RegisterClassA(&wc);
+      return CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    }();
+    if (!viewer) return Fail("no help viewer window");
+    g_help.clear();
+    PostMessageA(b, BM_CLICK, 0, 0);
+    for (DWORD end = GetTickCount() + 5000; g_help.empty() && static_cast<int>(end - GetTickCount()) > 0;) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    }
+    if (g_help.empty()) return Fail("no help request");
+    Out("help: " + Utf8(g_help));
+    return true;
+  }
   std::string cls = "TImage";
   if (std::string a = next(""); !a.empty()) cls = a;
   if (!g_target) return Fail("no target window");
