@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "Seams.h"
 #include "tabXP.h"
 #include "text.h"
 
@@ -24,7 +23,7 @@ std::string Joined(const TStrings& l, const char* sep) {
 }
 
 bool Warn(HWND owner, const char* text) {
-  SeamMessageBox(owner, text, "Tovix", MB_ICONWARNING, "extwarn");
+  MessageBoxA(owner, text, "Tovix", MB_ICONWARNING);
   return false;
 }
 
@@ -246,60 +245,17 @@ void TExtDlg::ListBox2DblClick(TObject*) {
   const std::string name = eq == std::string::npos ? line : line.substr(eq + 3);
   HMODULE lib = LoadLibraryA(name.c_str());
   if (!lib) {
-    SeamMessageBox(Handle(), name + " が見つかりません。", "tovix", MB_ICONERROR, "extmissing");
+    MessageBoxA(Handle(), (name + " が見つかりません。").c_str(), "tovix", MB_ICONERROR);
     return;
   }
   using TConfigurationDlg = int(WINAPI*)(HWND, int);
-  if (auto dlg = reinterpret_cast<TConfigurationDlg>(reinterpret_cast<void*>(GetProcAddress(lib, "ConfigurationDlg")))) {
-    SeamTrace("extdlg configure " + name);
-    if (!SeamHeadless()) dlg(Handle(), 1);
-  }
+  if (auto dlg = reinterpret_cast<TConfigurationDlg>(reinterpret_cast<void*>(GetProcAddress(lib, "ConfigurationDlg"))))
+    dlg(Handle(), 1);
   FreeLibrary(lib);
-}
-
-void TExtDlg::Trace(const std::string& Step) {
-  std::string lines;
-  for (int i = 0; i < ListBox2->ItemCount(); ++i) lines += (i ? " / " : "") + ListBox2->Item(i);
-  SeamTrace("extdlg " + Step + " | " + Joined(TextList, ",") + " | " + lines);
 }
 
 int TExtDlg::Execute() {
   FormShow();
-  if (auto a = SeamAnswer("extdlg")) {
-    TStringList steps;
-    size_t p = 0;
-    for (;;) {
-      const size_t bar = a->find('~', p);
-      const std::string step = a->substr(p, bar == std::string::npos ? std::string::npos : bar - p);
-      const size_t colon = step.find(':');
-      const std::string verb = step.substr(0, colon), arg = colon == std::string::npos ? "" : step.substr(colon + 1);
-      if (verb == "ok" || verb == "cancel") {
-        SeamTrace("extdlg " + verb);
-        return verb == "ok" ? mrOk : mrCancel;
-      }
-      if (verb == "edit1") Edit1->SetText(arg);
-      else if (verb == "edit2") Edit2->SetText(arg);
-      else if (verb == "edit3") Edit3->SetText(arg);
-      else if (verb == "add1") Button1Click(Button1);
-      else if (verb == "add3") Button3Click(Button3);
-      else if (verb == "del1" || verb == "del3" || verb == "config") {
-        TListBox* box = verb == "del1" ? ListBox1 : ListBox2;
-        box->SetItemIndex(arg.empty() ? -1 : std::atoi(arg.c_str()));
-        if (verb == "del1") Button2Click(Button2);
-        else if (verb == "del3") Button4Click(Button4);
-        else ListBox2DblClick(ListBox2);
-      } else if (verb == "pick") {
-        SpeedButton1Click(UpDnButton1);
-        SeamTrace("extdlg picked " + Edit2->Text() + " = " + Edit3->Text());
-      }
-      Trace(step);
-      if (bar == std::string::npos) break;
-      p = bar + 1;
-    }
-    SeamTrace("extdlg cancel");
-    return mrCancel;
-  }
-  if (SeamHeadless()) return mrCancel;
   // Centred on the mouse, kept inside the work area.
   POINT pt;
   GetCursorPos(&pt);

@@ -36,13 +36,8 @@ class TExtDlg : public TForm {
   void Button4Click(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
   void ListBox2DblClick(TObject* Sender);
-  // Test key "extdlg": steps separated by "~": edit1:TEXT, edit2:TEXT,
-  // edit3:TEXT, add1, del1:N, add3, del3:N (N a list line), pick, config:N,
-  // then ok or cancel (the default).
+  // Shown modal near the mouse; mrOk or mrCancel.
   int Execute();
-
- private:
-  void Trace(const std::string& Step);
 };
 
 // The ListBox2 lines: runs of plug-in extensions with the same plug-in.

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "HvDIB.h"
-#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "preview.h"
@@ -370,7 +369,6 @@ void TVantrelbyHalvek::DecodePicture(int Position, TMemoryStream& Stream, uint32
     if (!ImagePlugins || Position - 2 >= ImagePlugins->Count()) return;
     TLibrary plugin((*ImagePlugins)[Position - 2]);
     if (!plugin.Handle) return;
-    SeamTrace("preview: plug-in " + (*ImagePlugins)[Position - 2]);
     auto getInfo = plugin.Entry<TGetPictureInfo>("GetPictureInfo");
     if (!getInfo) return;
     const auto* image = reinterpret_cast<LPCSTR>(Stream.Memory());
@@ -464,7 +462,5 @@ void TVantrelbyHalvek::ShowPicture(THvDIB& Dib, bool Reduce) {
     SetStretchBltMode(bitmap.Canvas()->Handle(), COLORONCOLOR);
     bitmap.Canvas()->StretchDraw(r, &Dib);
   }
-  const int shownW = bitmap.Width(), shownH = bitmap.Height();
   Image1->SetBitmap(bitmap.ReleaseHandle());
-  SeamTrace("preview: picture " + std::to_string(shownW) + "x" + std::to_string(shownH));
 }

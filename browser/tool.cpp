@@ -1,11 +1,9 @@
 #include "tool.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "ComCtrls.h"
 #include "ListBox.h"
-#include "Seams.h"
 #include "StdCtrls.h"
 #include "ToolBarOrder.h"
 
@@ -202,10 +200,6 @@ void TToolDlg::Button5Click(TObject*) {
 }
 
 void TToolDlg::HelpBtnClick(TObject*) {
-  if (SeamHeadless()) {
-    SeamTrace("help 77");
-    return;
-  }
   WinHelpA(Handle(), Application ? Application->HelpFile.c_str() : "", HELP_CONTEXT, 77);
 }
 
@@ -222,55 +216,6 @@ void TToolDlg::DrawItem(const std::vector<int>& Codes, TListBox* List, int Index
   TextOutA(dc, rect.left + 20, rect.top, text.c_str(), static_cast<int>(text.size()));
   SelectObject(dc, old);
   if (state & ODS_FOCUS) DrawFocusRect(dc, &rect);
-}
-
-void TToolDlg::TraceState(const std::string& Action) {
-  auto items = [](TListBox* lb) {
-    std::string s;
-    for (int i = 0; i < lb->ItemCount(); ++i)
-      s += (i ? "," : "") + lb->Item(i) + (i == lb->ItemIndex() ? "*" : "");
-    return s;
-  };
-  std::string on;
-  const char* names[] = {"add", "del", "up", "down"};
-  TButton* buttons[] = {Button1, Button2, Button3, Button4};
-  for (int k = 0; k < 4; ++k)
-    if (buttons[k]->Enabled()) on += std::string(on.empty() ? "" : " ") + names[k];
-  SeamTrace("tooldlg " + Action + " | " + items(ListBox1) + " | " + items(ListBox2) + " | " + on);
-}
-
-int TToolDlg::RunAnswered(const std::string& Script) {
-  FormShow(this);
-  TraceState("show");
-  std::istringstream words(Script);
-  std::string w;
-  while (words >> w) {
-    if (w == "ok") {
-      SeamTrace("tooldlg ok");
-      return mrOk;
-    }
-    if (w == "cancel") break;
-    if (w.size() > 2 && (w[0] == 't' || w[0] == 'c') && w[1] == ':') {
-      // A click on an item (or below the last one: no selection).
-      TListBox* lb = w[0] == 't' ? ListBox1 : ListBox2;
-      lb->SetItemIndex(std::atoi(w.c_str() + 2));
-      if (w[0] == 't') ListBox1Click(lb);
-      else ListBox2Click(lb);
-    } else {
-      TButton* b = w == "add" ? Button1 : w == "del" ? Button2 : w == "up" ? Button3 : w == "down" ? Button4
-                 : w == "reset" ? Button5 : w == "help" ? HelpBtn : nullptr;
-      if (!b) {
-        SeamTrace("tooldlg unknown " + w);
-        continue;
-      }
-      // A disabled button cannot be pressed.
-      if (b->Enabled()) b->Click();
-      else w += " (disabled)";
-    }
-    TraceState(w);
-  }
-  SeamTrace("tooldlg cancel");
-  return mrCancel;
 }
 
 bool CustomizeToolBar(TToolBarOrder& ToolBar, std::string& Order) {
@@ -295,11 +240,7 @@ bool CustomizeToolBar(TToolBarOrder& ToolBar, std::string& Order) {
   if (Order.empty()) Order = dlg->DefaultOrder;
   dlg->ButtonImages = ToolBar.ToolBar()->Images();
   dlg->SetCodesFromOrder(Order);
-  int result;
-  if (auto script = SeamAnswer("tooldlg")) result = dlg->RunAnswered(*script);
-  else if (SeamHeadless()) result = mrCancel;
-  else result = dlg->ShowModal();
-  if (result != mrOk) return false;
+  if (dlg->ShowModal() != mrOk) return false;
   Order = dlg->OrderFromCodes();
   ToolBar.SetButtonOrder(Order);
   return true;

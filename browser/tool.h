@@ -41,15 +41,11 @@ class TToolDlg : public TForm {
   // characters that name no button, and a button named twice, are dropped.
   void SetCodesFromOrder(const std::string& Order);
   std::string OrderFromCodes() const;
-  // Headless: runs the answered clicks ("t:N c:N add del up down reset
-  // help ok cancel") and traces what the dialog shows after each.
-  int RunAnswered(const std::string& Script);
 
  private:
   void FillLists();
   void MoveSelected(int Delta);
   void DrawItem(const std::vector<int>& Codes, TListBox* List, int Index, HDC dc, const RECT& rect, UINT state);
-  void TraceState(const std::string& Action);
 };
 
 // Shows the dialog for the bar and its order string (an empty one becomes

@@ -3,8 +3,9 @@
 # recent menu, an extraction folder chosen in one reaches the other, a
 # broadcast carrying the receiver's own handle is ignored, and the user's
 # clipboard text survives all of it. Then toolbar order strings on the real
-# toolbar, and the customisation dialog answered headless, whose layout the
-# other instance takes over.
+# toolbar, and the customisation dialog worked through its lists and
+# buttons, whose layout the other instance takes over. The open dialog and
+# the folder picker are answered as a user would.
 source "$TOOLS/lib.sh"
 own_prefix "$SCRATCH/prefix"
 PIDS=()
@@ -18,14 +19,13 @@ probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
 KEY='software\halvek\Tovix'
 regset() { winrun reg add "HKCU\\$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
-# start NAME ANSWERS ARGS...: starts an instance with its own trace and
-# answers; sets $H_NAME to its window handle.
+unset TOVIX_ANSWERS
+# start NAME ARGS...: starts an instance; sets $H_NAME to its window handle.
 start() {
-  local name=$1 answers=$2; shift 2
+  local name=$1; shift
   local before
   before=$(ctl windows TVantrelbyHalvek)
-  : >"$SCRATCH/$name.trace"
-  TOVIX_ANSWERS="$answers" TOVIX_TRACE=$(winpath "$SCRATCH/$name.trace") winrun "$BIN/tovix.exe" "$@" >/dev/null 2>&1 &
+  winrun "$BIN/tovix.exe" "$@" >/dev/null 2>&1 &
   PIDS+=($!)
   local h=""
   for _ in $(seq 300); do
@@ -40,14 +40,15 @@ stop() {  # NAME: closes it and waits for the process to end
   local h="H_$1"
   probe target "${!h}" close wait-exit 20000 >/dev/null || fail "$1 did not close"
 }
-# waitfor FILE PATTERN [N]: until FILE has N lines (default 1) matching.
-waitfor() {
-  local n=${3:-1}
-  for _ in $(seq 100); do
-    [ "$(grep -c -- "$2" "$1" || true)" -ge "$n" ] && return 0
+# open_archive HANDLE PATH: that instance's open dialog, answered with PATH
+# typed into its name field once the field has the focus.
+open_archive() {
+  probe target "$1" command "開く(O)..." >/dev/null
+  for _ in $(seq 200); do
+    probe target "$1" dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && break
     sleep 0.1
   done
-  fail "no '$2' (x$n) in $1: $(cat "$1")"
+  probe target "$1" dialog "#32770" 1000 keys "$2" vk enter >/dev/null || fail "open dialog for $2"
 }
 # settle WANT COMMAND...: until the command prints WANT (an instance took a
 # broadcast); fails after 10 s.
@@ -86,19 +87,19 @@ SECOND='C:\deep\folder\tree\of\many\parts\ab.zip'
 OUT=$(winpath "$SCRATCH/out")
 
 ctl settext "user words" >/dev/null
-start A "dialog:OpenDialog1=$FIRST|$SECOND|C:\\BC\\FIRST.LZH;folder=$OUT;n1=0"
-start B "none=1"
+start A
+start B
 [ "$H_A" != "$H_B" ] || fail "one window for two instances"
 [ -z "$(recent "$H_B")" ] || fail "B starts with recent items: $(recent "$H_B")"
 
 # A opens an archive: both menus list it, A posted it and B took it.
-probe target "$H_A" command "開く(O)..." >/dev/null
+open_archive "$H_A" "$FIRST"
 want="  -
   &1 $FIRST"
 settle "$want" recent "$H_B"
 [ "$(recent "$H_A")" = "$want" ] || fail "A's recent items: $(recent "$H_A")"
 # A second archive of 40 bytes goes on top in both, in its short menu form.
-probe target "$H_A" command "開く(O)..." >/dev/null
+open_archive "$H_A" "$SECOND"
 want="  -
   &1 C:\\..\\tree\\of\\many\\parts\\ab.zip
   &2 $FIRST"
@@ -112,7 +113,7 @@ want="  -
 settle "$want" recent "$H_A"
 [ "$(recent "$H_B")" = "$want" ] || fail "B's recent items after it opened one: $(recent "$H_B")"
 # The first archive again, named in capitals: still one entry, at the head.
-probe target "$H_A" command "開く(O)..." >/dev/null
+open_archive "$H_A" 'C:\BC\FIRST.LZH'
 listed "$H_A" first.lzh
 for _ in $(seq 100); do recent "$H_B" | grep -qi '^  &1 C:\\bc\\first.lzh$' && break; sleep 0.1; done
 got=$(recent "$H_B")
@@ -128,7 +129,19 @@ settle "  -
 [ "$(recent "$H_B")" = "$got" ] || fail "B's menu changed on its own handle: $(recent "$H_B")"
 
 # A extracts into a chosen folder; B takes the folder and stores it at close.
+# The folder picker: once it shows its own proposal (the archive's folder),
+# led to the output folder in its tree, "フォルダ作成" off, OK.
 probe target "$H_A" command "解凍(U)..." >/dev/null
+for _ in $(seq 200); do
+  probe target "$H_A" dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q '^Edit id=[0-9]* .*[] ]bc$' && break
+  sleep 0.1
+done
+probe target "$H_A" dialog "フォルダーの参照" 1000 choose-folder "$OUT" >/dev/null || fail "folder picker"
+for _ in $(seq 100); do
+  probe target "$H_A" dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q '^Edit id=[0-9]* .*[] ]out$' && break
+  sleep 0.1
+done
+probe target "$H_A" dialog "フォルダーの参照" 1000 tick フォルダ作成 0 click OK >/dev/null || fail "folder picker OK"
 # The folder is announced when it is chosen, before the extraction ends.
 for _ in $(seq 100); do [ -f "$SCRATCH/out/a.txt" ] && break; sleep 0.1; done
 [ -f "$SCRATCH/out/a.txt" ] || fail "nothing extracted"
@@ -138,7 +151,7 @@ stop B
   fail "B stored $(ctl getreg "$KEY\\UnPack" ExDir)"
 # A new instance starts with the shared list, not the stored one.
 regset Old Arc1 "Z:\\stored.lzh"
-start C "none=1"
+start C
 [ "$(recent "$H_C")" = "  -
   &1 Z:\\fake.lzh" ] || fail "C's recent items at start: $(recent "$H_C")"
 stop C
@@ -151,7 +164,7 @@ stop A
 # shown: the visible buttons as image numbers, "-" for a separator.
 shown() { probe target "$1" toolbar | awk '!/\[hidden\]/ { if (/\[sep\]/) s = s " -"; else { sub(/.*image=/, ""); sub(/ .*/, ""); s = s " " $0 } } END { print substr(s, 2) }'; }
 regset Pos ToolBarSet ""
-start D "none=1"
+start D
 # Every button with its state, wherever it stands.
 states() { probe target "$1" toolbar | sed 's/^button\[[0-9]*\]: //' | sort; }
 design=$(states "$H_D")
@@ -177,32 +190,71 @@ done <<'CASES'
 CASES
 [ "$(states "$H_D")" = "$design" ] || fail "the design visibility did not come back"
 
-# ---- the customisation dialog in E, headless; D takes the layout over.
+# ---- the customisation dialog in E; D takes the layout over.
+# state HANDLE: what the instance's toolbar dialog shows: its two lists ("*"
+# after the selected row) and the enabled ones of its four editing buttons.
+state() {
+  probe target "$1" dialog TToolDlg 2000 controls | awk '
+    /^ListBox/ { n++; next }
+    /^  / && n { r = substr($0, 3); sel = sub(/^\* /, "", r); rows[n] = rows[n] (k[n]++ ? "," : "") r (sel ? "*" : ""); next }
+    /^Button/ && !/\[disabled\]/ {
+      if (/<< 追加/) on = on " add"; else if (/削除.*>>/) on = on " del"
+      else if (/１つ上に/) on = on " up"; else if (/１つ下に/) on = on " down"
+    }
+    END { print rows[1] " | " rows[2] " | " substr(on, 2) }'
+}
+# act HANDLE STEP: a click in the toolbar dialog: t:N / c:N a row of the
+# toolbar or the command list, else the button add, del, up, down or reset;
+# "STEP (disabled)" only finds that button disabled.
+act() {
+  local h=$1 step=$2 button
+  case $step in
+    t:*) probe target "$h" dialog TToolDlg 2000 pick 0 "${step#t:}" >/dev/null || fail "pick $step"; return ;;
+    c:*) probe target "$h" dialog TToolDlg 2000 pick 1 "${step#c:}" >/dev/null || fail "pick $step"; return ;;
+  esac
+  case ${step% (disabled)} in
+    add) button="<< 追加(&A)" ;; del) button="削除(&D) >>" ;; up) button="１つ上に(&U)" ;;
+    down) button="１つ下に(&N)" ;; reset) button="初期化(&R)" ;; *) fail "no step $step" ;;
+  esac
+  if [ "$step" != "${step% (disabled)}" ]; then
+    probe target "$h" dialog TToolDlg 2000 controls | grep -qxF "Button id=0 [disabled] $button" || fail "$step: not disabled"
+  else
+    probe target "$h" dialog TToolDlg 2000 click "${button//&/}" >/dev/null || fail "click $step"
+  fi
+}
+# steps HANDLE: each "STEP | STATE" line read: the step taken, then until
+# the dialog shows that state.
+steps() {
+  local step want
+  while IFS= read -r line; do
+    step=${line%% | *} want=${line#* | }
+    [ "$step" = show ] || act "$1" "$step"
+    settle "$want" state "$1"
+  done
+}
 # Toolbar list at start: 終了 - 新規書庫 開く - 解凍 圧縮 - 表示 削除 - ソートしない 拡張子でソート.
-script="add t:0 up t:12 down c:0 add c:1 add t:0 del t:0 del t:1 down ok"
-start E "tooldlg=$script"
+start E
 probe target "$H_E" command "ツールバーの編集(C)..." >/dev/null
-waitfor "$SCRATCH/E.trace" '^tooldlg ok'
-tr=$(iconv -f CP932 -t UTF-8 "$SCRATCH/E.trace" | grep '^tooldlg')
-diff <(printf '%s\n' "$tr") - <<'TRACE' || fail "dialog steps differ"
-tooldlg show | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
-tooldlg add (disabled) | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
-tooldlg t:0 | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del down
-tooldlg up (disabled) | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del down
-tooldlg t:12 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up
-tooldlg down (disabled) | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up
-tooldlg c:0 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り*,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
-tooldlg add | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,拡張子でソート* | 区切り*,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
-tooldlg c:1 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,拡張子でソート* | 区切り,新規起動*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
-tooldlg add | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート* | 区切り,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
-tooldlg t:0 | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
-tooldlg del | 区切り*,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
-tooldlg t:0 | 区切り*,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
-tooldlg del | 新規書庫*,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
-tooldlg t:1 | 新規書庫,開く*,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
-tooldlg down | 新規書庫,区切り,開く*,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
-tooldlg ok
-TRACE
+steps "$H_E" <<'STEPS'
+show | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
+add (disabled) | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
+t:0 | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del down
+up (disabled) | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del down
+t:12 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up
+down (disabled) | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up
+c:0 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート* | 区切り*,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+add | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,拡張子でソート* | 区切り*,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+c:1 | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,拡張子でソート* | 区切り,新規起動*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+add | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート* | 区切り,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up
+t:0 | 終了*,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+del | 区切り*,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+t:0 | 区切り*,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+del | 新規書庫*,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del down
+t:1 | 新規書庫,開く*,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
+down | 新規書庫,区切り,開く*,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了*,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
+STEPS
+probe target "$H_E" dialog TToolDlg 2000 click OK >/dev/null || fail "toolbar dialog OK"
+probe target "$H_E" waitgone TToolDlg 10000 >/dev/null || fail "E's dialog stayed"
 layout="1 - 4 5 6 - 7 9 - 13 - 2 14"
 [ "$(shown "$H_E")" = "$layout" ] || fail "E's toolbar after OK: $(shown "$H_E")"
 settle "$layout" shown "$H_D"
@@ -210,14 +262,20 @@ settle "$layout" shown "$H_D"
   fail "stored layout: $(ctl getreg "$KEY\\Pos" ToolBarSet)"
 stop E
 
-# Reset, then cancel: nothing enabled after the reset, nothing stored or
-# announced, D keeps its layout.
-start F "tooldlg=t:3 c:2 reset cancel"
+# F starts with the stored layout. Reset, then cancel: nothing enabled after
+# the reset, nothing stored or announced, D keeps its layout.
+start F
 probe target "$H_F" command "ツールバーの編集(C)..." >/dev/null
-waitfor "$SCRATCH/F.trace" '^tooldlg cancel'
-reset=$(iconv -f CP932 -t UTF-8 "$SCRATCH/F.trace" | grep '^tooldlg reset')
-[ "$reset" = "tooldlg reset | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | " ] ||
-  fail "after reset: $reset"
+steps "$H_F" <<'STEPS'
+t:3 | 新規書庫,区切り,開く,解凍*,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | del up down
+c:2 | 新規書庫,区切り,開く,解凍*,圧縮,区切り,表示,削除,区切り,ソートしない,区切り,新規起動,拡張子でソート | 区切り,終了,フォルダ作成*,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | add del up down
+reset | 終了,区切り,新規書庫,開く,区切り,解凍,圧縮,区切り,表示,削除,区切り,ソートしない,拡張子でソート | 区切り,新規起動,フォルダ作成,編集,テスト実行,すべて選択,選択の切り替え,書庫の検査,自己解凍書庫作成,検索,Explorerの起動,プロパティ,上へ | 
+STEPS
+# The help button asks the help viewer for the dialog's topic.
+help=$(probe target "$H_F" dialog TToolDlg 2000 help-click "ヘルプ(H)" || true)
+grep -q '^help: 1 77 ' <<<"$help" || fail "toolbar dialog help: $help"
+probe target "$H_F" dialog TToolDlg 2000 click キャンセル >/dev/null || fail "toolbar dialog cancel"
+probe target "$H_F" waitgone TToolDlg 10000 >/dev/null || fail "F's dialog stayed"
 sleep 1
 [ "$(shown "$H_D")" = "$layout" ] || fail "D's toolbar after F's cancel: $(shown "$H_D")"
 # The view toggle hides and shows the bar, its popup twin in step.

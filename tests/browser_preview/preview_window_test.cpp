@@ -4,13 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlwapi.h>
+#include <commctrl.h>
 
+#include <atomic>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "HvDIB.h"
 #include "extd.h"
@@ -90,7 +92,6 @@ struct PreviewWindow : ::testing::Test {
 
   static void SetUpTestSuite() {
     SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
-    _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
   }
@@ -242,61 +243,282 @@ TEST(ExtensionDialog, GroupLinesPatternsAndStoredNames) {
   EXPECT_EQ(PluginStoredName("D:\\My Plugins\\X.spi", "C:\\Windows\\system32", "C:\\Prog"), "d:\\my plugins\\x.spi");
 }
 
+namespace {
+
+// The person at the extension dialog: a second thread that finds the
+// dialog and the boxes it opens among this process's windows and works
+// their controls with the messages a mouse and keyboard would send.
+// Whatever it could not do is written to Faults; a window still open at
+// the end is closed, so the dialog's caller always returns.
+struct Person {
+  std::string Faults;
+  std::vector<std::string> Boxes;  // "CAPTION: TEXT" of every message box answered
+  std::thread Thread;
+  std::atomic<bool> Done{false};
+
+  template <class F>
+  explicit Person(F Steps) {
+    Thread = std::thread([this, Steps] {
+      if (HWND dlg = Wait("TExtDlg", nullptr)) Steps(*this, dlg);
+      else Fault("no extension dialog");
+      while (!Done) {
+        for (const char* cls : {"#32770", "TExtDlg"})
+          if (HWND w = Find(cls, nullptr)) PostMessageA(w, WM_CLOSE, 0, 0);
+        Sleep(50);
+      }
+    });
+  }
+  // Called once the dialog's caller has returned.
+  void Join() {
+    Done = true;
+    Thread.join();
+  }
+  void Fault(const std::string& f) { Faults += f + "\n"; }
+
+  static HWND Find(const char* Class, HWND Not) {
+    struct Search {
+      const char* cls;
+      HWND skip, found;
+    } s{Class, Not, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL CALLBACK {
+          auto* s = reinterpret_cast<Search*>(lp);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(h, &pid);
+          char cls[64] = {};
+          GetClassNameA(h, cls, sizeof cls);
+          if (pid != GetCurrentProcessId() || h == s->skip || !IsWindowVisible(h) || lstrcmpA(cls, s->cls)) return TRUE;
+          s->found = h;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+  }
+  HWND Wait(const char* Class, HWND Not) {
+    for (int i = 0; i < 1000; ++i) {
+      if (HWND h = Find(Class, Not)) return h;
+      Sleep(10);
+    }
+    return nullptr;
+  }
+  static std::string Text(HWND h) {
+    char buf[512] = {};
+    GetWindowTextA(h, buf, sizeof buf);
+    return buf;
+  }
+  // The N-th shown control of the class in the dialog, with that caption
+  // when one is given.
+  HWND Control(HWND Dlg, const char* Class, int N, const char* Caption = nullptr) {
+    struct Search {
+      const char *cls, *caption;
+      int left;
+      HWND found;
+    } s{Class, Caption, N, nullptr};
+    EnumChildWindows(
+        Dlg,
+        [](HWND h, LPARAM lp) -> BOOL CALLBACK {
+          auto* s = reinterpret_cast<Search*>(lp);
+          char cls[64] = {};
+          GetClassNameA(h, cls, sizeof cls);
+          if (!IsWindowVisible(h) || lstrcmpiA(cls, s->cls) || (s->caption && Text(h) != s->caption)) return TRUE;
+          if (s->left-- > 0) return TRUE;
+          s->found = h;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    if (!s.found) Fault(std::string("no ") + Class + " " + std::to_string(N) + (Caption ? std::string(" ") + Caption : ""));
+    return s.found;
+  }
+  void Type(HWND Dlg, int N, const std::string& T) {
+    if (HWND e = Control(Dlg, "Edit", N)) SetWindowTextA(e, T.c_str());
+  }
+  // A button whose click opens nothing modal: done when this returns.
+  void Click(HWND Dlg, const char* Caption, int N = 0) {
+    if (HWND b = Control(Dlg, "Button", N, Caption)) SendMessageA(b, BM_CLICK, 0, 0);
+  }
+  // A button whose click opens a modal window: pressed, not waited for.
+  void Press(HWND Dlg, const char* Caption, int N = 0) {
+    if (HWND b = Control(Dlg, "Button", N, Caption)) PostMessageA(b, BM_CLICK, 0, 0);
+  }
+  void Tab(HWND Dlg, int N) {
+    HWND tc = Control(Dlg, WC_TABCONTROLA, 0);
+    RECT r{};
+    if (!tc || !SendMessageA(tc, TCM_GETITEMRECT, static_cast<WPARAM>(N), reinterpret_cast<LPARAM>(&r))) return;
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageA(tc, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(tc, WM_LBUTTONUP, 0, at);
+  }
+  // A click on row Row of the shown list box.
+  void Pick(HWND Dlg, int Row) {
+    HWND lb = Control(Dlg, "ListBox", 0);
+    if (!lb) return;
+    SendMessageA(lb, LB_SETCURSEL, static_cast<WPARAM>(Row), 0);
+    SendMessageA(GetParent(lb), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(lb), LBN_SELCHANGE), reinterpret_cast<LPARAM>(lb));
+  }
+  // A double click on row Row of the shown list box.
+  void DoubleClick(HWND Dlg, int Row) {
+    HWND lb = Control(Dlg, "ListBox", 0);
+    RECT r{};
+    if (!lb || SendMessageA(lb, LB_GETITEMRECT, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&r)) == LB_ERR) return;
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(lb, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(lb, WM_LBUTTONUP, 0, at);
+    PostMessageA(lb, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(lb, WM_LBUTTONUP, 0, at);
+  }
+  std::vector<std::string> Rows(HWND Dlg) {
+    std::vector<std::string> rows;
+    if (HWND lb = Control(Dlg, "ListBox", 0))
+      for (int i = 0, n = static_cast<int>(SendMessageA(lb, LB_GETCOUNT, 0, 0)); i < n; ++i) {
+        char buf[512] = {};
+        SendMessageA(lb, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+        rows.push_back(buf);
+      }
+    return rows;
+  }
+  // The message box now shown over Dlg: its caption and text noted, OK pressed.
+  void Answer(HWND Dlg) {
+    HWND box = Wait("#32770", nullptr);
+    if (!box || GetWindow(box, GW_OWNER) != Dlg) {
+      Fault("no message box over the dialog");
+      return;
+    }
+    char text[512] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    Boxes.push_back(Text(box) + ": " + text);
+    Gone(box, IDOK);
+  }
+  // Sends Command until the window is gone (a press while it is still
+  // being set up can be lost).
+  void Gone(HWND w, int Command) {
+    for (int t = 0; IsWindow(w) && IsWindowVisible(w); t += 10) {
+      if (t % 1000 == 0) PostMessageA(w, WM_COMMAND, Command, 0);
+      if (t >= 10000) {
+        Fault("still open: " + Text(w));
+        return;
+      }
+      Sleep(10);
+    }
+  }
+  void Close(HWND Dlg, const char* Caption) {
+    HWND b = Control(Dlg, "Button", 0, Caption);
+    for (int t = 0; b && IsWindow(Dlg) && IsWindowVisible(Dlg); t += 10) {
+      if (t % 1000 == 0) PostMessageA(b, BM_CLICK, 0, 0);
+      if (t >= 10000) {
+        Fault(std::string("the dialog stayed after ") + Caption);
+        return;
+      }
+      Sleep(10);
+    }
+  }
+};
+
+}  // namespace
+
 TEST_F(PreviewWindow, ExtensionDialogEditsTheListsOnlyOnOk) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  const std::string trace = std::string(temp) + "extd_trace_" + std::to_string(GetCurrentProcessId()) + ".txt";
-  DeleteFileA(trace.c_str());
-  _putenv_s("TOVIX_TRACE", trace.c_str());
   TextExtensions->SetCommaText(".txt");
   ImageExtensions->SetCommaText(".bmp,.ico,.pgm");
   ImagePlugins->SetCommaText("pnmpic.dll");
   // Cancel keeps everything.
-  _putenv_s("TOVIX_ANSWERS", "extdlg=edit1:TXT~add1~del1:0~cancel");
+  std::vector<std::string> rows;
+  Person cancel([&](Person& p, HWND dlg) {
+    p.Type(dlg, 0, "TXT");
+    p.Click(dlg, "追加");
+    p.Pick(dlg, 0);
+    p.Click(dlg, "削除");
+    rows = p.Rows(dlg);
+    p.Close(dlg, "キャンセル");
+  });
   form->E1Click(nullptr);
+  cancel.Join();
+  EXPECT_EQ(cancel.Faults, "");
+  EXPECT_EQ(rows, std::vector<std::string>{".txt"});
   EXPECT_EQ(TextExtensions->GetCommaText(), ".txt");
+
   // Two extensions for one plug-in make one line and two entries; the
-  // fixed ones cannot be removed; picking reads the plug-in's patterns.
-  const std::string pick = "dialog:OpenDialog1=" + BinFolder() + "\\pnmpic.dll";
-  _putenv_s("TOVIX_ANSWERS", ("extdlg=edit1:TXT~add1~edit1:~add1~edit2:JPG, jpeg~edit3:IFJpeg.SPI~add3~"
-                              "edit2:.bmp~edit3:x.spi~add3~del3:2~pick~config:0~config:1~edit3:~add3~ok;" + pick)
-                                 .c_str());
+  // fixed ones cannot be removed; picking reads the plug-in's patterns; a
+  // plug-in that is not there is named when its line is double-clicked.
+  std::vector<std::string> added, kept;
+  std::string picked;
+  Person ok([&](Person& p, HWND dlg) {
+    p.Type(dlg, 0, "TXT");
+    p.Click(dlg, "追加");
+    p.Type(dlg, 0, "");
+    p.Press(dlg, "追加");
+    p.Answer(dlg);
+    p.Tab(dlg, 1);
+    p.Type(dlg, 0, "JPG, jpeg");
+    p.Type(dlg, 1, "IFJpeg.SPI");
+    p.Click(dlg, "追加");
+    added = p.Rows(dlg);
+    p.Type(dlg, 0, ".bmp");
+    p.Type(dlg, 1, "x.spi");
+    p.Click(dlg, "追加");
+    p.Pick(dlg, 2);
+    p.Click(dlg, "削除");
+    kept = p.Rows(dlg);
+    // The button beside the plug-in field opens the file dialog.
+    p.Press(dlg, "");
+    if (HWND open = p.Wait("#32770", nullptr)) {
+      HWND name = GetDlgItem(open, 0x47c);
+      while (HWND inner = FindWindowExA(name, nullptr, nullptr, nullptr)) name = inner;
+      SetWindowTextA(name, (BinFolder() + "\\pnmpic.dll").c_str());
+      p.Gone(open, IDOK);
+    } else {
+      p.Fault("no file dialog");
+    }
+    for (int i = 0; i < 500 && Person::Text(p.Control(dlg, "Edit", 1)).empty(); ++i) Sleep(10);
+    picked = Person::Text(p.Control(dlg, "Edit", 0)) + " = " + Person::Text(p.Control(dlg, "Edit", 1));
+    // The plug-in that is there opens its own settings (this one has none);
+    // the box that follows is about the one that is not.
+    p.DoubleClick(dlg, 0);
+    p.DoubleClick(dlg, 1);
+    p.Answer(dlg);
+    p.Type(dlg, 1, "");
+    p.Press(dlg, "追加");
+    p.Answer(dlg);
+    p.Close(dlg, "OK");
+  });
   form->E1Click(nullptr);
+  ok.Join();
+  EXPECT_EQ(ok.Faults, "");
+  EXPECT_EQ(added, (std::vector<std::string>{".pgm = pnmpic.dll", ".jpg,.jpeg = ifjpeg.spi"}));
+  EXPECT_EQ(kept, added);
+  EXPECT_EQ(picked, "pgm,ppm,pnm = pnmpic.dll");
+  EXPECT_EQ(ok.Boxes, (std::vector<std::string>{"Tovix: 拡張子が設定されていません.", "tovix: ifjpeg.spi が見つかりません。",
+                                                "Tovix: plug-inが設定されていません."}));
   EXPECT_EQ(TextExtensions->GetCommaText(), ".txt,.txt");
   EXPECT_EQ(ImageExtensions->GetCommaText(), ".bmp,.ico,.pgm,.jpg,.jpeg");
   EXPECT_EQ(ImagePlugins->GetCommaText(), "pnmpic.dll,ifjpeg.spi,ifjpeg.spi");
-  std::ifstream f(trace);
-  std::string t((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  EXPECT_NE(t.find("extdlg add3 | .txt,.txt | .pgm = pnmpic.dll / .jpg,.jpeg = ifjpeg.spi\n"), std::string::npos) << t;
-  EXPECT_NE(t.find("extdlg picked pgm,ppm,pnm = pnmpic.dll\n"), std::string::npos) << t;
-  EXPECT_NE(t.find("extdlg configure pnmpic.dll\n"), std::string::npos) << t;
-  EXPECT_NE(t.find("ifjpeg.spi が見つかりません。"), std::string::npos) << t;
-  EXPECT_NE(t.find("拡張子が設定されていません."), std::string::npos) << t;
-  EXPECT_NE(t.find("plug-inが設定されていません."), std::string::npos) << t;
-  _putenv_s("TOVIX_TRACE", "");
-  _putenv_s("TOVIX_ANSWERS", "none=1");
-  DeleteFileA(trace.c_str());
 }
 
 // An extension in two groups: removing a line removes that line's entries,
 // whichever group names the extension first.
 TEST_F(PreviewWindow, ExtensionDialogRemovesExactlyTheChosenLine) {
   struct {
-    const char* steps;
+    std::vector<int> lines;  // removed one after the other
     const char* images;
     const char* plugins;
   } cases[] = {
-      {"extdlg=del3:1~ok", ".bmp,.ico,.pnm,.jpg", "a.spi,a.spi"},
-      {"extdlg=del3:0~ok", ".bmp,.ico,.pnm", "b.spi"},
-      {"extdlg=del3:1~del3:0~ok", ".bmp,.ico", ""},
+      {{1}, ".bmp,.ico,.pnm,.jpg", "a.spi,a.spi"},
+      {{0}, ".bmp,.ico,.pnm", "b.spi"},
+      {{1, 0}, ".bmp,.ico", ""},
   };
   for (auto& c : cases) {
     ImageExtensions->SetCommaText(".bmp,.ico,.pnm,.jpg,.pnm");
     ImagePlugins->SetCommaText("a.spi,a.spi,b.spi");
-    _putenv_s("TOVIX_ANSWERS", c.steps);
+    Person p([&](Person& p, HWND dlg) {
+      p.Tab(dlg, 1);
+      for (int line : c.lines) {
+        p.Pick(dlg, line);
+        p.Click(dlg, "削除");
+      }
+      p.Close(dlg, "OK");
+    });
     form->E1Click(nullptr);
-    EXPECT_EQ(ImageExtensions->GetCommaText(), c.images) << c.steps;
-    EXPECT_EQ(ImagePlugins->GetCommaText(), c.plugins) << c.steps;
+    p.Join();
+    EXPECT_EQ(p.Faults, "") << c.images;
+    EXPECT_EQ(ImageExtensions->GetCommaText(), c.images) << c.lines.size();
+    EXPECT_EQ(ImagePlugins->GetCommaText(), c.plugins) << c.lines.size();
   }
-  _putenv_s("TOVIX_ANSWERS", "none=1");
 }

@@ -98,6 +98,14 @@
 //                         user does before typing there: it takes the focus
 //   caret N LINE COL      puts the caret of the N-th edit at LINE, COL (from 0)
 //   ctrl LETTER           types Ctrl with LETTER into the control with the focus
+// Pictures (the preview tests):
+//   picture [CLASS]       what the target's first child window of CLASS
+//                         (default TImage) shows, read from its pixels inside
+//                         the process (uiprobe_hook.dll): "picture: WxH at X,Y"
+//                         for the part that differs from its background (the
+//                         top-left pixel), "picture: none" when nothing does
+//   help-click CAPTION    presses the target's button CAPTION (without "&")
+//                         with a help viewer of its own listening, as f1 does
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -585,10 +593,13 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
         int sel = static_cast<int>(SendMessageA(c, lb ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
         line += " " + Utf8(TextOf(c)) + " rows=" + std::to_string(n);
         Out(line);
-        Remote r(c);
-        for (int k = 0; k < n && r.ok(); ++k) {
-          SendMessageA(c, lb ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(r.at(Remote::kTextOff)));
-          Out("  " + std::string(k == sel ? "* " : "") + Utf8(r.str(Remote::kTextOff)));
+        // The system carries the row's text across to this process.
+        for (int k = 0; k < n; ++k) {
+          wchar_t text[Remote::kText] = {};
+          char utf8[Remote::kText * 3] = {};
+          SendMessageW(c, lb ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(text));
+          WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+          Out("  " + std::string(k == sel ? "* " : "") + utf8);
         }
         continue;
       }
@@ -815,6 +826,7 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
 }
 
 bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
+bool RunPicture(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
 // ---- Archivers, engine, extensions and setup.
 
 bool RunArchiverCommand(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
@@ -1248,6 +1260,8 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   if (known) return done;
   done = RunEditing(cmd, next, &known);
   if (known) return done;
+  done = RunPicture(cmd, next, &known);
+  if (known) return done;
   return Fail("unknown command " + cmd);
 }
 
@@ -1278,6 +1292,91 @@ bool RunCommonDialog(const std::string& cmd, const std::function<std::string(con
   }
   *known = false;
   return false;
+}
+
+// ---- pictures: what an image control shows, read from its pixels inside
+// the process under test by uiprobe_hook.dll (the preview tests)
+std::string g_picture;
+bool g_pictureRead = false;
+
+LRESULT CALLBACK PictureReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
+    if (cds->dwData == kMeasureMagic) {
+      g_picture.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+      g_pictureRead = true;
+    }
+    return 1;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+bool RunPicture(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = cmd == "picture" || cmd == "help-click";
+  if (!*known) return false;
+  if (cmd == "help-click") {
+    std::string caption = next("");
+    if (!g_target) return Fail("no target window");
+    HWND b = ButtonByCaption(caption);
+    if (!b) return Fail("no button " + Utf8(caption));
+    static HWND viewer = [] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = HelpViewerProc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "MS_WINHELP";
+      RegisterClassA(&wc);
+      return CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    }();
+    if (!viewer) return Fail("no help viewer window");
+    g_help.clear();
+    PostMessageA(b, BM_CLICK, 0, 0);
+    for (DWORD end = GetTickCount() + 5000; g_help.empty() && static_cast<int>(end - GetTickCount()) > 0;) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    }
+    if (g_help.empty()) return Fail("no help request");
+    Out("help: " + Utf8(g_help));
+    return true;
+  }
+  std::string cls = "TImage";
+  if (std::string a = next(""); !a.empty()) cls = a;
+  if (!g_target) return Fail("no target window");
+  HWND image = Child(cls.c_str());
+  if (!image) return Fail("no " + cls);
+  static HWND reply = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = PictureReplyProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "UiProbePictureReply";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "UiProbePictureReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string dll = path;
+  dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "uiprobe_hook.dll";
+  HMODULE lib = LoadLibraryA(dll.c_str());
+  auto proc = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, "UiProbePicture"))) : nullptr;
+  if (!proc) return Fail("no " + dll);
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, lib, GetWindowThreadProcessId(image, nullptr));
+  if (!hook) return Fail("no hook: " + std::to_string(GetLastError()));
+  g_pictureRead = false;
+  PostMessageA(image, RegisterWindowMessageA("UiProbePicture"), reinterpret_cast<WPARAM>(reply), 0);
+  for (DWORD end = GetTickCount() + 10000; !g_pictureRead && GetTickCount() < end;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (!g_pictureRead) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  UnhookWindowsHookEx(hook);
+  if (!g_pictureRead) return Fail("no picture from the process");
+  int l = 0, t = 0, w = 0, h = 0;
+  if (std::sscanf(g_picture.c_str(), "%d %d %d %d", &l, &t, &w, &h) != 4) {
+    Out("picture: none");
+    return true;
+  }
+  Out("picture: " + std::to_string(w) + "x" + std::to_string(h) + " at " + std::to_string(l) + "," + std::to_string(t));
+  return true;
 }
 
 }  // namespace

@@ -139,3 +139,54 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbeGetMessage(int code, WP
   }
   return CallNextHookEx(nullptr, code, wp, lp);
 }
+
+// ---- pictures: what an image control shows (the preview tests)
+// WH_GETMESSAGE: the registered request "UiProbePicture" posted to a window
+// of this thread, with uiprobe's reply window as its first parameter. The
+// window paints what is pending; the answer is the smallest rectangle of
+// its client area whose pixels differ from the top-left corner's, "LEFT TOP
+// WIDTH HEIGHT", or "none" when every pixel is the corner's.
+extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbePicture(int code, WPARAM wp, LPARAM lp) {
+  static const UINT ask = RegisterWindowMessageA("UiProbePicture");
+  auto* m = reinterpret_cast<MSG*>(lp);
+  if (code == HC_ACTION && wp == PM_REMOVE && m && m->message == ask) {
+    HWND w = m->hwnd;
+    UpdateWindow(w);
+    RECT rc{};
+    GetClientRect(w, &rc);
+    const int cw = rc.right, ch = rc.bottom;
+    std::string out = "none";
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), cw, -ch, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = GetDC(w), mem = CreateCompatibleDC(dc);
+    HBITMAP dib = cw > 0 && ch > 0 ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (dib) {
+      HGDIOBJ old = SelectObject(mem, dib);
+      BitBlt(mem, 0, 0, cw, ch, dc, 0, 0, SRCCOPY);
+      GdiFlush();
+      const auto* px = static_cast<const DWORD*>(bits);
+      const DWORD back = px[0] & 0xFFFFFF;
+      int l = cw, t = ch, r = -1, b = -1;
+      for (int y = 0; y < ch; ++y)
+        for (int x = 0; x < cw; ++x)
+          if ((px[y * cw + x] & 0xFFFFFF) != back) {
+            if (x < l) l = x;
+            if (x > r) r = x;
+            if (y < t) t = y;
+            if (y > b) b = y;
+          }
+      if (r >= 0)
+        out = std::to_string(l) + " " + std::to_string(t) + " " + std::to_string(r - l + 1) + " " + std::to_string(b - t + 1);
+      SelectObject(mem, old);
+      DeleteObject(dib);
+    }
+    DeleteDC(mem);
+    ReleaseDC(w, dc);
+    COPYDATASTRUCT cds{kMeasureMagic, static_cast<DWORD>(out.size()), out.data()};
+    SendMessageTimeoutA(reinterpret_cast<HWND>(m->wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(w),
+                        reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000, nullptr);
+    m->message = WM_NULL;
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
