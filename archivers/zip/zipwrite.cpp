@@ -61,6 +61,76 @@ struct Source {
   fsio::DirEntry facts;  // attributes, size and time when the folder listing gave them
 };
 
+// Lists a folder and every folder below it on a few threads, ahead of the
+// walk that takes them in order: each listing waits on the file system (under
+// Wine on several trips to its server), and those waits overlap.
+class Listings {
+ public:
+  Listings(unsigned threads, bool system) : threads_(threads), system_(system) {}
+
+  // Lists root and the folders below it, depth levels deep at most.
+  void fill(const std::string& root, int depth) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back({root, depth});
+    }
+    std::vector<std::thread> running;
+    try {
+      for (unsigned t = 1; t < threads_; ++t) running.emplace_back([this] { run(); });
+    } catch (const std::exception&) {
+      // fewer threads, then
+    }
+    run();
+    for (auto& t : running) t.join();
+  }
+
+  // The listing of path, sorted by name, when it was made; it is handed out once.
+  bool take(const std::string& path, std::vector<fsio::DirEntry>& out) {
+    auto it = done_.find(path);
+    if (it == done_.end()) return false;
+    out = std::move(it->second);
+    done_.erase(it);
+    return true;
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      if (queue_.empty()) {
+        if (!busy_) break;
+        more_.wait(lock, [&] { return !queue_.empty() || !busy_; });
+        continue;
+      }
+      auto [path, depth] = std::move(queue_.back());
+      queue_.pop_back();
+      ++busy_;
+      lock.unlock();
+      std::vector<fsio::DirEntry> list;
+      bool ok = fsio::list_dir(path, list);
+      std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+      std::vector<std::pair<std::string, int>> below;
+      if (depth > 0) {
+        for (auto& d : list)
+          if (d.dir && (system_ || !d.known || !(d.attrs & 0x06))) below.push_back({fsio::join(path, d.name), depth - 1});
+      }
+      lock.lock();
+      --busy_;
+      if (ok) done_.emplace(std::move(path), std::move(list));
+      for (auto& b : below) queue_.push_back(std::move(b));
+      if (!below.empty() || !busy_) more_.notify_all();
+    }
+  }
+
+  unsigned threads_;
+  bool system_;
+  std::mutex mutex_;
+  std::condition_variable more_;
+  std::vector<std::pair<std::string, int>> queue_;
+  int busy_ = 0;
+  std::map<std::string, std::vector<fsio::DirEntry>> done_;
+};
+
 class Collector {
  public:
   Collector(const PackOptions& o, PackHooks& h) : opt_(o), hooks_(h) {}
@@ -131,8 +201,15 @@ class Collector {
       if (!stored.empty() && !opt_.noDirEntries && !opt_.junkDir) files.push_back(source(path, stored + "/", true, facts));
       if (!opt_.recurse || depth > 64) return;
       std::vector<fsio::DirEntry> list;
-      if (!fsio::list_dir(path, list)) return;
-      std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+      if (!listings_.take(path, list)) {
+        if (depth == 0) {
+          listings_.fill(path, 64);
+          if (!listings_.take(path, list)) return;
+        } else {
+          if (!fsio::list_dir(path, list)) return;
+          std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+        }
+      }
       for (auto& d : list)
         take(fsio::join(path, d.name), stored.empty() ? d.name : stored + "/" + d.name, d.dir, depth + 1, &d);
       return;
@@ -153,6 +230,7 @@ class Collector {
 
   const PackOptions& opt_;
   PackHooks& hooks_;
+  Listings listings_{std::max(1u, std::min(4u, std::thread::hardware_concurrency())), opt_.system};
 };
 
 // Central directory record being built for the new archive.
@@ -162,17 +240,20 @@ struct Out {
 
 class Writer {
  public:
-  Writer(fsio::File& f) : f_(f) {}
+  // Writes go on from where the file stands (a new file: its start).
+  explicit Writer(fsio::File& f) : f_(f), at_(std::max<int64_t>(0, f.tell())) { buf_.reserve(kBuf); }
   bool ok = true;
 
   // Small writes are gathered: an archive of many small entries would
-  // otherwise cost a system call per header.
-  uint64_t pos() { return static_cast<uint64_t>(f_.tell()) + buf_.size(); }
+  // otherwise cost a system call per header. The position is counted here,
+  // not asked of the file (a call per entry).
+  uint64_t pos() const { return at_ + buf_.size(); }
   void write(const void* p, size_t n) {
     if (!ok || !n) return;
     if (buf_.size() + n > kBuf) flush();
     if (n >= kBuf) {
       if (!f_.write(p, static_cast<int64_t>(n))) ok = false;
+      at_ += n;
       return;
     }
     const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -180,6 +261,7 @@ class Writer {
   }
   void flush() {
     if (ok && !buf_.empty() && !f_.write(buf_.data(), static_cast<int64_t>(buf_.size()))) ok = false;
+    at_ += buf_.size();
     buf_.clear();
   }
   void write(const std::vector<uint8_t>& b) { write(b.data(), b.size()); }
@@ -299,6 +381,7 @@ class Writer {
  private:
   static constexpr size_t kBuf = 1 << 20;
   fsio::File& f_;
+  uint64_t at_;
   std::vector<uint8_t> buf_;
 };
 
@@ -659,7 +742,8 @@ class ReadAhead {
  public:
   ReadAhead(const std::vector<Source>& sources, const std::vector<size_t>& order, const PackOptions& opt, int level,
             unsigned threads)
-      : sources_(sources), order_(order), opt_(opt), slots_(order.size()), done_(new std::atomic<bool>[order.size()]) {
+      : sources_(sources), order_(order), opt_(opt), own_(level), slots_(order.size()),
+        done_(new std::atomic<bool>[order.size()]) {
     for (size_t i = 0; i < order.size(); ++i) done_[i].store(false, std::memory_order_relaxed);
     try {
       for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this, level] { run(level); });
@@ -672,18 +756,29 @@ class ReadAhead {
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
-  // The next file of the order, once prepared.
+  // The next file of the order, once prepared. While it is not ready the
+  // writer prepares files after it itself: waiting, and being woken, would
+  // cost trips to the server under Wine, and its time is better spent
+  // compressing.
   std::unique_ptr<Prepared> take() {
     size_t i = taken_;
-    // Mostly the file is ready or nearly: waiting on the condition would
-    // cost a trip to the window server under Wine, so look again first.
-    for (int spin = 0; spin < 2000 && !done_[i].load(std::memory_order_acquire); ++spin) std::this_thread::yield();
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!done_[i].load(std::memory_order_acquire)) {
-      ++takerWaits_;
-      ready_.wait(lock, [&] { return done_[i].load(std::memory_order_acquire); });
-      --takerWaits_;
+    while (!done_[i].load(std::memory_order_acquire)) {
+      size_t j;
+      if (claim(j, false)) {
+        fill(j, own_);
+        continue;
+      }
+      // Nothing left to claim: the file is being compressed; look again a
+      // little before waiting.
+      for (int spin = 0; spin < 64 && !done_[i].load(std::memory_order_acquire); ++spin) std::this_thread::yield();
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!done_[i].load(std::memory_order_acquire)) {
+        ++takerWaits_;
+        ready_.wait(lock, [&] { return done_[i].load(std::memory_order_acquire); });
+        --takerWaits_;
+      }
     }
+    std::lock_guard<std::mutex> lock(mutex_);
     std::unique_ptr<Prepared> p = std::move(slots_[i]);
     held_ -= cost(i);
     ++taken_;
@@ -691,9 +786,21 @@ class ReadAhead {
     return p;
   }
 
+  // A written file's record back, its buffers to serve a later file; those
+  // of a big file are let go.
+  void give_back(std::unique_ptr<Prepared> p) {
+    if (!p) return;
+    p->file.reset();
+    if (p->data.capacity() > kKeep) std::vector<uint8_t>().swap(p->data);
+    if (p->packed.capacity() > kKeep) std::vector<uint8_t>().swap(p->packed);
+    std::lock_guard<std::mutex> lock(mutex_);
+    spare_.push_back(std::move(p));
+  }
+
  private:
-  static constexpr size_t kAhead = 32;
+  static constexpr size_t kAhead = 128;
   static constexpr uint64_t kBytes = 64u << 20;
+  static constexpr size_t kKeep = 256u << 10;
 
   uint64_t cost(size_t i) const {
     const Source& s = sources_[order_[i]];
@@ -701,37 +808,52 @@ class ReadAhead {
     return static_cast<uint64_t>(s.facts.size) > kInMemoryLimit ? 0 : static_cast<uint64_t>(s.facts.size);
   }
 
+  // With the mutex held: whether the next file may be started now.
+  bool may_claim() const {
+    return next_ < order_.size() && next_ < taken_ + kAhead && (next_ == taken_ || held_ + cost(next_) <= kBytes);
+  }
+
+  // The next file to prepare, into i; false when there is none (wait: until
+  // there is one, or none will come).
+  bool claim(size_t& i, bool wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (wait && !stopping_ && !may_claim() && next_ < order_.size()) {
+      ++workerWaits_;
+      wanted_.wait(lock, [&] { return stopping_ || next_ >= order_.size() || may_claim(); });
+      --workerWaits_;
+    }
+    if (stopping_ || !may_claim()) return false;
+    i = next_++;
+    held_ += cost(i);
+    return true;
+  }
+
+  void fill(size_t i, Workspace& ws) {
+    std::unique_ptr<Prepared> p;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_.empty()) {
+        p = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    try {
+      if (!p) p = std::make_unique<Prepared>();
+      prepare(sources_[order_[i]], opt_, ws, *p);
+    } catch (const std::exception&) {
+      p = std::make_unique<Prepared>();
+      p->rc = kZipMemory;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_[i] = std::move(p);
+    done_[i].store(true, std::memory_order_release);
+    if (takerWaits_) ready_.notify_all();
+  }
+
   void run(int level) {
     Workspace ws(level);
-    for (;;) {
-      size_t i;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        auto may = [&] {
-          return stopping_ || next_ >= order_.size() ||
-                 (next_ < taken_ + kAhead && (next_ == taken_ || held_ + cost(next_) <= kBytes));
-        };
-        if (!may()) {
-          ++workerWaits_;
-          wanted_.wait(lock, may);
-          --workerWaits_;
-        }
-        if (stopping_ || next_ >= order_.size()) return;
-        i = next_++;
-        held_ += cost(i);
-      }
-      auto p = std::make_unique<Prepared>();
-      try {
-        prepare(sources_[order_[i]], opt_, ws, *p);
-      } catch (const std::exception&) {
-        p = std::make_unique<Prepared>();
-        p->rc = kZipMemory;
-      }
-      std::lock_guard<std::mutex> lock(mutex_);
-      slots_[i] = std::move(p);
-      done_[i].store(true, std::memory_order_release);
-      if (takerWaits_) ready_.notify_all();
-    }
+    size_t i;
+    while (claim(i, true)) fill(i, ws);
   }
 
   void stop() {
@@ -747,7 +869,8 @@ class ReadAhead {
   const std::vector<Source>& sources_;
   const std::vector<size_t>& order_;
   const PackOptions& opt_;
-  std::vector<std::unique_ptr<Prepared>> slots_;
+  Workspace own_;  // the writer's, for the files it prepares itself
+  std::vector<std::unique_ptr<Prepared>> slots_, spare_;
   std::unique_ptr<std::atomic<bool>[]> done_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
@@ -946,6 +1069,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     else how = " (stored 0%)";
     hooks.log((replacing ? "updating: " : "  adding: ") + s.stored + how);
     written.push_back(std::move(e));
+    if (ahead) ahead->give_back(std::move(held));
     return kZipOk;
   };
 
