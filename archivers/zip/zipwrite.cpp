@@ -440,9 +440,29 @@ class Workspace {
     return rc == Z_STREAM_END && outSize < n;
   }
 
+  // Whether n bytes are the stream of a compressor (gzip, bzip2, xz, zstd,
+  // 7z) that deflate cannot shrink: tried on a sample, so that such a file
+  // made without compressing (stored blocks) is still deflated. Deflating
+  // all of it would cost as much as deflating plain text for no gain.
+  bool incompressible(const uint8_t* in, size_t n) {
+    static constexpr struct {
+      uint8_t len, sig[6];
+    } kSigs[] = {{2, {0x1F, 0x8B}}, {3, {'B', 'Z', 'h'}}, {6, {0xFD, '7', 'z', 'X', 'Z', 0}},
+                 {4, {0x28, 0xB5, 0x2F, 0xFD}}, {6, {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C}}};
+    constexpr size_t kSample = 8192, kSkip = 64;
+    if (n < kSkip + kSample) return false;
+    bool known = false;
+    for (auto& sg : kSigs) known = known || std::memcmp(in, sg.sig, sg.len) == 0;
+    if (!known) return false;
+    size_t got = 0;
+    if (!deflate_smaller(in + kSkip, kSample, sample_, got)) return true;
+    return got > kSample - kSample / 64;  // under 1.5% smaller
+  }
+
   int level() const { return level_; }
 
  private:
+  std::vector<uint8_t> sample_;
   int level_;
   z_stream zs_{};
   bool ready_ = false;
@@ -535,7 +555,8 @@ void prepare(const Source& s, const PackOptions& opt, Workspace& ws, Prepared& p
   p.size = n;
   e.crc = static_cast<uint32_t>(::crc32(0, p.data.data(), static_cast<uInt>(n)));
   int level = ws.level();
-  p.deflated = level > 0 && n && ws.deflate_smaller(p.data.data(), n, p.packed, p.packedSize);
+  p.deflated = level > 0 && n && !ws.incompressible(p.data.data(), n) &&
+               ws.deflate_smaller(p.data.data(), n, p.packed, p.packedSize);
   e.method = p.deflated ? 8 : 0;
   if (p.deflated) e.flags |= level_flags(level);
   e.versionNeeded = (p.deflated || enc) ? 20 : 10;
@@ -738,6 +759,10 @@ int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt1993
 // writer takes them in its order. The archive comes out as it would one
 // file after another: only compressing overlaps. Holds at most kAhead files
 // and, past the first, kBytes of them.
+//
+// Files are handed on through atomics. A thread blocks on the mutex only
+// when it has nothing to do: a contended mutex or a wait costs trips to the
+// server under Wine, which per file would cost more than compressing it.
 class ReadAhead {
  public:
   ReadAhead(const std::vector<Source>& sources, const std::vector<size_t>& order, const PackOptions& opt, int level,
@@ -757,32 +782,31 @@ class ReadAhead {
   ReadAhead& operator=(const ReadAhead&) = delete;
 
   // The next file of the order, once prepared. While it is not ready the
-  // writer prepares files after it itself: waiting, and being woken, would
-  // cost trips to the server under Wine, and its time is better spent
-  // compressing.
+  // writer prepares files after it itself rather than wait.
   std::unique_ptr<Prepared> take() {
-    size_t i = taken_;
+    size_t i = taken_.load(std::memory_order_relaxed);
     while (!done_[i].load(std::memory_order_acquire)) {
       size_t j;
-      if (claim(j, false)) {
+      if (claim(j)) {
         fill(j, own_);
         continue;
       }
       // Nothing left to claim: the file is being compressed; look again a
       // little before waiting.
       for (int spin = 0; spin < 64 && !done_[i].load(std::memory_order_acquire); ++spin) std::this_thread::yield();
+      if (done_[i].load(std::memory_order_acquire)) break;
       std::unique_lock<std::mutex> lock(mutex_);
-      if (!done_[i].load(std::memory_order_acquire)) {
-        ++takerWaits_;
-        ready_.wait(lock, [&] { return done_[i].load(std::memory_order_acquire); });
-        --takerWaits_;
-      }
+      takerWaits_.fetch_add(1);
+      ready_.wait(lock, [&] { return done_[i].load(); });
+      takerWaits_.fetch_sub(1);
     }
-    std::lock_guard<std::mutex> lock(mutex_);
     std::unique_ptr<Prepared> p = std::move(slots_[i]);
-    held_ -= cost(i);
-    ++taken_;
-    if (workerWaits_) wanted_.notify_all();
+    held_.fetch_sub(cost(i));
+    taken_.store(i + 1);
+    if (workerWaits_.load() > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wanted_.notify_all();
+    }
     return p;
   }
 
@@ -793,7 +817,7 @@ class ReadAhead {
     p->file.reset();
     if (p->data.capacity() > kKeep) std::vector<uint8_t>().swap(p->data);
     if (p->packed.capacity() > kKeep) std::vector<uint8_t>().swap(p->packed);
-    std::lock_guard<std::mutex> lock(mutex_);
+    SpareLock lock(spareBusy_);
     spare_.push_back(std::move(p));
   }
 
@@ -802,36 +826,52 @@ class ReadAhead {
   static constexpr uint64_t kBytes = 64u << 20;
   static constexpr size_t kKeep = 256u << 10;
 
+  // Held for a push or a pop only: spinning beats any wait.
+  class SpareLock {
+   public:
+    explicit SpareLock(std::atomic_flag& f) : f_(f) {
+      while (f_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+    }
+    ~SpareLock() { f_.clear(std::memory_order_release); }
+
+   private:
+    std::atomic_flag& f_;
+  };
+
   uint64_t cost(size_t i) const {
     const Source& s = sources_[order_[i]];
     if (s.dir || !s.facts.known || s.facts.size < 0) return 0;
     return static_cast<uint64_t>(s.facts.size) > kInMemoryLimit ? 0 : static_cast<uint64_t>(s.facts.size);
   }
 
-  // With the mutex held: whether the next file may be started now.
-  bool may_claim() const {
-    return next_ < order_.size() && next_ < taken_ + kAhead && (next_ == taken_ || held_ + cost(next_) <= kBytes);
+  // Whether no file may be started now and, unless one is taken, none will.
+  bool blocked() const {
+    size_t n = next_.load();
+    if (n >= order_.size()) return false;
+    size_t t = taken_.load();
+    return n >= t + kAhead || (n != t && held_.load() + cost(n) > kBytes);
   }
 
-  // The next file to prepare, into i; false when there is none (wait: until
-  // there is one, or none will come).
-  bool claim(size_t& i, bool wait) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (wait && !stopping_ && !may_claim() && next_ < order_.size()) {
-      ++workerWaits_;
-      wanted_.wait(lock, [&] { return stopping_ || next_ >= order_.size() || may_claim(); });
-      --workerWaits_;
+  // The next file to prepare, into i; false when none may be started now.
+  bool claim(size_t& i) {
+    for (;;) {
+      size_t n = next_.load();
+      if (stopping_.load(std::memory_order_relaxed) || n >= order_.size()) return false;
+      size_t t = taken_.load();
+      if (n >= t + kAhead) return false;
+      uint64_t c = cost(n), h = held_.load();
+      if (n != t && h + c > kBytes) return false;
+      if (!next_.compare_exchange_weak(n, n + 1)) continue;
+      held_.fetch_add(c);
+      i = n;
+      return true;
     }
-    if (stopping_ || !may_claim()) return false;
-    i = next_++;
-    held_ += cost(i);
-    return true;
   }
 
   void fill(size_t i, Workspace& ws) {
     std::unique_ptr<Prepared> p;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      SpareLock lock(spareBusy_);
       if (!spare_.empty()) {
         p = std::move(spare_.back());
         spare_.pop_back();
@@ -844,22 +884,34 @@ class ReadAhead {
       p = std::make_unique<Prepared>();
       p->rc = kZipMemory;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
     slots_[i] = std::move(p);
-    done_[i].store(true, std::memory_order_release);
-    if (takerWaits_) ready_.notify_all();
+    done_[i].store(true);
+    if (takerWaits_.load() > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ready_.notify_all();
+    }
   }
 
   void run(int level) {
     Workspace ws(level);
-    size_t i;
-    while (claim(i, true)) fill(i, ws);
+    for (;;) {
+      size_t i;
+      if (claim(i)) {
+        fill(i, ws);
+        continue;
+      }
+      std::unique_lock<std::mutex> lock(mutex_);
+      workerWaits_.fetch_add(1);
+      wanted_.wait(lock, [&] { return stopping_.load() || next_.load() >= order_.size() || !blocked(); });
+      workerWaits_.fetch_sub(1);
+      if (stopping_.load() || next_.load() >= order_.size()) return;
+    }
   }
 
   void stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
+      stopping_.store(true);
     }
     wanted_.notify_all();
     for (auto& t : workers_) t.join();
@@ -875,10 +927,11 @@ class ReadAhead {
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wanted_, ready_;
-  size_t next_ = 0, taken_ = 0;
-  int takerWaits_ = 0, workerWaits_ = 0;
-  uint64_t held_ = 0;
-  bool stopping_ = false;
+  std::atomic<size_t> next_{0}, taken_{0};
+  std::atomic<int> takerWaits_{0}, workerWaits_{0};
+  std::atomic<uint64_t> held_{0};
+  std::atomic<bool> stopping_{false};
+  std::atomic_flag spareBusy_ = ATOMIC_FLAG_INIT;
 };
 
 }  // namespace

@@ -79,6 +79,24 @@ for sys in 0 1; do
 done
 rm -rf wide wide.zip
 
+# A compressor's stream (gzip here) is stored without deflating it all, but
+# one made without compressing (stored blocks) is deflated like any file.
+python3 - gz <<'PY'
+import gzip, os, sys
+os.makedirs(sys.argv[1])
+open(os.path.join(sys.argv[1], "packed.gz"), "wb").write(gzip.compress(os.urandom(60000)))
+open(os.path.join(sys.argv[1], "plain.gz"), "wb").write(gzip.compress(b"".join(b"line %d\n" % i for i in range(9000)), 0))
+PY
+wiz "$Z" zip "$(W gz.zip)" "$(W gz)" 6 packed.gz plain.gz > gz.log
+python3 - gz.zip <<'PY' || { cat gz.log; fail "compressed and stored-block gzip files"; }
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+m = {i.filename: i.compress_type for i in z.infolist()}
+assert m == {"packed.gz": 0, "plain.gz": 8}, m
+assert z.testzip() is None
+PY
+rm -rf gz gz.zip
+
 # A file too big to hold is deflated as it is read, its CRC and sizes
 # written into the header after; with encryption too.
 mkdir -p bigsrc && { seq 1 2000000; head -c 3000000 /dev/urandom; } > bigsrc/big.dat
