@@ -10,7 +10,8 @@
 #   best N CMD...          the least of N runs
 #   pair LABEL OURS PEER   both sides N times in turns, the best of each and
 #                          the ratio ours / peer
-# REPS=N in the environment: the runs of best and pair (default 5). Load from
+# REPS=N in the environment: the runs of best and pair (default 5); pair
+# prints the machine's load average after its runs. Load from
 # other work on the machine only ever adds time, so the least of several runs
 # is the figure; pair alternates which side goes first, so neither side
 # always meets the machine's state the other left.
@@ -67,6 +68,6 @@ pair() {
     fi
   done
   pair_ours=$bo pair_peer=$bp
-  awk -v l="$label" -v o="$bo" -v p="$bp" \
-    'BEGIN { printf "%-44s ours %7.3f s  peer %7.3f s  ratio %.2f %s\n", l, o, p, o / p, o <= p ? "" : "(slower)" }'
+  awk -v l="$label" -v o="$bo" -v p="$bp" -v load="$(cut -d' ' -f1 /proc/loadavg)" \
+    'BEGIN { printf "%-44s ours %7.3f s  peer %7.3f s  ratio %.2f %s(load %s)\n", l, o, p, o / p, o <= p ? "" : "(slower) ", load }'
 }
