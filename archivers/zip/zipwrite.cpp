@@ -624,25 +624,63 @@ int64_t read_full(fsio::File& f, std::vector<uint8_t>& out) {
   return static_cast<int64_t>(have);
 }
 
-// A big file deflated a few pieces at a time on as many threads, written in
-// order: the same kind of stream, a little longer, in a fraction of the wait.
+// A big file deflated in pieces on a few threads, written in order: the
+// same kind of stream, a little longer, in a fraction of the wait. Twice as
+// many pieces as threads are under way, so that a slow piece holds up only
+// its own turn to be written, not the reading and compressing of the next.
 int deflate_in_pieces(Writer& w, fsio::File& f, int level, unsigned threads, Encryptor* en, uint32_t* crc,
                       uint64_t& csize) {
   constexpr size_t kPiece = 1 << 20, kDict = 32768;
   struct Piece {
     std::vector<uint8_t> in, dict, out;
-    bool last = false, ok = false;
+    bool last = false, ok = false, done = false;
   };
-  std::vector<Piece> batch(threads);
+  const size_t ring = 2 * static_cast<size_t>(threads);
+  std::vector<Piece> pieces(ring);
+  std::mutex m;
+  std::condition_variable changed;
+  size_t read = 0, compressing = 0, written = 0;  // pieces read, handed out, written
+  bool stop = false;
+  auto work = [&] {
+    std::unique_lock<std::mutex> lock(m);
+    for (;;) {
+      changed.wait(lock, [&] { return stop || compressing < read; });
+      if (compressing >= read) return;
+      Piece& p = pieces[compressing++ % ring];
+      lock.unlock();
+      bool ok = deflate_piece(level, p.dict, p.in, p.last, p.out);
+      lock.lock();
+      p.ok = ok;
+      p.done = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  try {
+    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work);
+  } catch (const std::exception&) {
+    // as many as there are; none: the pieces are deflated here
+  }
+  auto finish = [&](int rc) {
+    {
+      std::lock_guard<std::mutex> lock(m);
+      stop = true;
+    }
+    changed.notify_all();
+    for (auto& t : workers) t.join();
+    return rc;
+  };
+
   std::vector<uint8_t> next(kPiece), tail;
   int64_t got = read_full(f, next);
-  if (got < 0) return kZipRead;
+  if (got < 0) return finish(kZipRead);
   next.resize(static_cast<size_t>(got));
   bool ended = false;
-  while (!ended) {
-    size_t m = 0;
-    while (m < batch.size() && !ended) {
-      Piece& p = batch[m++];
+  for (;;) {
+    // Read while there is room: the writer reads, in order, so the CRC is
+    // summed as it goes.
+    while (!ended && read < written + ring) {
+      Piece& p = pieces[read % ring];
       p.in.swap(next);
       p.dict = tail;
       size_t keep = std::min(kDict, p.in.size());
@@ -652,34 +690,38 @@ int deflate_in_pieces(Writer& w, fsio::File& f, int level, unsigned threads, Enc
       } else {
         next.resize(kPiece);
         got = read_full(f, next);
-        if (got < 0) return kZipRead;
+        if (got < 0) return finish(kZipRead);
         next.resize(static_cast<size_t>(got));
         p.last = next.empty();
       }
       ended = p.last;
       if (crc) *crc = static_cast<uint32_t>(::crc32(*crc, p.in.data(), static_cast<uInt>(p.in.size())));
+      std::lock_guard<std::mutex> lock(m);
+      p.done = false;
+      ++read;
+      changed.notify_all();
     }
-    std::vector<std::thread> running;
-    for (size_t k = 0; k < m; ++k) {
-      Piece& p = batch[k];
-      auto job = [&p, level] { p.ok = deflate_piece(level, p.dict, p.in, p.last, p.out); };
-      try {
-        running.emplace_back(job);
-      } catch (const std::exception&) {
-        job();  // no thread to be had: here, then
+    if (written == read) break;
+    Piece& p = pieces[written % ring];
+    {
+      std::unique_lock<std::mutex> lock(m);
+      if (workers.empty() && !p.done) {
+        ++compressing;
+        lock.unlock();
+        p.ok = deflate_piece(level, p.dict, p.in, p.last, p.out);
+        lock.lock();
+        p.done = true;
       }
+      changed.wait(lock, [&] { return p.done; });
     }
-    for (auto& t : running) t.join();
-    for (size_t k = 0; k < m; ++k) {
-      Piece& p = batch[k];
-      if (!p.ok) return kZipMemory;
-      if (en) en->apply(p.out.data(), p.out.size());
-      w.write(p.out.data(), p.out.size());
-      csize += p.out.size();
-    }
-    if (!w.ok) return kZipTemp;
+    if (!p.ok) return finish(kZipMemory);
+    if (en) en->apply(p.out.data(), p.out.size());
+    w.write(p.out.data(), p.out.size());
+    csize += p.out.size();
+    ++written;
+    if (!w.ok) return finish(kZipTemp);
   }
-  return kZipOk;
+  return finish(kZipOk);
 }
 
 // A file too big to hold, written while it is read; e comes prepared.
