@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packing speed against the peer tools (not a test): the same input, the same
 # run, each pair taken in turns REPS times; the best time of each side is
-# compared and the ratio ours / peer printed (1.00 or less: as fast or faster).
+# compared and the ratio ours / peer printed (1.00 or less: as fast or faster);
+# which side goes first alternates (scripts/bench-common.sh).
 #   bzip2 -9 of a 30 MB text file: our encoder natively (bz2bench -C) and
 #     through tar32.dll (cvfGB9) against bzip2 -9;
 #   -lh5- and -lh7- through unlha32.dll against jlha (o5, o7), and deflate
@@ -9,37 +10,13 @@
 #     project's sources and the system's documentation), and the 30 MB file.
 # The library runs are whole commands under Wine (arcdrv, wizdrv), the start
 # of the Wine process included; its cost alone is printed first.
-# Usage: scripts/bench-pack.sh [BUILD_DIR [NATIVE_DIR]]   (REPS=N in the environment)
+# Usage: scripts/bench-pack.sh [BUILD_DIR [NATIVE_DIR]]   (REPS=N, default 5; ONLY=PART)
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
-if [ -n "${1:-}" ]; then build=$(cd "$1" && pwd)
-elif can_run_32bit; then build=$root/build/win32
-else build=$root/build/win64; fi
-nat=${2:-$root/build/native}
-reps=${REPS:-3}
-wine=$(wine_for "$build/bin/unlha32.dll")
-[ -x "$nat/tests/arc_bzip2/bz2bench" ] || { CC=clang CXX=clang++ cmake -S "$root" -B "$nat" -G Ninja >/dev/null; }
-cmake --build "$nat" --target bz2bench >/dev/null
-source "$root/scripts/wine-env.sh" "$build" "$wine" >/dev/null 2>&1
-work=$(mktemp -d /tmp/bench-pack.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
-
-# Seconds a command takes; its output goes to a file (Wine writes to a pipe slowly).
-secs() { local s e; s=$(date +%s%N); "$@" >"$work/out.txt" 2>&1 || { cat "$work/out.txt" >&2; return 1; }; e=$(date +%s%N)
-         awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", (e - s) / 1e9 }'; }
-min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a < b) ? a : b }'; }
-# pair LABEL "OURS..." "PEER...": our outputs are named o.*, the peer's p.*,
-# each removed before its side runs again.
-pair() {
-  local label=$1 ours=$2 peer=$3 bo=999 bp=999 i
-  for ((i = 0; i < reps; i++)); do
-    rm -f "$work"/o.*; bo=$(min "$bo" "$(eval secs "$ours")")
-    rm -f "$work"/p.*; bp=$(min "$bp" "$(eval secs "$peer")")
-  done
-  awk -v l="$label" -v o="$bo" -v p="$bp" \
-    'BEGIN { printf "%-44s ours %7.3f s  peer %7.3f s  ratio %.2f %s\n", l, o, p, o / p, o <= p ? "" : "(slower)" }'
-}
+source "$(dirname "$0")/bench-common.sh"
+bench_setup pack unlha32.dll "${1:-}" "${2:-}"
+# ONLY=zip (or bzip2, lha) in the environment: that part alone.
+part() { [ -z "${ONLY:-}" ] || [ "$ONLY" = "$1" ]; }
+if part bzip2; then native_target bz2bench; fi
 
 # The inputs.
 mkdir -p "$work/tree"
@@ -53,7 +30,7 @@ tsize=$(du -sb "$work/tree" | cut -f1)
 while [ "$(stat -c %s "$work/big.txt")" -lt 30000000 ]; do cat "$work/seed.txt" >> "$work/big.txt"; done
 head -c 30000000 "$work/big.txt" > "$work/t" && mv "$work/t" "$work/big.txt"
 echo "inputs: tree of $files files ($tsize bytes), big.txt of 30,000,000 bytes; best of $reps"
-w=$(secs "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha version)
+w=$(best 3 "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha version)
 echo "a Wine process that only loads a library: $w s (in every library time below)"
 
 lha() { "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha cmd "$1" 0; }
@@ -63,6 +40,7 @@ in_dir() { local d=$1; shift; (cd "$d" && "$@"); }
 bzip2_to() { bzip2 -9 -c "$1" > "$2"; }
 T=$(winpath "$work/tree") B=$(winpath "$work")
 
+if part bzip2; then
 echo "== bzip2 -9 =="
 pair "bzip2 -9, big.txt, native encoder" \
   '"$nat/tests/arc_bzip2/bz2bench" -C "$work/big.txt" "$work/o.bz2" 9' 'bzip2_to "$work/big.txt" "$work/p.bz2"'
@@ -71,7 +49,9 @@ pair "bzip2 -9, big.txt, through tar32.dll" \
   'tar32 "cvfGB9 \"$(winpath "$work/o.bz2")\" \"$(winpath "$work/big.txt")\""' 'bzip2_to "$work/big.txt" "$work/p.bz2"'
 bzip2 -t "$work/o.bz2" || echo "FAILED: tar32's stream does not pass bzip2 -t"
 echo "sizes: ours $(stat -c %s "$work/o.bz2"), bzip2 $(stat -c %s "$work/p.bz2")"
+fi
 
+if part lha; then
 echo "== LHA =="
 for m in 5 7; do
   sw=$([ $m = 5 ] && echo -jm2 || echo -jm4)
@@ -83,6 +63,9 @@ for m in 5 7; do
   echo "  sizes: ours $(stat -c %s "$work/o.lzh"), jlha $(stat -c %s "$work/p.lzh")"
 done
 
+fi
+
+if part zip; then
 echo "== ZIP (deflate, level 6) =="
 pair "zip -6, tree of $files files, zip32.dll" \
   'zip32 "$B\\o.zip" "$T" r6 "*.*"' 'in_dir "$work/tree" zip -q -r -6 "$work/p.zip" .'
@@ -91,3 +74,4 @@ pair "zip -6, big.txt, zip32.dll" \
   'zip32 "$B\\o.zip" "$B" 6 big.txt' 'in_dir "$work" zip -q -6 p.zip big.txt'
 echo "  sizes: ours $(stat -c %s "$work/o.zip"), zip $(stat -c %s "$work/p.zip")"
 unzip -tq "$work/o.zip" >/dev/null || echo "FAILED: unzip -t rejects our archive"
+fi

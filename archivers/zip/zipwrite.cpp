@@ -61,6 +61,76 @@ struct Source {
   fsio::DirEntry facts;  // attributes, size and time when the folder listing gave them
 };
 
+// Lists a folder and every folder below it on a few threads, ahead of the
+// walk that takes them in order: each listing waits on the file system (under
+// Wine on several trips to its server), and those waits overlap.
+class Listings {
+ public:
+  Listings(unsigned threads, bool system) : threads_(threads), system_(system) {}
+
+  // Lists root and the folders below it, depth levels deep at most.
+  void fill(const std::string& root, int depth) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back({root, depth});
+    }
+    std::vector<std::thread> running;
+    try {
+      for (unsigned t = 1; t < threads_; ++t) running.emplace_back([this] { run(); });
+    } catch (const std::exception&) {
+      // fewer threads, then
+    }
+    run();
+    for (auto& t : running) t.join();
+  }
+
+  // The listing of path, sorted by name, when it was made; it is handed out once.
+  bool take(const std::string& path, std::vector<fsio::DirEntry>& out) {
+    auto it = done_.find(path);
+    if (it == done_.end()) return false;
+    out = std::move(it->second);
+    done_.erase(it);
+    return true;
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      if (queue_.empty()) {
+        if (!busy_) break;
+        more_.wait(lock, [&] { return !queue_.empty() || !busy_; });
+        continue;
+      }
+      auto [path, depth] = std::move(queue_.back());
+      queue_.pop_back();
+      ++busy_;
+      lock.unlock();
+      std::vector<fsio::DirEntry> list;
+      bool ok = fsio::list_dir(path, list);
+      std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+      std::vector<std::pair<std::string, int>> below;
+      if (depth > 0) {
+        for (auto& d : list)
+          if (d.dir && (system_ || !d.known || !(d.attrs & 0x06))) below.push_back({fsio::join(path, d.name), depth - 1});
+      }
+      lock.lock();
+      --busy_;
+      if (ok) done_.emplace(std::move(path), std::move(list));
+      for (auto& b : below) queue_.push_back(std::move(b));
+      if (!below.empty() || !busy_) more_.notify_all();
+    }
+  }
+
+  unsigned threads_;
+  bool system_;
+  std::mutex mutex_;
+  std::condition_variable more_;
+  std::vector<std::pair<std::string, int>> queue_;
+  int busy_ = 0;
+  std::map<std::string, std::vector<fsio::DirEntry>> done_;
+};
+
 class Collector {
  public:
   Collector(const PackOptions& o, PackHooks& h) : opt_(o), hooks_(h) {}
@@ -131,8 +201,15 @@ class Collector {
       if (!stored.empty() && !opt_.noDirEntries && !opt_.junkDir) files.push_back(source(path, stored + "/", true, facts));
       if (!opt_.recurse || depth > 64) return;
       std::vector<fsio::DirEntry> list;
-      if (!fsio::list_dir(path, list)) return;
-      std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+      if (!listings_.take(path, list)) {
+        if (depth == 0) {
+          listings_.fill(path, 64);
+          if (!listings_.take(path, list)) return;
+        } else {
+          if (!fsio::list_dir(path, list)) return;
+          std::sort(list.begin(), list.end(), [](auto& a, auto& b) { return a.name < b.name; });
+        }
+      }
       for (auto& d : list)
         take(fsio::join(path, d.name), stored.empty() ? d.name : stored + "/" + d.name, d.dir, depth + 1, &d);
       return;
@@ -153,6 +230,7 @@ class Collector {
 
   const PackOptions& opt_;
   PackHooks& hooks_;
+  Listings listings_{std::max(1u, std::min(4u, std::thread::hardware_concurrency())), opt_.system};
 };
 
 // Central directory record being built for the new archive.
@@ -162,17 +240,20 @@ struct Out {
 
 class Writer {
  public:
-  Writer(fsio::File& f) : f_(f) {}
+  // Writes go on from where the file stands (a new file: its start).
+  explicit Writer(fsio::File& f) : f_(f), at_(std::max<int64_t>(0, f.tell())) { buf_.reserve(kBuf); }
   bool ok = true;
 
   // Small writes are gathered: an archive of many small entries would
-  // otherwise cost a system call per header.
-  uint64_t pos() { return static_cast<uint64_t>(f_.tell()) + buf_.size(); }
+  // otherwise cost a system call per header. The position is counted here,
+  // not asked of the file (a call per entry).
+  uint64_t pos() const { return at_ + buf_.size(); }
   void write(const void* p, size_t n) {
     if (!ok || !n) return;
     if (buf_.size() + n > kBuf) flush();
     if (n >= kBuf) {
       if (!f_.write(p, static_cast<int64_t>(n))) ok = false;
+      at_ += n;
       return;
     }
     const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -180,6 +261,7 @@ class Writer {
   }
   void flush() {
     if (ok && !buf_.empty() && !f_.write(buf_.data(), static_cast<int64_t>(buf_.size()))) ok = false;
+    at_ += buf_.size();
     buf_.clear();
   }
   void write(const std::vector<uint8_t>& b) { write(b.data(), b.size()); }
@@ -299,6 +381,7 @@ class Writer {
  private:
   static constexpr size_t kBuf = 1 << 20;
   fsio::File& f_;
+  uint64_t at_;
   std::vector<uint8_t> buf_;
 };
 
@@ -357,9 +440,29 @@ class Workspace {
     return rc == Z_STREAM_END && outSize < n;
   }
 
+  // Whether n bytes are the stream of a compressor (gzip, bzip2, xz, zstd,
+  // 7z) that deflate cannot shrink: tried on a sample, so that such a file
+  // made without compressing (stored blocks) is still deflated. Deflating
+  // all of it would cost as much as deflating plain text for no gain.
+  bool incompressible(const uint8_t* in, size_t n) {
+    static constexpr struct {
+      uint8_t len, sig[6];
+    } kSigs[] = {{2, {0x1F, 0x8B}}, {3, {'B', 'Z', 'h'}}, {6, {0xFD, '7', 'z', 'X', 'Z', 0}},
+                 {4, {0x28, 0xB5, 0x2F, 0xFD}}, {6, {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C}}};
+    constexpr size_t kSample = 8192, kSkip = 64;
+    if (n < kSkip + kSample) return false;
+    bool known = false;
+    for (auto& sg : kSigs) known = known || std::memcmp(in, sg.sig, sg.len) == 0;
+    if (!known) return false;
+    size_t got = 0;
+    if (!deflate_smaller(in + kSkip, kSample, sample_, got)) return true;
+    return got > kSample - kSample / 64;  // under 1.5% smaller
+  }
+
   int level() const { return level_; }
 
  private:
+  std::vector<uint8_t> sample_;
   int level_;
   z_stream zs_{};
   bool ready_ = false;
@@ -452,7 +555,8 @@ void prepare(const Source& s, const PackOptions& opt, Workspace& ws, Prepared& p
   p.size = n;
   e.crc = static_cast<uint32_t>(::crc32(0, p.data.data(), static_cast<uInt>(n)));
   int level = ws.level();
-  p.deflated = level > 0 && n && ws.deflate_smaller(p.data.data(), n, p.packed, p.packedSize);
+  p.deflated = level > 0 && n && !ws.incompressible(p.data.data(), n) &&
+               ws.deflate_smaller(p.data.data(), n, p.packed, p.packedSize);
   e.method = p.deflated ? 8 : 0;
   if (p.deflated) e.flags |= level_flags(level);
   e.versionNeeded = (p.deflated || enc) ? 20 : 10;
@@ -520,25 +624,63 @@ int64_t read_full(fsio::File& f, std::vector<uint8_t>& out) {
   return static_cast<int64_t>(have);
 }
 
-// A big file deflated a few pieces at a time on as many threads, written in
-// order: the same kind of stream, a little longer, in a fraction of the wait.
+// A big file deflated in pieces on a few threads, written in order: the
+// same kind of stream, a little longer, in a fraction of the wait. Twice as
+// many pieces as threads are under way, so that a slow piece holds up only
+// its own turn to be written, not the reading and compressing of the next.
 int deflate_in_pieces(Writer& w, fsio::File& f, int level, unsigned threads, Encryptor* en, uint32_t* crc,
                       uint64_t& csize) {
   constexpr size_t kPiece = 1 << 20, kDict = 32768;
   struct Piece {
     std::vector<uint8_t> in, dict, out;
-    bool last = false, ok = false;
+    bool last = false, ok = false, done = false;
   };
-  std::vector<Piece> batch(threads);
+  const size_t ring = 2 * static_cast<size_t>(threads);
+  std::vector<Piece> pieces(ring);
+  std::mutex m;
+  std::condition_variable changed;
+  size_t read = 0, compressing = 0, written = 0;  // pieces read, handed out, written
+  bool stop = false;
+  auto work = [&] {
+    std::unique_lock<std::mutex> lock(m);
+    for (;;) {
+      changed.wait(lock, [&] { return stop || compressing < read; });
+      if (compressing >= read) return;
+      Piece& p = pieces[compressing++ % ring];
+      lock.unlock();
+      bool ok = deflate_piece(level, p.dict, p.in, p.last, p.out);
+      lock.lock();
+      p.ok = ok;
+      p.done = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  try {
+    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work);
+  } catch (const std::exception&) {
+    // as many as there are; none: the pieces are deflated here
+  }
+  auto finish = [&](int rc) {
+    {
+      std::lock_guard<std::mutex> lock(m);
+      stop = true;
+    }
+    changed.notify_all();
+    for (auto& t : workers) t.join();
+    return rc;
+  };
+
   std::vector<uint8_t> next(kPiece), tail;
   int64_t got = read_full(f, next);
-  if (got < 0) return kZipRead;
+  if (got < 0) return finish(kZipRead);
   next.resize(static_cast<size_t>(got));
   bool ended = false;
-  while (!ended) {
-    size_t m = 0;
-    while (m < batch.size() && !ended) {
-      Piece& p = batch[m++];
+  for (;;) {
+    // Read while there is room: the writer reads, in order, so the CRC is
+    // summed as it goes.
+    while (!ended && read < written + ring) {
+      Piece& p = pieces[read % ring];
       p.in.swap(next);
       p.dict = tail;
       size_t keep = std::min(kDict, p.in.size());
@@ -548,34 +690,38 @@ int deflate_in_pieces(Writer& w, fsio::File& f, int level, unsigned threads, Enc
       } else {
         next.resize(kPiece);
         got = read_full(f, next);
-        if (got < 0) return kZipRead;
+        if (got < 0) return finish(kZipRead);
         next.resize(static_cast<size_t>(got));
         p.last = next.empty();
       }
       ended = p.last;
       if (crc) *crc = static_cast<uint32_t>(::crc32(*crc, p.in.data(), static_cast<uInt>(p.in.size())));
+      std::lock_guard<std::mutex> lock(m);
+      p.done = false;
+      ++read;
+      changed.notify_all();
     }
-    std::vector<std::thread> running;
-    for (size_t k = 0; k < m; ++k) {
-      Piece& p = batch[k];
-      auto job = [&p, level] { p.ok = deflate_piece(level, p.dict, p.in, p.last, p.out); };
-      try {
-        running.emplace_back(job);
-      } catch (const std::exception&) {
-        job();  // no thread to be had: here, then
+    if (written == read) break;
+    Piece& p = pieces[written % ring];
+    {
+      std::unique_lock<std::mutex> lock(m);
+      if (workers.empty() && !p.done) {
+        ++compressing;
+        lock.unlock();
+        p.ok = deflate_piece(level, p.dict, p.in, p.last, p.out);
+        lock.lock();
+        p.done = true;
       }
+      changed.wait(lock, [&] { return p.done; });
     }
-    for (auto& t : running) t.join();
-    for (size_t k = 0; k < m; ++k) {
-      Piece& p = batch[k];
-      if (!p.ok) return kZipMemory;
-      if (en) en->apply(p.out.data(), p.out.size());
-      w.write(p.out.data(), p.out.size());
-      csize += p.out.size();
-    }
-    if (!w.ok) return kZipTemp;
+    if (!p.ok) return finish(kZipMemory);
+    if (en) en->apply(p.out.data(), p.out.size());
+    w.write(p.out.data(), p.out.size());
+    csize += p.out.size();
+    ++written;
+    if (!w.ok) return finish(kZipTemp);
   }
-  return kZipOk;
+  return finish(kZipOk);
 }
 
 // A file too big to hold, written while it is read; e comes prepared.
@@ -655,11 +801,16 @@ int stream_file(Writer& w, fsio::File& file, const PackOptions& opt, std::mt1993
 // writer takes them in its order. The archive comes out as it would one
 // file after another: only compressing overlaps. Holds at most kAhead files
 // and, past the first, kBytes of them.
+//
+// Files are handed on through atomics. A thread blocks on the mutex only
+// when it has nothing to do: a contended mutex or a wait costs trips to the
+// server under Wine, which per file would cost more than compressing it.
 class ReadAhead {
  public:
   ReadAhead(const std::vector<Source>& sources, const std::vector<size_t>& order, const PackOptions& opt, int level,
             unsigned threads)
-      : sources_(sources), order_(order), opt_(opt), slots_(order.size()), done_(new std::atomic<bool>[order.size()]) {
+      : sources_(sources), order_(order), opt_(opt), own_(level), slots_(order.size()),
+        done_(new std::atomic<bool>[order.size()]) {
     for (size_t i = 0; i < order.size(); ++i) done_[i].store(false, std::memory_order_relaxed);
     try {
       for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this, level] { run(level); });
@@ -672,28 +823,62 @@ class ReadAhead {
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
-  // The next file of the order, once prepared.
+  // The next file of the order, once prepared. While it is not ready the
+  // writer prepares files after it itself rather than wait.
   std::unique_ptr<Prepared> take() {
-    size_t i = taken_;
-    // Mostly the file is ready or nearly: waiting on the condition would
-    // cost a trip to the window server under Wine, so look again first.
-    for (int spin = 0; spin < 2000 && !done_[i].load(std::memory_order_acquire); ++spin) std::this_thread::yield();
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!done_[i].load(std::memory_order_acquire)) {
-      ++takerWaits_;
-      ready_.wait(lock, [&] { return done_[i].load(std::memory_order_acquire); });
-      --takerWaits_;
+    size_t i = taken_.load(std::memory_order_relaxed);
+    while (!done_[i].load(std::memory_order_acquire)) {
+      size_t j;
+      if (claim(j)) {
+        fill(j, own_);
+        continue;
+      }
+      // Nothing left to claim: the file is being compressed; look again a
+      // little before waiting.
+      for (int spin = 0; spin < 64 && !done_[i].load(std::memory_order_acquire); ++spin) std::this_thread::yield();
+      if (done_[i].load(std::memory_order_acquire)) break;
+      std::unique_lock<std::mutex> lock(mutex_);
+      takerWaits_.fetch_add(1);
+      ready_.wait(lock, [&] { return done_[i].load(); });
+      takerWaits_.fetch_sub(1);
     }
     std::unique_ptr<Prepared> p = std::move(slots_[i]);
-    held_ -= cost(i);
-    ++taken_;
-    if (workerWaits_) wanted_.notify_all();
+    held_.fetch_sub(cost(i));
+    taken_.store(i + 1);
+    if (workerWaits_.load() > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wanted_.notify_all();
+    }
     return p;
   }
 
+  // A written file's record back, its buffers to serve a later file; those
+  // of a big file are let go.
+  void give_back(std::unique_ptr<Prepared> p) {
+    if (!p) return;
+    p->file.reset();
+    if (p->data.capacity() > kKeep) std::vector<uint8_t>().swap(p->data);
+    if (p->packed.capacity() > kKeep) std::vector<uint8_t>().swap(p->packed);
+    SpareLock lock(spareBusy_);
+    spare_.push_back(std::move(p));
+  }
+
  private:
-  static constexpr size_t kAhead = 32;
+  static constexpr size_t kAhead = 128;
   static constexpr uint64_t kBytes = 64u << 20;
+  static constexpr size_t kKeep = 256u << 10;
+
+  // Held for a push or a pop only: spinning beats any wait.
+  class SpareLock {
+   public:
+    explicit SpareLock(std::atomic_flag& f) : f_(f) {
+      while (f_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+    }
+    ~SpareLock() { f_.clear(std::memory_order_release); }
+
+   private:
+    std::atomic_flag& f_;
+  };
 
   uint64_t cost(size_t i) const {
     const Source& s = sources_[order_[i]];
@@ -701,43 +886,74 @@ class ReadAhead {
     return static_cast<uint64_t>(s.facts.size) > kInMemoryLimit ? 0 : static_cast<uint64_t>(s.facts.size);
   }
 
+  // Whether no file may be started now and, unless one is taken, none will.
+  bool blocked() const {
+    size_t n = next_.load();
+    if (n >= order_.size()) return false;
+    size_t t = taken_.load();
+    return n >= t + kAhead || (n != t && held_.load() + cost(n) > kBytes);
+  }
+
+  // The next file to prepare, into i; false when none may be started now.
+  bool claim(size_t& i) {
+    for (;;) {
+      size_t n = next_.load();
+      if (stopping_.load(std::memory_order_relaxed) || n >= order_.size()) return false;
+      size_t t = taken_.load();
+      if (n >= t + kAhead) return false;
+      uint64_t c = cost(n), h = held_.load();
+      if (n != t && h + c > kBytes) return false;
+      if (!next_.compare_exchange_weak(n, n + 1)) continue;
+      held_.fetch_add(c);
+      i = n;
+      return true;
+    }
+  }
+
+  void fill(size_t i, Workspace& ws) {
+    std::unique_ptr<Prepared> p;
+    {
+      SpareLock lock(spareBusy_);
+      if (!spare_.empty()) {
+        p = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    try {
+      if (!p) p = std::make_unique<Prepared>();
+      prepare(sources_[order_[i]], opt_, ws, *p);
+    } catch (const std::exception&) {
+      p = std::make_unique<Prepared>();
+      p->rc = kZipMemory;
+    }
+    slots_[i] = std::move(p);
+    done_[i].store(true);
+    if (takerWaits_.load() > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ready_.notify_all();
+    }
+  }
+
   void run(int level) {
     Workspace ws(level);
     for (;;) {
       size_t i;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        auto may = [&] {
-          return stopping_ || next_ >= order_.size() ||
-                 (next_ < taken_ + kAhead && (next_ == taken_ || held_ + cost(next_) <= kBytes));
-        };
-        if (!may()) {
-          ++workerWaits_;
-          wanted_.wait(lock, may);
-          --workerWaits_;
-        }
-        if (stopping_ || next_ >= order_.size()) return;
-        i = next_++;
-        held_ += cost(i);
+      if (claim(i)) {
+        fill(i, ws);
+        continue;
       }
-      auto p = std::make_unique<Prepared>();
-      try {
-        prepare(sources_[order_[i]], opt_, ws, *p);
-      } catch (const std::exception&) {
-        p = std::make_unique<Prepared>();
-        p->rc = kZipMemory;
-      }
-      std::lock_guard<std::mutex> lock(mutex_);
-      slots_[i] = std::move(p);
-      done_[i].store(true, std::memory_order_release);
-      if (takerWaits_) ready_.notify_all();
+      std::unique_lock<std::mutex> lock(mutex_);
+      workerWaits_.fetch_add(1);
+      wanted_.wait(lock, [&] { return stopping_.load() || next_.load() >= order_.size() || !blocked(); });
+      workerWaits_.fetch_sub(1);
+      if (stopping_.load() || next_.load() >= order_.size()) return;
     }
   }
 
   void stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
+      stopping_.store(true);
     }
     wanted_.notify_all();
     for (auto& t : workers_) t.join();
@@ -747,15 +963,17 @@ class ReadAhead {
   const std::vector<Source>& sources_;
   const std::vector<size_t>& order_;
   const PackOptions& opt_;
-  std::vector<std::unique_ptr<Prepared>> slots_;
+  Workspace own_;  // the writer's, for the files it prepares itself
+  std::vector<std::unique_ptr<Prepared>> slots_, spare_;
   std::unique_ptr<std::atomic<bool>[]> done_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wanted_, ready_;
-  size_t next_ = 0, taken_ = 0;
-  int takerWaits_ = 0, workerWaits_ = 0;
-  uint64_t held_ = 0;
-  bool stopping_ = false;
+  std::atomic<size_t> next_{0}, taken_{0};
+  std::atomic<int> takerWaits_{0}, workerWaits_{0};
+  std::atomic<uint64_t> held_{0};
+  std::atomic<bool> stopping_{false};
+  std::atomic_flag spareBusy_ = ATOMIC_FLAG_INIT;
 };
 
 }  // namespace
@@ -946,6 +1164,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     else how = " (stored 0%)";
     hooks.log((replacing ? "updating: " : "  adding: ") + s.stored + how);
     written.push_back(std::move(e));
+    if (ahead) ahead->give_back(std::move(held));
     return kZipOk;
   };
 

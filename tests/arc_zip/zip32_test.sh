@@ -40,6 +40,63 @@ PY
 wiz "$Z" zip "$(W junk.zip)" "$(W src)" rj sub > /dev/null
 [ "$(unzip -Z1 junk.zip | sort | tr '\n' ' ')" = "noise.bin numbers.txt " ] || fail "junk folders"
 
+# A wide tree: entries in name order, each folder's before what it holds,
+# however its listing and its files were spread over threads; a hidden
+# folder (a dot name under Wine) only with the system switch.
+python3 - wide <<'PY'
+import os, sys
+for a in range(12):
+    for b in range(6):
+        d = os.path.join(sys.argv[1], "d%02d" % a, "e%d" % b)
+        os.makedirs(d)
+        for c in range(5):
+            open(os.path.join(d, "f%d.txt" % c), "w").write("%d %d %d\n" % (a, b, c) * (40 * c + 1))
+os.makedirs(os.path.join(sys.argv[1], "d03", ".hid", "in"))
+open(os.path.join(sys.argv[1], "d03", ".hid", "in", "x.txt"), "w").write("x\n")
+PY
+walk_order() {  # ROOT SYSTEM: the entries in the order expected
+  python3 - "$1" "$2" <<'PY'
+import os, sys
+def walk(rel):
+    for n in sorted(os.listdir(rel)):
+        if n.startswith(".") and sys.argv[2] == "0":
+            continue
+        p = rel + "/" + n
+        if os.path.isdir(p):
+            print(p + "/")
+            walk(p)
+        else:
+            print(p)
+print(sys.argv[1] + "/")
+walk(sys.argv[1])
+PY
+}
+for sys in 0 1; do
+  sw=$([ $sys = 1 ] && echo r6s || echo r6)
+  rm -f wide.zip && wiz "$Z" zip "$(W wide.zip)" "$(W .)" $sw wide > wide.log
+  unzip -tq wide.zip >/dev/null || fail "unzip -t on the wide tree ($sw)"
+  diff <(walk_order wide $sys) <(unzip -Z1 wide.zip) > wide.diff || { cat wide.diff; fail "wide tree entries ($sw)"; }
+done
+rm -rf wide wide.zip
+
+# A compressor's stream (gzip here) is stored without deflating it all, but
+# one made without compressing (stored blocks) is deflated like any file.
+python3 - gz <<'PY'
+import gzip, os, sys
+os.makedirs(sys.argv[1])
+open(os.path.join(sys.argv[1], "packed.gz"), "wb").write(gzip.compress(os.urandom(60000)))
+open(os.path.join(sys.argv[1], "plain.gz"), "wb").write(gzip.compress(b"".join(b"line %d\n" % i for i in range(9000)), 0))
+PY
+wiz "$Z" zip "$(W gz.zip)" "$(W gz)" 6 packed.gz plain.gz > gz.log
+python3 - gz.zip <<'PY' || { cat gz.log; fail "compressed and stored-block gzip files"; }
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+m = {i.filename: i.compress_type for i in z.infolist()}
+assert m == {"packed.gz": 0, "plain.gz": 8}, m
+assert z.testzip() is None
+PY
+rm -rf gz gz.zip
+
 # A file too big to hold is deflated as it is read, its CRC and sizes
 # written into the header after; with encryption too.
 mkdir -p bigsrc && { seq 1 2000000; head -c 3000000 /dev/urandom; } > bigsrc/big.dat
