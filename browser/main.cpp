@@ -438,9 +438,11 @@ void TVantrelbyHalvek::BuildSaveFilter() {
 }
 
 void TVantrelbyHalvek::BuildFormatMenu() {
+  // Only letters in use can name a removable drive.
+  const DWORD inUse = GetLogicalDrives();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     char root[4] = {letter, ':', '\\', 0};
-    if (GetDriveTypeA(root) != DRIVE_REMOVABLE) continue;
+    if (!(inUse & (1u << (letter - 'A'))) || GetDriveTypeA(root) != DRIVE_REMOVABLE) continue;
     std::string drive = std::string(1, letter) + ":";
     TMenuItem* item = NewItem(fm1, "", drive, 0, std::string("ドライブ ") + drive + " をフォーマットします。");
     item->Tag = letter - 'A';
