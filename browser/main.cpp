@@ -578,7 +578,16 @@ void TVantrelbyHalvek::PackPending() { PackFiles(); }
 
 void TVantrelbyHalvek::FormActivate(TObject* Sender) {
   OnActivate = nullptr;
-  ExecStartAction(FStartAction);
+  // The archive given at start is listed while the window is being shown:
+  // it is painted once, filled (see ListArchiveBody).
+  FFirstShow = FStartAction == 1;
+  try {
+    ExecStartAction(FStartAction);
+  } catch (...) {
+    FFirstShow = false;
+    throw;
+  }
+  FFirstShow = false;
 }
 
 void TVantrelbyHalvek::FormCloseQuery(TObject* Sender, bool& CanClose) {

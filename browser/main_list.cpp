@@ -150,7 +150,9 @@ void TVantrelbyHalvek::ListArchiveBody() {
     root->Node = rootNode;
     st.FolderOf[rootNode] = root;
     // Repaint only: no queued input or DDE runs while the tree is half built.
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // A window being shown for the first time has nothing on it yet: it is
+    // painted once, listed.
+    if (!FFirstShow) RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     TreeView1->Items.BeginUpdate();
     treeUpdate = true;
     FNewestDate = 0;
@@ -420,8 +422,8 @@ void TVantrelbyHalvek::TreeView1Change(TObject*, TTreeNode* Node) {
   Enable(Delete1, del);
   Enable(Delete2, del);
   Enable(DeleteBtn1, del);
-  // 3-7.
-  RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // 3-7. (Not while the window is first shown: see ListArchiveBody.)
+  if (!FFirstShow) RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   FillFileList(Node);
   (void)folder;
   // 8-10.
