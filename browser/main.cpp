@@ -438,9 +438,11 @@ void TVantrelbyHalvek::BuildSaveFilter() {
 }
 
 void TVantrelbyHalvek::BuildFormatMenu() {
+  // Only letters in use can name a removable drive.
+  const DWORD inUse = GetLogicalDrives();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     char root[4] = {letter, ':', '\\', 0};
-    if (GetDriveTypeA(root) != DRIVE_REMOVABLE) continue;
+    if (!(inUse & (1u << (letter - 'A'))) || GetDriveTypeA(root) != DRIVE_REMOVABLE) continue;
     std::string drive = std::string(1, letter) + ":";
     TMenuItem* item = NewItem(fm1, "", drive, 0, std::string("ドライブ ") + drive + " をフォーマットします。");
     item->Tag = letter - 'A';
@@ -576,7 +578,16 @@ void TVantrelbyHalvek::PackPending() { PackFiles(); }
 
 void TVantrelbyHalvek::FormActivate(TObject* Sender) {
   OnActivate = nullptr;
-  ExecStartAction(FStartAction);
+  // The archive given at start is listed while the window is being shown:
+  // it is painted once, filled (see ListArchiveBody).
+  FFirstShow = FStartAction == 1;
+  try {
+    ExecStartAction(FStartAction);
+  } catch (...) {
+    FFirstShow = false;
+    throw;
+  }
+  FFirstShow = false;
 }
 
 void TVantrelbyHalvek::FormCloseQuery(TObject* Sender, bool& CanClose) {

@@ -131,6 +131,7 @@ class TVantrelbyHalvek : public TForm {
   TStringList* FPendingFiles = nullptr;
   bool FExitAfterPack = false;
   bool FQuitAtStart = false;  // packed at start with Pack\Exit: end without the loop
+  bool FFirstShow = false;    // the start action runs while the window is first shown
   bool FDoruEnabled = false;
   std::string FTempPath;
   TStringList* FWorkFiles = nullptr;

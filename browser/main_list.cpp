@@ -5,36 +5,13 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <optional>
 #include <unordered_map>
 
 #include "list.h"
-#include "Seams.h"
 #include "main.h"
 #include "text.h"
 
 namespace {
-
-// Elapsed-time lines for the listing trace.
-class TTraceTimer {
- public:
-  explicit TTraceTimer(const char* what) : FWhat(what) { QueryPerformanceCounter(&FStart); }
-  ~TTraceTimer() {
-    LARGE_INTEGER end, freq;
-    QueryPerformanceCounter(&end);
-    QueryPerformanceFrequency(&freq);
-    double ms = static_cast<double>(end.QuadPart - FStart.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-    char buf[160];
-    snprintf(buf, sizeof(buf), "time %s %.1f ms%s", FWhat, ms, FExtra.c_str());
-    SeamTrace(buf);
-  }
-  std::string FExtra;
-
- private:
-  const char* FWhat;
-  LARGE_INTEGER FStart{};
-};
 
 class TWaitCursor {
  public:
@@ -148,7 +125,6 @@ void TVantrelbyHalvek::ListArchive() {
 
 void TVantrelbyHalvek::ListArchiveBody() {
   TListState& st = *FListState;
-  TTraceTimer timer("listing");
 
   // 1-2. Empty the list; clearing the tree must not refill it.
   ListView1->Perform(WM_SETREDRAW, FALSE);
@@ -174,7 +150,9 @@ void TVantrelbyHalvek::ListArchiveBody() {
     root->Node = rootNode;
     st.FolderOf[rootNode] = root;
     // Repaint only: no queued input or DDE runs while the tree is half built.
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // A window being shown for the first time has nothing on it yet: it is
+    // painted once, listed.
+    if (!FFirstShow) RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     TreeView1->Items.BeginUpdate();
     treeUpdate = true;
     FNewestDate = 0;
@@ -191,7 +169,6 @@ void TVantrelbyHalvek::ListArchiveBody() {
       // 7. The walk.
       const bool rar = Archive1->ArcMode() == amRar;
       std::string rest;
-      TTraceTimer walkTimer("walk");
       if (Archive1->FindFirst("*.*") == 0) {
         do {
           const std::string mode = Archive1->FindMode();
@@ -223,11 +200,9 @@ void TVantrelbyHalvek::ListArchiveBody() {
                                   FormatThousands(static_cast<uint64_t>(FTotalSize < 0 ? 0 : FTotalSize)) +
                                   " Byte)");
     StatusBar1->Panels(1).SetText("");
-    timer.FExtra = " entries " + std::to_string(count) + " folders " + std::to_string(st.Tree.FolderCount());
 
     if (count > 0) {
       // 11. The folder nodes, in the order the walk met them (parents first).
-      std::optional<TTraceTimer> treeTimer(std::in_place, "tree");
       const auto& folders = st.Tree.Folders();
       st.FolderOf.reserve(folders.size() * 2);
       // Every folder below the closed root goes in marked open, then the root
@@ -244,7 +219,6 @@ void TVantrelbyHalvek::ListArchiveBody() {
       for (const auto& f : folders)
         if (f->Node) static_cast<TTreeNode*>(f->Node)->Data = f->List;
       rootNode->SetExpanded(true);
-      treeTimer.reset();
       reattach();
       TreeView1->SetSelected(rootNode);
       rootNode->MakeVisible();
@@ -288,17 +262,6 @@ void TVantrelbyHalvek::ListArchiveBody() {
   // 14.
   wait.reset();
   if (treeUpdate) TreeView1->Items.EndUpdate();
-  {
-    // For the benchmark: how long after the process began this listing ends,
-    // and when (Unix milliseconds), for a clock started before the program.
-    FILETIME created, exited, kernel, user, now;
-    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-      GetSystemTimeAsFileTime(&now);
-      auto ticks = [](const FILETIME& f) { return (static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-      timer.FExtra += " process " + std::to_string((ticks(now) - ticks(created)) / 10000) + " ms";
-      timer.FExtra += " at " + std::to_string((ticks(now) - 116444736000000000ULL) / 10000);
-    }
-  }
 }
 
 void TVantrelbyHalvek::FreeNodeLists(TTreeNode* Node) {
@@ -314,7 +277,6 @@ void TVantrelbyHalvek::ClearFolderTree() {
   st.Current = nullptr;
   st.Rows.Clear();
   if (TreeView1->Items.Count() == 0 && st.Tree.Empty()) return;
-  TTraceTimer timer("clear");
   // The lists belong to the folder model; the nodes only point at them.
   for (const auto& f : st.Tree.Folders())
     if (f->Node) static_cast<TTreeNode*>(f->Node)->Data = nullptr;
@@ -460,8 +422,8 @@ void TVantrelbyHalvek::TreeView1Change(TObject*, TTreeNode* Node) {
   Enable(Delete1, del);
   Enable(Delete2, del);
   Enable(DeleteBtn1, del);
-  // 3-7.
-  RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // 3-7. (Not while the window is first shown: see ListArchiveBody.)
+  if (!FFirstShow) RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   FillFileList(Node);
   (void)folder;
   // 8-10.
@@ -476,7 +438,6 @@ void TVantrelbyHalvek::TreeView1Change(TObject*, TTreeNode* Node) {
 
 void TVantrelbyHalvek::FillFileList(TTreeNode* Node) {
   TListState& st = *FListState;
-  TTraceTimer timer("fill");
   auto it = st.FolderOf.find(Node);
   TArcFolder* folder = it == st.FolderOf.end() ? nullptr : it->second;
   ListView1->Perform(WM_SETREDRAW, FALSE);
@@ -513,7 +474,6 @@ void TVantrelbyHalvek::FillFileList(TTreeNode* Node) {
       }
       ApplySort();
     }
-    timer.FExtra = " rows " + std::to_string(st.Rows.Count());
   } catch (...) {
     ListView1->Perform(WM_SETREDRAW, TRUE);
     throw;
@@ -539,7 +499,6 @@ void TVantrelbyHalvek::RefreshListIcons() {
 }
 
 void TVantrelbyHalvek::SortRows(int Key, bool Descending) {
-  TTraceTimer timer(Key == skSize ? (Descending ? "sort size down" : "sort size up") : "sort");
   auto& rows = FListState->Rows;
   // The selection belongs to the rows, not to their places.
   std::vector<int> selected;
@@ -624,20 +583,16 @@ void TVantrelbyHalvek::ListView1ColumnClick(TObject*, int Column) {
 }
 
 void TVantrelbyHalvek::SelectAll1Click(TObject*) {
-  {
-    TTraceTimer timer("select all");
-    // One repaint for the whole selection, not one per row.
-    ListView1->Perform(WM_SETREDRAW, FALSE);
-    ListView1->SelectAll();
-    ListView1->Perform(WM_SETREDRAW, TRUE);
-    ListView1->Invalidate();
-    ListView1->SetFocus();
-    SelectionChanged();
-  }
+  // One repaint for the whole selection, not one per row.
+  ListView1->Perform(WM_SETREDRAW, FALSE);
+  ListView1->SelectAll();
+  ListView1->Perform(WM_SETREDRAW, TRUE);
+  ListView1->Invalidate();
+  ListView1->SetFocus();
+  SelectionChanged();
 }
 
 void TVantrelbyHalvek::SelectChg1Click(TObject*) {
-  TTraceTimer timer("select invert");
   const int n = FListState->Rows.Count();
   const int sel = ListView1->SelCount();
   if (sel == 0) {

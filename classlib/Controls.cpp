@@ -354,14 +354,21 @@ void TWinControl::Realign() {
   if (!FHandle || FInRealign) return;
   FInRealign = true;
   RECT r = AlignRect();
-  auto place = [](TControl* c, int l, int t, int w, int h) {
-    if (c->Handle()) MoveWindow(c->Handle(), l, t, w < 0 ? 0 : w, h < 0 ? 0 : h, TRUE);
+  RECT now{};
+  // A control already in its place is not moved again (that would change
+  // nothing and cost a round of window messages).
+  auto place = [&now](TControl* c, int l, int t, int w, int h) {
+    if (w < 0) w = 0;
+    if (h < 0) h = 0;
+    if (c->Handle() && (now.left != l || now.top != t || now.right - now.left != w || now.bottom - now.top != h))
+      MoveWindow(c->Handle(), l, t, w, h, TRUE);
     if (auto* wc = dynamic_cast<TWinControl*>(c)) wc->Realign();
   };
   for (TAlign pass : {alTop, alBottom, alLeft, alRight, alClient}) {
     for (TControl* c : FControls) {
       if (c->Align() != pass || !c->Visible()) continue;
-      int w = c->Width(), h = c->Height();
+      now = c->BoundsRect();
+      const int w = now.right - now.left, h = now.bottom - now.top;
       switch (pass) {
         case alTop:
           place(c, r.left, r.top, r.right - r.left, h);

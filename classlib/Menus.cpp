@@ -434,7 +434,8 @@ void TMenuItem::Rebuild() {
     c->FillInfo(mi, text);
     InsertMenuItemA(FHandle, pos++, TRUE, &mi);
   }
-  if (TMenu* m = GetParentMenu()) m->MenuChanged();
+  // Only the bar itself is drawn outside an open menu.
+  if (!FParent && FMenu) FMenu->MenuChanged();
 }
 
 void TMenuItem::Detach() {
@@ -456,7 +457,7 @@ void TMenuItem::SetEnabled(bool e) {
   if (FParent && FParent->FHandle && FVisible)
     EnableMenuItem(FParent->FHandle, FParent->FHandle ? static_cast<UINT>(FParent->IndexOfVisible(this)) : 0,
                    MF_BYPOSITION | (e ? MF_ENABLED : MF_GRAYED));
-  if (TMenu* m = GetParentMenu()) m->MenuChanged();
+  if (FParent && !FParent->FParent && FParent->FMenu) FParent->FMenu->MenuChanged();
 }
 
 int TMenuItem::IndexOfVisible(const TMenuItem* item) const {

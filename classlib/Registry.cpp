@@ -53,30 +53,40 @@ TRegIniFile::TRegIniFile(const std::string& keyName, HKEY root) {
 }
 
 TRegIniFile::~TRegIniFile() {
+  for (auto& [name, key] : FSections) RegCloseKey(key);
   if (FKey) RegCloseKey(FKey);
+}
+
+// The section's key, opened once for all the reads of this object.
+HKEY TRegIniFile::Section(const std::string& section) const {
+  for (const auto& [name, key] : FSections)
+    if (lstrcmpiA(name.c_str(), section.c_str()) == 0) return key;
+  HKEY sub = nullptr;
+  if (RegOpenKeyExA(FKey, section.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS) return nullptr;
+  FSections.emplace_back(section, sub);
+  return sub;
 }
 
 bool TRegIniFile::ReadRaw(const std::string& section, const std::string& ident, std::string& out) const {
   if (!FKey) return false;
-  HKEY sub = nullptr;
-  if (RegOpenKeyExA(FKey, section.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS) return false;
-  DWORD type = 0, size = 0;
-  bool ok = false;
-  if (RegQueryValueExA(sub, ident.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ)) {
-    std::string buf(size + 1, '\0');
-    DWORD got = size;
-    if (RegQueryValueExA(sub, ident.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got) == ERROR_SUCCESS) {
-      buf.resize(got < buf.size() ? got : buf.size());
-      // The stored text ends at its first zero (or at its size without one).
-      size_t z = buf.find('\0');
-      if (z != std::string::npos) buf.resize(z);
-      out = buf;
-      ok = true;
-    }
+  HKEY sub = Section(section);
+  if (!sub) return false;
+  // Most values fit the first buffer: one query instead of asking the size first.
+  std::string buf(512, '\0');
+  DWORD type = 0, got = static_cast<DWORD>(buf.size());
+  LONG r = RegQueryValueExA(sub, ident.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got);
+  if (r == ERROR_MORE_DATA && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    buf.assign(got + 1, '\0');
+    got = static_cast<DWORD>(buf.size());
+    r = RegQueryValueExA(sub, ident.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got);
   }
-  RegCloseKey(sub);
-  return ok;
+  if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  buf.resize(got < buf.size() ? got : buf.size());
+  // The stored text ends at its first zero (or at its size without one).
+  size_t z = buf.find('\0');
+  if (z != std::string::npos) buf.resize(z);
+  out = buf;
+  return true;
 }
 
 std::string TRegIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) const {
@@ -123,5 +133,11 @@ bool TRegIniFile::ValueExists(const std::string& section, const std::string& ide
 }
 
 bool TRegIniFile::EraseSection(const std::string& section) {
+  for (auto it = FSections.begin(); it != FSections.end(); ++it)
+    if (lstrcmpiA(it->first.c_str(), section.c_str()) == 0) {
+      RegCloseKey(it->second);
+      FSections.erase(it);
+      break;
+    }
   return FKey && RegDeleteKeyA(FKey, section.c_str()) == ERROR_SUCCESS;
 }

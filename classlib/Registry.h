@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 class TRegIniFile {
  public:
@@ -30,7 +32,9 @@ class TRegIniFile {
 
  private:
   bool ReadRaw(const std::string& section, const std::string& ident, std::string& out) const;
+  HKEY Section(const std::string& section) const;
   HKEY FKey = nullptr;
+  mutable std::vector<std::pair<std::string, HKEY>> FSections;
   int FFailures = 0;
 };
 
