@@ -4,7 +4,6 @@
 source "$TOOLS/lib.sh"
 own_prefix "$SCRATCH/prefix"
 SETTINGS_KEY='software\halvek\Tovix'
-TOVIX_SETTINGS_KEY=$SETTINGS_KEY  # the name some scripts still use for it
 export TOVIX_ANSWERS="${TOVIX_ANSWERS:-none=1}"
 trap 'stop_tovix; wineserver -k 2>/dev/null || true' EXIT
 probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }

@@ -35,6 +35,3 @@ inline void EndWindowSuite(const std::string& scratch) {
   SHFileOperationA(&op);
 }
 
-// The suites that still name a key of their own: the program has one key only.
-inline void StartWindowSuite(const char*) { StartWindowSuite(); }
-inline void EndWindowSuite(const char*, const std::string& scratch) { EndWindowSuite(scratch); }
