@@ -21,6 +21,7 @@ cp "$build/bin/tovix.exe" "$build/bin/"*.dll "$work/iz/"
 exe="$work/iz/tovix.exe"
 cat >"$work/inner.sh" <<INNER
 set -u
+source "$root/scripts/shot-common.sh"
 probe() { "$wine" "$build/bin/uiprobe.exe" "\$@" | tr -d '\r'; }
 # shot NAME PROBE-ARGS...: the probe's last target, cut out of the screen.
 shot() {

@@ -18,6 +18,7 @@ inner=$(mktemp)
 trap 'rm -f "$inner"' EXIT
 cat > "$inner" <<INNER
 set -u
+source "$root/scripts/shot-common.sh"
 shot_desktop
 "$wine" "$exe" $args &
 if "$wine" "$build/bin/uiprobe.exe" wait TVantrelbyHalvek 60000 >/dev/null; then

@@ -8,7 +8,7 @@
 #                            no program yet)
 #   on_display SCRIPT        runs SCRIPT with bash under Xvfb (SHOT_DISPLAY=N:
 #                            that display number, else the first free one)
-# Inside SCRIPT:
+# Inside SCRIPT, which sources this file again:
 #   shot_desktop             the virtual desktop (set there, with the display:
 #                            it opens with the first program)
 #   window_geom              the probe's "rect:" line on stdin as the crop
@@ -42,7 +42,6 @@ window_geom() {
   tr -d '\r' | awk '$1 == "rect:" && $4 > $2 && $5 > $3 { x = $2 < 0 ? 0 : $2; y = $3 < 0 ? 0 : $3;
     printf "%dx%d+%d+%d", $4 - x, $5 - y, x, y }'
 }
-export -f shot_desktop window_geom
 on_display() {
   if [ -n "${SHOT_DISPLAY:-}" ]; then
     xvfb-run -n "$SHOT_DISPLAY" -s "-screen 0 1024x768x24" bash "$1"
