@@ -37,11 +37,18 @@ folder_ok() {
   probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 controls click OK
 }
 # save_as PATH: the save dialog, once its name field has the focus (it
-# takes it after coming up), answered with PATH typed there.
+# takes it after coming up), answered with PATH typed there; pressed once
+# the field shows it.
 save_as() {
+  local field='^Edit id=1148 \[focus\]'
   for _ in $(seq 200); do
-    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && break
+    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -q "$field" && break
     sleep 0.1
   done
-  probe wait TVantrelbyHalvek dialog "#32770" 1000 keys "$1" sleep 300 click "保存(S)"
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 keys "$1" >/dev/null
+  for _ in $(seq 100); do
+    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -qxF "Edit id=1148 [focus] $1" && break
+    sleep 0.1
+  done
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 click "保存(S)"
 }
