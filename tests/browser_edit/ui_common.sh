@@ -40,9 +40,8 @@ folder_ok() {
 # takes it after coming up), answered with PATH typed there; pressed once
 # the field shows it.
 save_as() {
-  local field='^Edit id=1148 \[focus\]'
   for _ in $(seq 200); do
-    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -q "$field" && break
+    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && break
     sleep 0.1
   done
   probe wait TVantrelbyHalvek dialog "#32770" 1000 keys "$1" >/dev/null

@@ -34,4 +34,3 @@ inline void EndWindowSuite(const std::string& scratch) {
   op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
   SHFileOperationA(&op);
 }
-
