@@ -112,7 +112,6 @@ struct MainWindow : ::testing::Test {
   static TVantrelbyHalvek* form;
   static void SetUpTestSuite() {
     SHDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyName().c_str());
-    _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
     form = new TVantrelbyHalvek(app);

@@ -25,8 +25,6 @@
 
 namespace {
 
-const char kKey[] = "software\\halvek\\TovixDndWindowTest";
-
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v ? v : "";
@@ -157,8 +155,8 @@ struct DndWindow : ::testing::Test {
   TTestTarget* target = nullptr;
   std::unique_ptr<TTargetWindow> window;
 
-  static void SetUpTestSuite() { StartWindowSuite(kKey); }
-  static void TearDownTestSuite() { EndWindowSuite(kKey, Root()); }
+  static void SetUpTestSuite() { StartWindowSuite(); }
+  static void TearDownTestSuite() { EndWindowSuite(Root()); }
   void SetUp() override {
     ASSERT_FALSE(Env("DND_DIR").empty()) << "run through dnd_window.sh";
     dir = Root() + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();

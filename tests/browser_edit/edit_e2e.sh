@@ -14,7 +14,7 @@ seq 1 500 >"$src/docs/c.txt"
 head -c 5000 /dev/urandom >"$src/docs/img/d.bin"
 (cd "$src" && jlha a "$SCRATCH/master.lzh" a.txt b.txt setup.inf docs >/dev/null 2>&1)
 (cd "$src" && zip -qr "$SCRATCH/master.zip" a.txt b.txt setup.inf docs)
-regset() { winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
+regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
 listings() { grep -c '^time listing' "$TRACE" || true; }

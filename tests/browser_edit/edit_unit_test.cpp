@@ -72,8 +72,7 @@ TEST_F(FolDlgTest, FormAsDesignedWithTheSixPlaceholders) {
 
 // The dialog shown for real and answered from another thread as a user
 // would: a name typed and OK, or Cancel.
-// Off until the hang when it runs beside the whole suite is found (it passes alone).
-TEST_F(FolDlgTest, DISABLED_ShownAndAnsweredThroughItsControls) {
+TEST_F(FolDlgTest, ShownAndAnsweredThroughItsControls) {
   struct {
     const char* typed;
     const char* button;
@@ -85,31 +84,30 @@ TEST_F(FolDlgTest, DISABLED_ShownAndAnsweredThroughItsControls) {
   for (const auto& c : cases) {
     TFolDlg dlg(nullptr);
     std::thread user([&c] {
-      // This process's dialog only: tests beside this one may show theirs. A
-      // click posted while the dialog is still being set up can be lost on a
-      // loaded machine, so it is pressed again until the dialog is gone.
+      // This process's dialog only: tests beside this one may show theirs.
       HWND w = nullptr;
-      int wait = 0;
-      for (int i = 0; i < 600; ++i, Sleep(50)) {
-        if (w && (!IsWindow(w) || !IsWindowVisible(w))) return;
-        if (!w) {
-          for (HWND t = nullptr; (t = FindWindowExA(nullptr, t, nullptr, "新規フォルダ名の入力")) != nullptr;) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(t, &pid);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(t)) w = t;
-          }
-          if (!w) continue;
-          if (HWND combo = FindWindowExA(w, nullptr, "ComboBox", nullptr))
-            SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
+      for (int i = 0; i < 2400 && !w; ++i, Sleep(50))
+        for (HWND t = nullptr; (t = FindWindowExA(nullptr, t, nullptr, "新規フォルダ名の入力")) != nullptr;) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(t, &pid);
+          if (pid == GetCurrentProcessId() && IsWindowVisible(t)) w = t;
         }
-        if (wait-- > 0) continue;
-        wait = 20;
-        for (HWND b = nullptr; (b = FindWindowExA(w, b, "Button", nullptr)) != nullptr;) {
-          char text[64] = {};
-          GetWindowTextA(b, text, sizeof text);
-          if (!lstrcmpA(text, c.button)) PostMessageA(b, BM_CLICK, 0, 0);
-        }
+      if (!w) return;
+      // Texts are read and typed before the first press: once a press is
+      // through, the dialog's thread leaves its loop and waits for this one,
+      // and a message sent to its windows then would never be answered.
+      if (HWND combo = FindWindowExA(w, nullptr, "ComboBox", nullptr))
+        SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
+      HWND button = nullptr;
+      for (HWND b = nullptr; !button && (b = FindWindowExA(w, b, "Button", nullptr)) != nullptr;) {
+        char text[64] = {};
+        GetWindowTextA(b, text, sizeof text);
+        if (!lstrcmpA(text, c.button)) button = b;
       }
+      // A click posted while the dialog is still being set up can be lost on
+      // a loaded machine, so it is pressed again until the dialog is gone.
+      for (int i = 0; button && i < 2400 && IsWindowVisible(w); ++i, Sleep(50))
+        if (i % 20 == 0) PostMessageA(button, BM_CLICK, 0, 0);
     });
     const int result = dlg.Execute();
     user.join();

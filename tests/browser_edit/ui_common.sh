@@ -1,16 +1,8 @@
-# Shared by the editing, packing, properties and drag-and-drop shell tests:
-# a Wine prefix of the test's own (its own settings, and no other test's
-# window answers the probe), the program started and stopped, and helpers
-# that read and answer its real windows through uiprobe.
-source "$TOOLS/lib.sh"
-export TOVIX_PREFIX="$SCRATCH/prefix"
-export WINEPREFIX="$TOVIX_PREFIX"
-winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
-wineserver -p 2>/dev/null || true
-trap 'stop_tovix; wineserver -k 2>/dev/null || true' EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
+# Shared by the properties and drag-and-drop shell tests: a Wine prefix of
+# the test's own and the probe (tests/tools/own_program.sh), the program
+# started, and helpers that read and answer its real windows through uiprobe.
+source "$TOOLS/own_program.sh"
 sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
-TOVIX_PID=""
 # start_tovix EXE ARGS...: runs the program and waits for its window and,
 # when it was given an archive, for the archive's listing.
 start_tovix() {
@@ -28,20 +20,6 @@ wait_listed() {
     sleep 0.1
   done
 }
-stop_tovix() {
-  [ -n "$TOVIX_PID" ] || return 0
-  probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true
-  wait "$TOVIX_PID" 2>/dev/null || true
-  TOVIX_PID=""
-}
-# regset SECTION NAME DATA: one setting in the program's key.
-regset() { winrun reg add "HKCU\\software\\halvek\\Tovix\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
-expect_line() {  # text line what
-  grep -qxF -- "$2" <<<"$1" || fail "$3: missing line '$2' in:
-$1"
-}
-# dosdate: 2004-03-05 14:07:58 in the entry files' hexadecimal form.
-DOS=306570FD
 # folder_ok NAME [PATH]: the folder picker, once it shows the proposed folder
 # NAME selected (it selects it after coming up), answered with OK. With PATH,
 # a picker that never gets there (Wine stops a preselection partway on a
@@ -59,13 +37,19 @@ folder_ok() {
   probe wait TVantrelbyHalvek dialog "フォルダーの参照" 1000 controls click OK
 }
 # save_as PATH: the save dialog, once its name field has the focus (it
-# takes it after coming up), answered with PATH typed there.
+# takes it after coming up), answered with PATH typed there; pressed once
+# the field shows it.
 save_as() {
   for _ in $(seq 200); do
     probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && break
     sleep 0.1
   done
-  probe wait TVantrelbyHalvek dialog "#32770" 1000 keys "$1" sleep 300 click "保存(S)"
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 keys "$1" >/dev/null
+  for _ in $(seq 100); do
+    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null | grep -qxF "Edit id=1148 [focus] $1" && break
+    sleep 0.1
+  done
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 click "保存(S)"
 }
 # folder_to PATH [PROBE-ARGS...]: the folder picker, once it shows its
 # proposal, led to PATH in its tree (again while a late preselection of its

@@ -1,14 +1,8 @@
 # Shared by the listing and extraction shell tests: a Wine prefix of the
-# test's own (so no other test's window answers the probe and the program's
-# settings are the test's own), headless answers, and helpers around the probe.
-source "$TOOLS/lib.sh"
-own_prefix "$SCRATCH/prefix"
-SETTINGS_KEY='software\halvek\Tovix'
-TOVIX_SETTINGS_KEY=$SETTINGS_KEY  # the name some scripts still use for it
+# test's own and the probe (tests/tools/own_program.sh), headless answers,
+# and the program started with a trace file.
+source "$TOOLS/own_program.sh"
 export TOVIX_ANSWERS="${TOVIX_ANSWERS:-none=1}"
-trap 'stop_tovix; wineserver -k 2>/dev/null || true' EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
-TOVIX_PID=""
 # start_tovix EXE TRACE ARGS...: runs the program and waits for its window
 # and, given an archive, for its listing (the caption names the archive).
 # TRACE is for the modules that still write trace lines.
@@ -24,15 +18,3 @@ start_tovix() {
     sleep 0.1
   done
 }
-stop_tovix() {
-  [ -n "$TOVIX_PID" ] || return 0
-  probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true
-  wait "$TOVIX_PID" 2>/dev/null || true
-  TOVIX_PID=""
-}
-expect_line() {  # text line what
-  grep -qxF -- "$2" <<<"$1" || fail "$3: missing line '$2' in:
-$1"
-}
-# dosdate: 2004-03-05 14:07:58 in the entry files' hexadecimal form.
-DOS=306570FD

@@ -306,7 +306,6 @@ const char kTestKey[] = "software\\halvek\\Tovix";
 struct MainWindow : ::testing::Test {
   static TVantrelbyHalvek* form;
   static void SetUpTestSuite() {
-    _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
     app->SetTitle("Tovix");

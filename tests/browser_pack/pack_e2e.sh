@@ -16,8 +16,8 @@ touch -d '2004-03-05 14:07:58' "$src/a.txt" "$src/docs/b.txt" "$src/docs/img/c.b
 touch -d '2003-01-01 00:00:00' "$SCRATCH/cabsrc/big.bin"
 cp -p "$src/a.txt" "$SCRATCH/cabsrc/"
 S=$(winpath "$src") O=$(winpath "$SCRATCH/out")
-reg() { winrun reg add "HKCU\\$TOVIX_SETTINGS_KEY\\Pack" /v "$1" /d "$2" /f >/dev/null 2>&1; }
-regclear() { winrun reg delete "HKCU\\$TOVIX_SETTINGS_KEY" /f >/dev/null 2>&1 || true; }
+reg() { winrun reg add "HKCU\\$SETTINGS_KEY\\Pack" /v "$1" /d "$2" /f >/dev/null 2>&1; }
+regclear() { winrun reg delete "HKCU\\$SETTINGS_KEY" /f >/dev/null 2>&1 || true; }
 # Packs at start-up and ends by itself (Pack\Exit): EXE TRACE ARGS...
 pack_at_start() {
   local exe=$1 trace=$2; shift 2

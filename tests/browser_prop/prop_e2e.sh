@@ -33,8 +33,8 @@ shown() { expect_line "$SHOWN" "$1" "$2"; }
 # After the label LABEL: the value shown beside it.
 value() { grep -A1 -xF -- "$1" <<<"$SHOWN" | tail -1 | sed 's/^Static id=[0-9]* //'; }
 # typed N=TEXT...: field N (from 0: year to second) clicked into, typed and
-# left by Tab.
-typed() { local a=() n; for n in "$@"; do a+=(into "${n%%=*}" type "${n%%=*}" "${n#*=}" vk tab sleep 150); done; printf '%s\n' "${a[@]}"; }
+# left by Tab (the next step waits until the Tab has moved the focus on).
+typed() { local a=() n; for n in "$@"; do a+=(into "${n%%=*}" type "${n%%=*}" "${n#*=}" vk tab blur "${n%%=*}" 10000); done; printf '%s\n' "${a[@]}"; }
 arc="$SCRATCH/arc.lzh"
 touch -d '2005-06-07 08:09:10.5' "$arc"
 read -r comp orig < <(lha v "$arc" | tail -1 | awk '{print $4, $5}')
@@ -74,9 +74,11 @@ probe wait TVantrelbyHalvek command "プロパティ(R)..." >/dev/null
 probe dialog TPropDlg "${steps[@]}" "${bad[@]}" >/dev/null || fail "typing the time"
 box=$(probe dialog TPropDlg answer OK) || fail "no box for a text that is no number"
 [ "$box" = "msgbox: エラー | 'x' は整数値ではありません" ] || fail "box for x: $box"
-edited=$(probe dialog TPropDlg sleep 300 controls | sed -n 's/^Edit id=[0-9]* \(\[focus\] \)\{0,1\}//p' | tr '\n' ' ')
+# The field shows its old value again once the box is gone.
+edits() { probe dialog TPropDlg controls | sed -n 's/^Edit id=[0-9]* \(\[focus\] \)\{0,1\}//p' | tr '\n' ' '; }
+for _ in $(seq 100); do edited=$(edits); [ "$edited" = "2001 12 3 4 5 10 " ] && break; sleep 0.1; done
 [ "$edited" = "2001 12 3 4 5 10 " ] || fail "after x: $edited"
-probe dialog TPropDlg "${sec[@]}" tick "読み取り専用(R)" 1 sleep 200 click OK waitgone TPropDlg 10000 >/dev/null ||
+probe dialog TPropDlg "${sec[@]}" tick "読み取り専用(R)" 1 click OK waitgone TPropDlg 10000 >/dev/null ||
   fail "OK with the new time"
 stop_tovix
 [ "$(stat -c %y "$arc")" = "2001-12-03 04:05:08.000000000 +0000" ] || fail "new time: $(stat -c %y "$arc")"
@@ -90,7 +92,7 @@ props "$arc" OK "${steps[@]}"
 shown "Button id=0 [checked] 読み取り専用(&R)" "read-only shown"
 [ "$(stat -c %y "$arc")" = "2010-12-03 04:05:08.000000000 +0000" ] || fail "time of a read-only file: $(stat -c %y "$arc")"
 ! writable "$arc" || fail "read-only bit lost"
-props "$arc" OK tick "読み取り専用(R)" 0 sleep 200
+props "$arc" OK tick "読み取り専用(R)" 0
 writable "$arc" || fail "still read-only: $(stat -c %A "$arc")"
 [ "$(stat -c %y "$arc")" = "2010-12-03 04:05:08.000000000 +0000" ] || fail "clearing the bit moved the time: $(stat -c %y "$arc")"
 

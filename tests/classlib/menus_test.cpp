@@ -21,7 +21,6 @@ namespace {
 
 struct MenuLib : ::testing::Test {
   static void SetUpTestSuite() {
-    _putenv_s("TOVIX_ANSWERS", "none=1");
     auto* app = new TApplication;
     app->Initialize();
     // Not the program's title: another test looks for that one.

@@ -106,6 +106,10 @@
 //                         top-left pixel), "picture: none" when nothing does
 //   help-click CAPTION    presses the target's button CAPTION (without "&")
 //                         with a help viewer of its own listening, as f1 does
+// Waiting for what was posted to be taken (in place of a pause):
+//   blur N MS             waits up to MS until the N-th edit or combo box (from
+//                         0) has lost the focus, as it does once a Tab posted
+//                         to it has been handled
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -827,6 +831,7 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
 
 bool RunCommonDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
 bool RunPicture(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
+bool RunWaits(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known);
 // ---- Archivers, engine, extensions and setup.
 
 bool RunArchiverCommand(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
@@ -1262,6 +1267,8 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   if (known) return done;
   done = RunPicture(cmd, next, &known);
   if (known) return done;
+  done = RunWaits(cmd, next, &known);
+  if (known) return done;
   return Fail("unknown command " + cmd);
 }
 
@@ -1377,6 +1384,26 @@ bool RunPicture(const std::string& cmd, const std::function<std::string(const ch
   }
   Out("picture: " + std::to_string(w) + "x" + std::to_string(h) + " at " + std::to_string(l) + "," + std::to_string(t));
   return true;
+}
+
+// ---- waiting for what was posted to be taken
+
+bool RunWaits(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "blur") {
+    if (!g_target) return Fail("no target window (use wait or dialog first)");
+    int n = std::atoi(next("0").c_str());
+    int ms = std::atoi(next("10000").c_str());
+    HWND e = NthControl({"Edit", "ComboBox"}, n);
+    if (!e) return Fail("no edit " + std::to_string(n));
+    for (int waited = 0;; waited += 20, Sleep(20)) {
+      HWND f = FocusOf(g_target);
+      if (f != e && !IsChild(e, f)) return true;
+      if (waited >= ms) return Fail("edit " + std::to_string(n) + " still has the focus");
+    }
+  }
+  *known = false;
+  return false;
 }
 
 }  // namespace

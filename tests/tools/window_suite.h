@@ -34,7 +34,3 @@ inline void EndWindowSuite(const std::string& scratch) {
   op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
   SHFileOperationA(&op);
 }
-
-// The suites that still name a key of their own: the program has one key only.
-inline void StartWindowSuite(const char*) { StartWindowSuite(); }
-inline void EndWindowSuite(const char*, const std::string& scratch) { EndWindowSuite(scratch); }
