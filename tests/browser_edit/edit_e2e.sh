@@ -276,21 +276,22 @@ for answer in no yes; do
   stop_tovix
 done
 
-# pick_folder PATH: the folder picker, once it shows its proposal (the
-# archive's folder, $SCRATCH), led to PATH in its tree; its box for the LHA
-# program's second kind left clear; OK.
+# pick_folder PROPOSED PATH: the folder picker, once it shows its proposal
+# (the folder PROPOSED, that of the file open), led to PATH in its tree; its
+# box for the LHA program's second kind left clear; OK.
 pick_folder() {
-  local shown=""
+  local shown="" proposed=$1
+  shift
   for _ in $(seq 200); do
     probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null |
-      grep -q "^Edit id=[0-9]* .*[] ]$(basename "$SCRATCH")\$" && shown=1 && break
+      grep -q "^Edit id=[0-9]* .*[] ]$(basename "$proposed")\$" && shown=1 && break
     sleep 0.1
   done
-  [ -n "$shown" ] || fail "no folder picker with its proposal"
+  [ -n "$shown" ] || fail "no folder picker with its proposal: $(probe wait TVantrelbyHalvek dialog "#32770" 500 caption controls)"
   probe wait TVantrelbyHalvek dialog "#32770" 1000 choose-folder "$(winpath "$1")" >/dev/null || fail "picker: no $1"
   local out
   out=$(probe wait TVantrelbyHalvek dialog "#32770" 1000 controls)
-  grep -q "^Button id=[0-9]* .*WinSFX32M" <<<"$out" && probe wait TVantrelbyHalvek dialog "#32770" 1000 tick WinSFX32M 0 >/dev/null
+  grep -q "^Button id=[0-9]* WinSFX32M$" <<<"$out" && probe wait TVantrelbyHalvek dialog "#32770" 1000 tick WinSFX32M 0 >/dev/null
   probe wait TVantrelbyHalvek dialog "#32770" 1000 click OK gone >/dev/null || fail "picker not closed"
 }
 
@@ -304,7 +305,7 @@ for kind in lzh zip; do
   regset Other LzhDelete 1
   open "$arc"
   cmd "自己解凍書庫の作成(S)..."
-  pick_folder "$SCRATCH/sfxout-$kind"
+  pick_folder "$SCRATCH" "$SCRATCH/sfxout-$kind"
   # Its log comes once the program is made and the archive is gone.
   log "tovixの自己解凍書庫作成結果"
   exe="$SCRATCH/sfxout-$kind/sfx.exe"
@@ -325,7 +326,7 @@ for kind in lzh zip; do
   fi
   cmp -s "$src/docs/img/d.bin" "$SCRATCH/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
   cmd "書庫に変更(R)..."
-  pick_folder "$SCRATCH/back-$kind"
+  pick_folder "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
   log "tovixの書庫に変更の結果"
   back="$SCRATCH/back-$kind/sfx.$kind"
   [ -f "$back" ] || fail "$kind: no archive made back"
@@ -359,7 +360,7 @@ cp "$BIN"/tovix.exe "$BIN"/*.dll "$nostub/"
 cp "$SCRATCH/master.zip" "$SCRATCH/ns.zip"
 start_tovix "$nostub/tovix.exe" "$(winpath "$SCRATCH/ns.zip")"
 cmd "自己解凍書庫の作成(S)..."
-pick_folder "$SCRATCH/nsout"
+pick_folder "$SCRATCH" "$SCRATCH/nsout"
 # The engine's message box, answered through its button.
 ok "Sfx32gui.dat が見つかりませんでした。"
 probe wait TVantrelbyHalvek dialog TDispDlg 3000 click OK >/dev/null 2>&1 || true
@@ -462,7 +463,7 @@ touch -d '2020-01-01' "$SCRATCH/r.gza"
 start_tovix "$rec/tovix.exe" "$A\\r.gza"
 click 1
 rec_cmd "削除(D)" "オブジェクトを削除しますか?"
-eventually 30 expect_cmd "d -p \"$A\\r.gza\" \"b.txt\"" "bga delete"
+eventually 30 expect_cmd "d \"$A\\r.gza\" \"a.txt\"" "bga delete"
 dated() { [ "$(date -r "$SCRATCH/r.gza" '+%F %T')" = "2004-03-05 14:07:58" ] || fail "bga archive time: $(date -r "$SCRATCH/r.gza" '+%F %T')"; }
 eventually 30 dated
 stop_tovix
