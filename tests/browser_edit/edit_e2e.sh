@@ -430,8 +430,9 @@ stop_tovix
 regset List ViewProg "$rr"
 start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 n=$(runs_so_far)
+# (Shift goes up before each click: a click with it held extends the selection.)
 click 3
-probe wait TVantrelbyHalvek hold shift command "表示(V)" >/dev/null
+probe wait TVantrelbyHalvek hold shift command "表示(V)" sleep 1000 release shift >/dev/null
 click 1
 probe wait TVantrelbyHalvek hold shift command "表示(V)" >/dev/null
 eventually 60 ran $((n + 1))
