@@ -32,7 +32,7 @@ click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "cl
 # cmd CAPTION: the menu command. The checks after it ask until it is done
 # (the probe's questions overtake a command it posted).
 cmd() { probe wait TVantrelbyHalvek command "$1" >/dev/null; }
-# yes TEXT: the program's question (a message box) shows TEXT and is answered はい.
+# answer_yes TEXT: the program's question (a message box) shows TEXT and is answered はい.
 answer_yes() {
   local out
   out=$(probe wait TVantrelbyHalvek answer "はい(Y)" 30000) || fail "no question '$1': $out"
@@ -58,15 +58,16 @@ rows() { probe wait TVantrelbyHalvek list | grep ' | ' | sed 's/^\* *//; s/ | .*
 lzh_names() { lha l "$1" | sed '1,2d' | head -n -2 | awk '{print $NF}' | grep -v '/$' | sort | tr '\n' ' '; }
 zip_names() { unzip -Z1 "$1" | grep -v '/$' | sort | tr '\n' ' '; }
 open() { start_tovix "$BIN/tovix.exe" "$(winpath "$1")"; }
-# ran N: until the stand-in was started N times in all; its last line in $RUN.
-ran() {
+# runs_so_far: how often the stand-in was started; ran N: at least N times
+# (for `eventually`); last_run: its last line.
+runs_so_far() {
   local n
-  n=$(grep -c '^run ' "$runs" 2>/dev/null || true)
-  [ "${n:-0}" -ge "$1" ] || fail "the stand-in ran ${n:-0} times, not $1: $(cat "$runs" 2>/dev/null)"
+  n=$(grep -c '^run ' "$runs" 2>/dev/null) || true
+  echo "${n:-0}"
 }
+ran() { [ "$(runs_so_far)" -ge "$1" ] || fail "the stand-in ran $(runs_so_far) times, not $1: $(cat "$runs" 2>/dev/null)"; }
 last_run() { grep '^run ' "$runs" | tail -1 | tr -d '\r'; }
-runs_so_far() { grep -c '^run ' "$runs" 2>/dev/null || echo 0; }
-# until_rows WANT: the list shows those rows (it is listed again after a command).
+# rows_are WANT: the list shows those rows (it is listed again after a command).
 rows_are() { [ "$(rows)" = "$1" ] || fail "rows: '$(rows)', expected '$1'"; }
 
 for kind in lzh zip; do
