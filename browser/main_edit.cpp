@@ -13,7 +13,6 @@
 #include "CBDlg.h"
 #include "Disp.h"
 #include "list.h"
-#include "Seams.h"
 #include "main.h"
 #include "mkfol.h"
 #include "text.h"
@@ -26,10 +25,7 @@ std::string FolderWithSep(const std::string& path) { return path.substr(0, arc::
 
 std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
-bool ShiftDown() {
-  if (auto a = SeamAnswer("shift")) return *a == "1";
-  return (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-}
+bool ShiftDown() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // The exact last-write time; an editor that saves within two seconds still
 // counts as a change.
@@ -70,15 +66,8 @@ bool FileSizeAndCrc(const std::string& path, bool crc16, uint64_t& size, uint32_
   return ok;
 }
 
-// ShellExecuteA, or while headless its trace line and the "shellexec" answer.
 INT_PTR ShellRun(HWND owner, const char* verb, const std::string& file, const std::string& params,
                  const std::string& dir) {
-  if (SeamHeadless()) {
-    SeamTrace(std::string("shell: ") + (verb ? verb : "-") + " " + file + (params.empty() ? "" : " " + params) +
-              (dir.empty() ? "" : " in " + dir));
-    if (auto a = SeamAnswer("shellexec")) return std::atoi(a->c_str());
-    return 42;
-  }
   return reinterpret_cast<INT_PTR>(ShellExecuteA(owner, verb, file.c_str(), params.empty() ? nullptr : params.c_str(),
                                                  dir.c_str(), SW_SHOW));
 }
@@ -105,24 +94,6 @@ struct THourGlass {
   HCURSOR Old;
 };
 
-// Members of other command modules, called when they are built in.
-template <class F>
-void SetArchiveTimeOf(F& f, const std::string& path) {
-  if constexpr (requires { f.SetArchiveTime(path); }) f.SetArchiveTime(path);
-  else SeamTrace("pending: SetArchiveTime");
-}
-
-template <class F>
-void RenameRecent(F& f, const std::string& ext) {
-  if constexpr (requires { f.RenameRecentArchive(ext); }) f.RenameRecentArchive(ext);
-  else SeamTrace("pending: RenameRecentArchive");
-}
-
-template <class F>
-void SkipDrag(F& f) {
-  if constexpr (requires { f.SkipNextDrag = true; }) f.SkipNextDrag = true;
-}
-
 }  // namespace
 
 std::string TVantrelbyHalvek::GetCurrentFolderDir() { return SlashesToBackslashes(FCurrentFolder); }
@@ -132,8 +103,8 @@ std::string TVantrelbyHalvek::GetCurrentFolderDir() { return SlashesToBackslashe
 bool TVantrelbyHalvek::ArchiveWritable() {
   const DWORD a = GetFileAttributesA(Archive1->ArcName().c_str());
   if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY)) return true;
-  SeamMessageBox(Handle(), "書庫が読み込み専用のため変更できません。\r\n" + Archive1->ArcName(), "Tovix", MB_ICONERROR,
-                 "readonly");
+  MessageBoxA(Handle(), ("書庫が読み込み専用のため変更できません。\r\n" + Archive1->ArcName()).c_str(), "Tovix",
+              MB_ICONERROR);
   return false;
 }
 
@@ -144,7 +115,7 @@ void TVantrelbyHalvek::ReportResult(bool Ok, const char* Log, const std::string&
     DispDlg->SetResultText(Log);
     ShowResultLog();
   } else if (!Ok) {
-    SeamMessageBox(Handle(), Failure, "Tovix", MB_ICONERROR, "failed");
+    MessageBoxA(Handle(), Failure.c_str(), "Tovix", MB_ICONERROR);
   } else {
     Application->ProcessMessages();
   }
@@ -178,7 +149,7 @@ std::vector<std::string> TVantrelbyHalvek::SelectedEntryNames() {
 
 void TVantrelbyHalvek::Delete1File(TObject*) {
   if (Archive1->ArcName().empty() || SelectedListRows().empty() || !ArchiveWritable()) return;
-  if (SeamMessageBox(Handle(), "オブジェクトを削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO, "delete") != IDYES)
+  if (MessageBoxA(Handle(), "オブジェクトを削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO) != IDYES)
     return;
   TArchiverOptions opts{ar_DelPath};
   if (Settings.Pack.SetDate) opts.Include(ar_Date);
@@ -192,7 +163,7 @@ void TVantrelbyHalvek::Delete1File(TObject*) {
 void TVantrelbyHalvek::Delete1Folder(TObject*) {
   TTreeNode* node = TreeView1->Selected();
   if (Archive1->ArcName().empty() || !node || !node->Parent() || !ArchiveWritable()) return;
-  if (SeamMessageBox(Handle(), "フォルダを削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO, "deletefolder") != IDYES)
+  if (MessageBoxA(Handle(), "フォルダを削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO) != IDYES)
     return;
   // A node made by the new-folder command holds no entries yet: it only
   // leaves the tree, and the library is not asked.
@@ -220,7 +191,7 @@ void TVantrelbyHalvek::DeleteEntries(bool KeepFolder) {
   ReportResult(ok, log.Ptr(), "tovixの削除結果", "削除できませんでした。");
   if (KeepFolder) FPendingFolder = FCurrentFolder;
   ListArchive();
-  if (ok && !Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTimeOf(*this, Archive1->ArcName());
+  if (ok && !Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTime(Archive1->ArcName());
 }
 
 void TVantrelbyHalvek::DeleteArchiveFile() {
@@ -234,16 +205,9 @@ void TVantrelbyHalvek::DeleteArchiveFile() {
   op.wFunc = FO_DELETE;
   op.pFrom = from.c_str();
   op.fFlags = forGood ? 0 : FOF_ALLOWUNDO;
-  if (SeamHeadless()) {
-    // The shell's own confirmation cannot be answered from a test.
-    if (SeamMessageBox(Handle(), arc + " を削除しますか?", "Tovix", MB_ICONWARNING | MB_YESNO, "deletearchive") !=
-        IDYES)
-      return;
-    op.fFlags |= FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  }
   SHFileOperationA(&op);
   if (FileExists(arc)) return;
-  RenameRecent(*this, "");
+  RenameRecentArchive("");
   New1Click(this);
 }
 
@@ -270,7 +234,7 @@ void TVantrelbyHalvek::ReName1Click(TObject*) {
 // Viewing, editing and test runs
 
 void TVantrelbyHalvek::Show1Click(TObject*) {
-  SkipDrag(*this);
+  SkipNextDrag = true;
   const std::vector<int> rows = SelectedListRows();
   if (rows.empty() || Archive1->ArcName().empty()) return;
   const int row = rows.front();
@@ -366,8 +330,8 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
   // Nothing came out, or not the entry's bytes: no editor is started on it.
   if (!FileExists(temp) || !TakenOutIntact(FCurrentFolder + caption, temp)) {
     DeleteFileA(temp.c_str());
-    SeamMessageBox(Handle(), "ファイルを取り出せませんでした。\r\n" + FCurrentFolder + caption, "Tovix", MB_ICONERROR,
-                   "failed");
+    MessageBoxA(Handle(), ("ファイルを取り出せませんでした。\r\n" + FCurrentFolder + caption).c_str(), "Tovix",
+                MB_ICONERROR);
     return;
   }
   const int64_t before = WriteTimeOf(temp);
@@ -377,42 +341,21 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
     if (reinterpret_cast<INT_PTR>(FindExecutableA(temp.c_str(), "", found)) > 32) program = found;
   }
   PROCESS_INFORMATION pi{};
-  bool started = false;
-  if (SeamHeadless()) {
-    SeamTrace("edit: " + program + " open " + Q(temp));
-    // "change": the editor saved the file; anything else: it left it alone.
-    if (SeamAnswer("edit").value_or("") == "change") {
-      HANDLE h = CreateFileA(temp.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      if (h != INVALID_HANDLE_VALUE) {
-        DWORD put = 0;
-        WriteFile(h, "edited\r\n", 8, &put, nullptr);
-        FILETIME t{};
-        GetFileTime(h, nullptr, nullptr, &t);
-        ULARGE_INTEGER u{{t.dwLowDateTime, t.dwHighDateTime}};
-        u.QuadPart += 36000000000ULL;  // an hour on, so the change shows whatever the clock did
-        t.dwLowDateTime = u.LowPart;
-        t.dwHighDateTime = u.HighPart;
-        SetFileTime(h, nullptr, nullptr, &t);
-        CloseHandle(h);
-      }
-    }
-    started = true;
-  } else {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    GetStartupInfoA(&si);
-    const DWORD flags = CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | CREATE_NEW_CONSOLE;
-    std::string line = "open " + Q(temp);
-    started = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi);
-    if (!started) {
-      char shortName[MAX_PATH + 1] = {};
-      GetShortPathNameA(temp.c_str(), shortName, MAX_PATH);
-      line = program + " " + shortName;
-      started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi);
-    }
-    if (started)
-      while (WaitForSingleObject(pi.hProcess, 3000) == WAIT_TIMEOUT) Application->ProcessMessages();
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  GetStartupInfoA(&si);
+  const DWORD flags = CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | CREATE_NEW_CONSOLE;
+  std::string line = "open " + Q(temp);
+  bool started =
+      CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi);
+  if (!started) {
+    char shortName[MAX_PATH + 1] = {};
+    GetShortPathNameA(temp.c_str(), shortName, MAX_PATH);
+    line = program + " " + shortName;
+    started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi);
   }
+  if (started)
+    while (WaitForSingleObject(pi.hProcess, 3000) == WAIT_TIMEOUT) Application->ProcessMessages();
   if (started && WriteTimeOf(temp) != before) {
     while (Archive1->GetRunning(false)) {
       Application->ProcessMessages();
@@ -500,10 +443,10 @@ void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
   const bool ok = Archive1->MakeSfx(made, log.Ptr(), log.Cap());
   log.End();
   if (ok && FileExists(made)) {
-    if (!Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTimeOf(*this, made);
+    if (!Archive1->IsLhaOrZip() && Settings.Pack.SetDate) SetArchiveTime(made);
     if (Settings.Other.LzhDelete) {
       DeleteFileA(arc.c_str());
-      RenameRecent(*this, ".exe");
+      RenameRecentArchive(".exe");
       if (mode == amLha || mode == amZip || mode == amCab || mode == amBga) {
         ShowOpenedArchive(made);
         Exe2Lzh1->SetEnabled(true);
@@ -538,7 +481,7 @@ void TVantrelbyHalvek::Exe2Lzh1Click(TObject*) {
   if (ok && FileExists(made)) {
     if (Settings.Other.ExeDelete) {
       DeleteFileA(program.c_str());
-      RenameRecent(*this, NameExtension(made));
+      RenameRecentArchive(NameExtension(made));
     }
     ShowOpenedArchive(made);
     Exe2Lzh1->SetEnabled(false);
@@ -595,17 +538,9 @@ void TVantrelbyHalvek::Explorer1Click(TObject*) {
 void TVantrelbyHalvek::formatClick(TObject* Sender) {
   auto* item = dynamic_cast<TComponent*>(Sender);
   if (!item) return;
-  if (SeamHeadless()) {
-    SeamTrace("format: " + std::to_string(item->Tag));
-    return;
-  }
   SHFormatDrive(Handle(), static_cast<UINT>(item->Tag), 0, 0);
 }
 
 void TVantrelbyHalvek::SearchforHelpOn1Click(TObject*) {
-  if (SeamHeadless()) {
-    SeamTrace("help: finder");
-    return;
-  }
   WinHelpA(Handle(), Application->HelpFile.c_str(), HELP_FINDER, 0);
 }

@@ -9,7 +9,6 @@
 #include "Disp.h"
 #include "Registry.h"
 #include "cmdline.h"
-#include "Seams.h"
 #include "main.h"
 
 namespace {
@@ -459,10 +458,7 @@ void TVantrelbyHalvek::N15Click(TObject* Sender) {
 
 // ---- command line and DDE
 
-static bool ShiftHeld() {
-  if (auto a = SeamAnswer("shift")) return *a == "1";
-  return GetKeyState(VK_SHIFT) < 0;
-}
+static bool ShiftHeld() { return GetKeyState(VK_SHIFT) < 0; }
 
 static bool ArchiveTest(const std::string& path) { return IsArchiveExtension(path, ShiftHeld()); }
 

@@ -2,9 +2,15 @@
 # The editing commands of the real program on real archives made by jlha and
 # zip: delete rows and a folder, rename, new folder nodes, archive test, view,
 # edit, test run, self-extractor and back; the results read back with lhasa
-# and unzip and from the controls. Then refusals that must lose nothing, and
-# the command strings from the recording libraries' journal.
-source "$(dirname "$0")/../browser_list/e2e_common.sh"
+# and unzip and from the windows. Then refusals that must lose nothing, the
+# command strings from the recording libraries' journal, and the tool and
+# help commands. Every question is the real message box, answered through its
+# buttons; the programs the commands start (viewer, editor, test run
+# and the editor setting) are a recording stand-in named by the prefix's file
+# associations and the editor setting; the explorer is the system's own,
+# read from its window.
+source "$(dirname "$0")/ui_common.sh"
+source "$TOOLS/beside.sh"
 src="$SCRATCH/src"
 mkdir -p "$src/docs/img"
 printf 'hello\r\n' >"$src/a.txt"
@@ -14,49 +20,72 @@ seq 1 500 >"$src/docs/c.txt"
 head -c 5000 /dev/urandom >"$src/docs/img/d.bin"
 (cd "$src" && jlha a "$SCRATCH/master.lzh" a.txt b.txt setup.inf docs >/dev/null 2>&1)
 (cd "$src" && zip -qr "$SCRATCH/master.zip" a.txt b.txt setup.inf docs)
-regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
-sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+# The stand-in: text files and setup files open with it (open and install).
+runs="$SCRATCH/runs.txt"
+export RUNREC_LOG=$(winpath "$runs") RUNREC_CHANGE=$(winpath "$SCRATCH/change-next")
+rr=$(winpath "$BIN/runrec.exe")
+for ext in .txt .inf; do winrun reg add "HKCR\\$ext" /ve /d tovixtest.file /f >/dev/null 2>&1; done
+for verb in open install; do
+  winrun reg add "HKCR\\tovixtest.file\\shell\\$verb\\command" /ve /d "\"$rr\" $verb \"%1\"" /f >/dev/null 2>&1
+done
 click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
-listings() { grep -c '^time listing' "$TRACE" || true; }
-# run CAPTION: the menu command, then wait until the archive was listed again.
-run() {
-  local before
-  before=$(listings)
-  probe wait TVantrelbyHalvek command "$1" >/dev/null
-  for _ in $(seq 150); do [ "$(listings)" -gt "$before" ] && break; sleep 0.1; done
-  [ "$(listings)" -gt "$before" ] || fail "$1: no new listing: $(cat "$TRACE")"
-  sleep 0.3
-}
 # cmd CAPTION: the menu command. The checks after it ask until it is done
 # (the probe's questions overtake a command it posted).
 cmd() { probe wait TVantrelbyHalvek command "$1" >/dev/null; }
+# answer_yes TEXT: the program's question (a message box) shows TEXT and is answered はい.
+answer_yes() {
+  local out
+  out=$(probe wait TVantrelbyHalvek answer "はい(Y)" 30000) || fail "no question '$1': $out"
+  grep -qF -- "$1" <<<"$out" || fail "asked '$out', not '$1'"
+}
+# ok TEXT: a message box showing TEXT, closed with OK.
+ok() {
+  local out
+  out=$(probe wait TVantrelbyHalvek answer OK 60000) || fail "no message '$1': $out"
+  grep -qF -- "$1" <<<"$out" || fail "message '$out', not '$1'"
+}
+# log CAPTION: the result log, once shown: its caption checked, its text in
+# $LOG, closed with OK.
+log() {
+  local out
+  out=$(probe wait TVantrelbyHalvek dialog TDispDlg 60000 caption memo click OK gone) || fail "no result log '$1': $out"
+  expect_line "$out" "caption: $1" "result log"
+  LOG=$out
+}
+# del QUESTION CAPTION: the delete command, its question answered, its log read.
+del() { cmd "削除(D)"; answer_yes "$1"; log "$2"; }
 rows() { probe wait TVantrelbyHalvek list | grep ' | ' | sed 's/^\* *//; s/ | .*//' | tr '\n' ' '; }
 lzh_names() { lha l "$1" | sed '1,2d' | head -n -2 | awk '{print $NF}' | grep -v '/$' | sort | tr '\n' ' '; }
 zip_names() { unzip -Z1 "$1" | grep -v '/$' | sort | tr '\n' ' '; }
-open() {  # ARCHIVE: start on it with a fresh trace
-  TRACE="$SCRATCH/t-$(basename "$1").txt"
-  start_tovix "$BIN/tovix.exe" "$TRACE" "$(winpath "$1")"
+open() { start_tovix "$BIN/tovix.exe" "$(winpath "$1")"; }
+# runs_so_far: how often the stand-in was started; ran N: at least N times
+# (for `eventually`); last_run: its last line.
+runs_so_far() {
+  local n
+  n=$(grep -c '^run ' "$runs" 2>/dev/null) || true
+  echo "${n:-0}"
 }
-traced() { grep -qF -- "$1" "$TRACE" || fail "$2: no trace line '$1' in: $(cat "$TRACE")"; }
+ran() { [ "$(runs_so_far)" -ge "$1" ] || fail "the stand-in ran $(runs_so_far) times, not $1: $(cat "$runs" 2>/dev/null)"; }
+last_run() { grep '^run ' "$runs" | tail -1 | tr -d '\r'; }
+# rows_are WANT: the list shows those rows (it is listed again after a command).
+rows_are() { [ "$(rows)" = "$1" ] || fail "rows: '$(rows)', expected '$1'"; }
 
 for kind in lzh zip; do
   names=${kind}_names
   tester() { if [ $kind = lzh ]; then lha t "$1" >/dev/null; else unzip -tq "$1" >/dev/null; fi; }
   arc="$SCRATCH/arc.$kind"
   cp "$SCRATCH/master.$kind" "$arc"
-  export TOVIX_ANSWERS="delete=yes;deletefolder=yes"
   open "$arc"
   # Two file rows (folder row first, then a.txt, b.txt, setup.inf).
   click 1,2
-  run "削除(D)"
-  [ "$(rows)" = "docs setup.inf " ] || fail "$kind rows after deleting files: $(rows)"
+  del "オブジェクトを削除しますか?" "tovixの削除結果"
+  eventually 30 rows_are "docs setup.inf "
   [ "$($names "$arc")" = "docs/c.txt docs/img/d.bin setup.inf " ] || fail "$kind after deleting files: $($names "$arc")"
   tester "$arc" || fail "$kind: archive damaged after deleting files"
-  traced "resultlog caption $(sj 'tovixの削除結果')" "$kind delete log"
   # A folder row takes everything below it.
   click 0
-  run "削除(D)"
-  [ "$(rows)" = "setup.inf " ] || fail "$kind rows after deleting a folder row: $(rows)"
+  del "オブジェクトを削除しますか?" "tovixの削除結果"
+  eventually 30 rows_are "setup.inf "
   [ "$($names "$arc")" = "setup.inf " ] || fail "$kind after deleting a folder row: $($names "$arc")"
   stop_tovix
   # The folder from the tree: docs/img goes, docs/c.txt stays, and the
@@ -64,16 +93,20 @@ for kind in lzh zip; do
   cp "$SCRATCH/master.$kind" "$arc"
   open "$arc"
   probe wait TVantrelbyHalvek select-node "arc.$kind/docs/img" >/dev/null
-  run "削除(D)"
-  [ "$($names "$arc")" = "a.txt b.txt docs/c.txt setup.inf " ] || fail "$kind after deleting docs/img: $($names "$arc")"
-  tree=$(probe wait TVantrelbyHalvek tree)
-  [ "$tree" = "arc.$kind *
+  del "フォルダを削除しますか?" "tovixの削除結果"
+  tree_is() {
+    local tree
+    tree=$(probe wait TVantrelbyHalvek tree)
+    [ "$tree" = "arc.$kind *
   docs" ] || fail "$kind tree after deleting docs/img: $tree"
+  }
+  eventually 30 tree_is
+  [ "$($names "$arc")" = "a.txt b.txt docs/c.txt setup.inf " ] || fail "$kind after deleting docs/img: $($names "$arc")"
   tester "$arc" || fail "$kind: archive damaged after deleting a folder"
   # Archive test: the library's log under the test caption.
   cmd "書庫の検査(T)"
-  eventually 60 traced "resultlog caption $(sj 'tovixの検査結果')" "$kind check"
-  eventually 10 grep -q '^resultlog| .*setup\.inf' "$TRACE" || fail "$kind check log: $(cat "$TRACE")"
+  log "tovixの検査結果"
+  grep -q 'setup\.inf' <<<"$LOG" || fail "$kind check log: $LOG"
   stop_tovix
 done
 
@@ -84,10 +117,10 @@ cp "$SCRATCH/master.zip" "$SCRATCH/tz/inner.zip"
 printf 'hello\r\n' >"$SCRATCH/tz/a.txt"
 tar -C "$SCRATCH/tz" -cf "$SCRATCH/tz.tar" a.txt inner.zip
 cp "$SCRATCH/tz.tar" "$SCRATCH/tz-before.tar"
-export TOVIX_ANSWERS="delete=yes"
 open "$SCRATCH/tz.tar"
 [ "$(rows)" = "a.txt inner.zip " ] || fail "tar ending in a ZIP lists as: $(rows)"
 click 0
+grep -q disabled <<<"$(probe wait TVantrelbyHalvek menu "削除(D)")" || fail "tar: delete offered"
 cmd "削除(D)"
 stop_tovix
 cmp -s "$SCRATCH/tz-before.tar" "$SCRATCH/tz.tar" || fail "deleting from a tar ending in a ZIP changed it"
@@ -95,26 +128,22 @@ cmp -s "$SCRATCH/tz-before.tar" "$SCRATCH/tz.tar" || fail "deleting from a tar e
 # Rename (LHA): the library asks the new name; the folder stays selected.
 arc="$SCRATCH/arc.lzh"
 cp "$SCRATCH/master.lzh" "$arc"
-export TOVIX_ANSWERS="none=1"
 open "$arc"
 probe wait TVantrelbyHalvek select-node "arc.lzh/docs" >/dev/null
 click 1
+cmd "名前の変更(N)..."
 # The library's own rename dialog, answered through its field.
-probe dialog 名前の変更 20000 type 0 renamed.txt click OK >/dev/null &
-asker=$!
-run "名前の変更(N)..."
-wait $asker || fail "the library's rename dialog"
+probe wait TVantrelbyHalvek dialog 名前の変更 20000 type 0 renamed.txt click OK >/dev/null || fail "the library's rename dialog"
+log "tovixの名前の変更結果"
+eventually 30 rows_are "img renamed.txt "
 [ "$(lzh_names "$arc")" = "a.txt b.txt docs/img/d.bin docs/renamed.txt setup.inf " ] ||
   fail "after rename: $(lzh_names "$arc")"
-[ "$(rows)" = "img renamed.txt " ] || fail "rows after rename: $(rows)"
 lha t "$arc" >/dev/null || fail "archive damaged after rename"
-traced "resultlog caption $(sj 'tovixの名前の変更結果')" "rename log"
 stop_tovix
 
 # New folder nodes: added under the selected node; a name with a separator,
 # or one that exists in another case, is ignored; nothing touches the file.
 cp "$SCRATCH/master.zip" "$SCRATCH/nf.zip"
-export TOVIX_ANSWERS="deletefolder=yes"
 open "$SCRATCH/nf.zip"
 # The real dialog, a name typed and OK, or Cancel.
 for name in 新しいフォルダ a/b DOCS -; do
@@ -135,6 +164,7 @@ cmp -s "$SCRATCH/master.zip" "$SCRATCH/nf.zip" || fail "new folder changed the a
 # Deleting such a node removes it from the tree and asks the library nothing.
 probe wait TVantrelbyHalvek select-node "nf.zip/新しいフォルダ" >/dev/null
 cmd "削除(D)"
+answer_yes "フォルダを削除しますか?"
 node_gone() {
   local tree
   tree=$(probe wait TVantrelbyHalvek tree)
@@ -146,71 +176,94 @@ eventually 30 node_gone
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/nf.zip" || fail "deleting a new node changed the archive"
 stop_tovix
 
-# View, edit and test run (LHA).
+# View, edit and test run (LHA), through the stand-in.
 arc="$SCRATCH/arc.lzh"
 cp "$SCRATCH/master.lzh" "$arc"
-export TOVIX_ANSWERS="edit=change|keep"
 open "$arc"
 click 1
+n=$(runs_so_far)
 cmd "表示(V)"
-eventually 60 grep -q '^shell: - ' "$TRACE"
-view=$(grep '^shell: - ' "$TRACE" | tail -1 | sed 's/^shell: - //' | tr -d '\r')
-[[ "$view" == *'\tovix.'*'\a.txt' ]] || fail "view: $(cat "$TRACE")"
+eventually 60 ran $((n + 1))
+view=$(last_run | sed -n 's/^run "[^"]*runrec\.exe" open "\([^"]*\)" | in .*/\1/p')
+[[ "$view" == *'\tovix.'*'\a.txt' ]] || fail "view: $(last_run)"
 unix=$(winrun winepath -u "$view" 2>/dev/null | tr -d '\r')
 cmp -s "$src/a.txt" "$unix" || fail "viewed copy differs: $unix"
 # A newer file of the entry's name in the temporary folder is not the entry:
-# the editor gets the real one, and that file stays as it was.
+# the editor gets the real one, and that file stays as it was. The editor (the
+# association's program) changes the file this time.
 stale="$(dirname "$(dirname "$unix")")/a.txt"
 printf 'stale\r\n' >"$stale" && touch -d '2030-01-01' "$stale"
-run "編集(E)"
-grep -q '^failed: ' "$TRACE" && fail "edit refused: $(cat "$TRACE")"
+touch "$SCRATCH/change-next"
+n=$(runs_so_far)
+cmd "編集(E)"
+eventually 60 ran $((n + 1))
+[[ "$(last_run)" == 'run open "'*'\a.txt" | in '* ]] || fail "edit: $(last_run)"
+[ -e "$SCRATCH/change-next" ] && fail "the editor did not change the file"
+edited() {
+  rm -rf "$SCRATCH/edited" && mkdir -p "$SCRATCH/edited"
+  (cd "$SCRATCH/edited" && lha xq "$arc" a.txt)
+  printf 'hello\r\nedited\r\n' >"$SCRATCH/want.txt"
+  cmp -s "$SCRATCH/want.txt" "$SCRATCH/edited/a.txt" || fail "edited entry: $(od -c "$SCRATCH/edited/a.txt")"
+}
+eventually 60 edited
 [ "$(cat "$stale")" = $'stale\r' ] || fail "the stale file was touched: $(od -c "$stale" | head -2)"
 rm "$stale"
-grep -q '^edit: .* open ".*\\a\.txt"$' "$TRACE" || fail "edit: $(cat "$TRACE")"
-mkdir -p "$SCRATCH/edited"
-(cd "$SCRATCH/edited" && lha xq "$arc" a.txt)
-printf 'hello\r\nedited\r\n' >"$SCRATCH/want.txt"
-cmp -s "$SCRATCH/want.txt" "$SCRATCH/edited/a.txt" || fail "edited entry: $(od -c "$SCRATCH/edited/a.txt")"
+eventually 30 rows_are "docs a.txt b.txt setup.inf "
 lha t "$arc" >/dev/null || fail "archive damaged after edit"
 [ "$(lzh_names "$arc")" = "a.txt b.txt docs/c.txt docs/img/d.bin setup.inf " ] || fail "after edit: $(lzh_names "$arc")"
 # Left alone by the editor: not put back; the taken-out copy goes either way.
 cp "$arc" "$SCRATCH/before-edit.lzh"
 click 1
+n=$(runs_so_far)
 cmd "編集(E)"
-second_edit() { [ "$(grep -c '^edit: ' "$TRACE")" = 2 ] || fail "second edit not started: $(cat "$TRACE")"; }
-eventually 60 second_edit
-temp=$(grep '^edit: ' "$TRACE" | tail -1 | sed 's/.* open "//; s/"$//' | tr -d '\r')
+eventually 60 ran $((n + 1))
+temp=$(last_run | sed 's/^run open "//; s/" | in .*//')
 temp=$(winrun winepath -u "$temp" 2>/dev/null | tr -d '\r')
 copy_gone() { [ ! -e "$temp" ] || fail "taken-out copy left: $temp"; }
 eventually 30 copy_gone
 [ -e "$(dirname "$temp")" ] && fail "the edit's work folder was left: $(dirname "$temp")"
 cmp -s "$SCRATCH/before-edit.lzh" "$arc" || fail "an unchanged entry was put back"
+# Test run of a setup file: its install verb, in its own folder.
 click 3
+n=$(runs_so_far)
 cmd "テスト実行(T)"
-eventually 60 grep -q '^shell: install ' "$TRACE"
-line=$(grep '^shell: install ' "$TRACE" | tail -1 | tr -d '\r')
-[[ "$line" == *'\tovix.'*'\setup.inf in '*'\tovix.'*'\' ]] || fail "test run: $(cat "$TRACE")"
-work=$(winrun winepath -u "$(sed 's/^shell: install //; s/\\setup\.inf in .*//' <<<"$line")" 2>/dev/null | tr -d '\r')
+eventually 60 ran $((n + 1))
+line=$(last_run)
+[[ "$line" == 'run "'*'runrec.exe" install "'*'\tovix.'*'\setup.inf" | in '*'\tovix.'* ]] || fail "test run: $line"
+work=$(sed 's/.* | in //' <<<"$line")
+work=$(winrun winepath -u "$work" 2>/dev/null | tr -d '\r')
 cmp -s "$src/docs/img/d.bin" "$work/docs/img/d.bin" || fail "test run folder lacks the archive's files: $work"
 stop_tovix
 [ -e "$work" ] && fail "test run folder left after exit: $work"
 [ -e "$unix" ] && fail "viewed file left after exit: $unix"
 
-# The root selected: Delete removes the archive file itself (Shift: not to
-# the recycle bin) and the window closes it; a "No" keeps it. Explorer opens
-# the archive's folder.
+# The root selected: Delete removes the archive file itself after the
+# shell's own question, and the window and the recent list let it go; a "No"
+# keeps it. (Shift, for good rather than to the recycle bin, makes no
+# difference the test could see: this system's shell has no recycle bin and
+# deletes either way.) Explorer opens the archive's folder.
+recent() { probe wait TVantrelbyHalvek menus | grep '^  &[1-5] ' || true; }
 for answer in no yes; do
   cp "$SCRATCH/master.zip" "$SCRATCH/gone.zip"
-  export TOVIX_ANSWERS="deletearchive=$answer;shift=0|1"
   open "$SCRATCH/gone.zip"
+  grep -q 'gone\.zip' <<<"$(recent)" || fail "gone.zip not in the recent list: $(recent)"
   cmd "Explorerの起動(E)"
-  eventually 60 traced "shell: - Explorer.exe /e,\"$(winpath "$SCRATCH")\\\"" "explorer"
+  explorer_there() {
+    local out
+    out=$(probe wait ExplorerWClass 1000 caption list)
+    expect_line "$out" "caption: $(basename "$SCRATCH")" "explorer's folder"
+    grep -q '^gone\.zip' <<<"$out" || fail "explorer's list: $out"
+  }
+  eventually 60 explorer_there
+  probe wait ExplorerWClass close wait-exit 20000 >/dev/null || fail "explorer not closed"
+  probe wait TVantrelbyHalvek select-node "gone.zip" >/dev/null
   cmd "削除(D)"
-  eventually 60 grep -q '^deletearchive' "$TRACE"
   if [ $answer = no ]; then
+    probe wait TVantrelbyHalvek answer "いいえ(N)" 30000 >/dev/null || fail "no question before deleting the archive"
     stop_tovix
     cmp -s "$SCRATCH/master.zip" "$SCRATCH/gone.zip" || fail "archive changed after No"
   else
+    probe wait TVantrelbyHalvek answer "はい(Y)" 30000 >/dev/null || fail "no question before deleting the archive"
     archive_gone() { [ ! -e "$SCRATCH/gone.zip" ] || fail "archive file not deleted"; }
     eventually 30 archive_gone
     closed() {
@@ -219,29 +272,52 @@ for answer in no yes; do
       [ "$out" = "caption: Tovix" ] || fail "window after deleting the archive: $out"
     }
     eventually 30 closed
+    grep -q 'gone\.zip' <<<"$(recent)" && fail "the deleted archive stays in the recent list: $(recent)"
   fi
   stop_tovix
 done
 
+# pick_folder PROPOSED PATH: the folder picker, once it shows its proposal
+# (the folder PROPOSED, that of the file open), led to PATH in its tree; its
+# box for the LHA program's second kind left clear; OK.
+pick_folder() {
+  local shown="" proposed=$1
+  shift
+  for _ in $(seq 200); do
+    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null |
+      grep -q "^Edit id=[0-9]* .*[] ]$(basename "$proposed")\$" && shown=1 && break
+    sleep 0.1
+  done
+  [ -n "$shown" ] || fail "no folder picker with its proposal: $(probe wait TVantrelbyHalvek dialog "#32770" 500 caption controls)"
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 choose-folder "$(winpath "$1")" >/dev/null || fail "picker: no $1"
+  local out
+  out=$(probe wait TVantrelbyHalvek dialog "#32770" 1000 controls)
+  grep -q "^Button id=[0-9]* WinSFX32M$" <<<"$out" && probe wait TVantrelbyHalvek dialog "#32770" 1000 tick WinSFX32M 0 >/dev/null
+  probe wait TVantrelbyHalvek dialog "#32770" 1000 click OK gone >/dev/null || fail "picker not closed"
+}
+
 # Self-extractor and back, with the archive deleted after making it: the
-# window then holds the program and offers the way back.
+# window then holds the program and offers the way back, and the recent list
+# names the program in the archive's place.
 for kind in lzh zip; do
   arc="$SCRATCH/sfx.$kind"
   cp "$SCRATCH/master.$kind" "$arc"
   mkdir -p "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
   regset Other LzhDelete 1
-  export TOVIX_ANSWERS="folder=$(winpath "$SCRATCH/sfxout-$kind")|$(winpath "$SCRATCH/back-$kind");n1=0"
   open "$arc"
   cmd "自己解凍書庫の作成(S)..."
+  pick_folder "$SCRATCH" "$SCRATCH/sfxout-$kind"
   # Its log comes once the program is made and the archive is gone.
-  eventually 60 traced "resultlog caption $(sj 'tovixの自己解凍書庫作成結果')" "$kind sfx log"
+  log "tovixの自己解凍書庫作成結果"
   exe="$SCRATCH/sfxout-$kind/sfx.exe"
-  [ -f "$exe" ] || fail "$kind: no program made: $(cat "$TRACE")"
+  [ -f "$exe" ] || fail "$kind: no program made"
   [ -e "$arc" ] && fail "$kind: archive not deleted with Other\\LzhDelete"
   out=$(probe wait TVantrelbyHalvek caption menu "書庫に変更(R)..." menu "自己解凍書庫の作成(S)...")
   expect_line "$out" "caption: sfx.exe ($(winpath "$SCRATCH/sfxout-$kind")) - Tovix" "$kind caption"
   grep -q "書庫に変更.*disabled" <<<"$out" && fail "$kind: way back not offered: $out"
   grep -q "自己解凍書庫の作成.*disabled" <<<"$out" || fail "$kind: making again offered: $out"
+  first=$(recent | head -1)
+  [[ "$first" == *'\sfx.exe' ]] || fail "$kind: recent list after the program: $(recent)"
   # The program itself unpacks everything.
   if [ $kind = lzh ]; then
     winrun "$exe" "/D=$(winpath "$SCRATCH/unsfx-$kind")" >/dev/null 2>&1 || fail "lzh program failed"
@@ -251,9 +327,10 @@ for kind in lzh zip; do
   fi
   cmp -s "$src/docs/img/d.bin" "$SCRATCH/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
   cmd "書庫に変更(R)..."
-  eventually 60 traced "resultlog caption $(sj 'tovixの書庫に変更の結果')" "$kind back log"
+  pick_folder "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
+  log "tovixの書庫に変更の結果"
   back="$SCRATCH/back-$kind/sfx.$kind"
-  [ -f "$back" ] || fail "$kind: no archive made back: $(cat "$TRACE")"
+  [ -f "$back" ] || fail "$kind: no archive made back"
   [ "$($kind"_names" "$back")" = "a.txt b.txt docs/c.txt docs/img/d.bin setup.inf " ] ||
     fail "$kind back: $($kind"_names" "$back")"
   if [ $kind = lzh ]; then lha t "$back" >/dev/null; else unzip -tq "$back" >/dev/null; fi || fail "$kind back damaged"
@@ -268,11 +345,10 @@ for kind in lzh zip; do
   arc="$SCRATCH/ro.$kind"
   cp "$SCRATCH/master.$kind" "$arc"
   chmod a-w "$arc"
-  export TOVIX_ANSWERS="delete=yes"
   open "$arc"
   click 1
   cmd "削除(D)"
-  eventually 60 traced "readonly: $(sj '書庫が読み込み専用のため変更できません。')" "$kind read-only"
+  ok "書庫が読み込み専用のため変更できません。"
   cmp -s "$SCRATCH/master.$kind" "$arc" || fail "$kind read-only archive changed"
   [ "$(rows)" = "docs a.txt b.txt setup.inf " ] || fail "$kind read-only rows: $(rows)"
   stop_tovix
@@ -280,19 +356,16 @@ for kind in lzh zip; do
 done
 # No stub for a ZIP self-extractor: a message, no program, the archive kept.
 nostub="$SCRATCH/nostub"
-mkdir -p "$nostub"
+mkdir -p "$nostub" "$SCRATCH/nsout"
 cp "$BIN"/tovix.exe "$BIN"/*.dll "$nostub/"
 cp "$SCRATCH/master.zip" "$SCRATCH/ns.zip"
-export TOVIX_ANSWERS="folder=$(winpath "$SCRATCH/nsout");n1=0"
-mkdir -p "$SCRATCH/nsout"
-TRACE="$SCRATCH/t-nostub.txt"
-start_tovix "$nostub/tovix.exe" "$TRACE" "$(winpath "$SCRATCH/ns.zip")"
-# The engine's message box, answered through its button.
-probe answer OK 20000 > "$SCRATCH/nostub.msg" &
-asker=$!
+start_tovix "$nostub/tovix.exe" "$(winpath "$SCRATCH/ns.zip")"
 cmd "自己解凍書庫の作成(S)..."
-wait $asker || fail "missing stub: no message box"
-grep -qF "Sfx32gui.dat が見つかりませんでした。" "$SCRATCH/nostub.msg" || fail "missing stub: $(cat "$SCRATCH/nostub.msg")"
+pick_folder "$SCRATCH" "$SCRATCH/nsout"
+# The engine's message box, answered through its button.
+ok "Sfx32gui.dat が見つかりませんでした。"
+probe wait TVantrelbyHalvek dialog TDispDlg 3000 click OK >/dev/null 2>&1 || true
+probe wait TVantrelbyHalvek answer OK 3000 >/dev/null 2>&1 || true
 stop_tovix
 [ -z "$(ls "$SCRATCH/nsout")" ] || fail "something made without a stub: $(ls "$SCRATCH/nsout")"
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/ns.zip" || fail "archive changed without a stub"
@@ -303,6 +376,7 @@ cp "$SCRATCH/t.tar" "$SCRATCH/t-copy.tar"
 open "$SCRATCH/t.tar"
 grep -q 'disabled' <<<"$(probe wait TVantrelbyHalvek menu "自己解凍書庫の作成(S)...")" || fail "tar: sfx offered"
 cmd "自己解凍書庫の作成(S)..."
+beside_any wait TVantrelbyHalvek dialog "#32770" 3000 click キャンセル -- true
 # The close is taken after the command: nothing more can come once it ended.
 stop_tovix
 [ -z "$(ls "$SCRATCH/nsout")" ] || fail "tar: something made"
@@ -325,55 +399,110 @@ echo x >"$SCRATCH/r.lzh"
 A=$(winpath "$SCRATCH")
 lastcmd() { grep ' Command owner=' "$SCRATCH/journal.txt" | tail -1 | sed 's/.* cmd=//' | tr -d '\r'; }
 expect_cmd() { [ "$(lastcmd)" = "$1" ] || fail "$2: command '$(lastcmd)', expected '$1'"; }
-export TOVIX_ANSWERS="delete=yes;deletefolder=yes"
-TRACE="$SCRATCH/t-rec.txt"
-start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.lzh"
+# rec_cmd CAPTION [QUESTION]: the command, its question answered, and the
+# result log or failure message it may bring closed.
+rec_cmd() {
+  cmd "$1"
+  [ -z "${2:-}" ] || answer_yes "$2"
+  sleep 1
+  probe wait TVantrelbyHalvek dialog TDispDlg 2000 click OK gone >/dev/null 2>&1 || true
+  probe wait TVantrelbyHalvek answer OK 1000 >/dev/null 2>&1 || true
+}
+start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 click 1,2
-run "削除(D)"
-expect_cmd "d -p \"$A\\r.lzh\" \"a.txt\" \"b.txt\"" "delete file rows"
+rec_cmd "削除(D)" "オブジェクトを削除しますか?"
+eventually 30 expect_cmd "d -p \"$A\\r.lzh\" \"a.txt\" \"b.txt\"" "delete file rows"
 click 0
-run "削除(D)"
-expect_cmd "d -p \"$A\\r.lzh\" \"docs\\*.*\"" "delete a folder row"
+rec_cmd "削除(D)" "オブジェクトを削除しますか?"
+eventually 30 expect_cmd "d -p \"$A\\r.lzh\" \"docs\\*.*\"" "delete a folder row"
 probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
-run "削除(D)"
-expect_cmd "d -p \"$A\\r.lzh\" \"*.*\"" "delete every row"
+rec_cmd "削除(D)" "オブジェクトを削除しますか?"
+eventually 30 expect_cmd "d -p \"$A\\r.lzh\" \"*.*\"" "delete every row"
 click 0,2
-run "名前の変更(N)..."
-expect_cmd "n -p \"$A\\r.lzh\" \"docs\\*.*\" \"b.txt\"" "rename rows"
+rec_cmd "名前の変更(N)..."
+eventually 30 expect_cmd "n -p \"$A\\r.lzh\" \"docs\\*.*\" \"b.txt\"" "rename rows"
 probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
-run "名前の変更(N)..."
-expect_cmd "n -p \"$A\\r.lzh\" \"*.*\"" "rename every row"
-cmd "書庫の検査(T)"
+rec_cmd "名前の変更(N)..."
+eventually 30 expect_cmd "n -p \"$A\\r.lzh\" \"*.*\"" "rename every row"
+rec_cmd "書庫の検査(T)"
 eventually 60 expect_cmd "t \"$A\\r.lzh\"" "archive test"
 stop_tovix
 # An empty entry is not opened; Shift opens with the viewer setting.
-export TOVIX_ANSWERS="shift=0|1"
-start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.lzh"
+regset List ViewProg "$rr"
+start_tovix "$rec/tovix.exe" "$A\\r.lzh"
+n=$(runs_so_far)
+# (Shift goes up before each click: a click with it held extends the selection.)
 click 3
-cmd "表示(V)"
+probe wait TVantrelbyHalvek hold shift command "表示(V)" sleep 1000 release shift >/dev/null
 click 1
-cmd "表示(V)"
-eventually 60 grep -q '^shell: - notepad .*\\tovix\.[0-9]*\\a\.txt' "$TRACE" || fail "shift view: $(cat "$TRACE")"
+probe wait TVantrelbyHalvek hold shift command "表示(V)" >/dev/null
+eventually 60 ran $((n + 1))
+probe wait TVantrelbyHalvek release shift >/dev/null
+[[ "$(last_run)" == "run \"$rr\" "*'\tovix.'*'\a.txt | in '* ]] || fail "shift view: $(last_run)"
 # The first command was done before the second: it opened nothing.
-[ "$(grep -c '^shell: ' "$TRACE")" = 1 ] || fail "empty entry opened: $(cat "$TRACE")"
+sleep 1
+[ "$(runs_so_far)" = $((n + 1)) ] || fail "empty entry opened: $(cat "$runs")"
 stop_tovix
+regset List ViewProg notepad
 # A BGA test whose log is empty says OK or NG by the answer alone.
-export REC_bga32_CHECK="r.gza" REC_bga32_ENTRIES="$(winpath "$SCRATCH/entries.txt")" TOVIX_ANSWERS="none=1"
+export REC_bga32_CHECK="r.gza" REC_bga32_ENTRIES="$(winpath "$SCRATCH/entries.txt")"
 echo x >"$SCRATCH/r.gza"
 for rc in 0:OK 1:NG; do
   export REC_bga32_RC=${rc%:*}
-  start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.gza"
+  start_tovix "$rec/tovix.exe" "$A\\r.gza"
   cmd "書庫の検査(T)"
-  eventually 60 traced "resultlog| ${rc#*:}" "bga test answer ${rc%:*}"
+  log "tovixの検査結果"
+  expect_line "$LOG" "${rc#*:}" "bga test answer ${rc%:*}"
   expect_cmd "t \"$A\\r.gza\"" "bga test"
   stop_tovix
 done
 unset REC_bga32_RC
-export TOVIX_ANSWERS="delete=yes;deletefolder=yes"
+# Deleting from a BGA archive with the archive time setting on: the archive
+# file takes its newest entry's time (the LHA and ZIP libraries set it
+# themselves).
+regset Pack SetDate 1
+touch -d '2020-01-01' "$SCRATCH/r.gza"
+start_tovix "$rec/tovix.exe" "$A\\r.gza"
+click 1
+rec_cmd "削除(D)" "オブジェクトを削除しますか?"
+eventually 30 expect_cmd "d \"$A\\r.gza\" \"a.txt\"" "bga delete"
+dated() { [ "$(date -r "$SCRATCH/r.gza" '+%F %T')" = "2004-03-05 14:07:58" ] || fail "bga archive time: $(date -r "$SCRATCH/r.gza" '+%F %T')"; }
+eventually 30 dated
+stop_tovix
+regset Pack SetDate 0
 # The folder from the tree: its "*.*", without the whole-path switch.
-start_tovix "$rec/tovix.exe" "$TRACE" "$A\\r.lzh"
+start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 probe wait TVantrelbyHalvek select-node "r.lzh/docs" >/dev/null
-run "削除(D)"
-expect_cmd "d -r1 \"$A\\r.lzh\" \"docs/*.*\"" "delete the tree's folder"
+rec_cmd "削除(D)" "フォルダを削除しますか?"
+eventually 30 expect_cmd "d -r1 \"$A\\r.lzh\" \"docs/*.*\"" "delete the tree's folder"
+stop_tovix
+
+# Formatting: a removable drive of this prefix (a scratch folder) is offered
+# in the menu, and choosing it hands its number to the shell's format call.
+# This system's shell shows nothing for it and formats nothing (its log says
+# it was called); a dialog, should one come, is cancelled.
+mkdir -p "$SCRATCH/floppy"
+echo keep >"$SCRATCH/floppy/keep.txt"
+ln -sfn "$SCRATCH/floppy" "$WINEPREFIX/dosdevices/a:"
+winrun reg add 'HKLM\Software\Wine\Drives' /v 'a:' /d floppy /f >/dev/null 2>&1
+# The drive types are read when the prefix's services start.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p
+winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+WINEDEBUG=fixme+shell winrun "$BIN/tovix.exe" >/dev/null 2>"$SCRATCH/wine.log" &
+TOVIX_PID=$!
+probe wait TVantrelbyHalvek 60000 menu "A:" >/dev/null || fail "the removable drive is not offered"
+cmd "A:"
+beside_any wait TVantrelbyHalvek dialog "#32770" 3000 click キャンセル -- true
+eventually 30 grep -aq 'SHFormatDrive [0-9A-F]*, 0x00000000,' "$SCRATCH/wine.log" || fail "no format call: $(grep -a Format "$SCRATCH/wine.log")"
+stop_tovix
+[ "$(ls "$SCRATCH/floppy")" = keep.txt ] && [ "$(cat "$SCRATCH/floppy/keep.txt")" = keep ] || fail "the drive's folder changed"
+
+# Help: the topic search asks the help viewer for the program's help file's
+# contents.
+start_tovix "$BIN/tovix.exe"
+out=$(probe wait TVantrelbyHalvek help-command "トピックの検索(H)") || fail "topic search: $out"
+expect_line "$out" "help: 11 0 $(winpath "$BIN/tovix.hlp")" "topic search"
 stop_tovix
 echo ok

@@ -110,6 +110,14 @@
 //   blur N MS             waits up to MS until the N-th edit or combo box (from
 //                         0) has lost the focus, as it does once a Tab posted
 //                         to it has been handled
+// Editing commands (help asked by a menu command, keys held through one):
+//   help-command CAPTION  chooses that menu item with a help viewer of its own
+//                         listening; prints "help: COMMAND DATA FILE" for the
+//                         request that arrives within 5 s, fails without one
+//   hold shift|ctrl       presses the key on the keyboard (the target brought
+//                         to the front) and keeps it down: the commands chosen
+//                         next see it held, until `release` of the same key
+//   release shift|ctrl    lets the key go
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -952,6 +960,58 @@ bool RunEditing(const std::string& cmd, const std::function<std::string(const ch
   return false;
 }
 
+// ---- Editing commands: help asked by a menu command, keys held through one.
+
+void KeyInput(WORD vk, bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &in, sizeof in);
+}
+
+bool RunEditCommands(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "help-command") {
+    std::string caption = next("");
+    // The same viewer window as f1's: WinHelp hands the request to the
+    // first window of the viewer's class.
+    static HWND viewer = [] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = HelpViewerProc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "MS_WINHELP";
+      RegisterClassA(&wc);
+      return CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    }();
+    if (!viewer) return Fail("no help viewer window");
+    g_help.clear();
+    std::string answer = AskMenus("command\t" + caption);
+    if (answer.rfind("error:", 0) == 0) return Fail(answer.substr(7));
+    DWORD end = GetTickCount() + 5000;
+    while (g_help.empty() && static_cast<int>(end - GetTickCount()) > 0) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG m;
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    }
+    if (g_help.empty()) return Fail("no help request");
+    Out("help: " + Utf8(g_help));
+    return true;
+  }
+  if (cmd == "hold" || cmd == "release") {
+    std::string key = next("");
+    WORD vk = key == "shift" ? VK_SHIFT : key == "ctrl" ? VK_CONTROL : 0;
+    if (!vk) return Fail("no key " + key);
+    if (cmd == "hold") SetForegroundWindow(g_target);
+    KeyInput(vk, cmd == "release");
+    // The key reaches the program as input, after what was posted before.
+    Sleep(500);
+    return true;
+  }
+  *known = false;
+  return false;
+}
+
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
   {
@@ -1268,6 +1328,8 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   done = RunPicture(cmd, next, &known);
   if (known) return done;
   done = RunWaits(cmd, next, &known);
+  if (known) return done;
+  done = RunEditCommands(cmd, next, &known);
   if (known) return done;
   return Fail("unknown command " + cmd);
 }
