@@ -3,7 +3,10 @@
 # command line into new archives of each kind, through the pack command and
 # its dialogs, and into an open archive (at its root and below a folder).
 # Debian's tools read the results byte for byte. Then the command strings
-# from the recording libraries, and failures that must lose nothing.
+# from the recording libraries, and failures that must lose nothing. Every
+# window is the real one: the file dialogs get their type chosen and the
+# path typed, questions and messages are answered by their buttons, the
+# result log is read and closed.
 source "$(dirname "$0")/../browser_edit/ui_common.sh"
 SETTINGS_KEY=${SETTINGS_KEY:-'software\halvek\Tovix'}
 src="$SCRATCH/src"
