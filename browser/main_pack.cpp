@@ -10,7 +10,6 @@
 
 #include "Disp.h"
 #include "MessageDlg.h"
-#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "pack.h"
@@ -153,13 +152,9 @@ namespace {
 // The folder of a path: no trailing backslash except for a drive root.
 std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
-bool CtrlHeld() {
-  if (auto a = SeamAnswer("ctrl")) return *a == "1";
-  return GetKeyState(VK_CONTROL) < 0;
-}
+bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
 
 void PlayPackSound() {
-  SeamTrace("sound TX_ArcPack");
   PlaySoundA("TX_ArcPack", nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
 }
 
@@ -248,7 +243,7 @@ bool TVantrelbyHalvek::PackLibraryReady(bool& Missing) {
 }
 
 void TVantrelbyHalvek::ShowPackFailure(const std::string& Text) {
-  SeamMessageBox(Handle(), Text, "Tovix", MB_ICONERROR, "packfailed");
+  MessageBoxA(Handle(), Text.c_str(), "Tovix", MB_ICONERROR);
 }
 
 void TVantrelbyHalvek::PackFiles() {
@@ -279,7 +274,6 @@ void TVantrelbyHalvek::PackFiles() {
     else
       SaveDialog1->InitialDir = Settings.Pack.DefFolder;
     SaveDialog1->FileName.clear();
-    SeamTrace("pack dialog: " + SaveDialog1->InitialDir + " #" + std::to_string(SaveDialog1->FilterIndex));
     if (!SaveDialog1->Execute()) return;
     // 4.
     const int index = SaveDialog1->FilterIndex;
@@ -293,8 +287,8 @@ void TVantrelbyHalvek::PackFiles() {
       std::string check = Archive1->ArcName();
       if (code == 4 && Archive1->ArcMode() == amCab) check = ChangeExtension(check, "01.cab");
       if (FileExists(check)) {
-        const int r = SeamMessageBox(Handle(), "ファイルはすでに存在しています。\r\n\r\n新規に作成しますか?", "Tovix",
-                                     MB_ICONWARNING | MB_YESNOCANCEL, "exists");
+        const int r = MessageBoxA(Handle(), "ファイルはすでに存在しています。\r\n\r\n新規に作成しますか?", "Tovix",
+                                  MB_ICONWARNING | MB_YESNOCANCEL);
         if (r == IDCANCEL) {
           Archive1->SetArcName(previous);
           return;
@@ -435,7 +429,7 @@ void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
         MessageBeep(MB_ICONEXCLAMATION);
         char text[1024];
         std::snprintf(text, sizeof text, "%s はすでに存在しています。\r\n\r\n新規に作成しますか?", name.c_str());
-        const int r = MessageDlg(Handle(), text, mtWarning, buttons, "exists");
+        const int r = MessageDlg(Handle(), text, mtWarning, buttons);
         if (r == mrCancel) break;
         if (r == mrNo) continue;
         if (r == mrAll) yesToAll = true;

@@ -480,10 +480,14 @@ void TVantrelbyHalvek::ReadCommandLine(const std::string& commandLine) {
     FStartAction = 1;
   } else if (k == skPack) {
     FExitAfterPack = Settings.Pack.Exit;
-    FStartAction = 2;
     if (Settings.Pack.Exit) {
+      // Packed now, before the window shows: the window activated when the
+      // save dialog closes must not start the same packing again.
+      FStartAction = 0;
       PackPending();
       FQuitAtStart = true;
+    } else {
+      FStartAction = 2;
     }
   }
 }

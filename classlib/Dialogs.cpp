@@ -2,8 +2,9 @@
 
 #include <commdlg.h>
 
+#include <vector>
+
 #include "Forms.h"
-#include "Seams.h"
 #include "text.h"
 
 static std::string FilterText(const std::string& f) {
@@ -19,26 +20,6 @@ bool TOpenDialog::Execute() { return Run(false); }
 
 bool TOpenDialog::Run(bool save) {
   Files.Clear();
-  std::string key = std::string("dialog:") + Name;
-  if (auto a = SeamAnswer(key)) {
-    std::string v = *a;
-    size_t hash = v.rfind('#');
-    if (hash != std::string::npos) {
-      FilterIndex = std::atoi(v.c_str() + hash + 1);
-      v.resize(hash);
-    }
-    if (v.empty() || v == "cancel") return false;
-    size_t p = 0;
-    while (true) {
-      size_t star = v.find('*', p);
-      Files.Add(v.substr(p, star == std::string::npos ? std::string::npos : star - p));
-      if (star == std::string::npos) break;
-      p = star + 1;
-    }
-    FileName = Files[0];
-    return true;
-  }
-  if (SeamHeadless()) return false;
   std::string filter = FilterText(Filter);
   std::vector<char> buf(65536, '\0');
   lstrcpynA(buf.data(), FileName.c_str(), static_cast<int>(buf.size()));

@@ -24,9 +24,6 @@ class TOpenDialog : public TComponent {
   unsigned Options = ofHideReadOnly;
   // Every chosen file (full paths) after Execute.
   TStringList Files;
-  // Test key: "dialog:" + Name. The answer is the file name (several
-  // separated by "*"), optionally followed by "#" and the filter index;
-  // "cancel" or an empty answer cancels.
   virtual bool Execute();
 
  protected:

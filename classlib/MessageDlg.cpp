@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "DlgTemplate.h"
-#include "Seams.h"
 
 namespace {
 
@@ -59,26 +58,9 @@ INT_PTR CALLBACK QuestionProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   return FALSE;
 }
 
-int AnswerOf(const std::string& a) {
-  static const struct {
-    const char* name;
-    int id;
-  } kNames[] = {{"yes", mrYes}, {"no", mrNo}, {"ok", mrOk}, {"cancel", mrCancel}, {"all", mrAll}};
-  for (auto& n : kNames)
-    if (lstrcmpiA(a.c_str(), n.name) == 0) return n.id;
-  return mrNone;
-}
-
 }  // namespace
 
-int MessageDlg(HWND owner, const std::string& text, TMsgDlgType type, unsigned buttons, const std::string& key) {
-  const int safe = (buttons & mbCancel) ? mrCancel : (buttons & mbNo) ? mrNo : mrOk;
-  if (SeamHeadless()) {
-    auto a = SeamAnswer(key);
-    SeamTrace(key + ": " + text + (buttons & mbAll ? " [all]" : ""));
-    int id = a ? AnswerOf(*a) : mrNone;
-    return id != mrNone ? id : safe;
-  }
+int MessageDlg(HWND owner, const std::string& text, TMsgDlgType type, unsigned buttons) {
   struct TButton {
     unsigned flag;
     int id;

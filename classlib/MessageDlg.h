@@ -13,7 +13,4 @@ enum : unsigned { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAll = 16 };
 inline constexpr int mrAll = 8;
 
 // Shows the question and answers the button pressed (mrCancel when closed).
-// Headless runs answer through TOVIX_ANSWERS key: "yes", "no", "ok",
-// "cancel" or "all"; unanswered it is mrCancel (or mrNo without Cancel).
-int MessageDlg(HWND owner, const std::string& text, TMsgDlgType type, unsigned buttons,
-               const std::string& key = "MessageDlg");
+int MessageDlg(HWND owner, const std::string& text, TMsgDlgType type, unsigned buttons);

@@ -433,11 +433,11 @@ start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 n=$(runs_so_far)
 # (Shift goes up before each click: a click with it held extends the selection.)
 click 3
-probe wait TVantrelbyHalvek hold shift command "表示(V)" sleep 1000 release shift >/dev/null
+probe wait TVantrelbyHalvek hold shift 1 command "表示(V)" sleep 1000 hold shift 0 >/dev/null
 click 1
-probe wait TVantrelbyHalvek hold shift command "表示(V)" >/dev/null
+probe wait TVantrelbyHalvek hold shift 1 command "表示(V)" >/dev/null
 eventually 60 ran $((n + 1))
-probe wait TVantrelbyHalvek release shift >/dev/null
+probe wait TVantrelbyHalvek hold shift 0 >/dev/null
 [[ "$(last_run)" == "run \"$rr\" "*'\tovix.'*'\a.txt | in '* ]] || fail "shift view: $(last_run)"
 # The first command was done before the second: it opened nothing.
 sleep 1

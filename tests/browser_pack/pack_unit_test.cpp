@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "MessageDlg.h"
 #include "pack.h"
@@ -110,13 +110,80 @@ TEST(PackTime, DateTimeAsDos) {
   EXPECT_FALSE(DateTimeToDosDateTime(29220.9, d, t));
 }
 
-TEST(MessageDlgSeam, AnswersIncludingAllAndSafeDefault) {
-  _putenv("TOVIX_ANSWERS=exists=all|no|bogus");
-  EXPECT_EQ(MessageDlg(nullptr, "x", mtWarning, mbYes | mbNo | mbCancel | mbAll, "exists"), mrAll);
-  EXPECT_EQ(MessageDlg(nullptr, "x", mtWarning, mbYes | mbNo | mbCancel | mbAll, "exists"), mrNo);
-  EXPECT_EQ(MessageDlg(nullptr, "x", mtWarning, mbYes | mbNo | mbCancel, "exists"), mrCancel);
-  EXPECT_EQ(MessageDlg(nullptr, "x", mtWarning, mbYes | mbNo, "other"), mrNo);
-  _putenv("TOVIX_ANSWERS=");
+// The question packing asks about an existing file, answered by a second
+// thread through the dialog's own buttons as a person would press them.
+HWND WaitForQuestion() {
+  for (int i = 0; i < 500; ++i) {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL CALLBACK {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          char cls[16] = {}, text[32] = {};
+          GetClassNameA(w, cls, sizeof cls);
+          GetWindowTextA(w, text, sizeof text);
+          if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || lstrcmpA(cls, "#32770") || lstrcmpA(text, "警告"))
+            return TRUE;
+          *reinterpret_cast<HWND*>(lp) = w;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    if (found) return found;
+    Sleep(10);
+  }
+  return nullptr;
+}
+
+std::string ButtonsOf(HWND dlg) {
+  std::string all;
+  for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    char cls[16] = {}, text[64] = {};
+    GetClassNameA(c, cls, sizeof cls);
+    GetWindowTextA(c, text, sizeof text);
+    if (!lstrcmpiA(cls, "Button")) all += std::string(all.empty() ? "" : " ") + text;
+  }
+  return all;
+}
+
+TEST(ExistsQuestion, EachButtonAnswersAndAllOnlyWhenOffered) {
+  const unsigned kAll = mbYes | mbNo | mbCancel | mbAll;
+  struct Case {
+    unsigned buttons;
+    int press;  // a button's id, or 0: the box is closed
+    const char* shown;
+    int want;
+  } cases[] = {
+      {kAll, mrAll, "はい(&Y) いいえ(&N) キャンセル すべて(&A)", mrAll},
+      {kAll, mrYes, "はい(&Y) いいえ(&N) キャンセル すべて(&A)", mrYes},
+      {kAll, mrNo, "はい(&Y) いいえ(&N) キャンセル すべて(&A)", mrNo},
+      {mbYes | mbNo | mbCancel, mrCancel, "はい(&Y) いいえ(&N) キャンセル", mrCancel},
+      {mbYes | mbNo | mbCancel, 0, "はい(&Y) いいえ(&N) キャンセル", mrCancel},
+  };
+  HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
+                             nullptr, nullptr);
+  for (const Case& c : cases) {
+    std::string shown, text;
+    bool ownerDisabled = false;
+    std::thread person([&] {
+      HWND dlg = WaitForQuestion();
+      if (!dlg) return;
+      shown = ButtonsOf(dlg);
+      char buf[256] = {};
+      GetDlgItemTextA(dlg, 101, buf, sizeof buf);
+      text = buf;
+      ownerDisabled = !IsWindowEnabled(owner);
+      if (c.press) PostMessageA(GetDlgItem(dlg, c.press), BM_CLICK, 0, 0);
+      else PostMessageA(dlg, WM_CLOSE, 0, 0);
+    });
+    const int r = MessageDlg(owner, "a.txt.gz はすでに存在しています。", mtWarning, c.buttons);
+    person.join();
+    EXPECT_EQ(r, c.want) << c.shown << " pressed " << c.press;
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(text, "a.txt.gz はすでに存在しています。");
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+  }
+  DestroyWindow(owner);
 }
 
 }  // namespace

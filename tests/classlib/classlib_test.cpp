@@ -242,7 +242,7 @@ TEST(DialogTemplates, InputQueryAndMessageDlgShowTheirControls) {
   });
   std::string value = "start";
   const bool ok = InputQuery(nullptr, "Ask", "Your name:", value);
-  const int answer = MessageDlg(nullptr, "Replace?", mtWarning, mbYes | mbNo | mbAll, "none");
+  const int answer = MessageDlg(nullptr, "Replace?", mtWarning, mbYes | mbNo | mbAll);
   person.join();
   EXPECT_TRUE(ok);
   EXPECT_EQ(value, "typed");

@@ -110,18 +110,25 @@
 //   blur N MS             waits up to MS until the N-th edit or combo box (from
 //                         0) has lost the focus, as it does once a Tab posted
 //                         to it has been handled
-// Editing commands (help asked by a menu command, keys held through one):
+// Editing commands (help asked by a menu command):
 //   help-command CAPTION  chooses that menu item with a help viewer of its own
 //                         listening; prints "help: COMMAND DATA FILE" for the
 //                         request that arrives within 5 s, fails without one
-//   hold shift|ctrl       presses the key on the keyboard (the target brought
-//                         to the front) and keeps it down: the commands chosen
-//                         next see it held, until `release` of the same key
-//   release shift|ctrl    lets the key go
+// File dialogs (the target is an open or save dialog):
+//   folder                "folder: PATH" of the folder the dialog shows
+//   choose N ROW          row ROW (from 0) of the N-th combo box chosen as a
+//                         click in its dropped list does: the selection
+//                         changes, then the list ends on it (the file
+//                         dialogs' type box takes its choice only then)
+//   hold ctrl|shift 1|0   presses (1) or lets go (0) that key on the keyboard,
+//                         the target (if any) brought to the front first: the
+//                         program sees it held from its next input on until
+//                         it is let go
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -960,15 +967,7 @@ bool RunEditing(const std::string& cmd, const std::function<std::string(const ch
   return false;
 }
 
-// ---- Editing commands: help asked by a menu command, keys held through one.
-
-void KeyInput(WORD vk, bool up) {
-  INPUT in{};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = vk;
-  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  SendInput(1, &in, sizeof in);
-}
+// ---- Editing commands: help asked by a menu command.
 
 bool RunEditCommands(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
   *known = true;
@@ -998,12 +997,45 @@ bool RunEditCommands(const std::string& cmd, const std::function<std::string(con
     Out("help: " + Utf8(g_help));
     return true;
   }
-  if (cmd == "hold" || cmd == "release") {
-    std::string key = next("");
-    WORD vk = key == "shift" ? VK_SHIFT : key == "ctrl" ? VK_CONTROL : 0;
-    if (!vk) return Fail("no key " + key);
-    if (cmd == "hold") SetForegroundWindow(g_target);
-    KeyInput(vk, cmd == "release");
+  *known = false;
+  return false;
+}
+
+// ---- file dialogs: the folder an open or save dialog shows, keys held
+
+bool RunFileDialog(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
+  *known = true;
+  if (cmd == "folder") {
+    if (!g_target) return Fail("no file dialog");
+    Remote r(g_target);
+    if (!r.ok()) return Fail("no access to the file dialog");
+    r.write(Remote::kTextOff, "", 1);
+    if (SendMessageA(g_target, CDM_GETFOLDERPATH, Remote::kText, reinterpret_cast<LPARAM>(r.at(Remote::kTextOff))) < 0)
+      return Fail("no folder in the dialog");
+    Out("folder: " + Utf8(r.str(Remote::kTextOff)));
+    return true;
+  }
+  if (cmd == "choose") {
+    int n = std::atoi(next("0").c_str());
+    int row = std::atoi(next("0").c_str());
+    if (!g_target) return Fail("no target window");
+    HWND c = NthControl({"ComboBox"}, n);
+    if (!c) return Fail("no combo box " + std::to_string(n));
+    if (SendMessageA(c, CB_SETCURSEL, static_cast<WPARAM>(row), 0) < 0) return Fail("no row " + std::to_string(row));
+    for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP})
+      SendMessageA(GetParent(c), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), code), reinterpret_cast<LPARAM>(c));
+    return true;
+  }
+  if (cmd == "hold") {
+    const std::string key = next("ctrl");
+    const bool down = next("1") != "0";
+    if (key != "ctrl" && key != "shift") return Fail("no key " + key);
+    if (down && g_target) SetForegroundWindow(g_target);
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key == "ctrl" ? VK_CONTROL : VK_SHIFT;
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
     // The key reaches the program as input, after what was posted before.
     Sleep(500);
     return true;
@@ -1030,6 +1062,11 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   {
     bool known = false;
     bool done = RunArchiverCommand(cmd, next, &known);
+    if (known) return done;
+  }
+  {
+    bool known = false;
+    bool done = RunFileDialog(cmd, next, &known);
     if (known) return done;
   }
   if (cmd == "wait" || cmd == "find") {
