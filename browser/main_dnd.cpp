@@ -8,7 +8,6 @@
 
 #include "aDropSource.h"
 #include "clpfile.h"
-#include "Seams.h"
 #include "list.h"
 #include "main.h"
 #include "text.h"

@@ -19,7 +19,6 @@ probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
 KEY='software\halvek\Tovix'
 regset() { winrun reg add "HKCU\\$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
-unset TOVIX_ANSWERS
 # start NAME ARGS...: starts an instance; sets $H_NAME to its window handle.
 start() {
   local name=$1; shift

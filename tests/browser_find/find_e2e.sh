@@ -23,7 +23,6 @@ lha t "$tree/a.lzh" >/dev/null && unzip -tq "$tree/sub/c.zip" >/dev/null && tar 
 
 W=$(winpath "$tree")
 sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
-unset TOVIX_ANSWERS
 # The find dialog, driven through its controls as a person would.
 # find_open: starts the program on no archive and opens the find dialog.
 find_open() {

@@ -22,7 +22,7 @@ hyo=$(printf '\x95\x5c')  # 表: its second byte is a backslash
 } >"$SCRATCH/entries.txt"
 export REC_unlha32_ENTRIES="$(winpath "$SCRATCH/entries.txt")"
 echo x >"$SCRATCH/arc.lzh"
-start_tovix "$rec/tovix.exe" "$SCRATCH/t1.txt" "$(winpath "$SCRATCH/arc.lzh")"
+start_tovix "$rec/tovix.exe" "$(winpath "$SCRATCH/arc.lzh")"
 out=$(probe wait TVantrelbyHalvek caption status tree list)
 expect_line "$out" "caption: arc.lzh ($(winpath "$SCRATCH")) - Tovix" caption
 expect_line "$out" "status[0]: 6 Files (3,000,003,022 Byte)" "count and unsigned total"
@@ -76,7 +76,7 @@ stop_tovix
 
 # An archive of nothing but folder entries ends in the no-archive state.
 echo "empty/|0|0|0|$DOS||-lhd-|0" >"$SCRATCH/entries.txt"
-start_tovix "$rec/tovix.exe" "$SCRATCH/t2.txt" "$(winpath "$SCRATCH/arc.lzh")"
+start_tovix "$rec/tovix.exe" "$(winpath "$SCRATCH/arc.lzh")"
 out=$(probe wait TVantrelbyHalvek caption status tree)
 expect_line "$out" "caption: Tovix" "only folder entries"
 expect_line "$out" "status[0]: 0 Files (0 Byte)" "only folder entries"
@@ -90,7 +90,7 @@ stop_tovix
 } >"$SCRATCH/rar.txt"
 export REC_unrar_ENTRIES="$(winpath "$SCRATCH/rar.txt")"
 echo x >"$SCRATCH/set.rar"
-start_tovix "$rec/tovix.exe" "$SCRATCH/t3.txt" "$(winpath "$SCRATCH/set.rar")"
+start_tovix "$rec/tovix.exe" "$(winpath "$SCRATCH/set.rar")"
 out=$(probe wait TVantrelbyHalvek status tree select-node "set.rar/pics" list)
 expect_line "$out" "status[0]: 2 Files (100 Byte)" "rar count"
 expect_line "$out" "    2004" "rar folder node"

@@ -28,7 +28,7 @@ check() {  # archive, its root's file count, entry-info reader
     i=($($info "$1"))
     echo "${1##*/} | $3 | $when | $(ratio "${i[0]}" "$2") | ${i[1]}"
   }
-  start_tovix "$BIN/tovix.exe" "$SCRATCH/t-$arc.txt" "$(winpath "$SCRATCH/$arc")"
+  start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
   out=$(probe wait TVantrelbyHalvek caption status tree list)
   expect_line "$out" "caption: $arc ($(winpath "$SCRATCH")) - Tovix" "$arc caption"
   expect_line "$out" "status[0]: $files Files (33,900 Byte)" "$arc totals"

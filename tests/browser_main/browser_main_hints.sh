@@ -6,7 +6,6 @@ source "$(dirname "$0")/common.sh"
 regclear
 trap 'probe find TExtDlg close >/dev/null 2>&1 || true; probe find TVantrelbyHalvek close >/dev/null 2>&1 || true; regclear' EXIT
 # Headless runs show no modal dialog; this one needs the real one.
-unset TOVIX_ANSWERS
 
 start_tovix
 # Alt+E opens 編集 with its first item highlighted; Down moves on; two Esc

@@ -1,9 +1,8 @@
 # Shared by the main-window shell tests: the program's settings (these tests
 # take their turn in the build's shared prefix and clear what they stored),
-# headless answers, and the probe.
+# and the probe.
 source "$TOOLS/lib.sh"
 SETTINGS_KEY='software\halvek\Tovix'
-export TOVIX_ANSWERS="${TOVIX_ANSWERS:-none=1}"
 probe() { winrun "$BIN/uiprobe.exe" "$@"; }
 regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 regget() {  # section value -> the stored string (empty when missing)

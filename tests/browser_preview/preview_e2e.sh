@@ -6,7 +6,6 @@
 # and a text entry larger than the preview size. What is shown is read from
 # the window: the memo's text and the picture's pixels.
 source "$(dirname "$0")/../browser_list/e2e_common.sh"
-unset TOVIX_ANSWERS
 src="$SCRATCH/src" turned="$SCRATCH/turned"
 mkdir -p "$src/docs" "$turned"
 printf '日本語の一行目\r\n二行目\n三行目\r\n' | iconv -f UTF-8 -t SHIFT_JIS >"$src/jp.txt"

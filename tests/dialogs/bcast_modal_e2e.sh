@@ -3,7 +3,6 @@
 # about box and while the options dialog is open, still arrives: the program
 # takes the folder (and keeps it in its settings at exit).
 source "$TOOLS/lib.sh"
-unset TOVIX_ANSWERS TOVIX_TRACE
 export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true

@@ -5,7 +5,6 @@
 # on the screen, every text whole, no literal "&"), and closed through their
 # controls. All faults are gathered, then reported together.
 source "$TOOLS/lib.sh"
-unset TOVIX_ANSWERS TOVIX_TRACE
 export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
