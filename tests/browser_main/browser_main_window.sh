@@ -89,14 +89,22 @@ diff <(grep -v -e '^caption' -e '^status' -e '^tab' -e '^column' -e '^button' <<
   -
   バージョン情報(&A)...
 MENUS
-# The popup menus of the tree, the list, the text preview and the toolbar.
-diff <(probe wait TVantrelbyHalvek popups | tr -d '\r') - <<'POPUPS' || fail "popup menus differ"
-PopupMenuEx1
+# The popup menus of the tree, the list, the text preview and the toolbar,
+# each opened by a right click on its control and closed with Escape.
+popups() {
+  local c
+  for c in SysTreeView32 SysListView32 Edit ToolbarWindow32; do
+    echo "$c"
+    probe wait TVantrelbyHalvek popup "$c" | tr -d '\r' | sed "s/^/  /"
+  done
+}
+diff <(popups) - <<'POPUPS' || fail "popup menus differ"
+SysTreeView32
   解凍(&U)... [disabled]
   削除(&D) [disabled]
   -
   フォルダ作成(&F)...
-PopupMenuEx2
+SysListView32
   解凍(&U)... [disabled]
   表示(&V) [disabled]
   編集(&E) [disabled]
@@ -104,13 +112,13 @@ PopupMenuEx2
   名前の変更(&N)... [disabled]
   -
   テスト実行(&T) [disabled]
-PopupMenuEx3
-  コピー(&C)
+Edit
+  コピー(&C) [disabled]
   すべて選択(&A)
   -
   右端で折り返す(&W)
   英語フォント(&F)
-PopupMenuEx4
+ToolbarWindow32
   ツールバー(&T) [checked]
   ツールバーの編集(&C)...
 POPUPS

@@ -20,7 +20,9 @@
 //   list                  every list-view row: columns joined by " | ", "*"
 //                         before selected rows
 //   menus                 the whole menu bar: caption [disabled] [checked]
-//   popups                every popup menu of the form: its name, then its items
+//   popup CLASS           opens the popup menu of the first child window of
+//                         CLASS as a right click in its middle does, prints
+//                         its items as menus does and closes it with Escape
 //   menu CAPTION          the state line of the first item whose caption
 //                         (without "&" and the shortcut part) is CAPTION
 //   command CAPTION       posts WM_COMMAND for that menu item
@@ -242,37 +244,6 @@ void DumpTree(Remote& r, HWND tree, HTREEITEM item, int level, HTREEITEM sel) {
   }
 }
 
-// Menus live in the target process: it answers menu questions itself
-// through WM_COPYDATA (the forms of the class library do).
-constexpr ULONG_PTR kProbeMagic = 0x54585052;
-std::string g_reply;
-
-LRESULT CALLBACK ReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
-    if (cds->dwData == kProbeMagic) g_reply.assign(static_cast<const char*>(cds->lpData), cds->cbData);
-    return 1;
-  }
-  return DefWindowProcA(h, msg, wp, lp);
-}
-
-std::string AskMenus(const std::string& request) {
-  static HWND reply = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = ReplyProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "UiProbeReply";
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, "UiProbeReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
-  g_reply = "error: no answer";
-  COPYDATASTRUCT cds{kProbeMagic, static_cast<DWORD>(request.size()), const_cast<char*>(request.data())};
-  DWORD_PTR res = 0;
-  SendMessageTimeoutA(g_target, WM_COPYDATA, reinterpret_cast<WPARAM>(reply), reinterpret_cast<LPARAM>(&cds),
-                      SMTO_NORMAL, 10000, &res);
-  return g_reply;
-}
-
 bool Fail(const std::string& why) {
   Out("error: " + why);
   return false;
@@ -415,7 +386,11 @@ LRESULT CALLBACK MeasureReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(h, msg, wp, lp);
 }
 
-bool Measure(HWND dlg, std::string& out) {
+// Asks uiprobe_hook.dll inside the process under test, on the thread of w:
+// hooks that thread with the library's function proc, posts the registered
+// message name to w (uiprobe's reply window first, lp second) and waits for
+// the answer.
+bool AskHook(HWND w, const char* proc, const char* name, LPARAM lp, std::string& out) {
   static HWND reply = [] {
     WNDCLASSA wc{};
     wc.lpfnWndProc = MeasureReplyProc;
@@ -429,12 +404,12 @@ bool Measure(HWND dlg, std::string& out) {
   std::string dll = path;
   dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "uiprobe_hook.dll";
   HMODULE lib = LoadLibraryA(dll.c_str());
-  auto proc = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, "UiProbeGetMessage"))) : nullptr;
-  if (!proc) return Fail("no " + dll);
-  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, lib, GetWindowThreadProcessId(dlg, nullptr));
+  auto fn = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, proc))) : nullptr;
+  if (!fn) return Fail("no " + dll);
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, fn, lib, GetWindowThreadProcessId(w, nullptr));
   if (!hook) return Fail("no hook: " + std::to_string(GetLastError()));
   g_measured = false;
-  PostMessageA(dlg, RegisterWindowMessageA("UiProbeMeasure"), reinterpret_cast<WPARAM>(reply), 0);
+  PostMessageA(w, RegisterWindowMessageA(name), reinterpret_cast<WPARAM>(reply), lp);
   for (DWORD end = GetTickCount() + 10000; !g_measured && GetTickCount() < end;) {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
@@ -443,6 +418,28 @@ bool Measure(HWND dlg, std::string& out) {
   UnhookWindowsHookEx(hook);
   out = g_measure;
   return g_measured;
+}
+
+bool Measure(HWND dlg, std::string& out) { return AskHook(dlg, "UiProbeGetMessage", "UiProbeMeasure", 0, out); }
+
+// Menus: their handles are handles of the process under test, so the hook
+// library reads them there (UiProbeMenu); the request goes as a global atom.
+// Prints the answer's lines; false on an "error:" answer.
+bool AskMenu(HWND w, const std::string& request) {
+  ATOM atom = GlobalAddAtomA(request.c_str());
+  if (!atom) return Fail("no atom for " + Utf8(request));
+  std::string answer;
+  bool got = AskHook(w, "UiProbeMenu", "UiProbeMenu", static_cast<LPARAM>(atom), answer);
+  GlobalDeleteAtom(atom);
+  if (!got) return Fail("no menu answer from the process");
+  size_t p = 0;
+  while (p < answer.size()) {
+    size_t nl = answer.find('\n', p);
+    Out(Utf8(answer.substr(p, nl == std::string::npos ? std::string::npos : nl - p)));
+    if (nl == std::string::npos) break;
+    p = nl + 1;
+  }
+  return answer.rfind("error:", 0) != 0;
 }
 
 // The dialog check: what a user meets when a dialog comes up.
@@ -833,6 +830,40 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
                  MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     return true;
   }
+  if (cmd == "popup") {
+    // Opened as a right click opens it, read while it is open, closed with
+    // Escape.
+    std::string cls = next("");
+    HWND control = NthChild(cls.c_str(), 0);
+    if (!control) return Fail("no " + cls);
+    struct Open {
+      DWORD pid;
+      HWND found;
+    } open{ProcessOf(control), nullptr};
+    auto find = [&open] {
+      open.found = nullptr;
+      EnumWindows([](HWND h, LPARAM p) -> BOOL CALLBACK {
+        auto* o = reinterpret_cast<Open*>(p);
+        if (!IsWindowVisible(h) || ProcessOf(h) != o->pid || ClassOf(h) != "#32768") return TRUE;
+        o->found = h;
+        return FALSE;
+      }, reinterpret_cast<LPARAM>(&open));
+      return open.found;
+    };
+    if (find()) return Fail("a popup menu is open already");
+    RECT r{};
+    GetWindowRect(control, &r);
+    PostMessageA(control, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control),
+                 MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    HWND menu = nullptr;
+    for (DWORD end = GetTickCount() + 10000; !(menu = find()) && static_cast<int>(end - GetTickCount()) > 0;) Sleep(20);
+    if (!menu) return Fail("no popup menu from " + cls);
+    bool ok = AskMenu(menu, "popup");
+    PostKey(menu, VK_ESCAPE);
+    for (DWORD end = GetTickCount() + 5000; find() && static_cast<int>(end - GetTickCount()) > 0;) Sleep(20);
+    if (find()) return Fail("the popup menu stayed open after Escape");
+    return ok;
+  }
   if (cmd == "f1") {
     std::string cls = next("");
     int n = std::atoi(next("0").c_str());
@@ -1131,18 +1162,8 @@ bool Run(std::vector<std::string>& args, size_t& i) {
     CloseHandle(p);
     return r == WAIT_OBJECT_0 ? true : Fail("process did not end");
   }
-  if (cmd == "menus" || cmd == "popups" || cmd == "menu" || cmd == "command") {
-    std::string request = cmd == "menus" || cmd == "popups" ? cmd : cmd + "\t" + next(nullptr);
-    std::string answer = AskMenus(request);
-    size_t p = 0;
-    while (p < answer.size()) {
-      size_t nl = answer.find('\n', p);
-      Out(Utf8(answer.substr(p, nl == std::string::npos ? std::string::npos : nl - p)));
-      if (nl == std::string::npos) break;
-      p = nl + 1;
-    }
-    return answer.rfind("error:", 0) != 0;
-  }
+  if (cmd == "menus" || cmd == "menu" || cmd == "command")
+    return AskMenu(g_target, cmd == "menus" ? cmd : cmd + "\t" + next(nullptr));
   Remote r(g_target);
   if (!r.ok()) return Fail("cannot reach the target process");
   if (cmd == "status") {

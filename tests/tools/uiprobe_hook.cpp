@@ -190,3 +190,112 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbePicture(int code, WPARA
   }
   return CallNextHookEx(nullptr, code, wp, lp);
 }
+
+// ---- menus: menu handles are handles of this process, so menus are read
+// here. WH_GETMESSAGE: the registered request "UiProbeMenu" posted to a
+// window of this thread, with uiprobe's reply window as its first parameter
+// and a global atom naming the request as its second:
+//   menus            the menu bar of the window's top-level window, one item a
+//                    line: caption, " [shortcut]", " [disabled]", " [checked]",
+//                    "-" for a separator, two spaces per level
+//   menu\tCAPTION    "menu: LINE" for the first item whose caption (without
+//                    "&" and the shortcut part) is CAPTION
+//   command\tCAPTION the same, and posts that item's WM_COMMAND
+//   popup            the items of the open popup menu the request was posted to
+//                    (a window of class "#32768")
+namespace {
+
+std::string MenuLine(HMENU m, int i, std::string* caption, UINT* id) {
+  char buf[512] = {};
+  MENUITEMINFOA mi{};
+  mi.cbSize = sizeof mi;
+  mi.fMask = MIIM_STRING | MIIM_STATE | MIIM_ID | MIIM_FTYPE;
+  mi.dwTypeData = buf;
+  mi.cch = sizeof buf - 1;
+  if (!GetMenuItemInfoA(m, static_cast<UINT>(i), TRUE, &mi)) return "?";
+  if (mi.fType & MFT_SEPARATOR) return "-";
+  std::string line = buf;
+  size_t tab = line.find('\t');
+  std::string shortcut = tab == std::string::npos ? "" : line.substr(tab + 1);
+  if (tab != std::string::npos) line.resize(tab);
+  caption->clear();
+  for (size_t k = 0; k < line.size(); ++k) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(line[k])) && k + 1 < line.size()) {
+      *caption += line[k];
+      *caption += line[++k];
+    } else if (line[k] != '&') {
+      *caption += line[k];
+    }
+  }
+  *id = mi.wID;
+  if (!shortcut.empty()) line += " [" + shortcut + "]";
+  if (mi.fState & MFS_GRAYED) line += " [disabled]";
+  if (mi.fState & MFS_CHECKED) line += " [checked]";
+  return line;
+}
+
+struct MenuWalk {
+  std::string out;        // every line, when want is empty
+  std::string want;       // the caption looked for
+  UINT found = 0;
+  std::string foundLine;
+};
+
+void WalkMenu(HMENU m, int level, MenuWalk& w) {
+  int n = GetMenuItemCount(m);
+  for (int i = 0; i < n; ++i) {
+    std::string cap;
+    UINT id = 0;
+    std::string line = MenuLine(m, i, &cap, &id);
+    HMENU sub = GetSubMenu(m, i);
+    if (w.want.empty()) w.out += std::string(static_cast<size_t>(level) * 2, ' ') + line + "\n";
+    // An item that only opens a submenu is no command ("編集(E)" names both).
+    else if (!w.found && cap == w.want && line != "-" && !sub) {
+      w.found = id;
+      w.foundLine = line;
+    }
+    if (sub) WalkMenu(sub, level + 1, w);
+  }
+}
+
+std::string MenuAnswer(HWND w, const std::string& request) {
+  MenuWalk walk;
+  if (request == "popup") {
+    auto menu = reinterpret_cast<HMENU>(SendMessageA(w, MN_GETHMENU, 0, 0));
+    if (!menu) return "error: no open popup menu";
+    WalkMenu(menu, 0, walk);
+    return walk.out;
+  }
+  HWND top = GetAncestor(w, GA_ROOT);
+  HMENU menu = GetMenu(top);
+  if (!menu) return "error: no menu";
+  if (request == "menus") {
+    WalkMenu(menu, 0, walk);
+    return walk.out;
+  }
+  size_t tab = request.find('\t');
+  std::string verb = request.substr(0, tab);
+  walk.want = tab == std::string::npos ? "" : request.substr(tab + 1);
+  if (walk.want.empty()) return "error: no caption";
+  WalkMenu(menu, 0, walk);
+  if (!walk.found) return "error: no menu item " + walk.want;
+  if (verb == "command") PostMessageA(top, WM_COMMAND, MAKEWPARAM(walk.found, 0), 0);
+  return "menu: " + walk.foundLine;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbeMenu(int code, WPARAM wp, LPARAM lp) {
+  static const UINT ask = RegisterWindowMessageA("UiProbeMenu");
+  auto* m = reinterpret_cast<MSG*>(lp);
+  if (code == HC_ACTION && wp == PM_REMOVE && m && m->message == ask) {
+    char request[256] = {};
+    GlobalGetAtomNameA(static_cast<ATOM>(m->lParam), request, sizeof request);
+    std::string out = MenuAnswer(m->hwnd, request);
+    COPYDATASTRUCT cds{kMeasureMagic, static_cast<DWORD>(out.size()), out.data()};
+    SendMessageTimeoutA(reinterpret_cast<HWND>(m->wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(m->hwnd),
+                        reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000, nullptr);
+    m->message = WM_NULL;
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
