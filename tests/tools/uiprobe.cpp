@@ -1016,8 +1016,8 @@ bool RunEditCommands(const std::string& cmd, const std::function<std::string(con
     }();
     if (!viewer) return Fail("no help viewer window");
     g_help.clear();
-    std::string answer = AskMenus("command\t" + caption);
-    if (answer.rfind("error:", 0) == 0) return Fail(answer.substr(7));
+    if (!g_target) return Fail("no target window");
+    if (!AskMenu(g_target, "command\t" + caption)) return false;
     DWORD end = GetTickCount() + 5000;
     while (g_help.empty() && static_cast<int>(end - GetTickCount()) > 0) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
