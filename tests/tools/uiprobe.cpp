@@ -753,7 +753,9 @@ LRESULT CALLBACK HelpViewerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(h, msg, wp, lp);
 }
 
-bool PressF1(HWND control, int ms) {
+// Does what ask does (it posts what asks for help) with a help viewer of
+// this process listening, and prints the request that arrives within ms.
+bool AwaitHelp(const std::function<bool()>& ask, int ms) {
   static HWND viewer = [] {
     WNDCLASSA wc{};
     wc.lpfnWndProc = HelpViewerProc;
@@ -764,8 +766,7 @@ bool PressF1(HWND control, int ms) {
   }();
   if (!viewer) return Fail("no help viewer window");
   g_help.clear();
-  PostMessageA(control, WM_KEYDOWN, VK_F1, 1);
-  PostMessageA(control, WM_KEYUP, VK_F1, static_cast<LPARAM>(0xC0000001u));
+  if (!ask()) return false;
   DWORD end = GetTickCount() + static_cast<DWORD>(ms);
   while (g_help.empty() && static_cast<int>(end - GetTickCount()) > 0) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
@@ -775,6 +776,16 @@ bool PressF1(HWND control, int ms) {
   if (g_help.empty()) return Fail("no help request");
   Out("help: " + Utf8(g_help));
   return true;
+}
+
+bool PressF1(HWND control, int ms) {
+  return AwaitHelp(
+      [&] {
+        PostMessageA(control, WM_KEYDOWN, VK_F1, 1);
+        PostMessageA(control, WM_KEYUP, VK_F1, static_cast<LPARAM>(0xC0000001u));
+        return true;
+      },
+      ms);
 }
 
 // Commands of this group; false in *known when the command is none of them.
@@ -1004,29 +1015,8 @@ bool RunEditCommands(const std::string& cmd, const std::function<std::string(con
   *known = true;
   if (cmd == "help-command") {
     std::string caption = next("");
-    // The same viewer window as f1's: WinHelp hands the request to the
-    // first window of the viewer's class.
-    static HWND viewer = [] {
-      WNDCLASSA wc{};
-      wc.lpfnWndProc = HelpViewerProc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "MS_WINHELP";
-      RegisterClassA(&wc);
-      return CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-    }();
-    if (!viewer) return Fail("no help viewer window");
-    g_help.clear();
     if (!g_target) return Fail("no target window");
-    if (!AskMenu(g_target, "command\t" + caption)) return false;
-    DWORD end = GetTickCount() + 5000;
-    while (g_help.empty() && static_cast<int>(end - GetTickCount()) > 0) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-      MSG m;
-      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    }
-    if (g_help.empty()) return Fail("no help request");
-    Out("help: " + Utf8(g_help));
-    return true;
+    return AwaitHelp([&] { return AskMenu(g_target, "command\t" + caption); }, 5000);
   }
   *known = false;
   return false;
@@ -1423,21 +1413,6 @@ bool RunCommonDialog(const std::string& cmd, const std::function<std::string(con
 
 // ---- pictures: what an image control shows, read from its pixels inside
 // the process under test by uiprobe_hook.dll (the preview tests)
-std::string g_picture;
-bool g_pictureRead = false;
-
-LRESULT CALLBACK PictureReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
-    if (cds->dwData == kMeasureMagic) {
-      g_picture.assign(static_cast<const char*>(cds->lpData), cds->cbData);
-      g_pictureRead = true;
-    }
-    return 1;
-  }
-  return DefWindowProcA(h, msg, wp, lp);
-}
-
 bool RunPicture(const std::string& cmd, const std::function<std::string(const char*)>& next, bool* known) {
   *known = cmd == "picture" || cmd == "help-click";
   if (!*known) return false;
@@ -1446,59 +1421,22 @@ bool RunPicture(const std::string& cmd, const std::function<std::string(const ch
     if (!g_target) return Fail("no target window");
     HWND b = ButtonByCaption(caption);
     if (!b) return Fail("no button " + Utf8(caption));
-    static HWND viewer = [] {
-      WNDCLASSA wc{};
-      wc.lpfnWndProc = HelpViewerProc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "MS_WINHELP";
-      RegisterClassA(&wc);
-      return CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-    }();
-    if (!viewer) return Fail("no help viewer window");
-    g_help.clear();
-    PostMessageA(b, BM_CLICK, 0, 0);
-    for (DWORD end = GetTickCount() + 5000; g_help.empty() && static_cast<int>(end - GetTickCount()) > 0;) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-      MSG m;
-      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    }
-    if (g_help.empty()) return Fail("no help request");
-    Out("help: " + Utf8(g_help));
-    return true;
+    return AwaitHelp(
+        [&] {
+          PostMessageA(b, BM_CLICK, 0, 0);
+          return true;
+        },
+        5000);
   }
   std::string cls = "TImage";
   if (std::string a = next(""); !a.empty()) cls = a;
   if (!g_target) return Fail("no target window");
   HWND image = Child(cls.c_str());
   if (!image) return Fail("no " + cls);
-  static HWND reply = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = PictureReplyProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "UiProbePictureReply";
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, "UiProbePictureReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dll = path;
-  dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "uiprobe_hook.dll";
-  HMODULE lib = LoadLibraryA(dll.c_str());
-  auto proc = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, "UiProbePicture"))) : nullptr;
-  if (!proc) return Fail("no " + dll);
-  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, lib, GetWindowThreadProcessId(image, nullptr));
-  if (!hook) return Fail("no hook: " + std::to_string(GetLastError()));
-  g_pictureRead = false;
-  PostMessageA(image, RegisterWindowMessageA("UiProbePicture"), reinterpret_cast<WPARAM>(reply), 0);
-  for (DWORD end = GetTickCount() + 10000; !g_pictureRead && GetTickCount() < end;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    if (!g_pictureRead) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  UnhookWindowsHookEx(hook);
-  if (!g_pictureRead) return Fail("no picture from the process");
+  std::string picture;
+  if (!AskHook(image, "UiProbePicture", "UiProbePicture", 0, picture)) return Fail("no picture from the process");
   int l = 0, t = 0, w = 0, h = 0;
-  if (std::sscanf(g_picture.c_str(), "%d %d %d %d", &l, &t, &w, &h) != 4) {
+  if (std::sscanf(picture.c_str(), "%d %d %d %d", &l, &t, &w, &h) != 4) {
     Out("picture: none");
     return true;
   }
