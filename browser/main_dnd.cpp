@@ -14,8 +14,6 @@
 
 namespace {
 
-bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
-
 // Streams the extraction of dropped files unpacks: ".gz" and ".bz2" only.
 bool IsDroppedStream(const std::string& path) {
   std::string ext = NameExtension(arc::base_name(path));
@@ -109,7 +107,7 @@ void TVantrelbyHalvek::WMDropFiles(TMessage& Message) {
     FPendingFiles->Add(paths[i]);
     streams = streams && IsDroppedStream(paths[i]);
   }
-  if (streams && CtrlHeld()) {
+  if (streams && (KeyboardShiftState() & ssCtrl)) {
     ExtractDropped();
     return;
   }

@@ -25,8 +25,6 @@ std::string FolderWithSep(const std::string& path) { return path.substr(0, arc::
 
 std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
-bool ShiftDown() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
-
 // The exact last-write time; an editor that saves within two seconds still
 // counts as a change.
 int64_t WriteTimeOf(const std::string& p) {
@@ -197,7 +195,7 @@ void TVantrelbyHalvek::DeleteEntries(bool KeepFolder) {
 void TVantrelbyHalvek::DeleteArchiveFile() {
   const std::string arc = Archive1->ArcName();
   if (arc.empty()) return;
-  const bool forGood = ShiftDown();
+  const bool forGood = KeyboardShiftState() & ssShift;
   std::string from = arc;
   from.push_back('\0');
   SHFILEOPSTRUCTA op{};
@@ -262,7 +260,7 @@ void TVantrelbyHalvek::Show1Click(TObject*) {
     if (FPreviewDir.empty()) return;
     CreateDirectoryA(FPreviewDir.c_str(), nullptr);
   }
-  const bool shift = ShiftDown();
+  const bool shift = KeyboardShiftState() & ssShift;
   Archive1->ArcOptions = TArchiverOptions{ar_NoFolder, ar_OverWrite, ar_All, ar_Silent, ar_NoAtr, ar_NoRoot, ar_Force};
   Archive1->SetBaseDir(FPreviewDir);
   TNamesScope scope;
@@ -336,7 +334,7 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
   }
   const int64_t before = WriteTimeOf(temp);
   std::string program = Settings.List.ViewProg;
-  if (!ShiftDown()) {
+  if (!(KeyboardShiftState() & ssShift)) {
     char found[MAX_PATH] = {};
     if (reinterpret_cast<INT_PTR>(FindExecutableA(temp.c_str(), "", found)) > 32) program = found;
   }

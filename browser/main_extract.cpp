@@ -41,8 +41,6 @@ void PlayUnpackSound() {
   PlaySoundA("TX_ArcUnPack", nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
 }
 
-bool ShiftHeld() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
-
 // The output text buffer of one operation.
 struct TLogBuffer {
   explicit TLogBuffer(int32_t size) : Size(size), Data(new char[static_cast<size_t>(size) + 1]) { Data[0] = 0; }
@@ -164,7 +162,7 @@ std::string TVantrelbyHalvek::ExtractStartFolder(const std::string& ArchivePath)
     start = ArchiveFolder(ArchivePath);
   else
     start = Settings.UnPack.DefFolder;
-  if (ShiftHeld() && !LastExtractDir.empty()) start = LastExtractDir;
+  if ((KeyboardShiftState() & ssShift) && !LastExtractDir.empty()) start = LastExtractDir;
   return start;
 }
 

@@ -152,8 +152,6 @@ namespace {
 // The folder of a path: no trailing backslash except for a drive root.
 std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
-bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
-
 void PlayPackSound() {
   PlaySoundA("TX_ArcPack", nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
 }
@@ -317,7 +315,8 @@ void TVantrelbyHalvek::PackFiles() {
   }
   // 10.
   const TPackPlan plan =
-      MakePackPlan(code, Settings.Pack, code == 2 && CtrlHeld(), Archive1->Level, Archive1->ArcMode() == amLha);
+      MakePackPlan(code, Settings.Pack, code == 2 && (KeyboardShiftState() & ssCtrl), Archive1->Level,
+                   Archive1->ArcMode() == amLha);
   Archive1->ArcOptions = plan.Options;
   Archive1->Level = plan.Level;
 

@@ -458,9 +458,7 @@ void TVantrelbyHalvek::N15Click(TObject* Sender) {
 
 // ---- command line and DDE
 
-static bool ShiftHeld() { return GetKeyState(VK_SHIFT) < 0; }
-
-static bool ArchiveTest(const std::string& path) { return IsArchiveExtension(path, ShiftHeld()); }
+static bool ArchiveTest(const std::string& path) { return IsArchiveExtension(path, KeyboardShiftState() & ssShift); }
 
 bool TVantrelbyHalvek::IsArchiveFile(const std::string& path) { return ArchiveTest(path); }
 

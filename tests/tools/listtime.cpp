@@ -24,6 +24,8 @@
 #include <cstring>
 #include <string>
 
+#include "hook_client.h"
+
 namespace {
 
 LARGE_INTEGER g_freq;
@@ -130,50 +132,15 @@ HTREEITEM FindNode(Remote& r, HWND tree, const std::string& path) {
 
 // Menu commands go through uiprobe_hook.dll (beside this program), which
 // reads the menu inside the program's process: "command\tCAPTION" as a
-// global atom posts the item's command, the answer comes back as WM_COPYDATA.
-bool g_answered = false;
-
-LRESULT CALLBACK ReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    g_answered = true;
-    return 1;
-  }
-  return DefWindowProcA(h, msg, wp, lp);
-}
-
+// global atom posts the item's command.
 void Command(HWND top, const std::string& caption) {
-  static HWND reply = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = ReplyProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ListTimeReply";
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, "ListTimeReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
-  static HMODULE lib = [] {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dll = path;
-    dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "uiprobe_hook.dll";
-    return LoadLibraryA(dll.c_str());
-  }();
-  auto fn = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, "UiProbeMenu"))) : nullptr;
-  if (!fn) {
-    std::printf("error: no uiprobe_hook.dll\n");
-    return;
-  }
-  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, fn, lib, GetWindowThreadProcessId(top, nullptr));
   ATOM atom = GlobalAddAtomA(("command\t" + caption).c_str());
-  g_answered = false;
-  PostMessageA(top, RegisterWindowMessageA("UiProbeMenu"), reinterpret_cast<WPARAM>(reply), static_cast<LPARAM>(atom));
-  for (DWORD end = GetTickCount() + 60000; !g_answered && static_cast<int>(end - GetTickCount()) > 0;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    if (!g_answered) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
+  std::string answer, why;
+  const bool answered =
+      hook_client::Ask(top, "UiProbeMenu", "UiProbeMenu", static_cast<LPARAM>(atom), 60000, answer, &why);
   GlobalDeleteAtom(atom);
-  if (hook) UnhookWindowsHookEx(hook);
-  if (!g_answered) std::printf("error: no answer to the menu command %s\n", caption.c_str());
+  if (!answered && !why.empty()) std::printf("error: %s\n", why.c_str());
+  else if (!answered) std::printf("error: no answer to the menu command %s\n", caption.c_str());
 }
 
 }  // namespace

@@ -139,6 +139,8 @@
 #include <string>
 #include <vector>
 
+#include "hook_client.h"
+
 namespace {
 
 HWND g_target = nullptr;
@@ -369,55 +371,12 @@ void PostKey(HWND to, WORD vk) {
   PostMessageA(to, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
 }
 
-// What the hook library measures inside the process under test.
-constexpr ULONG_PTR kMeasureMagic = 0x5458504D;
-std::string g_measure;
-bool g_measured = false;
-
-LRESULT CALLBACK MeasureReplyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_COPYDATA) {
-    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
-    if (cds->dwData == kMeasureMagic) {
-      g_measure.assign(static_cast<const char*>(cds->lpData), cds->cbData);
-      g_measured = true;
-    }
-    return 1;
-  }
-  return DefWindowProcA(h, msg, wp, lp);
-}
-
-// Asks uiprobe_hook.dll inside the process under test, on the thread of w:
-// hooks that thread with the library's function proc, posts the registered
-// message name to w (uiprobe's reply window first, lp second) and waits for
-// the answer.
+// Asks uiprobe_hook.dll inside the process under test, on the thread of w
+// (see hook_client.h).
 bool AskHook(HWND w, const char* proc, const char* name, LPARAM lp, std::string& out) {
-  static HWND reply = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = MeasureReplyProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "UiProbeMeasureReply";
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, "UiProbeMeasureReply", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dll = path;
-  dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "uiprobe_hook.dll";
-  HMODULE lib = LoadLibraryA(dll.c_str());
-  auto fn = lib ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(lib, proc))) : nullptr;
-  if (!fn) return Fail("no " + dll);
-  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, fn, lib, GetWindowThreadProcessId(w, nullptr));
-  if (!hook) return Fail("no hook: " + std::to_string(GetLastError()));
-  g_measured = false;
-  PostMessageA(w, RegisterWindowMessageA(name), reinterpret_cast<WPARAM>(reply), lp);
-  for (DWORD end = GetTickCount() + 10000; !g_measured && GetTickCount() < end;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    if (!g_measured) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  UnhookWindowsHookEx(hook);
-  out = g_measure;
-  return g_measured;
+  std::string why;
+  if (hook_client::Ask(w, proc, name, lp, 10000, out, &why)) return true;
+  return why.empty() ? false : Fail(why);
 }
 
 bool Measure(HWND dlg, std::string& out) { return AskHook(dlg, "UiProbeGetMessage", "UiProbeMeasure", 0, out); }
