@@ -22,6 +22,9 @@ namespace {
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 constexpr uint64_t kInMemoryLimit = 16u << 20;
 
+// Hidden and system files and folders are packed only with the system switch.
+bool left_out(bool system, uint32_t attrs) { return !system && (attrs & 0x06); }
+
 void put16(std::vector<uint8_t>& b, uint32_t v) {
   b.push_back(static_cast<uint8_t>(v));
   b.push_back(static_cast<uint8_t>(v >> 8));
@@ -112,7 +115,7 @@ class Listings {
       std::vector<std::pair<std::string, int>> below;
       if (depth > 0) {
         for (auto& d : list)
-          if (d.dir && (system_ || !d.known || !(d.attrs & 0x06))) below.push_back({fsio::join(path, d.name), depth - 1});
+          if (d.dir && !(d.known && left_out(system_, d.attrs))) below.push_back({fsio::join(path, d.name), depth - 1});
       }
       lock.lock();
       --busy_;
@@ -194,7 +197,7 @@ class Collector {
 
   void take(const std::string& path, std::string stored, bool dir, int depth, const fsio::DirEntry* facts = nullptr) {
     uint32_t attrs = facts && facts->known ? facts->attrs : fsio::attributes(path);
-    if (!opt_.system && (attrs & 0x06)) return;  // hidden or system
+    if (left_out(opt_.system, attrs)) return;
     if (opt_.junkDir) stored = arc::base_name(stored);
     if (stored.empty() && !dir) return;
     if (dir) {
