@@ -2,6 +2,7 @@
 
 #include <urlmon.h>
 
+#include "LateProc.h"
 #include "clpfile.h"
 #include "main.h"
 
@@ -85,7 +86,8 @@ HRESULT STDMETHODCALLTYPE TFileDataObject::EnumFormatEtc(DWORD dwDirection, IEnu
   *ppenumFormatEtc = nullptr;
   if (dwDirection != DATADIR_GET) return E_NOTIMPL;
   FORMATETC format = HDropFormat();
-  return CreateFormatEnumerator(1, &format, ppenumFormatEtc);
+  static const auto enumerator = LateProc<decltype(&CreateFormatEnumerator)>("urlmon.dll", "CreateFormatEnumerator");
+  return enumerator ? enumerator(1, &format, ppenumFormatEtc) : E_OUTOFMEMORY;
 }
 
 HRESULT STDMETHODCALLTYPE TFileDataObject::DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) {

@@ -1,11 +1,13 @@
 #include "main.h"
 
+#include <mmsystem.h>
 #include <ole2.h>
 #include <shellapi.h>
 
 #include "Archive_wm.h"
 #include "CBDlg.h"
 #include "Disp.h"
+#include "LateProc.h"
 #include "Registry.h"
 #include "cmdline.h"
 #include "glyphs.h"
@@ -39,6 +41,11 @@ void RegisterBroadcastMessages() {
   WM_TOVIX_CHANGEVIEWEXT = RegisterWindowMessageA("wm_tovix_changeviewext");
   WM_TOVIX_CHANGEMENU = RegisterWindowMessageA("wm_tovix_changeMenu");
   WM_TOVIX_CHANGEEXDIR = RegisterWindowMessageA("wm_tovix_changeExDir");
+}
+
+void PlayEventSound(const char* alias) {
+  static const auto play = LateProc<decltype(&PlaySoundA)>("winmm.dll", "PlaySoundA");
+  if (play) play(alias, nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
 }
 
 void RegisterClipboardFormats() {

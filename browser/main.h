@@ -228,5 +228,8 @@ void RegisterClipboardFormats();
 // The settings store's key under HKEY_CURRENT_USER: software\halvek\Tovix.
 std::string SettingsKeyName();
 
+// The sound of a finished pack or extraction (an application sound alias).
+void PlayEventSound(const char* alias);
+
 // The program entry's start-up sequence.
 int RunMainProgram();

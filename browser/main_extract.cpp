@@ -2,7 +2,6 @@
 // the extraction commands.
 #include <windows.h>
 #include <commdlg.h>
-#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <memory>
@@ -37,9 +36,6 @@ void OpenDestination(HWND owner, const std::string& dir) {
   ShellExecuteA(owner, nullptr, dir.c_str(), nullptr, "", SW_SHOW);
 }
 
-void PlayUnpackSound() {
-  PlaySoundA("TX_ArcUnPack", nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
-}
 
 // The output text buffer of one operation.
 struct TLogBuffer {
@@ -203,7 +199,7 @@ void TVantrelbyHalvek::ExtractSelected(bool Files) {
   for (int r : selected) anyFolderRow = anyFolderRow || ListRowIsFolder(r);
   const bool filesOnly = Files && Settings.UnPack.FileNoFolder && !anyFolderRow;
   // 7.
-  PlayUnpackSound();
+  PlayEventSound("TX_ArcUnPack");
   // 8.
   TArchiverOptions opts{ar_NoRoot};
   if (Settings.UnPack.NoTimeCheck) opts.Include(ar_OverWrite);
@@ -277,7 +273,7 @@ void TVantrelbyHalvek::ExtractDropped() {
   FolderDialog1->VisibleNum = 0;
   if (!FolderDialog1->Execute()) return;
   AnnounceExtractDir();
-  PlayUnpackSound();
+  PlayEventSound("TX_ArcUnPack");
   try {
     TArchiverOptions opts{ar_NoRoot};
     if (Settings.UnPack.NoTimeCheck) opts.Include(ar_OverWrite);

@@ -1,7 +1,6 @@
 // Packing: files from the pack command, the command line, a DDE macro or a
 // drop go into the open archive or into a new one named in the save dialog.
 #include <windows.h>
-#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -152,9 +151,6 @@ namespace {
 // The folder of a path: no trailing backslash except for a drive root.
 std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
-void PlayPackSound() {
-  PlaySoundA("TX_ArcPack", nullptr, SND_ALIAS | SND_APPLICATION | SND_NODEFAULT | SND_ASYNC);
-}
 
 // An archive the user agreed to replace is moved aside instead of deleted,
 // and comes back unless the new one was made.
@@ -307,7 +303,7 @@ void TVantrelbyHalvek::PackFiles() {
   // 7.
   if (Settings.Pack.Sort) FPendingFiles->Sort();
   // 8.
-  PlayPackSound();
+  PlayEventSound("TX_ArcPack");
   // 9.
   if (IsSingleStreamCode(code)) {
     PackSingleStream(code - 7, previous);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Forms.h"
+#include "LateProc.h"
 #include "text.h"
 
 static std::string FilterText(const std::string& f) {
@@ -34,7 +35,10 @@ bool TOpenDialog::Run(bool save) {
   ofn.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
   ofn.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
   ofn.Flags = Options | OFN_EXPLORER | OFN_ENABLESIZING;
-  BOOL ok = save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  static const auto saveName = LateProc<decltype(&GetSaveFileNameA)>("comdlg32.dll", "GetSaveFileNameA");
+  static const auto openName = LateProc<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+  const auto run = save ? saveName : openName;
+  BOOL ok = run && run(&ofn);
   if (!ok) return false;
   FilterIndex = static_cast<int>(ofn.nFilterIndex);
   const char* p = buf.data();

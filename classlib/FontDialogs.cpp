@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include "LateProc.h"
+
 
 bool TFontDialog::Execute() {
   LOGFONTA lf{};
@@ -16,7 +18,8 @@ bool TFontDialog::Execute() {
   cf.lpLogFont = &lf;
   cf.rgbColors = ColorToRGB(Font.Color());
   cf.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_INITTOLOGFONTSTRUCT;
-  if (!ChooseFontA(&cf)) return false;
+  static const auto choose = LateProc<decltype(&ChooseFontA)>("comdlg32.dll", "ChooseFontA");
+  if (!choose || !choose(&cf)) return false;
   Font.SetName(lf.lfFaceName);
   Font.SetHeight(lf.lfHeight);
   Font.SetStyle((lf.lfWeight >= FW_BOLD ? fsBold : 0) | (lf.lfItalic ? fsItalic : 0) | (lf.lfUnderline ? fsUnderline : 0) |
@@ -34,7 +37,8 @@ bool TColorDialog::Execute() {
   cc.rgbResult = ColorToRGB(Color);
   cc.lpCustColors = custom;
   cc.Flags = CC_RGBINIT;
-  if (!ChooseColorA(&cc)) return false;
+  static const auto choose = LateProc<decltype(&ChooseColorA)>("comdlg32.dll", "ChooseColorA");
+  if (!choose || !choose(&cc)) return false;
   Color = static_cast<TColor>(cc.rgbResult);
   return true;
 }
