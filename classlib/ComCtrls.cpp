@@ -720,13 +720,13 @@ RECT TPageControl::AlignRect() {
   return r;
 }
 void TPageControl::Realign() {
-  if (!FHandle) return;
+  if (!FHandle || AlignDeferred()) return;
   RECT c{};
   GetClientRect(FHandle, &c);
-  MoveWindow(FTab, 0, 0, c.right, c.bottom, TRUE);
+  MoveIfMoved(FTab, 0, 0, c.right, c.bottom);
   RECT r = AlignRect();
   for (TTabSheet* p : FPages) {
-    MoveWindow(p->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    MoveIfMoved(p->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top);
     p->Realign();
   }
 }
