@@ -22,13 +22,10 @@ void TArcList::Add(const std::string& Name, uint32_t OriginalSize, uint32_t Comp
   r.Mode = Mode;
 }
 
-bool IsSystemLeadByte(unsigned char c) {
-  static const auto table = [] {
-    std::vector<bool> t(256);
-    for (int i = 0; i < 256; ++i) t[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
-    return t;
-  }();
-  return table[c];
+std::array<bool, 256> SystemLeadByteTable() {
+  std::array<bool, 256> t{};
+  for (int i = 0; i < 256; ++i) t[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
+  return t;
 }
 
 bool FileExists(const std::string& Path) {

@@ -2,6 +2,7 @@
 // folder tree those lists hang on. The tree view only shows these folders;
 // lookups never go through the control.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -65,8 +66,13 @@ bool SameName(std::string_view A, std::string_view B);
 // double-byte character (fixed Shift-JIS lead ranges); 0 when there is none.
 int FirstSlashPos(std::string_view Text);
 
-// Lead-byte test of the system code page (table made once).
-bool IsSystemLeadByte(unsigned char c);
+// Lead-byte test of the system code page (table made once). Inline: the
+// walk of an archive asks it for every byte of every entry name.
+std::array<bool, 256> SystemLeadByteTable();
+inline bool IsSystemLeadByte(unsigned char c) {
+  static const std::array<bool, 256> table = SystemLeadByteTable();
+  return table[c];
+}
 
 // Paths are cut and joined by the shared rules of text.h (arc::name_start,
 // arc::without_separator, arc::join_path ...).
