@@ -135,6 +135,31 @@ bool PressUntilGone(HWND top, const char* button) {
   return !IsWindow(top) || !IsWindowVisible(top);
 }
 
+// Opens the picker's selected folder and selects its child of that name.
+void ChooseChildInTree(HWND dlg, const std::string& name) {
+  HWND tv = FindWindowExA(dlg, nullptr, "SysTreeView32", nullptr);
+  auto next = [tv](UINT how, HTREEITEM from) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tv, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(from)));
+  };
+  HTREEITEM parent = next(TVGN_CARET, nullptr);
+  if (!tv || !parent) return;
+  SendMessageA(tv, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+  for (HTREEITEM c = next(TVGN_CHILD, parent); c; c = next(TVGN_NEXT, c)) {
+    char text[MAX_PATH] = {};
+    TVITEMA item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = c;
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    SendMessageA(tv, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    if (lstrcmpiA(text, name.c_str()) == 0) {
+      SendMessageA(tv, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(c));
+      Sleep(100);
+      return;
+    }
+  }
+}
+
 // The folder picker: once it shows its proposal, led to folder (a Windows
 // path without a trailing backslash; empty: left where it is), its boxes
 // clicked into the states given, and answered with the button. Empty when
@@ -163,6 +188,11 @@ std::string PickFolder(const std::string& folder, const std::vector<std::pair<co
         SendMessageA(dlg, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
         Sleep(300);
         there = lstrcmpiA(TextOf(edit).c_str(), name.c_str()) == 0;
+        // Under load the picker at times stays on the parent and does not
+        // open it for the path: the child is then opened and clicked in the
+        // tree, as a person would.
+        if (!there && i > 0) ChooseChildInTree(dlg, name);
+        there = there || lstrcmpiA(TextOf(edit).c_str(), name.c_str()) == 0;
       }
       if (!there) return "the picker did not go to " + folder + ": " + TextOf(edit);
     }
