@@ -233,14 +233,9 @@ void TForm::WndProc(TMessage& m) {
     }
     case WM_ACTIVATE:
       if (LOWORD(m.WParam) != WA_INACTIVE) {
-        // The default procedure first: it gives the focus to the form itself,
-        // and would take it from the active control again if it came after
-        // (the control would lose the focus and repaint at once).
-        DefaultHandler(m);
         Fire(OnActivate, this);
         if (ActiveControl && ActiveControl->Handle() && IsWindowVisible(ActiveControl->Handle()))
           ::SetFocus(ActiveControl->Handle());
-        return;
       }
       break;
     case WM_COMMAND:
