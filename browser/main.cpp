@@ -82,8 +82,6 @@ TFont DesignFont(const char* face, BYTE charset) {
 
 TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrelbyHalvek") {
   Name = "VantrelbyHalvek";
-  // The children are laid out once, when all of them are there.
-  DisableAlign();
   SetCaption("Tovix");
   SetFont(DesignFont("MS UI Gothic", SHIFTJIS_CHARSET));
   SetBounds(194, 118, 603, 273);
@@ -224,7 +222,7 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
   // The after-construction step of every component (the engine binds its
   // libraries here), then the creation event.
   for (int i = 0; i < ComponentCount(); ++i) Components(i)->Loaded();
-  EnableAlign();
+  Realign();
   DoCreate();
 }
 

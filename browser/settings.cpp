@@ -178,11 +178,8 @@ static void ReadListFont(const TRegIniFile& ini, TListView* lv) {
 std::string SettingsKeyName() { return "software\\halvek\\Tovix"; }
 
 void TVantrelbyHalvek::LoadSettings() {
-  // Size, panes, bars and fonts are restored before the window is laid out.
-  DisableAlign();
   ReadSettings();
   PlaceWindow();
-  EnableAlign();
   ReadCommandLine(GetCommandLineA());
 }
 

@@ -720,13 +720,13 @@ RECT TPageControl::AlignRect() {
   return r;
 }
 void TPageControl::Realign() {
-  if (!FHandle || AlignDeferred()) return;
+  if (!FHandle) return;
   RECT c{};
   GetClientRect(FHandle, &c);
-  MoveIfMoved(FTab, 0, 0, c.right, c.bottom);
+  MoveWindow(FTab, 0, 0, c.right, c.bottom, TRUE);
   RECT r = AlignRect();
   for (TTabSheet* p : FPages) {
-    MoveIfMoved(p->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top);
+    MoveWindow(p->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     p->Realign();
   }
 }

@@ -350,36 +350,24 @@ RECT TWinControl::AlignRect() {
   return r;
 }
 
-void MoveIfMoved(HWND wnd, int l, int t, int w, int h) {
-  // A window already in its place is not moved again (that would change
-  // nothing and cost a round of window messages).
-  if (!wnd) return;
-  RECT now{};
-  GetWindowRect(wnd, &now);
-  MapWindowPoints(HWND_DESKTOP, GetParent(wnd), reinterpret_cast<POINT*>(&now), 2);
-  if (now.left != l || now.top != t || now.right - now.left != w || now.bottom - now.top != h)
-    MoveWindow(wnd, l, t, w, h, TRUE);
-}
-
-void TWinControl::EnableAlign() {
-  if (FAlignLevel > 0 && --FAlignLevel == 0 && FAlignPending) {
-    FAlignPending = false;
-    Realign();
-  }
-}
-
 void TWinControl::Realign() {
-  if (!FHandle || FInRealign || AlignDeferred()) return;
+  if (!FHandle || FInRealign) return;
   FInRealign = true;
   RECT r = AlignRect();
-  auto place = [](TControl* c, int l, int t, int w, int h) {
-    MoveIfMoved(c->Handle(), l, t, w < 0 ? 0 : w, h < 0 ? 0 : h);
+  RECT now{};
+  // A control already in its place is not moved again (that would change
+  // nothing and cost a round of window messages).
+  auto place = [&now](TControl* c, int l, int t, int w, int h) {
+    if (w < 0) w = 0;
+    if (h < 0) h = 0;
+    if (c->Handle() && (now.left != l || now.top != t || now.right - now.left != w || now.bottom - now.top != h))
+      MoveWindow(c->Handle(), l, t, w, h, TRUE);
     if (auto* wc = dynamic_cast<TWinControl*>(c)) wc->Realign();
   };
   for (TAlign pass : {alTop, alBottom, alLeft, alRight, alClient}) {
     for (TControl* c : FControls) {
       if (c->Align() != pass || !c->Visible()) continue;
-      const RECT now = c->BoundsRect();
+      now = c->BoundsRect();
       const int w = now.right - now.left, h = now.bottom - now.top;
       switch (pass) {
         case alTop:

@@ -196,11 +196,6 @@ class TWinControl : public TControl {
   TControl* Controls(int i) const { return FControls[i]; }
   // Lays out the aligned children in the client area (in child order).
   virtual void Realign();
-  // Between these two, layout waits: the last EnableAlign lays out once what
-  // the changes in between asked for (building or restoring a window would
-  // otherwise move every child again at each step).
-  void DisableAlign() { ++FAlignLevel; }
-  void EnableAlign();
   // The area children are laid out in.
   virtual RECT AlignRect();
   void SetBounds(int l, int t, int w, int h) override;
@@ -219,18 +214,7 @@ class TWinControl : public TControl {
   void RemoveControl(TControl* c);
   std::vector<TControl*> FControls;
   bool FInRealign = false;
-  // True (and the layout owed) while DisableAlign holds.
-  bool AlignDeferred() {
-    if (FAlignLevel == 0) return false;
-    FAlignPending = true;
-    return true;
-  }
-  int FAlignLevel = 0;
-  bool FAlignPending = false;
 };
-
-// Moves a window unless it already has these bounds in its parent.
-void MoveIfMoved(HWND wnd, int l, int t, int w, int h);
 
 // Runs a handler under the application's exception handler: no exception
 // leaves a window procedure.
