@@ -55,3 +55,21 @@ function(tovix_script_test name script)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK tovix_desktop)
   endif()
 endfunction()
+
+# tovix_fuzz(NAME src... [LIBS lib...])
+# A libFuzzer target for the native clang build. The format code it reaches
+# and the shared text, file and CRC code are compiled into the target itself,
+# so that every line has the fuzzer's coverage and the sanitizers; a prebuilt
+# library would leave it uninstrumented. Any sanitizer report ends the run
+# with a failure instead of a line in the log.
+function(tovix_fuzz name)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  set(_flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS} ${ARC_COMMON_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${ARC_DIR}/common ${ARC_DIR}/include)
+  target_compile_options(${name} PRIVATE ${_flags} -g -O1)
+  target_link_options(${name} PRIVATE ${_flags})
+  if(T_LIBS)
+    target_link_libraries(${name} PRIVATE ${T_LIBS})
+  endif()
+endfunction()

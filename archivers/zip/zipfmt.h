@@ -110,7 +110,8 @@ class ZipCrypto {
 
  private:
   uint8_t stream_byte() const {
-    uint16_t t = static_cast<uint16_t>((k2_ | 2) & 0xFFFF);
+    // Unsigned: the product of two 16-bit values overflows an int.
+    uint32_t t = (k2_ | 2) & 0xFFFF;
     return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
   }
   void update(uint8_t c);
