@@ -129,6 +129,31 @@ class TArcTree {
   TArcFolder* FLastFolder = nullptr;
 };
 
+// The walk of one archive's entries into Tree (its root already added).
+// Source is the engine or anything with its FindFirst/FindNext/FindMode/
+// FindName/FindDate/FindOriginalSize/FindCompressedSize. Folder marks
+// ("-lhd-") are passed over; a RAR "dir" entry names a folder, not a file in
+// its parent. Answers the entries counted; Newest gets the latest date.
+template <class Source>
+int WalkEntries(TArcTree& Tree, Source& Src, bool Rar, bool& SlashPaths, double& Newest) {
+  int count = 0;
+  std::string rest;
+  if (Src.FindFirst("*.*") != 0) return 0;
+  do {
+    const std::string mode = Src.FindMode();
+    if (mode == "-lhd-") continue;
+    const std::string name = Src.FindName();
+    const bool isFolder = Rar && mode == "dir";
+    TArcFolder* folder = Tree.SplitEntryPath(name, rest, SlashPaths, isFolder);
+    TArcList* list = Tree.EnsureList(folder);
+    const double date = Src.FindDate();
+    if (!rest.empty()) list->Add(rest, Src.FindOriginalSize(), Src.FindCompressedSize(), date, mode);
+    if (date > Newest) Newest = date;
+    ++count;
+  } while (Src.FindNext() == 0);
+  return count;
+}
+
 // Path helpers shared by the commands.
 // How many leading bytes of an archive's file name name the folder that
 // "make folder" creates; with CutNumber a trailing number is cut

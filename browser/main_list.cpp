@@ -167,24 +167,7 @@ void TVantrelbyHalvek::ListArchiveBody() {
     DWORD attrs = arcName.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(arcName.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
       // 7. The walk.
-      const bool rar = Archive1->ArcMode() == amRar;
-      std::string rest;
-      if (Archive1->FindFirst("*.*") == 0) {
-        do {
-          const std::string mode = Archive1->FindMode();
-          if (mode == "-lhd-") continue;
-          const std::string name = Archive1->FindName();
-          // A RAR folder entry names a folder, not a file in its parent.
-          const bool isFolder = rar && mode == "dir";
-          TArcFolder* folder = st.Tree.SplitEntryPath(name, rest, FSlashPaths, isFolder);
-          TArcList* list = st.Tree.EnsureList(folder);
-          const TDateTime date = Archive1->FindDate();
-          if (!rest.empty())
-            list->Add(rest, Archive1->FindOriginalSize(), Archive1->FindCompressedSize(), date, mode);
-          if (date > FNewestDate) FNewestDate = date;
-          ++count;
-        } while (Archive1->FindNext() == 0);
-      }
+      count = WalkEntries(st.Tree, *Archive1, Archive1->ArcMode() == amRar, FSlashPaths, FNewestDate);
       // 8.
       Archive1->CloseArchive();
       FTotalSize = Archive1->ArcOriginalSize();

@@ -14,25 +14,32 @@ struct Entry {
   uint32_t compressed = 0;
   double date = 0;
   std::string mode = "-lh5-";
-  bool folderEntry = false;  // a RAR "dir" entry
 };
 
-// A walk the way the listing does it, over a fixed set of entries.
+// A fixed set of entries served through the engine's Find* calls.
+struct Source {
+  const std::vector<Entry>& entries;
+  size_t at = 0;
+  int FindFirst(const std::string&) { at = 0; return entries.empty() ? -1 : 0; }
+  int FindNext() { return ++at < entries.size() ? 0 : -1; }
+  std::string FindMode() const { return entries[at].mode; }
+  std::string FindName() const { return entries[at].name; }
+  double FindDate() const { return entries[at].date; }
+  uint32_t FindOriginalSize() const { return entries[at].size; }
+  uint32_t FindCompressedSize() const { return entries[at].compressed; }
+};
+
+// The listing's own walk over those entries.
 struct Walk {
   TComponent owner{nullptr};
   TArcTree tree{&owner};
   bool slash = false;
   int count = 0;
-  explicit Walk(const std::vector<Entry>& entries) {
+  double newest = 0;
+  explicit Walk(const std::vector<Entry>& entries, bool rar = false) {
     tree.AddRoot("a.lzh");
-    std::string rest;
-    for (const Entry& e : entries) {
-      if (e.mode == "-lhd-") continue;
-      TArcFolder* f = tree.SplitEntryPath(e.name, rest, slash, e.folderEntry);
-      TArcList* l = tree.EnsureList(f);
-      if (!rest.empty()) l->Add(rest, e.size, e.compressed, e.date, e.mode);
-      ++count;
-    }
+    Source src{entries};
+    count = WalkEntries(tree, src, rar, slash, newest);
   }
   std::vector<std::string> Names(const TArcFolder* f) const {
     std::vector<std::string> out;
@@ -81,7 +88,8 @@ TEST(Listing, DoubleByteSecondByteBackslashIsNotASeparator) {
 }
 
 TEST(Listing, FolderEntriesMakeFoldersNotRows) {
-  Walk w({{"docs/"}, {"-lhd-dir", 0, 0, 0, "-lhd-"}, {"pics\\2004", 0, 0, 0, "dir", true}, {"pics\\2004\\a.jpg"}});
+  // As from a RAR archive: its "dir" entries name folders.
+  Walk w({{"docs/"}, {"-lhd-dir", 0, 0, 0, "-lhd-"}, {"pics\\2004", 0, 0, 0, "dir"}, {"pics\\2004\\a.jpg"}}, true);
   EXPECT_EQ(w.count, 3);  // the LHA folder entry is neither counted nor placed
   EXPECT_EQ(w.Children(w.tree.Root()), (V{"docs", "pics"}));
   ASSERT_NE(w.tree.FindPath("docs/"), nullptr);

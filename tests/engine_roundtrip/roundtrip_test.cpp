@@ -167,8 +167,7 @@ class RoundTrip : public ::testing::TestWithParam<Format> {
 
 TEST_P(RoundTrip, PackListExtractEditTestAndSelfExtract) {
   const Format& f = GetParam();
-  if (!Beside(LibraryOf(f.mode)) || (f.mode == amZip && !Beside("unzip32.dll")))
-    GTEST_SKIP() << "no library for " << f.name;
+  ASSERT_TRUE(Beside(LibraryOf(f.mode)) && (f.mode != amZip || Beside("unzip32.dll"))) << "no library for " << f.name;
   const std::string arc = Root + "t" + f.ext;
   std::vector<char> log(65537);
   ASSERT_TRUE(Pack(arc, log.data(), 65536)) << log.data();
@@ -199,9 +198,9 @@ TEST_P(RoundTrip, PackListExtractEditTestAndSelfExtract) {
     EXPECT_TRUE(std::string(mem.begin(), mem.end()) == Files["sub/b.bin"]);
   }
 
-  // The ZIP self-extractor needs its stub beside the program.
-  const bool sfx = f.sfx && (f.mode != amZip || Exists(ExeFolder() + "Sfx32gui.dat"));
-  if (sfx) {
+  if (f.sfx) {
+    // The ZIP self-extractor needs its stub beside the program.
+    if (f.mode == amZip) ASSERT_TRUE(Exists(ExeFolder() + "Sfx32gui.dat")) << "no Sfx32gui.dat";
     std::string exe;
     Engine->SetArcName(arc);
     Engine->SetBaseDir(Root + "made");
@@ -218,7 +217,7 @@ TEST_P(RoundTrip, PackListExtractEditTestAndSelfExtract) {
     EXPECT_TRUE(Engine->ExeExt());
     EXPECT_EQ(List(exe), Names());
   }
-  if (sfx && f.back) {
+  if (f.sfx && f.back) {
     std::string exe = Root + "made\\t.exe", back;
     Engine->SetArcName(exe);
     if (Engine->ArcMode() == amAuto) Engine->SetMode(f.mode);
@@ -256,8 +255,7 @@ TEST_P(RoundTrip, PackListExtractEditTestAndSelfExtract) {
 
 TEST_P(RoundTrip, BadInputLosesNothing) {
   const Format& f = GetParam();
-  if (!Beside(LibraryOf(f.mode)) || (f.mode == amZip && !Beside("unzip32.dll")))
-    GTEST_SKIP() << "no library for " << f.name;
+  ASSERT_TRUE(Beside(LibraryOf(f.mode)) && (f.mode != amZip || Beside("unzip32.dll"))) << "no library for " << f.name;
   const std::string arc = Root + "t" + f.ext;
   std::vector<char> log(65537);
   ASSERT_TRUE(Pack(arc, log.data(), 65536)) << log.data();
@@ -328,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::ValuesIn(kFormats),
 
 #if !defined(ROUNDTRIP_INFOZIP)
 TEST(RoundTripGz, OneFileCompressedAndBack) {
-  if (!Beside("tar32.dll")) GTEST_SKIP() << "no tar32.dll";
+  ASSERT_TRUE(Beside("tar32.dll")) << "no tar32.dll";
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
   std::string root = std::string(tmp) + "tovix-rt-gz-" + std::to_string(GetCurrentProcessId()) + "\\";
@@ -382,7 +380,7 @@ TEST(RoundTripGz, OneFileCompressedAndBack) {
 }
 
 TEST(RoundTripCab, SpannedSetIsNamedAfterItsFirstVolume) {
-  if (!Beside("cab32.dll")) GTEST_SKIP() << "no cab32.dll";
+  ASSERT_TRUE(Beside("cab32.dll")) << "no cab32.dll";
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
   std::string root = std::string(tmp) + "tovix-rt-span-" + std::to_string(GetCurrentProcessId()) + "\\";
@@ -453,7 +451,7 @@ bool RunProgram(const std::string& cmdLine) {
 TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
-  if (!Beside("unrar.dll") || !Exists(ExeFolder() + "mkrar.exe")) GTEST_SKIP() << "no unrar.dll or mkrar.exe";
+  ASSERT_TRUE(Beside("unrar.dll") && Exists(ExeFolder() + "mkrar.exe")) << "no unrar.dll or mkrar.exe";
   std::string root = std::string(tmp) + "tovix-rt-rar-" + std::to_string(GetCurrentProcessId()) + "\\";
   for (const char* d : {"", "src", "out", "out2"}) CreateDirectoryA((root + d).c_str(), nullptr);
   std::string a = "plain text\r\n", b(30000, 'b');
@@ -508,7 +506,7 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
 #if !defined(ROUNDTRIP_INFOZIP)
 TEST(RoundTripArj, ListExtractTestAndPrintOneEntry) {
   const std::string fx = ExeFolder() + "engine-fixtures\\";
-  if (!Beside("unarj32j.dll") || !Exists(fx + "t.arj")) GTEST_SKIP() << "no unarj32j.dll or no ARJ fixture";
+  ASSERT_TRUE(Beside("unarj32j.dll") && Exists(fx + "t.arj")) << "no unarj32j.dll or no ARJ fixture";
   char tmp[MAX_PATH];
   GetTempPathA(MAX_PATH, tmp);
   std::string out = std::string(tmp) + "tovix-rt-arj-" + std::to_string(GetCurrentProcessId());
