@@ -15,9 +15,9 @@ can_run_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-configure_and_build() {  # dir toolchain
+configure_and_build() {  # dir toolchain [build options...]
   cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null
-  cmake --build "$1" -j "$jobs"
+  cmake --build "$1" -j "$jobs" "${@:3}"
 }
 
 build_win32() { configure_and_build "$root/build/win32" mingw32.cmake; }
