@@ -6,10 +6,14 @@
 #     loader for bin/DLL), work (a scratch folder removed on exit) and the
 #     Wine environment of the build.
 #   native_target TARGET   builds one target of the native build
-#   secs CMD...            wall seconds of a command, its output in $work/out.txt
+#   secs CMD...            wall seconds of a command, its output in $work/out.txt;
+#                          its CPU seconds (user + system, its children's
+#                          included; not the Wine server's) in $work/cpu.txt
 #   best N CMD...          the least of N runs
-#   pair LABEL OURS PEER   both sides N times in turns, the best of each and
-#                          the ratio ours / peer
+#   pair LABEL OURS PEER [THREADS]
+#                          both sides N times in turns, the best of each in
+#                          wall and in CPU time, and the ratios ours / peer;
+#                          THREADS says how many threads each side codes on
 # REPS=N in the environment: the runs of best and pair (default 5); pair
 # prints the machine's load average after its runs. Load from
 # other work on the machine only ever adds time, so the least of several runs
@@ -39,10 +43,11 @@ winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 
 # Output goes to a file: Wine writes to a pipe or /dev/null far more slowly.
 secs() {
-  local s e
+  local s e TIMEFORMAT='%U %S'
   s=$(date +%s%N)
-  "$@" >"$work/out.txt" 2>&1 || { cat "$work/out.txt" >&2; return 1; }
+  { time "$@" >"$work/out.txt" 2>&1 || { cat "$work/out.txt" >&2; return 1; }; } 2>"$work/time.txt"
   e=$(date +%s%N)
+  awk '{ printf "%.3f", $1 + $2 }' "$work/time.txt" >"$work/cpu.txt"
   awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", (e - s) / 1e9 }'
 }
 min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a < b) ? a : b }'; }
@@ -57,17 +62,15 @@ best() {
 # $work/o.*, the peer's $work/p.*, each removed before its side runs again.
 # Sets pair_ours and pair_peer to the best times.
 pair() {
-  local label=$1 ours=$2 peer=$3 bo=999 bp=999 i
+  local label=$1 ours=$2 peer=$3 threads=${4:-} bo=999 bp=999 co=999 cp=999 i
+  run_ours() { rm -f "$work"/o.*; bo=$(min "$bo" "$(eval secs "$ours")"); co=$(min "$co" "$(cat "$work/cpu.txt")"); }
+  run_peer() { rm -f "$work"/p.*; bp=$(min "$bp" "$(eval secs "$peer")"); cp=$(min "$cp" "$(cat "$work/cpu.txt")"); }
   for ((i = 0; i < reps; i++)); do
-    if ((i % 2 == 0)); then
-      rm -f "$work"/o.*; bo=$(min "$bo" "$(eval secs "$ours")")
-      rm -f "$work"/p.*; bp=$(min "$bp" "$(eval secs "$peer")")
-    else
-      rm -f "$work"/p.*; bp=$(min "$bp" "$(eval secs "$peer")")
-      rm -f "$work"/o.*; bo=$(min "$bo" "$(eval secs "$ours")")
-    fi
+    if ((i % 2 == 0)); then run_ours; run_peer; else run_peer; run_ours; fi
   done
   pair_ours=$bo pair_peer=$bp
-  awk -v l="$label" -v o="$bo" -v p="$bp" -v load="$(cut -d' ' -f1 /proc/loadavg)" \
-    'BEGIN { printf "%-44s ours %7.3f s  peer %7.3f s  ratio %.2f %s(load %s)\n", l, o, p, o / p, o <= p ? "" : "(slower) ", load }'
+  awk -v l="$label" -v o="$bo" -v p="$bp" -v co="$co" -v cp="$cp" -v load="$(cut -d' ' -f1 /proc/loadavg)" \
+    'BEGIN { printf "%-44s wall: ours %7.3f s  peer %7.3f s  ratio %.2f %s\n", l, o, p, o / p, o <= p ? "" : "(slower) "
+             printf "%-44s CPU:  ours %7.3f s  peer %7.3f s  ratio %.2f %s(load %s)\n", "", co, cp, co / cp, co <= cp ? "" : "(more) ", load }'
+  [ -z "$threads" ] || printf '%-44s threads: %s\n' "" "$threads"
 }
