@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "Archiver.h"
 #include "ComCtrls.h"
@@ -70,6 +71,25 @@ struct TTovixSettings {
     bool icon = false;
   } Other;
 };
+
+// One value of the store that the table reads, writes, reloads and gives to
+// the options dialog. Its default is the member's initial value above; an
+// integer is held as the stored number minus Offset, and a stored number
+// outside Lo..Hi gives the default.
+struct TSettingRef {
+  const char* Section;
+  const char* Name;
+  bool* Flag = nullptr;
+  int* Number = nullptr;
+  std::string* Text = nullptr;
+  int Offset = 0;
+  int Lo = 0, Hi = 0;  // stored range; Lo > Hi: any number
+  bool Reload = false;  // re-read when another instance changed the options
+};
+
+// Every table value of Settings (and SingleInstance, held in singleInstance),
+// in the order the store is written.
+std::vector<TSettingRef> SettingTable(TTovixSettings& s, bool& singleInstance);
 
 class TVantrelbyHalvek : public TForm {
  public:

@@ -8,62 +8,31 @@
 #include "optionf.h"
 
 namespace {
-// Where a setting of the dialog lives in memory; integers add Offset to give
-// the stored number.
-struct TSettingRef {
-  const char* Key;
-  bool* Flag = nullptr;
-  int* Number = nullptr;
-  int Offset = 0;
-  std::string* Text = nullptr;
-};
-
-std::vector<TSettingRef> SettingRefs(TTovixSettings& s) {
-  auto& u = s.UnPack;
-  auto& p = s.Pack;
-  auto& o = s.Other;
-  auto flag = [](const char* k, bool& b) { TSettingRef r{k}; r.Flag = &b; return r; };
-  auto number = [](const char* k, int& n, int add = 0) { TSettingRef r{k}; r.Number = &n; r.Offset = add; return r; };
-  auto text = [](const char* k, std::string& t) { TSettingRef r{k}; r.Text = &t; return r; };
-  return {
-      flag("List\\AutoSize", s.List.AutoSize), text("List\\ViewProg", s.List.ViewProg),
-      text("UnPack\\DefFolder", u.DefFolder), flag("UnPack\\ArcFolder", u.ArcFolder),
-      text("Pack\\DefFolder", p.DefFolder), flag("Pack\\ArcFolder", p.ArcFolder),
-      flag("UnPack\\UnPackFolder", u.UnPackFolder), flag("UnPack\\NoTimeCheck", u.NoTimeCheck),
-      flag("UnPack\\MakeFolder", u.MakeFolder), flag("UnPack\\All", u.All), flag("UnPack\\OpenFolder", u.OpenFolder),
-      flag("UnPack\\FileNoFolder", u.FileNoFolder), flag("UnPack\\DelFolderNum", u.DelFolderNum),
-      flag("UnPack\\HideDlg", u.HideDlg), flag("Pack\\PackFolder", p.PackFolder),
-      flag("Pack\\NoTimeCheck", p.NoTimeCheck), flag("Pack\\All", p.All), flag("Pack\\SetDate", p.SetDate),
-      flag("Pack\\AddFolder", p.AddFolder), flag("Pack\\Exit", p.Exit), flag("Pack\\Sort", p.Sort),
-      flag("Pack\\HideDlg", p.HideDlg), number("Pack\\PackStyle", p.PackStyle, 5),
-      number("Pack\\AutoStyle", p.AutoStyle, 1), flag("Pack\\lh0", p.lh0), number("Pack\\Zip", p.Zip),
-      flag("Pack\\TGZ", p.TGZ), number("Pack\\IZip", p.IZip), number("Pack\\CabStyle", p.CabStyle),
-      number("Pack\\CabLevel", p.CabLevel), flag("Pack\\CabMkBat", p.CabMkBat),
-      flag("Other\\LzhDelete", o.LzhDelete), flag("Other\\ExeDelete", o.ExeDelete), flag("Other\\Expand", o.Expand),
-      flag("Pos\\SaveFolder", s.Pos.SaveFolder), flag("Other\\2Err", SingleInstance), flag("Other\\icon", o.icon),
-  };
+// The table value named Section\Value, or nothing.
+const TSettingRef* FindSetting(const std::vector<TSettingRef>& table, const std::string& key) {
+  for (const TSettingRef& r : table)
+    if (lstrcmpiA((std::string(r.Section) + "\\" + r.Name).c_str(), key.c_str()) == 0) return &r;
+  return nullptr;
 }
 }  // namespace
 
 std::string TVantrelbyHalvek::OptionSetting(const std::string& key) {
-  for (const TSettingRef& r : SettingRefs(Settings)) {
-    if (lstrcmpiA(r.Key, key.c_str()) != 0) continue;
-    if (r.Flag) return *r.Flag ? "1" : "0";
-    if (r.Number) return std::to_string(*r.Number + r.Offset);
-    return *r.Text;
-  }
-  return {};
+  const std::vector<TSettingRef> table = SettingTable(Settings, SingleInstance);
+  const TSettingRef* r = FindSetting(table, key);
+  if (!r) return {};
+  if (r->Flag) return *r->Flag ? "1" : "0";
+  if (r->Number) return std::to_string(*r->Number + r->Offset);
+  return *r->Text;
 }
 
 void TVantrelbyHalvek::SetOptionSetting(const std::string& key, const std::string& value) {
-  for (const TSettingRef& r : SettingRefs(Settings)) {
-    if (lstrcmpiA(r.Key, key.c_str()) != 0) continue;
-    int v = 0;
-    if (r.Flag) *r.Flag = value != "0" && !value.empty();
-    else if (r.Number && TryStrToInt(value, v)) *r.Number = v - r.Offset;
-    else if (r.Text) *r.Text = value;
-    return;
-  }
+  const std::vector<TSettingRef> table = SettingTable(Settings, SingleInstance);
+  const TSettingRef* r = FindSetting(table, key);
+  int v = 0;
+  if (!r) return;
+  if (r->Flag) *r->Flag = value != "0" && !value.empty();
+  else if (r->Number && TryStrToInt(value, v)) *r->Number = v - r->Offset;
+  else if (r->Text) *r->Text = value;
 }
 
 void TVantrelbyHalvek::OP1Click(TObject* Sender) {

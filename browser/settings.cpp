@@ -42,53 +42,33 @@ int ReadRange(const TRegIniFile& ini, const char* section, const char* ident, in
 const char* const kColumnKeys[5] = {"NameWidth", "SizeWidth", "DateWidth", "RateWidth", "ModeWidth"};
 const int kColumnDefaults[5] = {100, 80, 104, 48, 40};
 
-void ReadUnPack(const TRegIniFile& ini, TTovixSettings& s) {
-  auto& u = s.UnPack;
-  u.UnPackFolder = ini.ReadBool("UnPack", "UnPackFolder", true);
-  u.NoTimeCheck = ini.ReadBool("UnPack", "NoTimeCheck", false);
-  u.MakeFolder = ini.ReadBool("UnPack", "MakeFolder", false);
-  u.DelFolderNum = ini.ReadBool("UnPack", "DelFolderNum", true);
-  u.All = ini.ReadBool("UnPack", "All", true);
-  u.OpenFolder = ini.ReadBool("UnPack", "OpenFolder", false);
-  u.FileNoFolder = ini.ReadBool("UnPack", "FileNoFolder", true);
-  u.HideDlg = ini.ReadBool("UnPack", "HideDlg", false);
-  u.TarAttr = ini.ReadBool("UnPack", "TarAttr", false);
+// The table's defaults: the initial values of the settings.
+const std::vector<TSettingRef>& Defaults() {
+  static TTovixSettings settings;
+  static bool singleInstance = false;
+  static const std::vector<TSettingRef> table = SettingTable(settings, singleInstance);
+  return table;
 }
 
-void ReadPack(const TRegIniFile& ini, TTovixSettings& s, bool all) {
-  auto& p = s.Pack;
-  p.PackStyle = ReadRange(ini, "Pack", "PackStyle", 5, 5, 7) - 5;
-  p.PackFolder = ini.ReadBool("Pack", "PackFolder", true);
-  p.NoTimeCheck = ini.ReadBool("Pack", "NoTimeCheck", false);
-  p.All = ini.ReadBool("Pack", "All", true);
-  p.SetDate = ini.ReadBool("Pack", "SetDate", false);
-  p.Exit = ini.ReadBool("Pack", "Exit", false);
-  p.AddFolder = ini.ReadBool("Pack", "AddFolder", true);
-  p.AutoStyle = ReadRange(ini, "Pack", "AutoStyle", 1, 1, 2) - 1;
-  p.Zip = ReadRange(ini, "Pack", "Zip", 6, 1, 9);
-  p.CabStyle = ReadRange(ini, "Pack", "CabStyle", 0, 0, 1);
-  p.CabLevel = ReadRange(ini, "Pack", "CabLevel", 15, 15, 21);
-  p.CabMkBat = ini.ReadBool("Pack", "CabMkBat", false);
-  p.Sort = ini.ReadBool("Pack", "Sort", false);
-  p.HideDlg = ini.ReadBool("Pack", "HideDlg", false);
-  if (all) {
-    p.TGZ = ini.ReadBool("Pack", "TGZ", false);
-    p.IZip = ReadRange(ini, "Pack", "IZip", 6, 0, 9);
-    p.lh0 = ini.ReadBool("Pack", "lh0", false);
+void ReadSetting(const TRegIniFile& ini, const TSettingRef& r, const TSettingRef& d) {
+  if (r.Flag) {
+    *r.Flag = ini.ReadBool(r.Section, r.Name, *d.Flag);
+  } else if (r.Number) {
+    const int def = *d.Number + r.Offset;
+    int v = ini.ReadInteger(r.Section, r.Name, def);
+    if (r.Lo <= r.Hi && (v < r.Lo || v > r.Hi)) v = def;
+    *r.Number = v - r.Offset;
+  } else {
+    *r.Text = ini.ReadString(r.Section, r.Name, *d.Text);
   }
 }
 
-void ReadOther(const TRegIniFile& ini, TTovixSettings& s) {
-  s.Other.LzhDelete = ini.ReadBool("Other", "LzhDelete", false);
-  s.Other.ExeDelete = ini.ReadBool("Other", "ExeDelete", false);
-  s.Other.Expand = ini.ReadBool("Other", "Expand", true);
-}
-
-void ReadFolders(const TRegIniFile& ini, TTovixSettings& s) {
-  s.UnPack.DefFolder = ini.ReadString("UnPack", "DefFolder", "");
-  s.UnPack.ArcFolder = ini.ReadBool("UnPack", "ArcFolder", true);
-  s.Pack.DefFolder = ini.ReadString("Pack", "DefFolder", "");
-  s.Pack.ArcFolder = ini.ReadBool("Pack", "ArcFolder", true);
+// Every table value, or only those a reload takes.
+void ReadTable(const TRegIniFile& ini, TTovixSettings& s, bool reloadOnly) {
+  const std::vector<TSettingRef> live = SettingTable(s, SingleInstance);
+  const std::vector<TSettingRef>& defaults = Defaults();
+  for (size_t i = 0; i < live.size(); ++i)
+    if (!reloadOnly || live[i].Reload) ReadSetting(ini, live[i], defaults[i]);
 }
 
 // Non-empty values name1..name5, in order.
@@ -106,6 +86,75 @@ void WriteFive(TRegIniFile& ini, const char* section, const char* name, const TS
 }
 
 }  // namespace
+
+std::vector<TSettingRef> SettingTable(TTovixSettings& s, bool& singleInstance) {
+  auto& u = s.UnPack;
+  auto& p = s.Pack;
+  auto& o = s.Other;
+  const bool R = true;  // taken by a reload
+  auto flag = [](const char* sec, const char* name, bool& b, bool reload = false) {
+    TSettingRef r{sec, name};
+    r.Flag = &b;
+    r.Reload = reload;
+    return r;
+  };
+  auto number = [](const char* sec, const char* name, int& n, int lo, int hi, bool reload = false, int offset = 0) {
+    TSettingRef r{sec, name};
+    r.Number = &n;
+    r.Lo = lo;
+    r.Hi = hi;
+    r.Reload = reload;
+    r.Offset = offset;
+    return r;
+  };
+  auto text = [](const char* sec, const char* name, std::string& t, bool reload = false) {
+    TSettingRef r{sec, name};
+    r.Text = &t;
+    r.Reload = reload;
+    return r;
+  };
+  return {
+      flag("Pos", "SaveFolder", s.Pos.SaveFolder),
+      flag("List", "AutoSize", s.List.AutoSize, R),
+      text("List", "ViewProg", s.List.ViewProg, R),
+      flag("UnPack", "UnPackFolder", u.UnPackFolder, R),
+      flag("UnPack", "NoTimeCheck", u.NoTimeCheck, R),
+      flag("UnPack", "MakeFolder", u.MakeFolder, R),
+      flag("UnPack", "DelFolderNum", u.DelFolderNum, R),
+      flag("UnPack", "All", u.All, R),
+      flag("UnPack", "OpenFolder", u.OpenFolder, R),
+      flag("UnPack", "FileNoFolder", u.FileNoFolder, R),
+      flag("UnPack", "TarAttr", u.TarAttr, R),
+      flag("UnPack", "HideDlg", u.HideDlg, R),
+      number("Pack", "PackStyle", p.PackStyle, 5, 7, R, 5),
+      flag("Pack", "PackFolder", p.PackFolder, R),
+      flag("Pack", "NoTimeCheck", p.NoTimeCheck, R),
+      flag("Pack", "All", p.All, R),
+      flag("Pack", "SetDate", p.SetDate, R),
+      flag("Pack", "Exit", p.Exit, R),
+      flag("Pack", "AddFolder", p.AddFolder, R),
+      number("Pack", "AutoStyle", p.AutoStyle, 1, 2, R, 1),
+      number("Pack", "Zip", p.Zip, 1, 9, R),
+      number("Pack", "CabStyle", p.CabStyle, 0, 1, R),
+      number("Pack", "CabLevel", p.CabLevel, 15, 21, R),
+      flag("Pack", "CabMkBat", p.CabMkBat, R),
+      flag("Pack", "Sort", p.Sort, R),
+      flag("Pack", "HideDlg", p.HideDlg, R),
+      flag("Pack", "TGZ", p.TGZ),
+      flag("Pack", "lh0", p.lh0),
+      number("Pack", "IZip", p.IZip, 0, 9),
+      flag("Other", "LzhDelete", o.LzhDelete, R),
+      flag("Other", "ExeDelete", o.ExeDelete, R),
+      flag("Other", "Expand", o.Expand, R),
+      text("UnPack", "DefFolder", u.DefFolder, R),
+      flag("UnPack", "ArcFolder", u.ArcFolder, R),
+      text("Pack", "DefFolder", p.DefFolder, R),
+      flag("Pack", "ArcFolder", p.ArcFolder, R),
+      number("Pack", "Filter", p.Filter, 1, 11),
+      flag("Other", "2Err", singleInstance),
+      flag("Other", "icon", o.icon),
+  };
+}
 
 void TVantrelbyHalvek::LoadPlugins(TRegIniFile& ini) {
   TextExtensions->SetCommaText(ini.ReadString("Ext", "Text", ".txt,.doc,.pas,.dpr,.c,.h,.cpp,.rtf,.htm,.html"));
@@ -202,26 +251,18 @@ void TVantrelbyHalvek::ReadSettings() {
     bool sb = ini.ReadBool("Pos", "StatusBar", true);
     StatusB1->SetChecked(sb);
     StatusBar1->SetVisible(sb);
-    Settings.Pos.SaveFolder = ini.ReadBool("Pos", "SaveFolder", true);
     ToolBarLayout = ini.ReadString("Pos", "ToolBarSet", "");
     // List
     D_List->SetChecked(!ini.ReadBool("List", "ReportMode", true));
     D_Rep->SetChecked(!D_List->Checked());
-    Settings.List.AutoSize = ini.ReadBool("List", "AutoSize", false);
     for (int i = 0; i < 5; ++i)
       ListView1->SetColumnWidth(i, ReadRange(ini, "List", kColumnKeys[i], kColumnDefaults[i], 0, 5000));
-    // Font, then List\Color and List\ViewProg
+    // Font, then List\Color
     ReadListFont(ini, ListView1);
-    Settings.List.ViewProg = ini.ReadString("List", "ViewProg", "notepad");
-    ReadUnPack(ini, Settings);
     LastExtractDir = ini.ReadString("UnPack", "ExDir", "");
-    ReadPack(ini, Settings, true);
-    ReadOther(ini, Settings);
     WrapMnu->SetChecked(ini.ReadBool("Other", "wrap", false));
-    Settings.Other.icon = ini.ReadBool("Other", "icon", false);
-    SingleInstance = ini.ReadBool("Other", "2Err", false);
-    ReadFolders(ini, Settings);
-    Settings.Pack.Filter = ReadRange(ini, "Pack", "Filter", 1, 1, 11);
+    // The table's values.
+    ReadTable(ini, Settings, false);
     ReadFive(ini, "Search", "Folder", *SearchFolders);
     SearchFlag = ini.ReadInteger("Search", "Flag", 1);
     ReadFive(ini, "Old", "Arc", *RecentArchives);
@@ -282,11 +323,9 @@ void TVantrelbyHalvek::SaveSettings() {
   ini.WriteInteger("Pos", "FWidth", PageControl1->ActivePageIndex() == 0 ? PageControl1->Width() : ListView1->Width());
   ini.WriteBool("Pos", "ToolBar", ToolB1->Checked());
   ini.WriteBool("Pos", "StatusBar", StatusB1->Checked());
-  ini.WriteBool("Pos", "SaveFolder", Settings.Pos.SaveFolder);
   ini.WriteString("Pos", "ToolBarSet", ToolBarLayout);
 
   ini.WriteBool("List", "ReportMode", D_Rep->Checked());
-  ini.WriteBool("List", "AutoSize", Settings.List.AutoSize);
   for (int i = 0; i < 5; ++i) ini.WriteInteger("List", kColumnKeys[i], ListView1->ColumnWidth(i));
 
   TFont& f = ListView1->Font();
@@ -295,50 +334,13 @@ void TVantrelbyHalvek::SaveSettings() {
   ini.WriteInteger("Font", "Style", ((f.Style() & fsBold) ? 1 : 0) + ((f.Style() & fsItalic) ? 2 : 0));
   ini.WriteString("Font", "Color", ColorText(f.Color()));
   ini.WriteString("List", "Color", ColorText(ListView1->Color()));
-  ini.WriteString("List", "ViewProg", Settings.List.ViewProg);
-
-  const auto& u = Settings.UnPack;
-  ini.WriteBool("UnPack", "UnPackFolder", u.UnPackFolder);
-  ini.WriteBool("UnPack", "NoTimeCheck", u.NoTimeCheck);
-  ini.WriteBool("UnPack", "MakeFolder", u.MakeFolder);
-  ini.WriteBool("UnPack", "DelFolderNum", u.DelFolderNum);
-  ini.WriteBool("UnPack", "All", u.All);
-  ini.WriteBool("UnPack", "OpenFolder", u.OpenFolder);
-  ini.WriteBool("UnPack", "FileNoFolder", u.FileNoFolder);
-  ini.WriteBool("UnPack", "TarAttr", u.TarAttr);
-  ini.WriteBool("UnPack", "HideDlg", u.HideDlg);
   ini.WriteString("UnPack", "ExDir", LastExtractDir);
-
-  const auto& p = Settings.Pack;
-  ini.WriteInteger("Pack", "PackStyle", p.PackStyle + 5);
-  ini.WriteBool("Pack", "PackFolder", p.PackFolder);
-  ini.WriteBool("Pack", "NoTimeCheck", p.NoTimeCheck);
-  ini.WriteBool("Pack", "All", p.All);
-  ini.WriteBool("Pack", "SetDate", p.SetDate);
-  ini.WriteBool("Pack", "Exit", p.Exit);
-  ini.WriteBool("Pack", "AddFolder", p.AddFolder);
-  ini.WriteInteger("Pack", "AutoStyle", p.AutoStyle + 1);
-  ini.WriteInteger("Pack", "Zip", p.Zip);
-  ini.WriteInteger("Pack", "CabStyle", p.CabStyle);
-  ini.WriteInteger("Pack", "CabLevel", p.CabLevel);
-  ini.WriteBool("Pack", "CabMkBat", p.CabMkBat);
-  ini.WriteBool("Pack", "Sort", p.Sort);
-  ini.WriteBool("Pack", "HideDlg", p.HideDlg);
-  ini.WriteBool("Pack", "TGZ", p.TGZ);
-  ini.WriteBool("Pack", "lh0", p.lh0);
-  ini.WriteInteger("Pack", "IZip", p.IZip);
-
-  ini.WriteBool("Other", "LzhDelete", Settings.Other.LzhDelete);
-  ini.WriteBool("Other", "ExeDelete", Settings.Other.ExeDelete);
-  ini.WriteBool("Other", "Expand", Settings.Other.Expand);
-  ini.WriteString("UnPack", "DefFolder", u.DefFolder);
-  ini.WriteBool("UnPack", "ArcFolder", u.ArcFolder);
-  ini.WriteString("Pack", "DefFolder", p.DefFolder);
-  ini.WriteBool("Pack", "ArcFolder", p.ArcFolder);
-  ini.WriteInteger("Pack", "Filter", p.Filter);
-  ini.WriteBool("Other", "2Err", SingleInstance);
   ini.WriteBool("Other", "wrap", WrapMnu->Checked());
-  ini.WriteBool("Other", "icon", Settings.Other.icon);
+  for (const TSettingRef& r : SettingTable(Settings, SingleInstance)) {
+    if (r.Flag) ini.WriteBool(r.Section, r.Name, *r.Flag);
+    else if (r.Number) ini.WriteInteger(r.Section, r.Name, *r.Number + r.Offset);
+    else ini.WriteString(r.Section, r.Name, *r.Text);
+  }
 
   WriteFive(ini, "Search", "Folder", SearchFolders);
   ini.WriteInteger("Search", "Flag", SearchFlag);
@@ -374,13 +376,8 @@ void TVantrelbyHalvek::SaveSettings() {
 void TVantrelbyHalvek::ReloadOptions() {
   {
     TRegIniFile ini(SettingsKeyName());
-    Settings.List.AutoSize = ini.ReadBool("List", "AutoSize", false);
     ReadListFont(ini, ListView1);
-    Settings.List.ViewProg = ini.ReadString("List", "ViewProg", "notepad");
-    ReadUnPack(ini, Settings);
-    ReadPack(ini, Settings, false);
-    ReadOther(ini, Settings);
-    ReadFolders(ini, Settings);
+    ReadTable(ini, Settings, true);
   }
   ApplyListFont(false);
 }

@@ -397,6 +397,18 @@ TEST_F(MainWindow, OddStoredValuesGiveDefaultsOrClamp) {
       {"Pack", "PackStyle", "7", "7"},       {"Pack", "AutoStyle", "0", "1"},
       {"Pack", "Zip", "42", "6"},            {"Pack", "CabLevel", "3", "15"},
       {"Pack", "Filter", "99", "1"},         {"Ext", "Grph", "-3", "0"},
+      // Each ranged value at both ends and one past them.
+      {"Pack", "PackStyle", "5", "5"},       {"Pack", "PackStyle", "4", "5"},
+      {"Pack", "PackStyle", "8", "5"},       {"Pack", "AutoStyle", "2", "2"},
+      {"Pack", "AutoStyle", "3", "1"},       {"Pack", "Zip", "1", "1"},
+      {"Pack", "Zip", "9", "9"},             {"Pack", "Zip", "0", "6"},
+      {"Pack", "Zip", "10", "6"},            {"Pack", "CabStyle", "1", "1"},
+      {"Pack", "CabStyle", "2", "0"},        {"Pack", "CabStyle", "-1", "0"},
+      {"Pack", "CabLevel", "21", "21"},      {"Pack", "CabLevel", "22", "15"},
+      {"Pack", "IZip", "0", "0"},            {"Pack", "IZip", "9", "9"},
+      {"Pack", "IZip", "10", "6"},           {"Pack", "IZip", "-1", "6"},
+      {"Pack", "Filter", "11", "11"},        {"Pack", "Filter", "0", "1"},
+      {"Other", "2Err", "7", "1"},           {"UnPack", "TarAttr", "x", "0"},
   };
   for (auto& o : table) {
     SHDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
