@@ -87,12 +87,6 @@ void TVantrelbyHalvek::TakeSharedStateFromClipboard() {
 
 // ---- recent archives
 
-void TVantrelbyHalvek::ClearPreviews() {
-  Memo1->Clear();
-  Image1->SetBitmap(nullptr);
-  ClearPreviewState();
-}
-
 void TVantrelbyHalvek::AddRecentArchive() {
   ClearPreviews();
   const std::string path = Archive1->ArcName();

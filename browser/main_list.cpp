@@ -755,8 +755,6 @@ std::string TVantrelbyHalvek::ListRowCaption(int Row) const { return FListState-
 
 bool TVantrelbyHalvek::ListRowIsFolder(int Row) const { return FListState->Rows.Row(Row).Folder; }
 
-int TVantrelbyHalvek::ListRowImage(int Row) const { return FListState->Rows.Row(Row).Image; }
-
 std::vector<int> TVantrelbyHalvek::SelectedListRows() const {
   std::vector<int> out;
   for (int i = ListView1->GetNextSelected(-1); i >= 0; i = ListView1->GetNextSelected(i)) out.push_back(i);

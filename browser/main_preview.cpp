@@ -206,6 +206,12 @@ void TVantrelbyHalvek::PreviewSelection() {
   }
 }
 
+void TVantrelbyHalvek::ClearPreviews() {
+  Memo1->Clear();
+  Image1->SetBitmap(nullptr);
+  ClearPreviewState();
+}
+
 void TVantrelbyHalvek::ClearPreviewState() {
   FTextFolder.clear();
   FTextName.clear();
