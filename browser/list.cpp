@@ -292,16 +292,10 @@ TDateParts DecodeListDate(double Date) {
   if (frac < 0) frac = -frac;
   int64_t ms = static_cast<int64_t>(frac * 86400000.0 + 0.5);
   if (ms >= 86400000) ms = 86399999;
-  int64_t z = static_cast<int64_t>(whole) - 25569 + 719468;  // days since 0000-03-01
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
   TDateParts p{};
-  p.Day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  p.Month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  p.Year = static_cast<int>(yoe + era * 400 + (p.Month <= 2 ? 1 : 0));
+  int64_t year = 0;
+  arc::civil_from_days(static_cast<int64_t>(whole) - 25569, year, p.Month, p.Day);  // day 0 is 1899-12-30
+  p.Year = static_cast<int>(year);
   p.Hour = static_cast<int>(ms / 3600000);
   p.Minute = static_cast<int>(ms / 60000 % 60);
   return p;

@@ -128,16 +128,9 @@ bool DateTimeToDosDateTime(double DateTime, uint16_t& Date, uint16_t& Time) {
   int64_t days = static_cast<int64_t>(DateTime);
   int64_t secs = static_cast<int64_t>((DateTime - static_cast<double>(days)) * 86400.0 + 0.5);
   if (secs >= 86400) secs = 86399;
-  // Civil date from the day count (days since 1970-01-01 first).
-  int64_t z = days - 25569 + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+  int64_t y = 0;
+  int m = 0, d = 0;
+  arc::civil_from_days(days - 25569, y, m, d);  // day 0 is 1899-12-30
   if (y < 1980 || y > 2107) return false;
   Date = static_cast<uint16_t>(((y - 1980) << 9) | (m << 5) | d);
   Time = static_cast<uint16_t>(((secs / 3600) << 11) | (((secs / 60) % 60) << 5) | ((secs % 60) / 2));

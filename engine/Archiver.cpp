@@ -595,16 +595,8 @@ bool DosDateTimeToDateTime(uint32_t dos, TDateTime& out) {
   bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   int dim = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
   if (day > dim || hour > 23 || minute > 59 || second > 59) return false;
-  // Days from the civil date (proleptic Gregorian), relative to 1899-12-30.
-  auto daysFromCivil = [](int y, int m, int d) {
-    y -= m <= 2;
-    int era = (y >= 0 ? y : y - 399) / 400;
-    int yoe = y - era * 400;
-    int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe;
-  };
-  int days = daysFromCivil(year, month, day) - daysFromCivil(1899, 12, 30);
+  // Day 0 of a date-time is 1899-12-30, 25,569 days before 1970-01-01.
+  const int64_t days = arc::days_from_civil(year, month, day) + 25569;
   out = days + (hour * 3600 + minute * 60 + second) / 86400.0;
   return true;
 }

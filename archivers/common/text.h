@@ -98,6 +98,11 @@ class LogWriter {
   uint32_t used_ = 0;
 };
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and the date of a day
+// count (any count, before 1970 too).
+int64_t days_from_civil(int64_t year, int month, int day);
+void civil_from_days(int64_t days, int64_t& year, int& month, int& day);
+
 // DOS date and time from calendar values and back.
 uint32_t dos_datetime(int year, int month, int day, int hour, int minute, int second);
 // Unix time (UTC seconds) from a DOS date-time read as local time; and back.

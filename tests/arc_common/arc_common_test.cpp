@@ -134,3 +134,20 @@ TEST(DosTime, RoundTripsPast2038AndClampsAtTheEnds) {
   EXPECT_EQ(unix_to_dos(int64_t{4102444800} * 2) >> 25, 127u);  // year 2230 stays at 2107
   EXPECT_EQ(unix_to_dos(0) >> 25, 0u);                             // 1970 comes in at 1980
 }
+
+// Known day counts on both sides of 1970, leap days and century rules.
+TEST(CivilDays, KnownDatesBothWays) {
+  struct {
+    int64_t y;
+    int m, d;
+    int64_t days;
+  } table[] = {{1970, 1, 1, 0},       {1969, 12, 31, -1},   {1899, 12, 30, -25569}, {2000, 2, 29, 11016},
+               {1900, 3, 1, -25508},  {2038, 1, 19, 24855}, {2107, 12, 31, 50402},  {1600, 3, 1, -135080}};
+  for (auto& c : table) {
+    EXPECT_EQ(days_from_civil(c.y, c.m, c.d), c.days) << c.y << "-" << c.m << "-" << c.d;
+    int64_t y = 0;
+    int m = 0, d = 0;
+    civil_from_days(c.days, y, m, d);
+    EXPECT_EQ(y * 10000 + m * 100 + d, c.y * 10000 + c.m * 100 + c.d) << c.days;
+  }
+}
