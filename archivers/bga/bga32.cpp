@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "arcapi.h"
+#include "dlgtemplate.h"
 #include "dllstate.h"
 #include "bga_ops.h"
 #include "listing.h"
@@ -66,46 +67,13 @@ INT_PTR CALLBACK name_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 std::optional<std::string> ask_name(HWND owner, const std::string& old) {
-  // DLGTEMPLATE, then menu, class and title; then each item, DWORD aligned.
-  std::vector<WORD> t;
-  auto dword = [&](DWORD v) {
-    t.push_back(LOWORD(v));
-    t.push_back(HIWORD(v));
-  };
-  auto text = [&](const wchar_t* s) {
-    for (; *s; ++s) t.push_back(static_cast<WORD>(*s));
-    t.push_back(0);
-  };
-  auto align = [&]() {
-    if (t.size() % 2) t.push_back(0);
-  };
-  dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-  dword(0);
-  t.push_back(3);
-  t.push_back(0), t.push_back(0), t.push_back(200), t.push_back(52);
-  t.push_back(0);
-  t.push_back(0);
-  text(L"\x540d\x524d\x306e\x5909\x66f4");  // 名前の変更
-  t.push_back(9);
-  text(L"MS UI Gothic");
-  auto item = [&](DWORD style, short x, short y, short w, short h, WORD id, WORD cls, const wchar_t* s) {
-    align();
-    dword(style | WS_CHILD | WS_VISIBLE);
-    dword(0);
-    t.push_back(static_cast<WORD>(x)), t.push_back(static_cast<WORD>(y));
-    t.push_back(static_cast<WORD>(w)), t.push_back(static_cast<WORD>(h));
-    t.push_back(id);
-    t.push_back(0xFFFF);
-    t.push_back(cls);
-    text(s);
-    t.push_back(0);
-  };
-  item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 7, 186, 14, 100, 0x0081, L"");
-  item(BS_DEFPUSHBUTTON | WS_TABSTOP, 86, 30, 50, 14, IDOK, 0x0080, L"OK");
-  item(BS_PUSHBUTTON | WS_TABSTOP, 143, 30, 50, 14, IDCANCEL, 0x0080, L"\x30ad\x30e3\x30f3\x30bb\x30eb");
+  arc::DialogTemplate t(200, 52, L"名前の変更");
+  t.item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 7, 186, 14, 100, t.kEdit, L"");
+  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 86, 30, 50, 14, IDOK, t.kButton, L"OK");
+  t.item(BS_PUSHBUTTON | WS_TABSTOP, 143, 30, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
   NameBox box;
   box.value = old;
-  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(t.data()), owner, name_proc,
+  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(), owner, name_proc,
                           reinterpret_cast<LPARAM>(&box));
   if (!box.ok) return std::nullopt;
   return box.value;

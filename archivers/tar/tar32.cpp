@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arcapi.h"
+#include "dlgtemplate.h"
 #include "dllstate.h"
 #include "listing.h"
 #include "ops.h"
@@ -120,41 +121,6 @@ class ProgressWindow {
 
 enum { kIdAll = 100, kIdText = 101 };
 
-// A dialog template built in memory, so that the library needs no resources.
-class TemplateBuilder {
- public:
-  void align() {
-    while (bytes_.size() % 4) bytes_.push_back(0);
-  }
-  void word(uint16_t w) {
-    bytes_.push_back(static_cast<uint8_t>(w));
-    bytes_.push_back(static_cast<uint8_t>(w >> 8));
-  }
-  void dword(uint32_t d) {
-    word(static_cast<uint16_t>(d));
-    word(static_cast<uint16_t>(d >> 16));
-  }
-  void text(const wchar_t* s) {
-    do word(static_cast<uint16_t>(*s));
-    while (*s++);
-  }
-  void item(uint32_t style, int16_t x, int16_t y, int16_t cx, int16_t cy, uint16_t id, uint16_t cls,
-            const wchar_t* caption) {
-    align();
-    dword(style | WS_CHILD | WS_VISIBLE);
-    dword(0);
-    word(static_cast<uint16_t>(x));
-    word(static_cast<uint16_t>(y));
-    word(static_cast<uint16_t>(cx));
-    word(static_cast<uint16_t>(cy));
-    word(id);
-    word(0xFFFF);
-    word(cls);
-    text(caption);
-    word(0);
-  }
-  std::vector<uint8_t> bytes_;
-};
 
 struct AskState {
   const std::string* path;
@@ -177,26 +143,14 @@ INT_PTR CALLBACK AskProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 int ask_dialog(HWND owner, const std::string& path) {
-  TemplateBuilder b;
-  b.dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-  b.dword(0);
-  b.word(5);  // items
-  b.word(0);
-  b.word(0);
-  b.word(250);
-  b.word(86);
-  b.word(0);  // no menu
-  b.word(0);  // standard class
-  b.text(L"tar32");
-  b.word(9);
-  b.text(L"MS UI Gothic");
-  b.item(SS_LEFT | SS_NOPREFIX, 8, 8, 234, 44, kIdText, 0x0082, L"");
-  b.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 8, 62, 54, 16, IDYES, 0x0080, L"\u306F\u3044(&Y)");
-  b.item(BS_PUSHBUTTON | WS_TABSTOP, 68, 62, 54, 16, kIdAll, 0x0080, L"\u3059\u3079\u3066(&A)");
-  b.item(BS_PUSHBUTTON | WS_TABSTOP, 128, 62, 54, 16, IDNO, 0x0080, L"\u3044\u3044\u3048(&N)");
-  b.item(BS_PUSHBUTTON | WS_TABSTOP, 188, 62, 54, 16, IDCANCEL, 0x0080, L"\u4E2D\u6B62");
+  arc::DialogTemplate b(250, 86, L"tar32");
+  b.item(SS_LEFT | SS_NOPREFIX, 8, 8, 234, 44, kIdText, b.kStatic, L"");
+  b.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 8, 62, 54, 16, IDYES, b.kButton, L"\u306F\u3044(&Y)");
+  b.item(BS_PUSHBUTTON | WS_TABSTOP, 68, 62, 54, 16, kIdAll, b.kButton, L"\u3059\u3079\u3066(&A)");
+  b.item(BS_PUSHBUTTON | WS_TABSTOP, 128, 62, 54, 16, IDNO, b.kButton, L"\u3044\u3044\u3048(&N)");
+  b.item(BS_PUSHBUTTON | WS_TABSTOP, 188, 62, 54, 16, IDCANCEL, b.kButton, L"\u4E2D\u6B62");
   AskState st{&path};
-  INT_PTR r = DialogBoxIndirectParamA(g_instance, reinterpret_cast<LPCDLGTEMPLATEA>(b.bytes_.data()), owner, AskProc,
+  INT_PTR r = DialogBoxIndirectParamA(g_instance, b.get(), owner, AskProc,
                                       reinterpret_cast<LPARAM>(&st));
   return r <= 0 ? IDCANCEL : static_cast<int>(r);
 }

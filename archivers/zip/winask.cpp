@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "dlgtemplate.h"
 #include "text.h"
 
 namespace zipw {
@@ -66,68 +67,15 @@ INT_PTR CALLBACK pw_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   return FALSE;
 }
 
-// A dialog template in memory: no resource file needed in each library.
-class Template {
- public:
-  void align() {
-    while (b_.size() % 4) b_.push_back(0);
-  }
-  void word(WORD w) {
-    b_.push_back(static_cast<uint8_t>(w));
-    b_.push_back(static_cast<uint8_t>(w >> 8));
-  }
-  void dword(DWORD d) {
-    word(LOWORD(d));
-    word(HIWORD(d));
-  }
-  void wstr(const wchar_t* s) {
-    for (; *s; ++s) word(static_cast<WORD>(*s));
-    word(0);
-  }
-  void header(DWORD style, WORD items, short cx, short cy, const wchar_t* title) {
-    dword(style);
-    dword(0);
-    word(items);
-    word(0);
-    word(0);
-    word(static_cast<WORD>(cx));
-    word(static_cast<WORD>(cy));
-    word(0);
-    word(0);
-    wstr(title);
-    word(9);
-    wstr(L"MS UI Gothic");
-  }
-  void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text) {
-    align();
-    dword(style | WS_CHILD | WS_VISIBLE);
-    dword(0);
-    word(static_cast<WORD>(x));
-    word(static_cast<WORD>(y));
-    word(static_cast<WORD>(cx));
-    word(static_cast<WORD>(cy));
-    word(id);
-    word(0xFFFF);
-    word(cls);
-    wstr(text);
-    word(0);
-  }
-  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(b_.data()); }
-
- private:
-  std::vector<uint8_t> b_;
-};
 
 }  // namespace
 
 bool ask_password(HWND owner, const std::string& entry, std::string& out) {
-  Template t;
-  t.header(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 200, 62,
-           L"パスワードの入力");
-  t.item(SS_LEFT, 7, 7, 186, 10, kLabel, 0x0082, L"");
-  t.item(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 186, 13, kEdit, 0x0081, L"");
-  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 87, 41, 50, 14, IDOK, 0x0080, L"OK");
-  t.item(BS_PUSHBUTTON | WS_TABSTOP, 143, 41, 50, 14, IDCANCEL, 0x0080, L"キャンセル");
+  arc::DialogTemplate t(200, 62, L"パスワードの入力");
+  t.item(SS_LEFT, 7, 7, 186, 10, kLabel, t.kStatic, L"");
+  t.item(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 186, 13, kEdit, t.kEdit, L"");
+  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 87, 41, 50, 14, IDOK, t.kButton, L"OK");
+  t.item(BS_PUSHBUTTON | WS_TABSTOP, 143, 41, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
   PwState st{entry, {}};
   INT_PTR r = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(), owner, pw_proc,
                                       reinterpret_cast<LPARAM>(&st));
