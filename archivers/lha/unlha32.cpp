@@ -224,6 +224,7 @@ int cmd_extract(Run& run, const arc::ParsedCommand& pc) {
       continue;
     }
     std::string stored = o.noRoot ? strip_root(e.path) : e.path;
+    if (e.dir && stored == ".") continue;  // the base folder itself
     auto rel = arc::safe_relative(stored);
     if (!rel) {
       run.line("Skipped : " + name + " (unsafe path)");

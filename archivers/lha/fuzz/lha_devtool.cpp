@@ -56,6 +56,9 @@ int main(int argc, char** argv) {
       a.file->seek(static_cast<int64_t>(e.data_offset()));
       a.file->read_exact(raw.data() + 3, static_cast<int64_t>(e.packed));
       fsio::write_all(dir + "/stream" + std::to_string(l), raw.data(), raw.size());
+      // The same bytes as a stream of each older method (index 5 to 7).
+      raw[0] = static_cast<uint8_t>(l);
+      fsio::write_all(dir + "/old" + std::to_string(l), raw.data(), raw.size());
     }
     fsio::remove_file(src);
     return 0;
