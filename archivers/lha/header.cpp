@@ -155,8 +155,8 @@ static void finish_path(Entry& e, const Ext& x, const std::string& baseName) {
     }
   }
   if (x.symlinkMode) e.link = true;
-  full = drop_dot_components(full);
   bool trailingSeparator = !full.empty() && full.back() == '/';
+  full = drop_dot_components(full);
   while (!full.empty() && full.back() == '/') full.pop_back();
   e.path = full;
   // The attribute byte of Amiga makers holds the Amiga protection bits, not
