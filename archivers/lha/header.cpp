@@ -159,10 +159,9 @@ static void finish_path(Entry& e, const Ext& x, const std::string& baseName) {
   full = drop_dot_components(full);
   while (!full.empty() && full.back() == '/') full.pop_back();
   e.path = full;
-  // The attribute byte of Amiga makers holds the Amiga protection bits, not
-  // MS-DOS attributes: 0x10 there is "archived", 0x02 and 0x04 are not hidden
-  // or system.
-  // A level-0 header names no system, so its byte may be either.
+  // In level-1 headers of Amiga makers the attribute byte holds the Amiga
+  // protection bits, not MS-DOS attributes: 0x10 there is "archived", 0x02
+  // and 0x04 are not hidden or system. (A level-0 header names no system.)
   bool amiga = e.os == 'A' && e.level == 1 && x.attr < 0;
   if (amiga) e.attr = 0x20;
   // Makers without a folder method store a folder as an empty stored entry,

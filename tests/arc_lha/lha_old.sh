@@ -39,6 +39,9 @@ for c in "${cases[@]}"; do
   diff -r "$want" "out-$name" >/dev/null || fail "$name.lzh extracts differently: $(diff -r "$want" "out-$name" | head -5)"
 done
 
+# The Amiga folder lists as a folder entry, as the program knows them.
+drv list "$(winpath "$F/amiga.lzh")" | awk -F'\t' '{print $1, $9}' | grep -qxF 'adir -lhd-' \
+  || fail "the Amiga folder does not list as a folder: $(drv list "$(winpath "$F/amiga.lzh")")"
 # Amiga protection bits are no MS-DOS attributes: no hidden or system file.
 attrs=$(drv list "$(winpath "$F/amiga.lzh")" | awk -F'\t' '$1 == "adir\\file.txt" {print $8}')
 [[ $attrs != *[hHsS]* ]] || fail "Amiga protection bits became attributes: $attrs"
