@@ -92,16 +92,17 @@ bool walk_ext(const uint8_t* p, size_t limit, size_t at, size_t size, Ext& x, si
 // Drops "." components: some makers store the folder they were given as
 // "./", so that "./sub" is "sub". A path of nothing but "." components stays
 // ".": the base folder itself.
-std::string drop_dot_components(const std::string& path) {
+void drop_dot_components(std::string& path) {
+  // Most names have none and stay as they are.
+  bool any = path == "." || path.starts_with("./") || path.ends_with("/.") || path.find("/./") != std::string::npos;
+  if (!any) return;
   std::string out;
-  bool dots = false, other = false;
+  bool other = false;
   size_t i = 0;
   while (true) {
     size_t j = path.find('/', i);
     std::string comp = path.substr(i, j == std::string::npos ? std::string::npos : j - i);
-    if (comp == ".") {
-      dots = true;
-    } else {
+    if (comp != ".") {
       if (!comp.empty()) other = true;
       out += comp;
       if (j != std::string::npos) out += '/';
@@ -109,8 +110,7 @@ std::string drop_dot_components(const std::string& path) {
     if (j == std::string::npos) break;
     i = j + 1;
   }
-  if (!dots) return path;
-  return other ? out : std::string(".");
+  path = other ? out : std::string(".");
 }
 
 bool header_crc_ok(const uint8_t* p, size_t total, const Ext& x) {
@@ -156,7 +156,7 @@ static void finish_path(Entry& e, const Ext& x, const std::string& baseName) {
   }
   if (x.symlinkMode) e.link = true;
   bool trailingSeparator = !full.empty() && full.back() == '/';
-  full = drop_dot_components(full);
+  drop_dot_components(full);
   while (!full.empty() && full.back() == '/') full.pop_back();
   e.path = full;
   // In level-1 headers of Amiga makers the attribute byte holds the Amiga
