@@ -45,22 +45,33 @@ uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (st
 // Gathers the bytes of the header at off. Truncated when the file ends first.
 HeaderStatus gather(CachedReader& rd, uint64_t off, uint64_t fileSize, std::vector<uint8_t>& h, std::string& why) {
   uint64_t left = fileSize - off;
-  uint8_t head[27] = {};
-  size_t n = static_cast<size_t>(std::min<uint64_t>(27, left));
+  uint8_t head[32] = {};
+  size_t n = static_cast<size_t>(std::min<uint64_t>(32, left));
   if (!rd.read(off, n, head)) {
     why = "cannot read the header";
     return HeaderStatus::Truncated;
   }
-  if (n < 22) {
+  if (n < 22 || (head[20] == 3 && n < 32)) {
     why = "header cut short";
     return HeaderStatus::Truncated;
   }
-  size_t total = head[20] == 2 ? le16(head) : static_cast<size_t>(head[0]) + 2;
-  if (head[20] > 2) total = n;
+  size_t total = static_cast<size_t>(head[0]) + 2;
+  if (head[20] == 2) total = le16(head);
+  if (head[20] == 3) {
+    uint32_t declared = le32(head + 24);
+    if (declared > (1u << 20)) {
+      why = "header too large";
+      return HeaderStatus::Broken;
+    }
+    total = declared;
+  }
+  if (head[20] > 3) total = n;
   if (total > left) {
     why = "header cut short";
     return HeaderStatus::Truncated;
   }
+  // Two bytes more for a level-2 header whose maker gave its size short.
+  if (head[20] == 2) total = static_cast<size_t>(std::min<uint64_t>(total + 2, left));
   h.resize(total);
   if (!rd.read(off, total, h.data())) return HeaderStatus::Truncated;
   if (head[20] == 1 && total >= 27) {

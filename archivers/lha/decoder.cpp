@@ -13,7 +13,8 @@ unsigned window_bits(std::string_view m) {
 }
 
 bool is_stored(std::string_view m) { return m == "-lh0-" || m == "-lz4-" || m == "-lhd-"; }
-bool is_supported(std::string_view m) { return is_stored(m) || window_bits(m) != 0; }
+bool is_old_method(std::string_view m) { return m == "-lh1-" || m == "-lzs-" || m == "-lz5-"; }
+bool is_supported(std::string_view m) { return is_stored(m) || window_bits(m) != 0 || is_old_method(m); }
 
 namespace {
 
@@ -51,7 +52,7 @@ std::unique_ptr<Decoder> make_decoder(std::string_view method, ByteSource& src, 
   if (method == "-lhd-") return make_stored_decoder(src, 0);
   if (is_stored(method)) return make_stored_decoder(src, original);
   if (unsigned wb = window_bits(method)) return make_lzh_decoder(wb, src, original);
-  return nullptr;
+  return make_old_decoder(method, src, original);
 }
 
 }  // namespace lha

@@ -1,7 +1,8 @@
 // Decoders of the LHA methods behind one small interface: make one for an
 // entry's method, read its bytes into a caller's buffer, free it. -lh0- and
 // -lz4- are stored; -lh4-, -lh5-, -lh6- and -lh7- are one decoder with
-// different window sizes (decoder_lzh.cpp).
+// different window sizes (decoder_lzh.cpp); -lh1-, -lzs- and -lz5- are the
+// older methods (decoder_old.cpp).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,7 @@ class Decoder {
 // Window size in bits of a compressed method, or 0 when it is not one.
 unsigned window_bits(std::string_view method);
 bool is_stored(std::string_view method);
+bool is_old_method(std::string_view method);  // -lh1-, -lzs-, -lz5-
 bool is_supported(std::string_view method);
 
 // Nothing for a method we cannot decode. The decoder stops after `original`
@@ -33,5 +35,6 @@ std::unique_ptr<Decoder> make_decoder(std::string_view method, ByteSource& src, 
 
 std::unique_ptr<Decoder> make_stored_decoder(ByteSource& src, uint64_t original);
 std::unique_ptr<Decoder> make_lzh_decoder(unsigned windowBits, ByteSource& src, uint64_t original);
+std::unique_ptr<Decoder> make_old_decoder(std::string_view method, ByteSource& src, uint64_t original);
 
 }  // namespace lha

@@ -12,6 +12,8 @@ uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8
 uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 uint64_t le64(const uint8_t* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
 
+bool is_stored_method(const std::string& m) { return m == "-lh0-" || m == "-lz4-"; }
+
 bool method_shape(const uint8_t* m) {
   return m[0] == '-' && m[1] == 'l' && (m[2] == 'h' || m[2] == 'z') && m[4] == '-';
 }
@@ -29,11 +31,13 @@ struct Ext {
 };
 
 // Walks extended headers from `at`, first size `size`, inside [0, limit).
-bool walk_ext(const uint8_t* p, size_t limit, size_t at, size_t size, Ext& x, size_t& total, std::string& why) {
+// Each ends in the next one's size, of `sizeBytes` bytes (4 at level 3).
+bool walk_ext(const uint8_t* p, size_t limit, size_t at, size_t size, Ext& x, size_t& total, std::string& why,
+              size_t sizeBytes = 2) {
   total = 0;
   unsigned count = 0;
   while (size != 0) {
-    if (size < 3 || at + size > limit) {
+    if (size < 1 + sizeBytes || size > limit || at > limit - size) {
       why = "extended header runs past the header";
       return false;
     }
@@ -43,7 +47,7 @@ bool walk_ext(const uint8_t* p, size_t limit, size_t at, size_t size, Ext& x, si
     }
     const uint8_t* h = p + at;
     const uint8_t* d = h + 1;
-    size_t dn = size - 3;
+    size_t dn = size - 1 - sizeBytes;
     switch (h[0]) {
       case 0x00:
         if (dn >= 2) {
@@ -80,9 +84,40 @@ bool walk_ext(const uint8_t* p, size_t limit, size_t at, size_t size, Ext& x, si
     }
     total += size;
     at += size;
-    size = le16(h + size - 2);
+    size = sizeBytes == 4 ? le32(h + size - 4) : le16(h + size - 2);
   }
   return true;
+}
+
+// Drops "." components: some makers store the folder they were given as
+// "./", so that "./sub" is "sub". A path of nothing but "." components stays
+// ".": the base folder itself.
+void drop_dot_components(std::string& path) {
+  // Most names have none and stay as they are.
+  bool any = path == "." || path.starts_with("./") || path.ends_with("/.") || path.find("/./") != std::string::npos;
+  if (!any) return;
+  std::string out;
+  bool other = false;
+  size_t i = 0;
+  while (true) {
+    size_t j = path.find('/', i);
+    std::string comp = path.substr(i, j == std::string::npos ? std::string::npos : j - i);
+    if (comp != ".") {
+      if (!comp.empty()) other = true;
+      out += comp;
+      if (j != std::string::npos) out += '/';
+    }
+    if (j == std::string::npos) break;
+    i = j + 1;
+  }
+  path = other ? out : std::string(".");
+}
+
+bool header_crc_ok(const uint8_t* p, size_t total, const Ext& x) {
+  if (!x.crcAt) return true;
+  std::vector<uint8_t> copy(p, p + total);
+  copy[x.crcAt] = copy[x.crcAt + 1] = 0;
+  return crc16(0, copy.data(), copy.size()) == x.headerCrc;
 }
 
 }  // namespace
@@ -120,12 +155,27 @@ static void finish_path(Entry& e, const Ext& x, const std::string& baseName) {
     }
   }
   if (x.symlinkMode) e.link = true;
+  bool trailingSeparator = !full.empty() && full.back() == '/';
+  drop_dot_components(full);
   while (!full.empty() && full.back() == '/') full.pop_back();
   e.path = full;
+  // In level-1 headers of Amiga makers the attribute byte holds the Amiga
+  // protection bits, not MS-DOS attributes: 0x10 there is "archived", 0x02
+  // and 0x04 are not hidden or system. (A level-0 header names no system.)
+  bool amiga = e.os == 'A' && e.level == 1 && x.attr < 0;
+  if (amiga) e.attr = 0x20;
+  // Makers without a folder method store a folder as an empty stored entry,
+  // marked by a trailing separator (Amiga makers) or the MS-DOS folder bit.
+  bool dosFolderBit = e.level >= 1 && !amiga && (e.attr & 0x10);
+  if (!e.dir && !e.link && is_stored_method(e.method) && e.packed == 0 && e.original == 0 &&
+      (trailingSeparator || dosFolderBit)) {
+    e.dir = true;
+    e.attr |= 0x10;
+  }
 }
 
 bool looks_like_header(const uint8_t* p, size_t avail) {
-  if (avail < 24 || !method_shape(p + 2) || p[20] > 2) return false;
+  if (avail < 24 || !method_shape(p + 2) || p[20] > 3) return false;
   Entry e;
   std::string why;
   return parse_header(p, avail, e, why) == HeaderStatus::Ok;
@@ -187,13 +237,19 @@ HeaderStatus parse_header(const uint8_t* p, size_t avail, Entry& e, std::string&
     if (x.attr >= 0) e.attr = static_cast<uint32_t>(x.attr);
     if (x.unixTime >= 0) e.unixTime = x.unixTime;
     finish_path(e, x, baseName);
-  } else if (e.level == 2) {
-    size_t total = le16(p);
-    if (avail < 26) {
+  } else if (e.level == 2 || e.level == 3) {
+    bool wide = e.level == 3;
+    size_t base = wide ? 32 : 26;
+    if (avail < base) {
       why = "header cut short";
       return HeaderStatus::Truncated;
     }
-    if (total < 26) {
+    if (wide && le16(p) != 4) {
+      why = "unknown word size of a level-3 header";
+      return HeaderStatus::Broken;
+    }
+    size_t total = wide ? le32(p + 24) : le16(p);
+    if (total < base) {
       why = "header size too small";
       return HeaderStatus::Broken;
     }
@@ -206,12 +262,29 @@ HeaderStatus parse_header(const uint8_t* p, size_t avail, Entry& e, std::string&
     e.unixTime = le32(p + 15);
     e.crc = le16(p + 21);
     e.os = p[23];
-    size_t extTotal = 0;
-    if (!walk_ext(p, total, 24 + 2, le16(p + 24), x, extTotal, why)) return HeaderStatus::Broken;
-    if (x.crcAt) {
+    size_t extTotal = 0, sizeBytes = wide ? 4 : 2;
+    size_t first = wide ? le32(p + 28) : le16(p + 24);
+    if (!walk_ext(p, total, base, first, x, extTotal, why, sizeBytes)) {
+      // The OS-9 maker gives the size of a level-2 header 2 bytes short; its
+      // extended headers still end where the data begins.
+      Ext x2;
+      size_t t2 = 0;
+      std::string why2;
+      if (wide || total + 2 > avail || !walk_ext(p, total + 2, base, first, x2, t2, why2) || base + t2 != total + 2)
+        return HeaderStatus::Broken;
+      x = x2;
+      extTotal = t2;
+      total += 2;
+    }
+    // A CRC made before the short size was written also counts.
+    if (!header_crc_ok(p, total, x)) {
+      bool fixedSize = !wide && base + extTotal == total && static_cast<size_t>(le16(p)) + 2 == total;
       std::vector<uint8_t> copy(p, p + total);
-      copy[x.crcAt] = copy[x.crcAt + 1] = 0;
-      if (crc16(0, copy.data(), copy.size()) != x.headerCrc) {
+      if (fixedSize) {
+        copy[0] = static_cast<uint8_t>(total);
+        copy[1] = static_cast<uint8_t>(total >> 8);
+      }
+      if (!fixedSize || !header_crc_ok(copy.data(), total, x)) {
         why = "header CRC error";
         return HeaderStatus::Broken;
       }

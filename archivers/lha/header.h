@@ -1,4 +1,4 @@
-// LHA entry headers: reading levels 0, 1 and 2 with their generic, MS-DOS
+// LHA entry headers: reading levels 0 to 3 with their generic, MS-DOS
 // and Unix extended headers, and writing level 2. Works on bytes only, so
 // the fuzz target drives it without files.
 #pragma once

@@ -224,6 +224,7 @@ int cmd_extract(Run& run, const arc::ParsedCommand& pc) {
       continue;
     }
     std::string stored = o.noRoot ? strip_root(e.path) : e.path;
+    if (e.dir && stored == ".") continue;  // the base folder itself
     auto rel = arc::safe_relative(stored);
     if (!rel) {
       run.line("Skipped : " + name + " (unsafe path)");
@@ -895,8 +896,8 @@ HARC WINAPI UnlhaOpenArchive(HWND, LPCSTR path, DWORD) {
     for (size_t i = 0; i < a.entries.size(); ++i) {
       const lha::Entry& e = a.entries[i];
       arc::fill_record(l->entries[i], shown(e.path), static_cast<uint32_t>(e.original),
-                       static_cast<uint32_t>(e.packed), e.crc, e.dosTime, arc::attribute_text(e.attr), e.method,
-                       e.os);
+                       static_cast<uint32_t>(e.packed), e.crc, e.dosTime, arc::attribute_text(e.attr),
+                       e.dir ? std::string("-lhd-") : e.method, e.os);  // a folder stored as an empty file too
     }
     return arc::listing_open(l);
   } catch (...) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive.h"
+#include "crc16.h"
 
 static int pack(int level, const std::string& out, const std::vector<std::string>& files) {
   lha::Writer w;
@@ -56,6 +57,36 @@ int main(int argc, char** argv) {
       a.file->seek(static_cast<int64_t>(e.data_offset()));
       a.file->read_exact(raw.data() + 3, static_cast<int64_t>(e.packed));
       fsio::write_all(dir + "/stream" + std::to_string(l), raw.data(), raw.size());
+      // The same bytes as a stream of each older method (index 5 to 7).
+      raw[0] = static_cast<uint8_t>(l);
+      fsio::write_all(dir + "/old" + std::to_string(l), raw.data(), raw.size());
+    }
+    // A level-3 header (32-bit sizes) of a stored entry, for the header target.
+    {
+      const std::string name = "seed3.txt", body = "abc";
+      std::vector<uint8_t> h(32, 0);
+      auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
+      };
+      h[0] = 4;
+      std::memcpy(h.data() + 2, "-lh0-", 5);
+      put32(7, 3);
+      put32(11, 3);
+      put32(15, 1600000000);
+      h[19] = 0x20;
+      h[20] = 3;
+      uint16_t crc = lha::crc16(0, body.data(), body.size());
+      h[21] = static_cast<uint8_t>(crc);
+      h[22] = static_cast<uint8_t>(crc >> 8);
+      h[23] = 'U';
+      put32(28, static_cast<uint32_t>(1 + name.size() + 4));
+      h.push_back(0x01);
+      h.insert(h.end(), name.begin(), name.end());
+      h.resize(h.size() + 4);
+      put32(24, static_cast<uint32_t>(h.size()));
+      h.insert(h.end(), body.begin(), body.end());
+      h.push_back(0);
+      fsio::write_all(dir + "/level3.lzh", h.data(), h.size());
     }
     fsio::remove_file(src);
     return 0;

@@ -106,7 +106,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
   }
   int failed = a.damaged ? 1 : 0;
   for (auto& e : a.entries) {
-    if (e.link || (second && e.path == "$")) continue;
+    if (e.link || (second && e.path == "$") || (e.dir && e.path == ".")) continue;
     auto rel = arc::safe_relative(e.path);
     if (!rel) {
       ++failed;
