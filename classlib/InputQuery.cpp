@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "DlgTemplate.h"
+#include "dlgtemplate.h"
 
 namespace {
 
@@ -54,14 +54,8 @@ INT_PTR CALLBACK QueryProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 bool InputQuery(HWND owner, const std::string& caption, const std::string& prompt, std::string& value) {
-  TDlgTemplate t;
-  t.DWord(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-  t.DWord(0);
-  t.Word(4);  // items
-  t.Word(0), t.Word(0), t.Word(180), t.Word(64);
-  t.Word(0), t.Word(0), t.Word(0);  // no menu, default class, empty title
-  t.Word(9);
-  t.Text(L"MS UI Gothic");
+  // The title is set when the box opens; the box is placed at the cursor then.
+  TDlgTemplate t(180, 64, L"", DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   t.Item(SS_LEFT, 7, 7, 166, 10, kPrompt, 0x0082, L"");
   t.Item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 166, 13, kEdit, 0x0081, L"");
   t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 70, 42, 50, 14, IDOK, 0x0080, L"OK");

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "DlgTemplate.h"
+#include "dlgtemplate.h"
 
 namespace {
 

@@ -67,13 +67,13 @@ INT_PTR CALLBACK name_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 std::optional<std::string> ask_name(HWND owner, const std::string& old) {
-  arc::DialogTemplate t(200, 52, L"名前の変更");
-  t.item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 7, 186, 14, 100, t.kEdit, L"");
-  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 86, 30, 50, 14, IDOK, t.kButton, L"OK");
-  t.item(BS_PUSHBUTTON | WS_TABSTOP, 143, 30, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
+  TDlgTemplate t(200, 52, L"名前の変更");
+  t.Item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 7, 186, 14, 100, t.kEdit, L"");
+  t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 86, 30, 50, 14, IDOK, t.kButton, L"OK");
+  t.Item(BS_PUSHBUTTON | WS_TABSTOP, 143, 30, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
   NameBox box;
   box.value = old;
-  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(), owner, name_proc,
+  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), owner, name_proc,
                           reinterpret_cast<LPARAM>(&box));
   if (!box.ok) return std::nullopt;
   return box.value;

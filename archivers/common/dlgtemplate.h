@@ -1,64 +1,55 @@
-// A dialog template built in memory, so that a library needs no resources:
-// a modal, centred box in "MS UI Gothic" 9 with the items added to it.
+// An in-memory dialog template for DialogBoxIndirectParam, built word by word
+// with the alignment the dialog manager expects, so that neither the program
+// nor a library needs a resource for its small boxes.
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
 #include <vector>
 
-namespace arc {
-
-class DialogTemplate {
+class TDlgTemplate {
  public:
   // The predefined control classes an item names by atom.
   enum : WORD { kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082 };
 
-  DialogTemplate(short cx, short cy, const wchar_t* title) {
-    dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-    dword(0);
-    count_ = words_.size();
-    word(0);  // items, counted as they are added
-    word(0);
-    word(0);
-    word(static_cast<WORD>(cx));
-    word(static_cast<WORD>(cy));
-    word(0);  // no menu
-    word(0);  // the standard class
-    text(title);
-    word(9);
-    text(L"MS UI Gothic");
+  TDlgTemplate() = default;
+  // The header of a box cx by cy dialog units with the title given, in
+  // "MS UI Gothic" 9; the items added after it are counted.
+  TDlgTemplate(short cx, short cy, const wchar_t* title,
+               DWORD style = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU) {
+    DWord(style);
+    DWord(0);
+    Word(0);  // items
+    Word(0), Word(0), Word(static_cast<WORD>(cx)), Word(static_cast<WORD>(cy));
+    Word(0), Word(0);  // no menu, the standard class
+    Text(title);
+    Word(9);
+    Text(L"MS UI Gothic");
   }
 
-  void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* caption) {
-    if (words_.size() % 2) word(0);  // each item on a DWORD boundary
-    dword(style | WS_CHILD | WS_VISIBLE);
-    dword(0);
-    word(static_cast<WORD>(x));
-    word(static_cast<WORD>(y));
-    word(static_cast<WORD>(cx));
-    word(static_cast<WORD>(cy));
-    word(id);
-    word(0xFFFF);
-    word(cls);
-    text(caption);
-    word(0);  // no creation data
-    ++words_[count_];
+  void Word(WORD w) { FData.push_back(w); }
+  void DWord(DWORD d) {
+    Word(LOWORD(d));
+    Word(HIWORD(d));
   }
-
-  LPCDLGTEMPLATEA get() const { return reinterpret_cast<LPCDLGTEMPLATEA>(words_.data()); }
-
- private:
-  void word(WORD w) { words_.push_back(w); }
-  void dword(DWORD d) {
-    word(LOWORD(d));
-    word(HIWORD(d));
-  }
-  void text(const wchar_t* s) {
-    do word(static_cast<WORD>(*s));
+  void Text(const wchar_t* s) {
+    do Word(*s);
     while (*s++);
   }
-  std::vector<WORD> words_;  // WORD-aligned from the start, as the vector's storage is
-  size_t count_ = 0;
-};
+  // One control of a predefined class, DWORD-aligned; counted in the header.
+  void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text) {
+    if (FData.size() % 2) Word(0);
+    DWord(style | WS_CHILD | WS_VISIBLE);
+    DWord(0);
+    Word(x), Word(y), Word(cx), Word(cy), Word(id);
+    Word(0xFFFF), Word(cls);
+    Text(text);
+    Word(0);
+    if (FData.size() > 4) ++FData[4];
+  }
+  // The item count of the header, for a header written word by word.
+  void SetCount(WORD n) { FData[4] = n; }
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(FData.data()); }
 
-}  // namespace arc
+ private:
+  std::vector<WORD> FData;
+};

@@ -55,14 +55,14 @@ INT_PTR CALLBACK name_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 std::optional<std::string> ask_new_name(HWND owner, const std::string& current) {
-  arc::DialogTemplate t(220, 62, L"名前の変更");
-  t.item(SS_LEFT, 7, 7, 206, 10, kLabel, t.kStatic, L"");
-  t.item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 206, 13, kEdit, t.kEdit, L"");
-  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 106, 40, 50, 14, IDOK, t.kButton, L"OK");
-  t.item(BS_PUSHBUTTON | WS_TABSTOP, 163, 40, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
+  TDlgTemplate t(220, 62, L"名前の変更");
+  t.Item(SS_LEFT, 7, 7, 206, 10, kLabel, t.kStatic, L"");
+  t.Item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 206, 13, kEdit, t.kEdit, L"");
+  t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 106, 40, 50, 14, IDOK, t.kButton, L"OK");
+  t.Item(BS_PUSHBUTTON | WS_TABSTOP, 163, 40, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
   NameDialog nd{arc::base_name(current), current + " の新しい名前:"};
   HINSTANCE inst = reinterpret_cast<HINSTANCE>(GetModuleHandleA("unlha32.dll"));
-  INT_PTR r = DialogBoxIndirectParamA(inst, t.get(), owner, name_proc, reinterpret_cast<LPARAM>(&nd));
+  INT_PTR r = DialogBoxIndirectParamA(inst, t.Get(), owner, name_proc, reinterpret_cast<LPARAM>(&nd));
   if (r != IDOK || nd.text.empty()) return std::nullopt;
   return nd.text;
 }

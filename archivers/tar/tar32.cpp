@@ -143,14 +143,14 @@ INT_PTR CALLBACK AskProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 int ask_dialog(HWND owner, const std::string& path) {
-  arc::DialogTemplate b(250, 86, L"tar32");
-  b.item(SS_LEFT | SS_NOPREFIX, 8, 8, 234, 44, kIdText, b.kStatic, L"");
-  b.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 8, 62, 54, 16, IDYES, b.kButton, L"\u306F\u3044(&Y)");
-  b.item(BS_PUSHBUTTON | WS_TABSTOP, 68, 62, 54, 16, kIdAll, b.kButton, L"\u3059\u3079\u3066(&A)");
-  b.item(BS_PUSHBUTTON | WS_TABSTOP, 128, 62, 54, 16, IDNO, b.kButton, L"\u3044\u3044\u3048(&N)");
-  b.item(BS_PUSHBUTTON | WS_TABSTOP, 188, 62, 54, 16, IDCANCEL, b.kButton, L"\u4E2D\u6B62");
+  TDlgTemplate b(250, 86, L"tar32");
+  b.Item(SS_LEFT | SS_NOPREFIX, 8, 8, 234, 44, kIdText, b.kStatic, L"");
+  b.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 8, 62, 54, 16, IDYES, b.kButton, L"\u306F\u3044(&Y)");
+  b.Item(BS_PUSHBUTTON | WS_TABSTOP, 68, 62, 54, 16, kIdAll, b.kButton, L"\u3059\u3079\u3066(&A)");
+  b.Item(BS_PUSHBUTTON | WS_TABSTOP, 128, 62, 54, 16, IDNO, b.kButton, L"\u3044\u3044\u3048(&N)");
+  b.Item(BS_PUSHBUTTON | WS_TABSTOP, 188, 62, 54, 16, IDCANCEL, b.kButton, L"\u4E2D\u6B62");
   AskState st{&path};
-  INT_PTR r = DialogBoxIndirectParamA(g_instance, b.get(), owner, AskProc,
+  INT_PTR r = DialogBoxIndirectParamA(g_instance, b.Get(), owner, AskProc,
                                       reinterpret_cast<LPARAM>(&st));
   return r <= 0 ? IDCANCEL : static_cast<int>(r);
 }

@@ -71,13 +71,13 @@ INT_PTR CALLBACK pw_proc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 bool ask_password(HWND owner, const std::string& entry, std::string& out) {
-  arc::DialogTemplate t(200, 62, L"パスワードの入力");
-  t.item(SS_LEFT, 7, 7, 186, 10, kLabel, t.kStatic, L"");
-  t.item(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 186, 13, kEdit, t.kEdit, L"");
-  t.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 87, 41, 50, 14, IDOK, t.kButton, L"OK");
-  t.item(BS_PUSHBUTTON | WS_TABSTOP, 143, 41, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
+  TDlgTemplate t(200, 62, L"パスワードの入力");
+  t.Item(SS_LEFT, 7, 7, 186, 10, kLabel, t.kStatic, L"");
+  t.Item(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 20, 186, 13, kEdit, t.kEdit, L"");
+  t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 87, 41, 50, 14, IDOK, t.kButton, L"OK");
+  t.Item(BS_PUSHBUTTON | WS_TABSTOP, 143, 41, 50, 14, IDCANCEL, t.kButton, L"キャンセル");
   PwState st{entry, {}};
-  INT_PTR r = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.get(), owner, pw_proc,
+  INT_PTR r = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Get(), owner, pw_proc,
                                       reinterpret_cast<LPARAM>(&st));
   if (r != IDOK || st.result.empty()) return false;
   out = st.result;
