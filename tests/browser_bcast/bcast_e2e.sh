@@ -15,7 +15,6 @@ cleanup() {
   wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
 KEY='software\halvek\Tovix'
 regset() { winrun reg add "HKCU\\$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }

@@ -43,7 +43,7 @@ help: 1 142 $hlp
 HELP
 # ListBox1 has no context, nor has its page: no help is asked.
 out=$(probe wait TExtDlg 1000 f1 ListBox 0 | tr -d '\r') && fail "help asked without a context: $out"
-expect_line "$out" "error: no help request" "no context"
+expect_text "$out" "error: no help request" "no context"
 probe wait TExtDlg close >/dev/null
 probe wait TVantrelbyHalvek close wait-exit 20000 >/dev/null || fail "window did not close"
 echo ok

@@ -20,11 +20,11 @@ esac
 winrun "$BIN/bcastctl.exe" empty >/dev/null
 start_tovix
 out=$(probe wait TVantrelbyHalvek 30000 caption status tabs columns menus toolbar | tr -d '\r')
-expect_line "$out" "caption: Tovix" caption
-expect_line "$out" "status[0]: 0 Files (0 Byte)" "status panel"
-for t in "tab[0]: フォルダ *" "tab[1]: テキスト" "tab[2]: 画像"; do expect_line "$out" "$t" tabs; done
+expect_text "$out" "caption: Tovix" caption
+expect_text "$out" "status[0]: 0 Files (0 Byte)" "status panel"
+for t in "tab[0]: フォルダ *" "tab[1]: テキスト" "tab[2]: 画像"; do expect_text "$out" "$t" tabs; done
 for c in "column[0]: 名前 100 left" "column[1]: サイズ 80 right" "column[2]: 更新日時 104 left" \
-         "column[3]: 圧縮率 48 right" "column[4]: 形式 40 center"; do expect_line "$out" "$c" columns; done
+         "column[3]: 圧縮率 48 right" "column[4]: 形式 40 center"; do expect_text "$out" "$c" columns; done
 # The whole menu bar, item by item, as designed and then set by the default
 # settings (new folder on); no removable drive under Wine: no format items.
 diff <(grep -v -e '^caption' -e '^status' -e '^tab' -e '^column' -e '^button' <<<"$out") - <<'MENUS' || fail "menu bar differs"
@@ -160,7 +160,7 @@ BUTTONS
 # The about box from the help menu, closed by a key.
 out=$(probe wait TVantrelbyHalvek command "バージョン情報(A)..." dialog TAboutBox 10000 caption vk enter | tr -d '\r') ||
   fail "no about box from the help menu: $out"
-expect_line "$out" "caption: バージョン情報" "about box"
+expect_text "$out" "caption: バージョン情報" "about box"
 probe waitgone TAboutBox 5000 >/dev/null || fail "the about box did not close on Enter"
 
 # The status bar toggled off reaches the store when the window closes.
@@ -169,7 +169,7 @@ probe wait TVantrelbyHalvek command "ステータスバー(B)" >/dev/null
 toggled() {
   local m
   m=$(probe wait TVantrelbyHalvek menu "ステータスバー(B)")
-  expect_line "$m" "menu: ステータスバー(&B)" toggle
+  expect_text "$m" "menu: ステータスバー(&B)" toggle
   ! tail -1 <<<"$m" | grep -q checked || fail "status bar item still checked"
 }
 eventually 30 toggled
@@ -191,7 +191,7 @@ export REC_unlha32_ENTRIES=$(winpath "$SCRATCH/entries.txt")
 (cd "$SCRATCH/Long Folder" && winrun "$rec/tovix.exe" data.lzh >/dev/null 2>&1 &)
 out=$(probe wait TVantrelbyHalvek 30000 menu "ステータスバー(B)" sleep 500 caption)
 grep -q checked <<<"$out" && fail "status bar should start hidden"
-expect_line "$out" "caption: data.lzh ($(winpath "$SCRATCH/Long Folder")) - Tovix" "archive listed at start"
+expect_text "$out" "caption: data.lzh ($(winpath "$SCRATCH/Long Folder")) - Tovix" "archive listed at start"
 probe wait TVantrelbyHalvek command "閉じる(C)" wait-exit 20000 || fail "second window did not close"
 j=$(tr -d '\r' <"$SCRATCH/journal.txt")
 [ "$(grep -c "^unlha32 OpenArchive .*$(winpath "$SCRATCH/Long Folder/data.lzh" | sed 's/\\/\\\\/g')\$" <<<"$j")" = 1 ] ||

@@ -10,7 +10,6 @@ SETTINGS_KEY='software\halvek\Tovix'
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
 trap 'probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true' EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 regget() {
   winrun reg query "HKCU\\$SETTINGS_KEY\\$1" /v "$2" 2>/dev/null | tr -d '\r' |

@@ -7,7 +7,6 @@ export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
 trap 'probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true' EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
 exdir() {
   winrun reg query 'HKCU\software\halvek\Tovix\UnPack' /v ExDir 2>/dev/null | tr -d '\r' |

@@ -9,7 +9,6 @@ export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
 trap 'probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true' EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 KEY='HKCU\software\halvek\Tovix'
 regset() { winrun reg add "$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 

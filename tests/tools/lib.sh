@@ -11,6 +11,14 @@
 #                            calls fail) until it holds, for a result another
 #                            process is still producing; after SECONDS it
 #                            runs it once more, to fail with its message
+#   wait_until SECONDS WHAT CMD ARGS...   runs CMD (its output dropped) every
+#                            0.1 s until it succeeds; when SECONDS pass first,
+#                            the test fails: "WHAT: still not so after N s"
+#   poll SECONDS CMD ARGS... the same wait for a state that may not come (the
+#                            caller decides): answers 1 when time runs out
+#   probe ARGS...            tests/tools/uiprobe, its lines without CR
+#   expect_line TEXT LINE WHAT   fails unless TEXT has the whole line LINE
+#   expect_text TEXT PART WHAT   fails unless TEXT holds PART somewhere
 set -euo pipefail
 : "${BIN:?}" "${SCRATCH:?}" "${WINE_RUN:?}"
 winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
@@ -21,6 +29,26 @@ arcdrv() {
   $WINE_RUN "$BIN/arcdrv.exe" "$(winpath "$dll")" "$@"
 }
 fail() { echo "FAIL: $*" >&2; exit 1; }
+probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
+poll() {
+  local end=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+}
+wait_until() {
+  local secs=$1 what=$2; shift 2
+  poll "$secs" "$@" || fail "$what: still not so after $secs s"
+}
+expect_line() {
+  grep -qxF -- "$2" <<<"$1" || fail "$3: missing line '$2' in:
+$1"
+}
+expect_text() {
+  grep -qF -- "$2" <<<"$1" || fail "$3: missing '$2' in:
+$1"
+}
 eventually() {
   local end=$((SECONDS + $1)); shift
   while [ $SECONDS -lt $end ]; do

@@ -3,18 +3,15 @@
 # probe): the prefix, the probe, the program stopped when the test ends, and
 # the checks and values those tests share. Provides, beside lib.sh's:
 #   $SETTINGS_KEY            the program's key under HKCU
-#   probe ARGS...            tests/tools/uiprobe, its lines without CR
 #   $TOVIX_PID               the program started in the background (the
 #                            caller's start_tovix sets it)
 #   stop_tovix               closes that program's window and waits for it
 #   regset SECTION NAME DATA one setting in the program's key
-#   expect_line TEXT LINE WHAT   fails unless TEXT has the whole line LINE
 #   $DOS                     2004-03-05 14:07:58 as a DOS date in hexadecimal
 source "$TOOLS/lib.sh"
 own_prefix "$SCRATCH/prefix"
 SETTINGS_KEY='software\halvek\Tovix'
 trap 'stop_tovix; wineserver -k 2>/dev/null || true' EXIT
-probe() { winrun "$BIN/uiprobe.exe" "$@" | tr -d '\r'; }
 TOVIX_PID=""
 stop_tovix() {
   [ -n "$TOVIX_PID" ] || return 0
@@ -23,8 +20,4 @@ stop_tovix() {
   TOVIX_PID=""
 }
 regset() { winrun reg add "HKCU\\$SETTINGS_KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
-expect_line() {
-  grep -qxF -- "$2" <<<"$1" || fail "$3: missing line '$2' in:
-$1"
-}
 DOS=306570FD
