@@ -110,7 +110,9 @@ class ZipCrypto {
 
  private:
   uint8_t stream_byte() const {
-    uint16_t t = static_cast<uint16_t>((k2_ | 2) & 0xFFFF);
+    // Unsigned 32-bit: the 16-bit operands would be promoted to int, whose
+    // product overflows.
+    uint32_t t = (k2_ | 2) & 0xFFFF;
     return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
   }
   void update(uint8_t c);
