@@ -1,21 +1,51 @@
 #include "winask.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "text.h"
 
 namespace zipw {
 
-static std::string utf8_to_acp(std::string_view s) {
+// One character (one or two UTF-16 units) in the system code page; false
+// when the code page has no such character (no best fit: "é" is not "e").
+static bool char_to_acp(const wchar_t* w, int n, std::string& out) {
+  char buf[8];
+  BOOL usedDefault = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, n, buf, sizeof buf, nullptr, &usedDefault);
+  if (m <= 0 || usedDefault) return false;
+  out.append(buf, static_cast<size_t>(m));
+  return true;
+}
+
+static std::string utf8_to_acp(std::string_view s, bool* lossy) {
+  if (lossy) *lossy = false;
   if (s.empty()) return {};
   int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
   if (n <= 0) return std::string(s);
   std::wstring w(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  int m = WideCharToMultiByte(CP_ACP, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  if (m <= 0) return std::string(s);
-  std::string out(static_cast<size_t>(m), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), n, out.data(), m, nullptr, nullptr);
+  BOOL usedDefault = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), n, nullptr, 0, nullptr, &usedDefault);
+  if (m > 0 && !usedDefault) {
+    std::string out(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+  }
+  // Character by character: what the code page lacks becomes "#U" and the
+  // code point, so that names differing only there do not meet on disk.
+  std::string out;
+  for (int i = 0; i < n;) {
+    int k = (IS_HIGH_SURROGATE(w[i]) && i + 1 < n && IS_LOW_SURROGATE(w[i + 1])) ? 2 : 1;
+    if (!char_to_acp(&w[i], k, out)) {
+      uint32_t cp = k == 2 ? 0x10000u + ((w[i] - 0xD800u) << 10) + (w[i + 1] - 0xDC00u) : w[i];
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "#U%04X", static_cast<unsigned>(cp));
+      out += hex;
+      if (lossy) *lossy = true;
+    }
+    i += k;
+  }
   return out;
 }
 
