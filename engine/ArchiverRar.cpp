@@ -108,8 +108,10 @@ struct Pattern {
   bool prefix;
 };
 
-// Why the header walk stopped before the end of the archive.
-std::string HeaderFailure(int code) {
+
+}  // namespace
+
+std::string engine::RarFailureText(int code) {
   switch (code) {
     case ERAR_BAD_DATA: return "書庫が壊れています";
     case ERAR_BAD_ARCHIVE: return "RAR 書庫ではないか、壊れています";
@@ -120,8 +122,6 @@ std::string HeaderFailure(int code) {
     default: return "書庫を読めません (" + std::to_string(code) + ")";
   }
 }
-
-}  // namespace
 
 bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
   Entries& f = *F;
@@ -249,7 +249,7 @@ bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
   // volume that cannot be had leaves the rest of the entries unread.
   if (read != 0 && read != ERAR_END_ARCHIVE) {
     success = false;
-    LogLine("Error : " + engine::FileNameOf(arcName) + "\t : " + HeaderFailure(read) + "\r\n");
+    LogLine("Error : " + engine::FileNameOf(arcName) + "\t : " + engine::RarFailureText(read) + "\r\n");
   }
   if (e.RARCloseArchive) e.RARCloseArchive(h);
   RarBusy = false;
