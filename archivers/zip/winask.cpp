@@ -25,6 +25,41 @@ static std::string utf8_to_acp(std::string_view s, bool* lossy) {
   if (n <= 0) return std::string(s);
   std::wstring w(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  // Composed: macOS stores names decomposed ("ハ" and a combining mark for
+  // "パ"), and the code page has only the composed characters.
+  // Bound at run time: older systems have it only with normaliz.dll.
+  using Normalize = int(WINAPI*)(int form, const wchar_t* src, int srcLen, wchar_t* dst, int dstLen);
+  static const Normalize normalize = [] {
+    HMODULE m = GetModuleHandleA("kernel32.dll");
+    FARPROC p = m ? GetProcAddress(m, "NormalizeString") : nullptr;
+    if (!p && (m = LoadLibraryA("normaliz.dll")) != nullptr) p = GetProcAddress(m, "NormalizeString");
+    return reinterpret_cast<Normalize>(reinterpret_cast<void*>(p));
+  }();
+  constexpr int kFormC = 1;
+  int c = normalize ? normalize(kFormC, w.data(), n, nullptr, 0) : 0;
+  if (c > 0) {
+    std::wstring composed(static_cast<size_t>(c), L'\0');
+    c = normalize(kFormC, w.data(), n, composed.data(), c);
+    if (c > 0) {
+      composed.resize(static_cast<size_t>(c));
+      w = std::move(composed);
+      n = c;
+    }
+  }
+  // The same JIS characters under the code points other systems give them
+  // (wave dash, double vertical line, minus, em dash, cent, pound, not).
+  for (wchar_t& ch : w) {
+    switch (ch) {
+      case 0x301C: ch = 0xFF5E; break;
+      case 0x2016: ch = 0x2225; break;
+      case 0x2212: ch = 0xFF0D; break;
+      case 0x2014: ch = 0x2015; break;
+      case 0x00A2: ch = 0xFFE0; break;
+      case 0x00A3: ch = 0xFFE1; break;
+      case 0x00AC: ch = 0xFFE2; break;
+      default: break;
+    }
+  }
   BOOL usedDefault = FALSE;
   int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), n, nullptr, 0, nullptr, &usedDefault);
   if (m > 0 && !usedDefault) {

@@ -47,6 +47,22 @@ done <<<"$cases"
 [ "$(find out-c -type f | wc -l)" = 6 ] || fail "entries lost or added: $(find out-c)"
 gq '^rc=0' u8.clog || fail "extraction of UTF-8 names: $(cat u8.clog)"
 
+# Names as macOS writes them: decomposed ("ハ" and a combining mark for "パ")
+# and with the wave dash's other code point; both are characters the code
+# page holds, so no substitute.
+python3 - <<'PY'
+import unicodedata, zipfile
+with zipfile.ZipFile("mac.zip", "w") as z:
+    z.writestr(unicodedata.normalize("NFD", "パンだ.txt"), "pan\n")
+    z.writestr("\u301c.txt", "wave\n")
+PY
+printf '%s\n' パンだ.txt ～.txt > mac.want
+common_list mac.zip > mac.common
+diff mac.want mac.common >/dev/null || fail "macOS names listed as: $(cat mac.common)"
+common_x mac.zip out-mac > mac.log
+[ "$(cat out-mac/パンだ.txt)" = pan ] && [ "$(cat out-mac/～.txt)" = wave ] && ! gq Renamed mac.log ||
+  fail "macOS names extracted as: $(cat mac.log; ls out-mac)"
+
 # ---- the Unicode path extra field (0x7075) ----
 # Written by tools on systems whose code page is not the archive's: the
 # stored name is that code page's (here: unreadable), the field holds the
