@@ -1,8 +1,8 @@
 // RAR archives through unrar.dll: the engine walks the headers, picks the
 // entries and their targets, and writes the log itself.
 #include <cstring>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "Archiver.h"
 #include "ArchiverImpl.h"
