@@ -18,7 +18,7 @@ class TXpGroupBox;
 
 struct TFindRow {
   std::string Name;     // file-name part of the entry
-  uint32_t Size = 0;
+  uint64_t Size = 0;
   double Date = 0;
   std::string Archive;  // full path of the archive file
 };

@@ -12,7 +12,7 @@ TArcList::TArcList(TComponent* AOwner) : TComponent(AOwner) {}
 
 TArcList::~TArcList() = default;
 
-void TArcList::Add(const std::string& Name, uint32_t OriginalSize, uint32_t CompressedSize, double Date,
+void TArcList::Add(const std::string& Name, uint64_t OriginalSize, uint64_t CompressedSize, double Date,
                    const std::string& Mode) {
   struct ArcFileList& r = FList.emplace_back();
   r.Name = Name;
@@ -310,7 +310,7 @@ std::string FormatListDate(double Date) {
   return buf;
 }
 
-std::string FormatRatio(uint32_t Original, uint32_t Compressed) {
+std::string FormatRatio(uint64_t Original, uint64_t Compressed) {
   double v = Original == 0 ? 0.0 : static_cast<double>(Compressed) / static_cast<double>(Original) * 100.0;
   // One decimal, halves rounded up as the run-time's formatting does.
   int64_t tenths = static_cast<int64_t>(std::floor(v * 10.0 + 0.5));
@@ -414,7 +414,7 @@ void TFileRows::MakeKeys(TSortKey Key) {
       for (size_t i = 0; i < n; ++i) {
         const TFileRow& r = FRows[i];
         if (Key == skSize) {
-          nums[i] = r.Size;
+          nums[i] = static_cast<int64_t>(r.Size);
         } else if (r.Folder) {
           nums[i] = -1;  // folder rows show no date: all alike
         } else {

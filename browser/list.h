@@ -14,12 +14,12 @@
 
 #include "Classes.h"
 
-// One entry of a folder. The sizes are the libraries' unsigned 32-bit values:
-// entries of 2 to 4 GB stay positive.
+// One entry of a folder. The sizes are unsigned 64-bit: entries of 2 to 4 GB
+// stay positive, and larger ones keep the full sizes the libraries answer.
 struct ArcFileList {
   std::string Name;  // without its folder
-  uint32_t OriginalSize = 0;
-  uint32_t CompressedSize = 0;
+  uint64_t OriginalSize = 0;
+  uint64_t CompressedSize = 0;
   double Date = 0;  // days since 1899-12-30, time as the fraction
   std::string Mode;
 };
@@ -29,7 +29,7 @@ class TArcList : public TComponent {
  public:
   explicit TArcList(TComponent* AOwner);
   ~TArcList() override;
-  void Add(const std::string& Name, uint32_t OriginalSize, uint32_t CompressedSize, double Date,
+  void Add(const std::string& Name, uint64_t OriginalSize, uint64_t CompressedSize, double Date,
            const std::string& Mode);
   // 0-based; the pointer stays valid while the list lives. (The engine has a
   // global of the same name, so the type is spelt with its class key.)
@@ -163,7 +163,7 @@ int ArchiveFolderNameLength(const std::string& Name, bool CutNumber);
 // Texts of the file list.
 std::string FormatThousands(uint64_t Value);          // "1,234,567"
 std::string FormatListDate(double Date);              // "yyyy/mm/dd hh:nn"
-std::string FormatRatio(uint32_t Original, uint32_t Compressed);  // "45.3%"
+std::string FormatRatio(uint64_t Original, uint64_t Compressed);  // "45.3%"
 // The extension of a name from its last dot on ("" without one).
 std::string NameExtension(const std::string& Name);
 
@@ -174,8 +174,8 @@ enum TSortKey { skName, skExt, skSize, skDate, skRate, skType, skNone };
 struct TFileRow {
   std::string Caption;
   std::string Mode;      // "-dir-" for a folder row
-  uint32_t Size = 0;     // original size; 0 for folders
-  uint32_t Compressed = 0;
+  uint64_t Size = 0;     // original size; 0 for folders
+  uint64_t Compressed = 0;
   double Date = 0;
   int Position = 0;      // archive order (folders: index among the children)
   int Image = -1;        // 1 folder, 3 text, 4 picture, -1 none

@@ -247,6 +247,7 @@ class TVantrelbyHalvek : public TForm {
   void PopupMenuEx1DonePopup(TObject* Sender);
 
   uint64_t FFolderSize = 0;       // sum of the current folder's entry sizes
+  std::string FListFailure;       // why the last listing could not read (all of) the archive
 
   // The rows of the file list for the other commands (drag-out, deletion,
   // previews): row i as shown now, after sorting.

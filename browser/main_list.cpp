@@ -182,7 +182,11 @@ void TVantrelbyHalvek::ListArchiveBody() {
     StatusBar1->Panels(0).SetText(std::to_string(count) + " Files (" +
                                   FormatThousands(static_cast<uint64_t>(FTotalSize < 0 ? 0 : FTotalSize)) +
                                   " Byte)");
-    StatusBar1->Panels(1).SetText("");
+    // An archive the libraries could not read (or not to its end) says why,
+    // in place of the folder's totals: the list alone would look like an
+    // empty archive, or a whole one.
+    FListFailure = listed ? Archive1->FindFailure() : std::string();
+    StatusBar1->Panels(1).SetText(FListFailure);
 
     if (count > 0) {
       // 11. The folder nodes, in the order the walk met them (parents first).
@@ -466,6 +470,10 @@ void TVantrelbyHalvek::FillFileList(TTreeNode* Node) {
 }
 
 void TVantrelbyHalvek::UpdateFolderStatus() {
+  if (!FListFailure.empty()) {
+    StatusBar1->Panels(1).SetText(FListFailure);
+    return;
+  }
   StatusBar1->Panels(1).SetText(FCurrentFolder + " [" + std::to_string(FListState->Rows.Count()) + " Files (" +
                                 FormatThousands(FFolderSize) + " Byte)]");
 }

@@ -316,7 +316,8 @@ void TVantrelbyHalvek::PreviewImage(int Position) {
   if (TArcList* list = CurrentFolderList())
     for (int i = 0; i < list->Count(); ++i)
       if (list->GetItem(i)->Name == caption) {
-        size = list->GetItem(i)->OriginalSize;
+        if (list->GetItem(i)->OriginalSize > 0xFFFFFFFFu) return;  // no picture is that large
+        size = static_cast<uint32_t>(list->GetItem(i)->OriginalSize);
         break;
       }
   const TArchiverMode mode = Archive1->ArcMode();

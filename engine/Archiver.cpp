@@ -52,6 +52,8 @@ void BindCommon(HMODULE m, TCommonLib& l, const std::string& prefix, bool modes,
   Bind(m, l.SetOwnerWindow, prefix + "SetOwnerWindow");
   Bind(m, l.ClearOwnerWindow, prefix + "ClearOwnerWindow");
   if (mem) Bind(m, l.ExtractMem, prefix + "ExtractMem");
+  Bind(m, l.GetOriginalSizeEx, prefix + "GetOriginalSizeEx");
+  Bind(m, l.GetCompressedSizeEx, prefix + "GetCompressedSizeEx");
   // The owner window is handed over only when it can be taken back.
   if (!l.ClearOwnerWindow) l.SetOwnerWindow = nullptr;
 }
@@ -404,9 +406,24 @@ static TCommonLib* CommonFor(TArchiver::Entries& f, TArchiverMode m, bool infoZi
   }
 }
 
+// The current entry's sizes: the record's, unless the library answers the
+// full ones (entries of 4 GB and more).
+void TArchiver::TakeEntrySizes(TCommonLib* Lib) {
+  FFindOriginalSize = FEntry.dwOriginalSize;
+  FFindCompressedSize = FEntry.dwCompressedSize;
+  if (!Lib || !FArcHandle) return;
+  int64_t v = 0;
+  if (Lib->GetOriginalSizeEx && Lib->GetOriginalSizeEx(FArcHandle, &v) && v >= 0)
+    FFindOriginalSize = static_cast<uint64_t>(v);
+  v = 0;
+  if (Lib->GetCompressedSizeEx && Lib->GetCompressedSizeEx(FArcHandle, &v) && v >= 0)
+    FFindCompressedSize = static_cast<uint64_t>(v);
+}
+
 int TArchiver::FindFirst(const std::string& Wildcard) {
   FArcOriginalSize = 0;
   FArcCompressedSize = 0;
+  FFindFailure.clear();
   if (FArcName.empty()) return -1;
   CallScope scope(this);
   int result;
@@ -421,6 +438,10 @@ int TArchiver::FindFirst(const std::string& Wildcard) {
         if (F->RARCloseArchive) F->RARCloseArchive(FRarHandle);
         FRarHandle = nullptr;
       }
+      if (!FRarHandle) {
+        const int code = FRarOpen.OpenResult ? static_cast<int>(FRarOpen.OpenResult) : ERAR_EOPEN;
+        FFindFailure = code == ERAR_EOPEN ? "書庫を開けません" : engine::RarFailureText(code);
+      }
     }
     if (!FRarHandle || !F->RARReadHeader || !F->RARProcessFile) return -1;
     result = F->RARReadHeader(FRarHandle, &FRarHeader);
@@ -428,23 +449,32 @@ int TArchiver::FindFirst(const std::string& Wildcard) {
       CopyRarHeader(FRarHeader, FEntry);
       result = F->RARProcessFile(FRarHandle, RAR_SKIP, nullptr, nullptr);
     }
+    if (result != 0 && result != ERAR_END_ARCHIVE) FFindFailure = engine::RarFailureText(result);
+    if (result == 0) TakeEntrySizes(nullptr);
   } else if (FArcMode == amZip && FIsInfoZip) {
     result = InfoZipFindFirst(Wildcard);
+    if (result == 0) TakeEntrySizes(nullptr);
+    else if (result != -1) FFindFailure = "書庫を読めません (" + std::to_string(result) + ")";
   } else {
     TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+    if (!l) FFindFailure = "対応していない形式です";
     if (!FArcHandle) {
       if (!l || !l->OpenArchive) return -1;
       FArcHandle = l->OpenArchive(OwnerHandle(), FArcName.c_str(), static_cast<uint32_t>(OpenModeFor()));
     }
-    if (!FArcHandle) return -1;
+    if (!FArcHandle) {
+      FFindFailure = "書庫を開けません (壊れているか、形式が違います)";
+      return -1;
+    }
     if (!l->FindFirst) return -1;
     std::string list = Wildcard;
     list.push_back('\0');  // the pattern list ends with an empty pattern
     result = l->FindFirst(FArcHandle, list.c_str(), &FEntry);
+    if (result == 0) TakeEntrySizes(l);
   }
   if (result == 0) {
-    FArcOriginalSize = FEntry.dwOriginalSize;
-    FArcCompressedSize = FEntry.dwCompressedSize;
+    FArcOriginalSize = static_cast<int64_t>(FFindOriginalSize);
+    FArcCompressedSize = static_cast<int64_t>(FFindCompressedSize);
   }
   return result;
 }
@@ -456,21 +486,28 @@ int TArchiver::FindNext() {
     if (!FRarHandle || !F->RARReadHeader || !F->RARProcessFile) return -1;
     do {
       result = F->RARReadHeader(FRarHandle, &FRarHeader);
-      if (result >= 2) return result;
-      CopyRarHeader(FRarHeader, FEntry);
-      result = F->RARProcessFile(FRarHandle, RAR_SKIP, nullptr, nullptr);
-      if (result != 0) return result;
+      if (result < 2) {
+        CopyRarHeader(FRarHeader, FEntry);
+        result = F->RARProcessFile(FRarHandle, RAR_SKIP, nullptr, nullptr);
+      }
+      if (result != 0) {
+        if (result != ERAR_END_ARCHIVE) FFindFailure = engine::RarFailureText(result);
+        return result;
+      }
     } while (FRarHeader.Flags & 1);  // continued from the previous volume
+    TakeEntrySizes(nullptr);
   } else if (FArcMode == amZip && FIsInfoZip) {
     result = ArcFileList ? ArcFileList->PopFirst(&FEntry) : -1;
+    if (result == 0) TakeEntrySizes(nullptr);
   } else {
     TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
     if (!FArcHandle || !l || !l->FindNext) return -1;
     result = l->FindNext(FArcHandle, &FEntry);
+    if (result == 0) TakeEntrySizes(l);
   }
   if (result == 0) {
-    FArcOriginalSize += FEntry.dwOriginalSize;
-    FArcCompressedSize += FEntry.dwCompressedSize;
+    FArcOriginalSize += static_cast<int64_t>(FFindOriginalSize);
+    FArcCompressedSize += static_cast<int64_t>(FFindCompressedSize);
   }
   return result;
 }

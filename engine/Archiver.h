@@ -87,6 +87,7 @@ static_assert(sizeof(TArchiverDLLopts) == 1);
 using LPExtractingInfo = void*;
 
 class TArchiver;
+struct TCommonLib;
 using TArcExtractEvent =
     std::function<void(TArchiver* Sender, int32_t _nMode, LPExtractingInfo _lpEis, int32_t& Result)>;
 
@@ -161,8 +162,12 @@ class TArchiver : public TComponent {
   TDateTime FindDate() { return GetFindDate(); }
   std::string FindAttribute() const { return GetFindAttribute(); }
   std::string FindMode() const { return GetFindMode(); }
-  uint32_t FindOriginalSize() const { return FEntry.dwOriginalSize; }
-  uint32_t FindCompressedSize() const { return FEntry.dwCompressedSize; }
+  // The record's sizes, or the library's 64-bit answers where it gives them.
+  uint64_t FindOriginalSize() const { return FFindOriginalSize; }
+  uint64_t FindCompressedSize() const { return FFindCompressedSize; }
+  // Why the last FindFirst could not read the archive (or the RAR walk
+  // stopped early); empty when it could, an empty archive included.
+  const std::string& FindFailure() const { return FFindFailure; }
   uint32_t FindCRC() const { return FEntry.dwCRC; }
   uint32_t FindOSType() const { return FEntry.uOSType; }
   uint16_t FindRatio() const { return FEntry.wRatio; }
@@ -241,6 +246,9 @@ class TArchiver : public TComponent {
   std::string FArcName;
   std::string FOutName;
   TArcEntryRec FEntry{};
+  uint64_t FFindOriginalSize = 0, FFindCompressedSize = 0;
+  std::string FFindFailure;
+  void TakeEntrySizes(TCommonLib* Lib);
   arcapi::HARC FArcHandle = nullptr;
   void* FRarHandle = nullptr;
   arcapi::RARHeaderData FRarHeader{};

@@ -23,6 +23,8 @@ struct TCommonLib {
   arcapi::FnSetOwnerWindow SetOwnerWindow = nullptr;
   arcapi::FnClearOwnerWindow ClearOwnerWindow = nullptr;
   arcapi::FnExtractMem ExtractMem = nullptr;
+  arcapi::FnGetSizeEx GetOriginalSizeEx = nullptr;
+  arcapi::FnGetSizeEx GetCompressedSizeEx = nullptr;
 };
 
 struct TArchiver::Entries {
@@ -57,6 +59,9 @@ struct TArchiver::CallScope {
 };
 
 namespace engine {
+
+// Why unrar.dll could not go on: the text for one of its answers.
+std::string RarFailureText(int code);
 
 // Lets the application work off its pending messages (progress boxes).
 void ProcessMessages();

@@ -1,6 +1,7 @@
 // RAR archives through unrar.dll: the engine walks the headers, picks the
 // entries and their targets, and writes the log itself.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "Archiver.h"
@@ -107,7 +108,20 @@ struct Pattern {
   bool prefix;
 };
 
+
 }  // namespace
+
+std::string engine::RarFailureText(int code) {
+  switch (code) {
+    case ERAR_BAD_DATA: return "書庫が壊れています";
+    case ERAR_BAD_ARCHIVE: return "RAR 書庫ではないか、壊れています";
+    case ERAR_UNKNOWN_FORMAT: return "対応していない形式です";
+    case ERAR_EOPEN: return "次のボリュームを開けません";
+    case ERAR_NO_MEMORY: return "メモリが足りません";
+    case ERAR_EREAD: return "書庫を読めません";
+    default: return "書庫を読めません (" + std::to_string(code) + ")";
+  }
+}
 
 bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
   Entries& f = *F;
@@ -155,7 +169,8 @@ bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
   if (!base.empty() && base.back() != ':') base = arc::with_separator(base);  // "C:" stays drive-relative
 
   RARHeaderData hd{};
-  while (e.RARReadHeader(h, &hd) == 0) {
+  int read;
+  while ((read = e.RARReadHeader(h, &hd)) == 0) {
     const std::string name(hd.FileName, strnlen(hd.FileName, sizeof hd.FileName));
     const bool folder = IsFolderEntry(hd);
     if (Names) {
@@ -229,6 +244,12 @@ bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
       LogLine("ユーザーにより中断されました。\r\n");
       break;
     }
+  }
+  // Only the end of the archive ends the walk cleanly: a damaged header or a
+  // volume that cannot be had leaves the rest of the entries unread.
+  if (read != 0 && read != ERAR_END_ARCHIVE) {
+    success = false;
+    LogLine("Error : " + engine::FileNameOf(arcName) + "\t : " + engine::RarFailureText(read) + "\r\n");
   }
   if (e.RARCloseArchive) e.RARCloseArchive(h);
   RarBusy = false;

@@ -50,21 +50,29 @@ std::string attribute_text(uint32_t a) {
 arcapi::HARC listing_open(Listing* l) { return static_cast<arcapi::HARC>(l); }
 
 static int next_match(Listing* l, arcapi::IndividualInfo* out) {
+  l->haveCurrent = false;
   if (l->lazyFill) {
     arcapi::IndividualInfo r;
     while (l->pos < l->lazyCount) {
-      l->lazyFill(l->pos++, r);
+      r.dwOriginalSize = r.dwCompressedSize = 0;
+      FullSizes sizes;
+      l->lazyFill(l->pos++, r, sizes);
       if (l->patterns.empty() || match_any(l->patterns, r.szFileName)) {
         if (out) std::memcpy(out, &r, sizeof r);
+        l->current = sizes;
+        l->haveCurrent = true;
         return 0;
       }
     }
     return -1;
   }
   while (l->pos < l->entries.size()) {
-    const auto& e = l->entries[l->pos++];
+    const size_t i = l->pos++;
+    const auto& e = l->entries[i];
     if (l->patterns.empty() || match_any(l->patterns, e.szFileName)) {
       if (out) std::memcpy(out, &e, sizeof e);
+      l->current = i < l->fullSizes.size() ? l->fullSizes[i] : FullSizes{e.dwOriginalSize, e.dwCompressedSize};
+      l->haveCurrent = true;
       return 0;
     }
   }
@@ -97,6 +105,20 @@ int listing_find_next(arcapi::HARC h, arcapi::IndividualInfo* out) {
   auto* l = static_cast<Listing*>(h);
   if (!l) return -1;
   return next_match(l, out);
+}
+
+arcapi::BOOL_ listing_original_size_ex(arcapi::HARC h, int64_t* size) {
+  auto* l = static_cast<Listing*>(h);
+  if (!l || !size || !l->haveCurrent) return 0;
+  *size = static_cast<int64_t>(l->current.original);
+  return 1;
+}
+
+arcapi::BOOL_ listing_compressed_size_ex(arcapi::HARC h, int64_t* size) {
+  auto* l = static_cast<Listing*>(h);
+  if (!l || !size || !l->haveCurrent) return 0;
+  *size = static_cast<int64_t>(l->current.compressed);
+  return 1;
 }
 
 int listing_close(arcapi::HARC h) {

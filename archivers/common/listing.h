@@ -12,14 +12,26 @@
 
 namespace arc {
 
+// An entry's sizes in full: records hold 32 bits.
+struct FullSizes {
+  uint64_t original = 0, compressed = 0;
+};
+
 struct Listing {
   std::vector<arcapi::IndividualInfo> entries;
+  // The full sizes of entries, one per record, where a record cannot hold
+  // them; empty: the records' own are whole.
+  std::vector<FullSizes> fullSizes;
   std::vector<std::string> patterns;  // from FindFirst; empty = all
   size_t pos = 0;
   // Instead of entries: a count and a maker that fills record i on demand,
   // for archives whose records would take hundreds of megabytes at once.
+  // The sizes come in as the record's; the maker puts the full ones there.
   size_t lazyCount = 0;
-  std::function<void(size_t, arcapi::IndividualInfo&)> lazyFill;
+  std::function<void(size_t, arcapi::IndividualInfo&, FullSizes&)> lazyFill;
+  // Of the record FindFirst or FindNext handed out last.
+  FullSizes current;
+  bool haveCurrent = false;
 };
 
 // Fills one record; texts are cut to their fields.
@@ -34,6 +46,10 @@ arcapi::HARC listing_open(Listing* l);          // takes ownership
 int listing_find_first(arcapi::HARC h, const char* wildcards, arcapi::IndividualInfo* out);
 int listing_find_next(arcapi::HARC h, arcapi::IndividualInfo* out);
 int listing_close(arcapi::HARC h);
+// GetOriginalSizeEx and GetCompressedSizeEx: TRUE with the current entry's
+// full size; FALSE with no current entry.
+arcapi::BOOL_ listing_original_size_ex(arcapi::HARC h, int64_t* size);
+arcapi::BOOL_ listing_compressed_size_ex(arcapi::HARC h, int64_t* size);
 
 // Marks a library busy for the length of an operation.
 class RunningGuard {

@@ -269,6 +269,10 @@ using FnClearOwnerWindow = BOOL_(ARCAPI*)();
 using FnExtractMem = int(ARCAPI*)(HWND_ owner, const char* cmd, uint8_t* buf, uint32_t size,
                                   int32_t* time, uint16_t* attr, uint32_t* written);
 using FnGetArchiveType = int(ARCAPI*)(const char* path);
+// GetOriginalSizeEx, GetCompressedSizeEx: the full sizes of the entry the
+// last FindFirst or FindNext gave, for entries whose record fields (32 bits)
+// cannot hold them. TRUE with the size stored.
+using FnGetSizeEx = BOOL_(ARCAPI*)(HARC h, int64_t* size);
 
 // RAR entries.
 using FnRAROpenArchive = void*(ARCAPI*)(RAROpenArchiveData* data);

@@ -259,9 +259,15 @@ int Reader::read_block4(Entry& e, bool& isFile) {
   std::string name;
   if (flags & 0x200) {
     // The system code page name, a NUL, then an encoded Unicode copy; with
-    // no NUL the whole field is UTF-8.
+    // no NUL the whole field is UTF-8. The Unicode copy is the name: the
+    // code page copy is the packing system's, garbled anywhere else.
     size_t nul = field.find('\0');
-    name = nul != std::string_view::npos ? std::string(field.substr(0, nul)) : (names_ ? names_(field) : std::string(field));
+    if (nul == std::string_view::npos) {
+      name = names_ ? names_(field) : std::string(field);
+    } else {
+      std::string utf8 = decode_unicode_name(field.substr(0, nul), field.substr(nul + 1));
+      name = utf8.empty() ? std::string(field.substr(0, nul)) : names_ ? names_(utf8) : utf8;
+    }
   } else {
     name.assign(field.substr(0, std::min(field.size(), field.find('\0'))));
   }
@@ -336,6 +342,8 @@ int Reader::read_block5(Entry& e, bool& isFile) {
   if (!c.ok || nameLen == 0) return fail(ERAR_BAD_DATA, "ファイルヘッダが壊れています");
   bool encrypted = false;
   int64_t extTime = -1;
+  int redirect = 0;
+  std::string_view redirectTarget;
   // Extra records: encryption and precise times matter here.
   Cursor x{b.data() + vlen + (hsize - extraSize), static_cast<size_t>(extraSize)};
   while (x.ok && x.i < x.n) {
@@ -345,6 +353,16 @@ int Reader::read_block5(Entry& e, bool& isFile) {
     Cursor r{x.p + recStart, static_cast<size_t>(recSize)};
     uint64_t recType = r.vint();
     if (recType == 1) encrypted = true;
+    if (recType == 5) {
+      uint64_t kind = r.vint();
+      r.vint();  // flags: bit 0, the target is a folder
+      uint64_t len = r.vint();
+      std::string_view t = r.bytes(len);
+      if (r.ok && kind >= 1 && kind <= 5 && !t.empty()) {
+        redirect = static_cast<int>(kind);
+        redirectTarget = t;
+      }
+    }
     if (recType == 3) {
       uint64_t tf = r.vint();
       if (tf & 0x02) {
@@ -386,6 +404,8 @@ int Reader::read_block5(Entry& e, bool& isFile) {
   e.method = 0x30 + static_cast<uint32_t>((comp >> 7) & 0x07);
   e.attr = static_cast<uint32_t>(attr);
   e.dataPos = dataPos;
+  e.redirect = redirect;
+  if (redirect) e.redirectTarget = names_ ? names_(redirectTarget) : std::string(redirectTarget);
   v.pos = next;
   v.lastSplitAfter = f & kSplitAfter;
   isFile = true;
@@ -505,6 +525,82 @@ int Reader::process(const Sink* sink) {
   if (total != e.unpSize) return fail(ERAR_BAD_DATA, "サイズが一致しません");
   if (e.crcKnown && crc != e.crc) return fail(ERAR_BAD_DATA, "CRC が一致しません");
   return 0;
+}
+
+std::string decode_unicode_name(std::string_view ansi, std::string_view encoded) {
+  const auto* enc = reinterpret_cast<const uint8_t*>(encoded.data());
+  const size_t n = encoded.size();
+  if (n < 2) return {};
+  // The first byte is the high byte shared by the one-byte characters of
+  // mode 1; then a flag byte holds the modes of the next four characters.
+  const uint32_t high = static_cast<uint32_t>(enc[0]) << 8;
+  constexpr size_t kMax = 1024;
+  std::u16string w;
+  size_t pos = 1;
+  unsigned flags = 0, flagBits = 0;
+  while (pos < n && w.size() < kMax) {
+    if (flagBits == 0) {
+      flags = enc[pos++];
+      flagBits = 8;
+      if (pos >= n) break;
+    }
+    switch (flags >> 6) {
+      case 0:  // low byte, high byte 0
+        w.push_back(enc[pos++]);
+        break;
+      case 1:  // low byte, the shared high byte
+        w.push_back(static_cast<char16_t>(high | enc[pos++]));
+        break;
+      case 2:  // both bytes
+        if (pos + 1 >= n) return {};
+        w.push_back(static_cast<char16_t>(enc[pos] | (enc[pos + 1] << 8)));
+        pos += 2;
+        break;
+      case 3: {  // a run taken from the code page name at the same places
+        unsigned len = enc[pos++];
+        bool corrected = len & 0x80;
+        unsigned corr = 0;
+        if (corrected) {
+          if (pos >= n) return {};
+          corr = enc[pos++];
+        }
+        for (len = (len & 0x7F) + 2; len > 0 && w.size() < ansi.size() && w.size() < kMax; --len) {
+          uint8_t a = static_cast<uint8_t>(ansi[w.size()]);
+          w.push_back(corrected ? static_cast<char16_t>(high | ((a + corr) & 0xFF)) : static_cast<char16_t>(a));
+        }
+        break;
+      }
+    }
+    flags = (flags << 2) & 0xFF;
+    flagBits -= 2;
+  }
+  // As UTF-8; a stray surrogate makes the copy unusable.
+  std::string out;
+  for (size_t i = 0; i < w.size(); ++i) {
+    uint32_t c = w[i];
+    if (c == 0) break;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (w[++i] - 0xDC00u);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      return {};
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
 }
 
 std::string next_volume_name(const std::string& name, bool newNaming) {

@@ -42,6 +42,19 @@ enum : uint32_t {
   kDirectory = 0xE0,
 };
 
+enum : int {
+  kRedirUnixSymlink = 1,
+  kRedirWinSymlink = 2,
+  kRedirJunction = 3,
+  kRedirHardLink = 4,   // target: another entry's name, from the archive's root
+  kRedirFileCopy = 5,   // the same, written as a copy
+};
+
+// The Unicode copy of a RAR 4 name (after the NUL of the code page name):
+// its bytes decoded against that code page name, as UTF-8; empty when it
+// holds nothing usable.
+std::string decode_unicode_name(std::string_view ansi, std::string_view encoded);
+
 struct Entry {
   std::string name;      // stored path with '\' separators, code page 932
   uint32_t flags = 0;
@@ -49,6 +62,9 @@ struct Entry {
   uint32_t hostOS = 0, crc = 0, dosTime = 0, unpVer = 0, method = 0, attr = 0;
   bool crcKnown = true;
   int format = 4;        // 4 or 5
+  // RAR 5 redirection: what the entry stands for instead of data of its own.
+  int redirect = 0;      // 0 none, else one of kRedir...
+  std::string redirectTarget;  // as stored, converted like the name ('/' kept)
   int64_t dataPos = 0;
   bool is_dir() const { return (flags & kDictMask) == kDirectory; }
   bool stored() const { return method == 0x30; }

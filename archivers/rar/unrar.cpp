@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,70 @@ bool decodable(const rar::Entry& e) {
   return e.is_dir() || (!(e.flags & rar::kEncrypted) && e.stored() && !(e.flags & rar::kSplitBefore));
 }
 
+// A symbolic link's target, relative to the link's own folder, as a path
+// from the extraction root; nothing when it is absolute or climbs out.
+std::optional<std::string> link_source(const std::string& linkRel, const std::string& target) {
+  std::string t = arc::to_slashes(target);
+  if (t.empty() || t[0] == '/' || (t.size() >= 2 && t[1] == ':')) return std::nullopt;
+  std::vector<std::string> parts;
+  std::string dir = arc::to_slashes(arc::dir_part(linkRel));
+  for (const std::string& path : {dir, t}) {
+    size_t i = 0;
+    while (i <= path.size()) {
+      size_t j = path.find('/', i);
+      if (j == std::string::npos) j = path.size();
+      std::string comp = path.substr(i, j - i);
+      i = j + 1;
+      if (comp.empty() || comp == ".") continue;
+      if (comp == "..") {
+        if (parts.empty()) return std::nullopt;
+        parts.pop_back();
+        continue;
+      }
+      parts.push_back(comp);
+    }
+  }
+  std::string joined;
+  for (const std::string& p : parts) joined += (joined.empty() ? "" : "/") + p;
+  return arc::safe_relative(joined);
+}
+
+// An entry that stands for another: a hard link or file copy (its target is
+// an entry's name) or a symbolic link (its target is relative to the link).
+// Windows makes neither link for an unprivileged extractor, so the target's
+// data, extracted before, is copied into place; a target outside the
+// extraction folder, or not extracted, is refused.
+int extract_redirect(Handle* h, const std::string& target, const std::string& rel) {
+  const rar::Entry& e = h->cur;
+  h->reader.process(nullptr);
+  bool link = e.redirect == rar::kRedirHardLink || e.redirect == rar::kRedirFileCopy;
+  std::optional<std::string> from = link ? arc::safe_relative(e.redirectTarget) : link_source(rel, e.redirectTarget);
+  if (!from) {
+    note(e.name, "リンク先が展開先の外にあるので展開しません");
+    return ERAR_ECREATE;
+  }
+  // The extraction root: the target less the entry's own path (with the
+  // name alone, as the engine's "no folders" asks, the target's folder).
+  std::string t = arc::to_slashes(target), own = arc::to_slashes(rel);
+  bool withFolders = t.size() > own.size() && t.compare(t.size() - own.size(), own.size(), own) == 0;
+  std::string root = withFolders ? target.substr(0, t.size() - own.size()) : arc::dir_part(target);
+  std::string source = fsio::join(root, withFolders ? *from : arc::base_name(*from));
+  std::vector<uint8_t> data;
+  if (fsio::is_dir(source) || !fsio::read_all(source, data)) {
+    note(e.name, "リンク先のファイルがありません : " + e.redirectTarget);
+    return ERAR_ECREATE;
+  }
+  std::string dir = arc::dir_part(target);
+  if (!dir.empty() && !fsio::is_dir(dir) && !fsio::make_dirs(dir)) return ERAR_ECREATE;
+  std::string tmp = fsio::temp_beside(target);
+  if (!fsio::write_all(tmp, data.data(), data.size()) || !fsio::replace_file(tmp, target)) {
+    fsio::remove_file(tmp);
+    return ERAR_EWRITE;
+  }
+  if (e.dosTime) fsio::set_mtime(target, arc::dos_to_unix(e.dosTime));
+  return 0;
+}
+
 int extract_entry(Handle* h, const char* destPath, const char* destName) {
   const rar::Entry& e = h->cur;
   auto rel = arc::safe_relative(e.name);
@@ -82,6 +147,7 @@ int extract_entry(Handle* h, const char* destPath, const char* destName) {
     return ERAR_ECREATE;
   }
   std::string target = (destName && *destName) ? std::string(destName) : fsio::join(destPath ? destPath : "", *rel);
+  if (e.redirect && !e.is_dir()) return extract_redirect(h, target, *rel);
   auto dataProc = h->dataProc;
   if (!decodable(e)) {
     rar::Reader::Sink none = [](const uint8_t*, size_t) { return false; };
@@ -191,6 +257,7 @@ int WINAPI RARProcessFile(void* hv, int op, char* destPath, char* destName) {
   h->haveCur = false;
   if (op == RAR_SKIP) return h->reader.process(nullptr);
   if (op == RAR_TEST) {
+    if (h->cur.redirect) return h->reader.process(nullptr);  // no data of its own to check
     if (!decodable(h->cur)) {
       rar::Reader::Sink none = [](const uint8_t*, size_t) { return false; };
       int rc = h->reader.process(&none);

@@ -179,14 +179,21 @@ HARC WINAPI UnZipOpenArchive(HWND, LPCSTR path, DWORD) {
   struct Walk {
     zipf::Directory dir;
     zipf::Entry entry;  // one, reused: its strings keep their room
+    // All names, made only when a substitute name needs them to be unique.
+    std::vector<std::string> names;
   };
   auto walk = std::make_shared<Walk>();
   if (zipf::read_directory(*f, walk->dir) != zipf::ReadStatus::ok) return nullptr;
   auto* l = new arc::Listing;
   l->lazyCount = walk->dir.starts.size();
-  l->lazyFill = [walk](size_t i, IndividualInfo& r) {
+  l->lazyFill = [walk](size_t i, IndividualInfo& r, arc::FullSizes& sizes) {
     zipf::Entry& e = walk->entry;
     zipf::parse_record(walk->dir, i, e);
+    if (e.substituteName) {
+      if (walk->names.empty()) walk->names = zipf::entry_names(walk->dir);
+      e.name = walk->names[i];
+    }
+    sizes = {e.usize, e.csize};
     arc::fill_record(r, e.name, clamp32(e.usize), clamp32(e.csize), e.crc, e.dosTime,
                      arc::attribute_text(e.dos_attributes()), e.method_text(), e.versionMade >> 8,
                      e.encrypted() ? 1u : 0u);
@@ -196,6 +203,8 @@ HARC WINAPI UnZipOpenArchive(HWND, LPCSTR path, DWORD) {
 int WINAPI UnZipCloseArchive(HARC h) { return arc::listing_close(h); }
 int WINAPI UnZipFindFirst(HARC h, LPCSTR wild, IndividualInfo* info) { return arc::listing_find_first(h, wild, info); }
 int WINAPI UnZipFindNext(HARC h, IndividualInfo* info) { return arc::listing_find_next(h, info); }
+BOOL WINAPI UnZipGetOriginalSizeEx(HARC h, int64_t* size) { return arc::listing_original_size_ex(h, size); }
+BOOL WINAPI UnZipGetCompressedSizeEx(HARC h, int64_t* size) { return arc::listing_compressed_size_ex(h, size); }
 
 BOOL WINAPI UnZipCheckArchive(LPCSTR path, int) {
   if (!path) return FALSE;

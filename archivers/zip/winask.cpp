@@ -1,5 +1,6 @@
 #include "winask.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "dlgtemplate.h"
@@ -7,16 +8,80 @@
 
 namespace zipw {
 
-static std::string utf8_to_acp(std::string_view s) {
+// One character (one or two UTF-16 units) in the system code page; false
+// when the code page has no such character (no best fit: "é" is not "e").
+static bool char_to_acp(const wchar_t* w, int n, std::string& out) {
+  char buf[8];
+  BOOL usedDefault = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, n, buf, sizeof buf, nullptr, &usedDefault);
+  if (m <= 0 || usedDefault) return false;
+  out.append(buf, static_cast<size_t>(m));
+  return true;
+}
+
+static std::string utf8_to_acp(std::string_view s, bool* lossy) {
+  if (lossy) *lossy = false;
   if (s.empty()) return {};
   int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
   if (n <= 0) return std::string(s);
   std::wstring w(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  int m = WideCharToMultiByte(CP_ACP, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-  if (m <= 0) return std::string(s);
-  std::string out(static_cast<size_t>(m), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), n, out.data(), m, nullptr, nullptr);
+  // Composed: macOS stores names decomposed ("ハ" and a combining mark for
+  // "パ"), and the code page has only the composed characters.
+  // Bound at run time: older systems have it only with normaliz.dll.
+  using Normalize = int(WINAPI*)(int form, const wchar_t* src, int srcLen, wchar_t* dst, int dstLen);
+  static const Normalize normalize = [] {
+    HMODULE m = GetModuleHandleA("kernel32.dll");
+    FARPROC p = m ? GetProcAddress(m, "NormalizeString") : nullptr;
+    if (!p && (m = LoadLibraryA("normaliz.dll")) != nullptr) p = GetProcAddress(m, "NormalizeString");
+    return reinterpret_cast<Normalize>(reinterpret_cast<void*>(p));
+  }();
+  constexpr int kFormC = 1;
+  int c = normalize ? normalize(kFormC, w.data(), n, nullptr, 0) : 0;
+  if (c > 0) {
+    std::wstring composed(static_cast<size_t>(c), L'\0');
+    c = normalize(kFormC, w.data(), n, composed.data(), c);
+    if (c > 0) {
+      composed.resize(static_cast<size_t>(c));
+      w = std::move(composed);
+      n = c;
+    }
+  }
+  // The same JIS characters under the code points other systems give them
+  // (wave dash, double vertical line, minus, em dash, cent, pound, not).
+  for (wchar_t& ch : w) {
+    switch (ch) {
+      case 0x301C: ch = 0xFF5E; break;
+      case 0x2016: ch = 0x2225; break;
+      case 0x2212: ch = 0xFF0D; break;
+      case 0x2014: ch = 0x2015; break;
+      case 0x00A2: ch = 0xFFE0; break;
+      case 0x00A3: ch = 0xFFE1; break;
+      case 0x00AC: ch = 0xFFE2; break;
+      default: break;
+    }
+  }
+  BOOL usedDefault = FALSE;
+  int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), n, nullptr, 0, nullptr, &usedDefault);
+  if (m > 0 && !usedDefault) {
+    std::string out(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+  }
+  // Character by character: what the code page lacks becomes "#U" and the
+  // code point, so that names differing only there do not meet on disk.
+  std::string out;
+  for (int i = 0; i < n;) {
+    int k = (IS_HIGH_SURROGATE(w[i]) && i + 1 < n && IS_LOW_SURROGATE(w[i + 1])) ? 2 : 1;
+    if (!char_to_acp(&w[i], k, out)) {
+      uint32_t cp = k == 2 ? 0x10000u + ((w[i] - 0xD800u) << 10) + (w[i + 1] - 0xDC00u) : w[i];
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "#U%04X", static_cast<unsigned>(cp));
+      out += hex;
+      if (lossy) *lossy = true;
+    }
+    i += k;
+  }
   return out;
 }
 

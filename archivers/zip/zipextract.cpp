@@ -102,6 +102,7 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
       if (fsio::is_dir(target)) continue;
       if (fsio::make_dirs(target)) {
         hooks.log("mkdir " + *rel);
+        if (e.substituteName) hooks.log("Renamed : " + *rel + " (the stored name has characters the code page lacks)");
       } else {
         ++r.errors;
         hooks.log("Error : cannot make folder " + *rel);
@@ -201,6 +202,7 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
     }
     ++r.done;
     hooks.log("Melted " + *rel);
+    if (e.substituteName) hooks.log("Renamed : " + *rel + " (the stored name has characters the code page lacks)");
   }
   return r;
 }

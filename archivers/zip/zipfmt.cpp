@@ -4,13 +4,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "text.h"
 
 namespace zipf {
 
-static std::string keep_utf8(std::string_view s) { return std::string(s); }
-std::string (*utf8_to_native)(std::string_view) = keep_utf8;
+static std::string keep_utf8(std::string_view s, bool* lossy) {
+  if (lossy) *lossy = false;
+  return std::string(s);
+}
+std::string (*utf8_to_native)(std::string_view, bool*) = keep_utf8;
 
 bool Entry::is_dir() const {
   return (!name.empty() && name.back() == '/') || ((dos_attributes() & 0x10) && usize == 0);
@@ -87,24 +91,10 @@ struct EndInfo {
 // with its directory (damage).
 enum class EndFound { none, inconsistent, ok };
 
-EndFound find_end(fsio::File& f, int64_t size, EndInfo& out) {
-  if (size < 22) return EndFound::none;
-  size_t tailLen = static_cast<size_t>(std::min<int64_t>(size, 22 + 65535));
-  std::vector<uint8_t> tail(tailLen);
-  uint64_t tailPos = static_cast<uint64_t>(size) - tailLen;
-  if (!read_at(f, tailPos, tail.data(), tailLen)) return EndFound::none;
-  // Only an end record whose comment reaches the file's end is this file's
-  // own: one with other bytes after it belongs to an archive stored inside
-  // another (a tar or cabinet ending in a ZIP), and editing through it would
-  // cut the outer file down to the inner archive.
-  ptrdiff_t best = -1;
-  for (ptrdiff_t i = static_cast<ptrdiff_t>(tailLen) - 22; i >= 0; --i) {
-    if (get32(&tail[i]) == kSigEnd && static_cast<size_t>(i) + 22 + get16(&tail[i + 20]) == tailLen) {
-      best = i;
-      break;
-    }
-  }
-  if (best < 0) return EndFound::none;
+// The end record at tail[best]. padded: bytes follow it (its comment does
+// not reach the file's end).
+EndFound check_end(fsio::File& f, const std::vector<uint8_t>& tail, uint64_t tailPos, size_t best, bool padded,
+                   EndInfo& out) {
   const uint8_t* e = &tail[best];
   uint16_t disk = get16(e + 4), cdDisk = get16(e + 6);
   if ((disk != 0 && disk != 0xFFFF) || (cdDisk != 0 && cdDisk != 0xFFFF)) return EndFound::none;  // spanned sets
@@ -114,7 +104,7 @@ EndFound find_end(fsio::File& f, int64_t size, EndInfo& out) {
   out.cdSize = get32(e + 12);
   out.cdOffset = get32(e + 16);
   out.comment.assign(reinterpret_cast<const char*>(e + 22), get16(e + 20));
-  out.endPos = tailPos + static_cast<uint64_t>(best);
+  out.endPos = tailPos + best;
   // ZIP64: a locator right before the end record points at the larger record.
   if (out.endPos >= 20 + 56) {
     uint8_t loc[20];
@@ -151,7 +141,7 @@ EndFound find_end(fsio::File& f, int64_t size, EndInfo& out) {
   // other file they are another format's data around a stored ZIP.
   uint8_t head[4];
   if (!read_at(f, 0, head, 4)) return EndFound::none;
-  if (head[0] != 'M' || head[1] != 'Z') {
+  if (padded || head[0] != 'M' || head[1] != 'Z') {
     if (cdStart != out.cdOffset) return EndFound::none;  // offsets count from a prefix
     uint32_t first = get32(head);
     // A local header, the split-archive marker, or the end record of an
@@ -161,6 +151,34 @@ EndFound find_end(fsio::File& f, int64_t size, EndInfo& out) {
       return EndFound::none;
   }
   return EndFound::ok;
+}
+
+EndFound find_end(fsio::File& f, int64_t size, EndInfo& out) {
+  if (size < 22) return EndFound::none;
+  size_t tailLen = static_cast<size_t>(std::min<int64_t>(size, 22 + 65535));
+  std::vector<uint8_t> tail(tailLen);
+  uint64_t tailPos = static_cast<uint64_t>(size) - tailLen;
+  if (!read_at(f, tailPos, tail.data(), tailLen)) return EndFound::none;
+  // An end record whose comment reaches the file's end is this file's own.
+  for (ptrdiff_t i = static_cast<ptrdiff_t>(tailLen) - 22; i >= 0; --i) {
+    if (get32(&tail[i]) == kSigEnd && static_cast<size_t>(i) + 22 + get16(&tail[i + 20]) == tailLen)
+      return check_end(f, tail, tailPos, static_cast<size_t>(i), false, out);
+  }
+  // One with other bytes after it is the file's own only when the archive
+  // also begins the file (padding added by a transfer or a disk image): one
+  // further in belongs to an archive stored inside another (a tar or cabinet
+  // ending in a ZIP), and editing through it would cut the outer file down
+  // to the inner archive.
+  for (ptrdiff_t i = static_cast<ptrdiff_t>(tailLen) - 22; i >= 0; --i) {
+    if (get32(&tail[i]) != kSigEnd || static_cast<size_t>(i) + 22 + get16(&tail[i + 20]) > tailLen) continue;
+    EndInfo cand;
+    EndFound r = check_end(f, tail, tailPos, static_cast<size_t>(i), true, cand);
+    if (r == EndFound::ok) {
+      out = std::move(cand);
+      return r;
+    }
+  }
+  return EndFound::none;
 }
 }  // namespace
 
@@ -223,7 +241,9 @@ void parse_record(const Directory& d, size_t i, Entry& e) {
   e.rawName.assign(reinterpret_cast<const char*>(r + 46), n);
   e.extra.clear();
   e.overlaps = false;
+  e.substituteName = false;
   const uint8_t* x = r + 46 + n;
+  std::string_view unicodePath;
   size_t q = 0;
   while (q + 4 <= m) {
     uint16_t id = get16(x + q), len = get16(x + q + 2);
@@ -242,6 +262,12 @@ void parse_record(const Directory& d, size_t i, Entry& e) {
       take(e.csize);
       take(e.offset);
     } else {
+      // The Unicode path field: version 1, the CRC of the stored name it
+      // stands for (a tool that renamed the entry without knowing the field
+      // leaves a CRC that no longer fits), then the name in UTF-8.
+      if (id == 0x7075 && len > 5 && x[q + 4] == 1 &&
+          get32(x + q + 5) == arc::crc32(0, e.rawName.data(), e.rawName.size()))
+        unicodePath = std::string_view(reinterpret_cast<const char*>(x + q + 9), len - 5u);
       e.extra.insert(e.extra.end(), x + q, x + q + 4 + len);
     }
     q += 4u + len;
@@ -249,10 +275,51 @@ void parse_record(const Directory& d, size_t i, Entry& e) {
   e.comment.assign(reinterpret_cast<const char*>(x + m), k);
   // Into the entry's own buffer: a listing walks one entry through a
   // hundred thousand records without allocating.
-  if (e.flags & kFlagUtf8) e.name = utf8_to_native(e.rawName);
+  if (!unicodePath.empty()) e.name = utf8_to_native(unicodePath, &e.substituteName);
+  else if (e.flags & kFlagUtf8) e.name = utf8_to_native(e.rawName, &e.substituteName);
   else e.name = e.rawName;
   arc::slashes_in_place(e.name);
   e.offset += d.shift;
+}
+
+// A substitute name that another entry holds already (case aside, as the
+// file system sees it) gets "~2", "~3" ... before its extension.
+using NameList = std::vector<std::pair<std::string, bool>>;  // name, substitute
+
+static void unique_substitutes(NameList& entries) {
+  auto fold = [](std::string s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(s[i]);
+      if (arc::is_lead(c) && i + 1 < s.size()) ++i;
+      else if (c >= 'A' && c <= 'Z') s[i] = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+  };
+  std::unordered_set<std::string> taken;
+  for (const auto& [name, substitute] : entries)
+    if (!substitute) taken.insert(fold(name));
+  for (auto& [stem, substitute] : entries) {
+    if (!substitute) continue;
+    std::string name = stem;
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot < arc::name_start(name)) dot = name.size();
+    for (int k = 2; taken.count(fold(name)); ++k) name = stem.substr(0, dot) + "~" + std::to_string(k) + stem.substr(dot);
+    stem = name;
+    taken.insert(fold(name));
+  }
+}
+
+std::vector<std::string> entry_names(const Directory& d) {
+  NameList names(d.starts.size());
+  Entry e;
+  for (size_t i = 0; i < d.starts.size(); ++i) {
+    parse_record(d, i, e);
+    names[i] = {e.name, e.substituteName};
+  }
+  unique_substitutes(names);
+  std::vector<std::string> out(names.size());
+  for (size_t i = 0; i < names.size(); ++i) out[i] = std::move(names[i].first);
+  return out;
 }
 
 ReadStatus read_archive(fsio::File& f, Archive& a) {
@@ -267,7 +334,17 @@ ReadStatus read_archive(fsio::File& f, Archive& a) {
   a.comment = d.comment;
   a.offsetsAbsolute = d.shift == 0;
   a.entries.resize(d.starts.size());
-  for (size_t i = 0; i < d.starts.size(); ++i) parse_record(d, i, a.entries[i]);
+  bool substitutes = false;
+  for (size_t i = 0; i < d.starts.size(); ++i) {
+    parse_record(d, i, a.entries[i]);
+    substitutes = substitutes || a.entries[i].substituteName;
+  }
+  if (substitutes) {
+    NameList names(a.entries.size());
+    for (size_t i = 0; i < names.size(); ++i) names[i] = {a.entries[i].name, a.entries[i].substituteName};
+    unique_substitutes(names);
+    for (size_t i = 0; i < names.size(); ++i) a.entries[i].name = std::move(names[i].first);
+  }
 
   // Entries whose data would run into another entry or the directory are
   // marked so that nothing reads them: overlapping entries are how small

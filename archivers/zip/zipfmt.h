@@ -42,6 +42,9 @@ struct Entry {
   std::vector<uint8_t> extra;   // central extra field without the ZIP64 record
   std::string comment;
   bool overlaps = false;    // its data runs into the next entry or the directory
+  // The stored name has characters the system code page cannot hold: name
+  // is a substitute, made unique among the archive's names.
+  bool substituteName = false;
 
   bool is_dir() const;
   bool encrypted() const { return flags & kFlagEncrypted; }
@@ -64,9 +67,12 @@ struct Archive {
 
 enum class ReadStatus { ok, notZip, damaged, readError };
 
-// Conversion of names stored as UTF-8 (flag bit 11) into the system code
-// page; the Windows layer installs one, elsewhere names stay as stored.
-extern std::string (*utf8_to_native)(std::string_view);
+// Conversion of names stored as UTF-8 (flag bit 11, or the Unicode path
+// extra field) into the system code page; the Windows layer installs one,
+// elsewhere names stay as stored. A character the code page cannot hold
+// becomes "#U" and its code point in hex (4 to 6 digits), and *lossy is set:
+// two names that differ in such characters stay apart.
+extern std::string (*utf8_to_native)(std::string_view utf8, bool* lossy);
 
 ReadStatus read_archive(fsio::File& f, Archive& out);
 
@@ -81,8 +87,11 @@ struct Directory {
   std::string comment;
 };
 ReadStatus read_directory(fsio::File& f, Directory& out);
-// Record i into e, as read_archive gives it (overlaps not known: false).
+// Record i into e, as read_archive gives it (overlaps not known: false; a
+// substitute name not yet made unique, see entry_names).
 void parse_record(const Directory& d, size_t i, Entry& e);
+// Every entry's name as read_archive gives it, substitutes made unique.
+std::vector<std::string> entry_names(const Directory& d);
 // Is this file a ZIP archive (behind a self-extractor's program at most)?
 // Reads only the end records and the directory's first signature.
 bool looks_like_zip(fsio::File& f);

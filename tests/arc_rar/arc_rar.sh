@@ -161,4 +161,48 @@ tar -cf tarred.rar a.txt s5.rar
 has "$(rardrv list tarred.rar)" "open failed 13" "RAR inside a tar"
 cat "$BIN/rardrv.exe" s5.rar > sfx5.exe
 has "$(rardrv list sfx5.exe)" "end 10" "RAR behind a program"
+# RAR 4 names come from the Unicode copy: a code page copy written by a
+# packing system of another code page ('?' for every character that is not
+# ASCII) is not the name. The names use every mode of the copy's encoding:
+# runs from the code page copy ("ab", ".txt"), with a correction ("ーー"),
+# the shared high byte (kana), two-byte characters (表).
+mkrar -4 u4.rar '!a:表だよ/ファイル.txt=a.txt' '!a:ab表cdーーef.txt=b.bin' '!a:Ω.txt=empty.src' 'ソ表.txt=a.txt'
+out=$(rardrv list u4.rar)
+mkdir u4
+rardrv extract u4.rar "$(winpath u4)" >/dev/null
+while IFS='|' read -r stored file src; do
+  has "$out" "$stored"$'\t' "RAR 4 Unicode name $stored"
+  same "u4/$file" "$src" "RAR 4 Unicode name $stored"
+done <<'EOF'
+表だよ\ファイル.txt|表だよ/ファイル.txt|a.txt
+ab表cdーーef.txt|ab表cdーーef.txt|b.bin
+Ω.txt|Ω.txt|empty.src
+ソ表.txt|ソ表.txt|a.txt
+EOF
+
+# RAR 5 redirections: hard links and file copies get the data of the entry
+# they name, a symbolic link that of its target inside the extraction
+# folder; a link that points outside it or at nothing is refused (16), and
+# nothing is written outside. Both ways the callers name the target.
+mkrar -5 l5.rar data/a.txt=a.txt '!k:hard.txt=data/a.txt' '!y:copy/c.txt=data/a.txt' '!s:data/sym.txt=a.txt' \
+  '!s:up.txt=../a.txt' '!s:abs.txt=/etc/passwd' '!k:gone.txt=missing.txt' '!s:loop.txt=loop.txt'
+for mode in name path; do
+  mkdir -p l5$mode/in
+  out=$(rardrv extract l5.rar "$(winpath l5$mode/in)" $mode)
+  while IFS='|' read -r entry rc file; do
+    has "$out" "$entry"$'\t'"$rc" "redirection $entry ($mode)"
+    [[ -z $file ]] || same "l5$mode/in/$file" a.txt "redirection $entry ($mode)"
+  done <<'EOF'
+data\a.txt|0|data/a.txt
+hard.txt|0|hard.txt
+copy\c.txt|0|copy/c.txt
+data\sym.txt|0|data/sym.txt
+up.txt|16|
+abs.txt|16|
+gone.txt|16|
+loop.txt|16|
+EOF
+  [[ $(cd l5$mode && find . -type f | sort | tr '\n' ' ') == "./in/copy/c.txt ./in/data/a.txt ./in/data/sym.txt ./in/hard.txt " ]] ||
+    fail "redirections wrote other files ($mode): $(cd l5$mode && find .)"
+done
 echo "arc_rar: ok"

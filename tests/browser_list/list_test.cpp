@@ -25,8 +25,8 @@ struct Source {
   std::string FindMode() const { return entries[at].mode; }
   std::string FindName() const { return entries[at].name; }
   double FindDate() const { return entries[at].date; }
-  uint32_t FindOriginalSize() const { return entries[at].size; }
-  uint32_t FindCompressedSize() const { return entries[at].compressed; }
+  uint64_t FindOriginalSize() const { return entries[at].size; }
+  uint64_t FindCompressedSize() const { return entries[at].compressed; }
 };
 
 // The listing's own walk over those entries.

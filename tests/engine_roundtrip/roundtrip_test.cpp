@@ -501,6 +501,52 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
   EXPECT_FALSE(e->ExtractToMem("a.txt", m, sizeof m));
   EXPECT_FALSE(Exists(root + "out3"));
 }
+
+// A header the library cannot read ends the walk before the end of the
+// archive: the extraction fails and the log says why, whether the damage
+// comes before every entry or after some were extracted.
+TEST(RoundTripRar, DamagedHeaderFailsTheExtractionWithAReason) {
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  if (!Beside("unrar.dll") || !Exists(ExeFolder() + "mkrar.exe")) GTEST_SKIP() << "no unrar.dll or mkrar.exe";
+  std::string root = std::string(tmp) + "tovix-rt-rardmg-" + std::to_string(GetCurrentProcessId()) + "\\";
+  CreateDirectoryA(root.c_str(), nullptr);
+  WriteFile(root + "a.txt", "first\r\n");
+  WriteFile(root + "b.txt", "second\r\n");
+  const std::string mkrar = "\"" + ExeFolder() + "mkrar.exe\"";
+  struct Case {
+    const char* format;
+    const char* damaged;   // the stored name whose header gets a wrong byte
+    const char* melted;    // what is extracted before the damage
+  } cases[] = {{"-4", "first.txt", ""}, {"-5", "first.txt", ""},
+               {"-4", "second.txt", "Melted first.txt\r\n"}, {"-5", "second.txt", "Melted first.txt\r\n"}};
+  TForm form;
+  auto* e = new TArchiver(&form);
+  e->NoMessage = true;
+  e->Loaded();
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + " " + c.damaged);
+    std::string arc = root + "d" + std::to_string(n) + ".rar", out = root + "out" + std::to_string(n++);
+    ASSERT_TRUE(RunProgram(mkrar + " " + c.format + " \"" + arc + "\" \"first.txt=" + root + "a.txt\" \"second.txt=" +
+                           root + "b.txt\""));
+    std::string bytes = ReadFile(arc);
+    size_t at = bytes.find(c.damaged);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] ^= 0x20;  // the header's checksum no longer agrees
+    WriteFile(arc, bytes);
+    e->SetArcName(arc);
+    e->SetBaseDir(out);
+    e->ArcOptions = {ar_Silent, ar_OverWrite};
+    TStringList all;
+    all.Add("*.*");
+    char log[1024];
+    EXPECT_FALSE(e->Extract(all, log, sizeof log));
+    EXPECT_EQ(std::string(log), std::string(c.melted) + "Error : " + "d" + std::to_string(n - 1) +
+                                    ".rar\t : 書庫が壊れています\r\n");
+    EXPECT_FALSE(Exists(out + "\\second.txt"));
+  }
+}
 #endif
 
 #if !defined(ROUNDTRIP_INFOZIP)

@@ -10,6 +10,13 @@
 //          !e:  encrypted flag
 //          !c:  wrong CRC
 //          !h:  unpacked size far larger than the data
+//          !a:  RAR 4: the code page copy of the name as a packing system
+//               of another code page writes it ('?' for every character
+//               that is not ASCII); the Unicode copy stays right
+//   RAR 5 redirections, the text after '=' being the target (no data):
+//          !s:  Unix symbolic link (target relative to the link's folder)
+//          !k:  hard link (target: another entry's name)
+//          !y:  file copy (the same)
 //   -v BYTES splits the data into volumes of at most BYTES data bytes each
 //   (OUT names the first: x.part1.rar, or x.rar with -old for x.r00 ...).
 // Names come in the system's narrow encoding: UTF-8 on Linux, the ANSI code
@@ -37,8 +44,73 @@ struct Item {
   std::string name5;      // UTF-8
   std::u16string wide;
   std::vector<uint8_t> data;
-  bool dir = false, compressed = false, encrypted = false, badCrc = false, huge = false;
+  bool dir = false, compressed = false, encrypted = false, badCrc = false, huge = false, garbled = false;
+  int redirect = 0;       // RAR 5 redirection type, 0 none
+  std::string target;     // its target, UTF-8
 };
+
+// The RAR 4 Unicode copy of a name, encoded against the code page copy at
+// the same places: one-byte characters (modes 0 and 1, the latter with a
+// shared high byte), two-byte ones (mode 2), and runs taken from the code
+// page copy, as they are or with a correction added (mode 3).
+std::vector<uint8_t> encode_unicode(const std::u16string& wide, const std::vector<uint8_t>& ansi) {
+  int counts[256] = {};
+  for (char16_t w : wide)
+    if (w >= 0x100) ++counts[w >> 8];
+  int high = 0;
+  for (int b = 1; b < 256; ++b)
+    if (counts[b] > counts[high]) high = b;
+  std::vector<uint8_t> enc{static_cast<uint8_t>(high)};
+  size_t flagPos = 0;
+  int slot = 4;
+  auto mode = [&](int m) {
+    if (slot == 4) {
+      flagPos = enc.size();
+      enc.push_back(0);
+      slot = 0;
+    }
+    enc[flagPos] = static_cast<uint8_t>(enc[flagPos] | (m << (6 - 2 * slot)));
+    ++slot;
+  };
+  auto at = [&](size_t i) { return i < ansi.size() ? static_cast<unsigned>(ansi[i]) : 0x100u; };
+  for (size_t i = 0; i < wide.size();) {
+    size_t run = 0;
+    while (i + run < wide.size() && run < 129 && wide[i + run] == at(i + run)) ++run;
+    if (run >= 2) {
+      mode(3);
+      enc.push_back(static_cast<uint8_t>(run - 2));
+      i += run;
+      continue;
+    }
+    if (high && (wide[i] >> 8) == high && at(i) < 0x100) {
+      unsigned corr = (wide[i] - at(i)) & 0xFF;
+      run = 0;
+      while (i + run < wide.size() && run < 129 && at(i + run) < 0x100 && (wide[i + run] >> 8) == high &&
+             ((wide[i + run] - at(i + run)) & 0xFF) == corr)
+        ++run;
+      if (run >= 2) {
+        mode(3);
+        enc.push_back(static_cast<uint8_t>(0x80 | (run - 2)));
+        enc.push_back(static_cast<uint8_t>(corr));
+        i += run;
+        continue;
+      }
+    }
+    char16_t w = wide[i++];
+    if ((w >> 8) == 0) {
+      mode(0);
+      enc.push_back(static_cast<uint8_t>(w));
+    } else if ((w >> 8) == high) {
+      mode(1);
+      enc.push_back(static_cast<uint8_t>(w));
+    } else {
+      mode(2);
+      enc.push_back(static_cast<uint8_t>(w));
+      enc.push_back(static_cast<uint8_t>(w >> 8));
+    }
+  }
+  return enc;
+}
 
 #if defined(_WIN32)
 std::u16string to_wide(const std::string& s) {
@@ -160,21 +232,19 @@ class Writer {
   void file4(std::vector<uint8_t>& out, const Part& p) {
     const Item& it = *p.item;
     bool ascii = true;
-    for (char ch : it.name4)
-      if (static_cast<uint8_t>(ch) >= 0x80) ascii = false;
+    for (char16_t w : it.wide)
+      if (w >= 0x80) ascii = false;
     std::vector<uint8_t> name(it.name4.begin(), it.name4.end());
     for (auto& ch : name)
       if (ch == '/') ch = '\\';  // never inside a double-byte character: 0x2F is no trail byte
     if (!ascii) {
-      // A NUL, then the Unicode copy: high byte 0, every character as two bytes.
+      // A NUL, then the Unicode copy.
+      std::u16string wide = it.wide;
+      for (auto& w : wide)
+        if (w == u'/') w = u'\\';
+      std::vector<uint8_t> enc = encode_unicode(wide, name);
       name.push_back(0);
-      name.push_back(0);
-      for (size_t i = 0; i < it.wide.size(); ++i) {
-        if (i % 4 == 0) name.push_back(0xAA);
-        char16_t w = it.wide[i] == u'/' ? u'\\' : it.wide[i];
-        name.push_back(static_cast<uint8_t>(w));
-        name.push_back(static_cast<uint8_t>(w >> 8));
-      }
+      name.insert(name.end(), enc.begin(), enc.end());
     }
     uint32_t flags = 0x8000 | (p.before ? 0x01 : 0) | (p.after ? 0x02 : 0) | (it.encrypted ? 0x04 : 0) |
                      (ascii ? 0 : 0x200) | (it.dir ? 0xE0 : 0x40);
@@ -214,6 +284,16 @@ class Writer {
       putv(rec, 1);
       putv(rec, 0);
       putv(rec, 0);
+      putv(extra, rec.size());
+      extra.insert(extra.end(), rec.begin(), rec.end());
+    }
+    if (it.redirect) {
+      std::vector<uint8_t> rec;
+      putv(rec, 5);
+      putv(rec, static_cast<uint64_t>(it.redirect));
+      putv(rec, 0);
+      putv(rec, it.target.size());
+      rec.insert(rec.end(), it.target.begin(), it.target.end());
       putv(extra, rec.size());
       extra.insert(extra.end(), rec.begin(), rec.end());
     }
@@ -307,6 +387,10 @@ int main(int argc, char** argv) {
       else if (k == 'e') it.encrypted = true;
       else if (k == 'c') it.badCrc = true;
       else if (k == 'h') it.huge = true;
+      else if (k == 'a') it.garbled = true;
+      else if (k == 's') it.redirect = 1;
+      else if (k == 'k') it.redirect = 4;
+      else if (k == 'y') it.redirect = 5;
       else return usage();
       a = a.substr(3);
     }
@@ -319,10 +403,18 @@ int main(int argc, char** argv) {
     } else {
       set_names(it, a.substr(0, eq));
       std::string path = a.substr(eq + 1);
-      if (!path.empty() && !read_file(path, it.data)) {
+      if (it.redirect) {
+        Item t;
+        set_names(t, path);
+        it.target = t.name5;
+      } else if (!path.empty() && !read_file(path, it.data)) {
         std::fprintf(stderr, "mkrar: cannot read %s\n", path.c_str());
         return 1;
       }
+    }
+    if (it.garbled) {
+      it.name4.clear();
+      for (char16_t w : it.wide) it.name4.push_back(w < 0x80 ? static_cast<char>(w) : '?');
     }
     items.push_back(std::move(it));
   }
