@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "../include/arcapi.h"
+#include "text.h"
 
 namespace arc {
 
 struct Listing {
   std::vector<arcapi::IndividualInfo> entries;
-  std::vector<std::string> patterns;  // from FindFirst; empty = all
+  NameMatcher patterns;  // from FindFirst; empty = all
   size_t pos = 0;
   // Instead of entries: a count and a maker that fills record i on demand,
   // for archives whose records would take hundreds of megabytes at once.
