@@ -43,11 +43,6 @@ enum { kExtractBegin = 0, kExtractInProcess = 1, kExtractEnd = 2 };
 // True when the owner asked to stop.
 bool report(int mode, ExtractingInfo& info) { return arc::owner_asks_stop(mode, info); }
 
-std::string lower(std::string s) {
-  for (auto& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 struct Options {
   bool withFolders = false;  // x
@@ -59,9 +54,9 @@ struct Options {
 
 Options read_options(const arc::ParsedCommand& pc) {
   Options o;
-  o.withFolders = lower(pc.verb) == "x";
+  o.withFolders = arc::fold_ascii(pc.verb) == "x";
   for (auto& s : pc.switches) {
-    std::string l = lower(s);
+    std::string l = arc::fold_ascii(s);
     if (l == "-c" || l == "-c1") o.overwriteOlderCheck = false;
     else if (l == "-y") o.yesToAll = true;
     else if (l == "-i") o.silent = true;
@@ -125,11 +120,20 @@ int damage_tail(const Opened& o, arc::LogWriter& log, int rc) {
   return kErrHeaderBroken;
 }
 
+// The command's names told the archive's entries.
+arc::NameMatcher named(const arc::ParsedCommand& pc, const Opened& o) {
+  arc::NameMatcher m(pc.names);
+  if (m.needs_names())
+    for (auto& e : o.arc.entries) m.stored(e.name, e.is_dir());
+  return m;
+}
+
 int do_list(const arc::ParsedCommand& pc, arc::LogWriter& log) {
   Opened o;
   if (int rc = open_archive(pc.archive, o, log)) return rc;
+  const arc::NameMatcher names = named(pc, o);
   for (auto& e : o.arc.entries) {
-    if (!arc::match_any(pc.names, e.name)) continue;
+    if (!names.matches(e.name)) continue;
     char line[64];
     wsprintfA(line, "\t%lu\t%lu\t%04x-%04x\t", static_cast<unsigned long>(e.original),
               static_cast<unsigned long>(e.packed), static_cast<unsigned>(e.dosTime >> 16),
@@ -143,8 +147,9 @@ int do_test(const arc::ParsedCommand& pc, arc::LogWriter& log) {
   Opened o;
   if (int rc = open_archive(pc.archive, o, log)) return rc;
   int rc = 0;
+  const arc::NameMatcher names = named(pc, o);
   for (auto& e : o.arc.entries) {
-    if (!arc::match_any(pc.names, e.name) || e.is_dir()) continue;
+    if (!names.matches(e.name) || e.is_dir()) continue;
     auto r = arj::extract(*o.src, e, [](const uint8_t*, size_t) { return true; });
     if (r == arj::Result::Ok) {
       log.line("Tested  " + e.name + "\t : OK");
@@ -164,8 +169,9 @@ int do_print(const arc::ParsedCommand& pc, char* out, uint32_t size) {
   uint32_t used = 0;
   int rc = 0;
   bool any = false;
+  const arc::NameMatcher names = named(pc, o);
   for (auto& e : o.arc.entries) {
-    if (!arc::match_any(pc.names, e.name) || e.is_dir()) continue;
+    if (!names.matches(e.name) || e.is_dir()) continue;
     any = true;
     auto r = arj::extract(*o.src, e, [&](const uint8_t* p, size_t n) {
       if (!out) return true;
@@ -188,8 +194,9 @@ int do_extract(HWND owner, const arc::ParsedCommand& pc, arc::LogWriter& log) {
   if (int rc = open_archive(pc.archive, o, log)) return rc;
   int rc = 0;
   std::string base = pc.baseDir;
+  const arc::NameMatcher names = named(pc, o);
   for (auto& e : o.arc.entries) {
-    if (!arc::match_any(pc.names, e.name)) continue;
+    if (!names.matches(e.name)) continue;
     auto rel = arc::safe_relative(e.name);
     if (!rel) {
       log.line("Skipped : " + e.name + "\t : 不正なパス名です");
@@ -306,7 +313,7 @@ int WINAPI Unarj(HWND owner, LPCSTR cmd, LPSTR out, DWORD size) {
   arc::RunningGuard guard(arc::g_dll.running);
   if (!cmd) return kErrCommandName;
   auto pc = arc::parse_command(cmd, true);
-  std::string verb = lower(pc.verb);
+  std::string verb = arc::fold_ascii(pc.verb);
   if (pc.archive.empty()) {
     log.line("書庫名がありません");
     return kErrCommandName;

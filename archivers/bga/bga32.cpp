@@ -109,7 +109,7 @@ int run(HWND owner, const char* cmdText, arc::LogWriter& log) {
     o.newerOnly = v == "u";
     std::string ext = arc::base_name(c.archive);
     ext = ext.size() >= 4 ? ext.substr(ext.size() - 4) : "";
-    for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    ext = arc::fold_ascii(ext);
     o.method = ext == ".bza" ? bga::Method::Bzip2 : bga::Method::Deflate;
     bga::Archive old;
     std::string err;

@@ -18,10 +18,12 @@ bool open_or_log(const std::string& archive, Archive& a, arc::LogWriter& log, in
   return true;
 }
 
-std::string upper(std::string s) {
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return arc::to_backslashes(s);
+// The names of a command against the archive's entries.
+arc::NameMatcher matcher_for(const Archive& a, const std::vector<std::string>& patterns, bool plainBelow = true) {
+  arc::NameMatcher m(patterns, plainBelow);
+  if (m.needs_names())
+    for (const Entry& e : a.entries) m.stored(e.name, (e.attribs & 0x10) != 0);
+  return m;
 }
 
 // Writes a new archive beside the old one through fill, then puts it in place.
@@ -60,8 +62,9 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
   }
   bool all = o.overwrite;
   size_t matched = 0;
+  const arc::NameMatcher names = matcher_for(a, o.patterns);
   for (const Entry& e : a.entries) {
-    if (!o.patterns.empty() && !arc::match_any(o.patterns, e.name)) continue;
+    if (!names.matches(e.name)) continue;
     ++matched;
     auto rel = arc::safe_relative(e.name);
     if (!rel) {
@@ -154,8 +157,9 @@ int print(const std::string& archive, const std::vector<std::string>& patterns, 
   if (!open_or_log(archive, a, log, rc)) return rc;
   auto in = fsio::open_read(archive);
   if (!in) return kErrOpen;
+  const arc::NameMatcher names = matcher_for(a, patterns);
   for (const Entry& e : a.entries) {
-    if (!patterns.empty() && !arc::match_any(patterns, e.name)) continue;
+    if (!names.matches(e.name)) continue;
     std::string err;
     if (!read_entry(*in, e, [&](const uint8_t* p, size_t n) {
           log.add(std::string_view(reinterpret_cast<const char*>(p), n));
@@ -215,7 +219,7 @@ int add(const std::string& archive, const AddOptions& o, arc::LogWriter& log) {
     for (auto& r : rels) files.emplace_back(r, fsio::join(o.base, r));
   }
   std::map<std::string, size_t> oldIndex;
-  for (size_t i = 0; i < old.entries.size(); ++i) oldIndex[upper(old.entries[i].name)] = i;
+  for (size_t i = 0; i < old.entries.size(); ++i) oldIndex[arc::name_key(old.entries[i].name)] = i;
   std::vector<bool> replaced(old.entries.size(), false);
   struct Job {
     std::string name, path;
@@ -223,10 +227,10 @@ int add(const std::string& archive, const AddOptions& o, arc::LogWriter& log) {
   };
   std::vector<Job> jobs;
   std::map<std::string, bool> seen;
-  const std::string self = upper(archive);
+  const std::string self = arc::name_key(archive);
   for (auto& [name, path] : files) {
-    if (upper(path) == self || seen[upper(name)]) continue;
-    seen[upper(name)] = true;
+    if (arc::name_key(path) == self || seen[arc::name_key(name)]) continue;
+    seen[arc::name_key(name)] = true;
     if (!arc::safe_relative(name) || name.size() > kMaxName) {
       log.line("Skipped : " + name + " (name not storable)");
       continue;
@@ -234,7 +238,7 @@ int add(const std::string& archive, const AddOptions& o, arc::LogWriter& log) {
     uint32_t attrs = fsio::attributes(path);
     if (!o.allAttributes && (attrs & 0x06)) continue;
     uint32_t dos = arc::unix_to_dos(fsio::mtime(path));
-    auto it = oldIndex.find(upper(name));
+    auto it = oldIndex.find(arc::name_key(name));
     if (it != oldIndex.end()) {
       const Entry& e = old.entries[it->second];
       uint32_t have = (static_cast<uint32_t>(e.date) << 16) | e.time;
@@ -294,15 +298,10 @@ int remove(const std::string& archive, const std::vector<std::string>& patterns,
   if (!open_or_log(archive, a, log, rc)) return rc;
   std::vector<bool> drop(a.entries.size(), false);
   size_t n = 0;
+  // Without "below", a plain name takes only that entry.
+  const arc::NameMatcher names = matcher_for(a, patterns, below);
   for (size_t i = 0; i < a.entries.size(); ++i) {
-    const std::string& name = a.entries[i].name;
-    bool hit = false;
-    for (auto& p : patterns) {
-      // Without "below", a plain name takes only that entry.
-      bool wild = p.find_first_of("*?") != std::string::npos;
-      hit = hit || ((below || wild) ? arc::match_name(p, name) : upper(p) == upper(name));
-    }
-    if (hit) {
+    if (names.matches(a.entries[i].name)) {
       drop[i] = true;
       ++n;
     }
@@ -337,24 +336,24 @@ int rename(const std::string& archive, const std::vector<std::string>& patterns,
   std::vector<std::string> names;
   for (auto& e : a.entries) names.push_back(e.name);
   std::map<std::string, size_t> index;
-  for (size_t i = 0; i < names.size(); ++i) index[upper(names[i])] = i;
-  // Each target: a prefix (a folder, with its '\') or one whole name.
-  auto rename_prefix = [&](const std::string& from, const std::string& to) -> bool {
+  for (size_t i = 0; i < names.size(); ++i) index[arc::name_key(names[i])] = i;
+  // Each target: a folder (it and everything below it) or one whole name.
+  auto rename_entries = [&](const std::string& from, const std::string& to, bool folder) -> bool {
     std::vector<size_t> hit;
     for (size_t i = 0; i < names.size(); ++i)
-      if (upper(names[i]).compare(0, from.size(), upper(from)) == 0 || upper(names[i]) == upper(from)) hit.push_back(i);
+      if (folder ? arc::in_folder(from, names[i]) : arc::same_name(from, names[i])) hit.push_back(i);
     for (size_t i : hit) {
       std::string nn = to + names[i].substr(std::min(from.size(), names[i].size()));
-      auto it = index.find(upper(nn));
+      auto it = index.find(arc::name_key(nn));
       if (it != index.end() && std::find(hit.begin(), hit.end(), it->second) == hit.end()) {
         log.line("Error : " + nn + " already exists");
         return false;
       }
     }
     for (size_t i : hit) {
-      index.erase(upper(names[i]));
+      index.erase(arc::name_key(names[i]));
       names[i] = to + names[i].substr(std::min(from.size(), names[i].size()));
-      index[upper(names[i])] = i;
+      index[arc::name_key(names[i])] = i;
     }
     return !hit.empty();
   };
@@ -374,12 +373,12 @@ int rename(const std::string& archive, const std::vector<std::string>& patterns,
       if (!children) {
         std::string folder = dir.substr(0, dir.size() - 1);
         bool exists = false;
-        for (auto& n : names) exists = exists || upper(n).compare(0, dir.size(), upper(dir)) == 0;
+        for (auto& n : names) exists = exists || (arc::in_folder(folder, n) && !arc::same_name(folder, n));
         if (exists) targets.emplace_back(folder, true);
       } else {
         std::map<std::string, bool> kids;
         for (auto& n : names) {
-          if (upper(n).compare(0, dir.size(), upper(dir)) != 0) continue;
+          if (!dir.empty() && (!arc::in_folder(dir, n) || arc::same_name(dir, n))) continue;
           std::string rest = n.substr(dir.size());
           std::string first = rest, tail;
           for (size_t i = 0; i < rest.size(); ++i) {
@@ -400,7 +399,7 @@ int rename(const std::string& archive, const std::vector<std::string>& patterns,
         }
       }
     } else {
-      if (index.count(upper(p))) targets.emplace_back(p, false);
+      if (index.count(arc::name_key(p))) targets.emplace_back(p, false);
     }
     if (targets.empty()) {
       log.line("Skipped : " + p + " (not found)");
@@ -418,7 +417,7 @@ int rename(const std::string& archive, const std::vector<std::string>& patterns,
         rc = kErrCommand;
         continue;
       }
-      bool ok = isFolder ? rename_prefix(t + "\\", parent + *nn + "\\") : rename_prefix(t, parent + *nn);
+      bool ok = rename_entries(t, parent + *nn, isFolder);
       if (!ok) {
         rc = kErrCommand;
         continue;

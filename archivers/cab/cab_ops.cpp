@@ -50,10 +50,13 @@ int extract(const std::string& archive, const ExtractOptions& opt, arc::LogWrite
   std::map<int, std::vector<Job>> byFolder;
   int rc = kOk;
   size_t matched = 0;
+  arc::NameMatcher names(opt.patterns);
+  if (names.needs_names())
+    for (const Entry& e : set.entries) names.stored(display_name(e));
   for (size_t i = 0; i < set.entries.size(); ++i) {
     const Entry& e = set.entries[i];
     std::string name = display_name(e);
-    if (!opt.patterns.empty() && !arc::match_any(opt.patterns, name)) continue;
+    if (!names.matches(name)) continue;
     ++matched;
     if (e.fromPrev) {
       log.line("Skipped : " + name + " (begins in the previous volume)");
@@ -296,12 +299,8 @@ int pack(const std::string& archive, const PackOptions& opt, arc::LogWriter& log
     haveOld = true;
   }
   std::vector<Source> src;
-  std::map<std::string, size_t> index;  // upper-cased name -> position in src
-  auto key = [](std::string s) {
-    for (auto& c : s)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-  };
+  std::map<std::string, size_t> index;  // name_key -> position in src
+  auto key = [](const std::string& s) { return arc::name_key(s); };
   if (haveOld) {
     for (const Entry& e : old.entries) {
       if (e.fromPrev || (e.toNext && old.missingNext)) {

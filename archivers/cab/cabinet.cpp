@@ -296,23 +296,6 @@ bool read_volume(const std::string& path, int vi, CabSet& set, Volume& v, std::s
   return true;
 }
 
-// The file system ignores ASCII case; trail bytes of double-byte
-// characters are compared as they are.
-bool same_path(const std::string& a, const std::string& b) {
-  std::string x = arc::to_backslashes(a), y = arc::to_backslashes(b);
-  if (x.size() != y.size()) return false;
-  for (size_t i = 0; i < x.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(x[i]), d = static_cast<unsigned char>(y[i]);
-    if (arc::is_lead(c) && i + 1 < x.size()) {
-      if (c != d || x[i + 1] != y[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (std::toupper(c) != std::toupper(d)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool open_set(const std::string& path, bool follow, CabSet& set, std::string& err) {
@@ -338,7 +321,7 @@ bool open_set(const std::string& path, bool follow, CabSet& set, std::string& er
     std::string next = fsio::join(arc::dir_part(cur), arc::base_name(v.next));
     // A set that names one of its own volumes again is damaged: it loops.
     if (follow && std::any_of(set.volumes.begin(), set.volumes.end(),
-                              [&](const std::string& seen) { return same_path(seen, next); })) {
+                              [&](const std::string& seen) { return arc::same_name(seen, next); })) {
       err = "the cabinet set names " + arc::base_name(v.next) + " twice";
       return false;
     }

@@ -57,7 +57,7 @@ static int next_match(Listing* l, arcapi::IndividualInfo* out) {
       r.dwOriginalSize = r.dwCompressedSize = 0;
       FullSizes sizes;
       l->lazyFill(l->pos++, r, sizes);
-      if (l->patterns.empty() || match_any(l->patterns, r.szFileName)) {
+      if (l->patterns.matches(r.szFileName)) {
         if (out) std::memcpy(out, &r, sizeof r);
         l->current = sizes;
         l->haveCurrent = true;
@@ -69,7 +69,7 @@ static int next_match(Listing* l, arcapi::IndividualInfo* out) {
   while (l->pos < l->entries.size()) {
     const size_t i = l->pos++;
     const auto& e = l->entries[i];
-    if (l->patterns.empty() || match_any(l->patterns, e.szFileName)) {
+    if (l->patterns.matches(e.szFileName)) {
       if (out) std::memcpy(out, &e, sizeof e);
       l->current = i < l->fullSizes.size() ? l->fullSizes[i] : FullSizes{e.dwOriginalSize, e.dwCompressedSize};
       l->haveCurrent = true;
@@ -82,8 +82,8 @@ static int next_match(Listing* l, arcapi::IndividualInfo* out) {
 int listing_find_first(arcapi::HARC h, const char* wildcards, arcapi::IndividualInfo* out) {
   auto* l = static_cast<Listing*>(h);
   if (!l) return -1;
-  l->patterns.clear();
   l->pos = 0;
+  std::vector<std::string> patterns;
   if (wildcards) {
     // A list of NUL-terminated patterns ended by an empty one; "*.*" or "*" means all.
     const char* p = wildcards;
@@ -91,11 +91,24 @@ int listing_find_first(arcapi::HARC h, const char* wildcards, arcapi::Individual
       std::string pat = p;
       p += pat.size() + 1;
       if (pat == "*.*" || pat == "*") {
-        l->patterns.clear();
+        patterns.clear();
         break;
       }
       // Several patterns may also stand in one text, separated by blanks.
-      for (auto& t : tokenize(pat)) l->patterns.push_back(t.text);
+      for (auto& t : tokenize(pat)) patterns.push_back(t.text);
+    }
+  }
+  l->patterns = NameMatcher(patterns);
+  if (l->patterns.needs_names()) {
+    if (l->lazyFill) {
+      arcapi::IndividualInfo r;
+      FullSizes sizes;
+      for (size_t i = 0; i < l->lazyCount; ++i) {
+        l->lazyFill(i, r, sizes);
+        l->patterns.stored(r.szFileName);
+      }
+    } else {
+      for (auto& e : l->entries) l->patterns.stored(e.szFileName);
     }
   }
   return next_match(l, out);

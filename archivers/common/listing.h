@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../include/arcapi.h"
+#include "text.h"
 
 namespace arc {
 
@@ -22,7 +23,7 @@ struct Listing {
   // The full sizes of entries, one per record, where a record cannot hold
   // them; empty: the records' own are whole.
   std::vector<FullSizes> fullSizes;
-  std::vector<std::string> patterns;  // from FindFirst; empty = all
+  NameMatcher patterns;  // from FindFirst; empty = all
   size_t pos = 0;
   // Instead of entries: a count and a maker that fills record i on demand,
   // for archives whose records would take hundreds of megabytes at once.

@@ -1,6 +1,6 @@
 #include "text.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <map>
@@ -164,8 +164,42 @@ static std::vector<std::string_view> split(std::string_view s) {
   return parts;
 }
 
-static bool ieq_char(char a, char b) {
-  return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+static char fold_char(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+static bool ieq_char(char a, char b) { return fold_char(a) == fold_char(b); }
+
+std::string fold_ascii(std::string_view in) {
+  std::string s(in);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (is_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+      ++i;  // the second byte of a double-byte character stays as it is
+      continue;
+    }
+    s[i] = fold_char(s[i]);
+  }
+  return s;
+}
+
+// '/' separators, without leading or trailing ones.
+static std::string trimmed_slashes(std::string_view in) {
+  std::string s = to_slashes(in);
+  size_t b = 0;
+  while (b < s.size() && s[b] == '/') ++b;
+  s.erase(0, b);
+  while (!s.empty() && s.back() == '/') s.pop_back();
+  return s;
+}
+
+std::string name_key(std::string_view name) { return fold_ascii(trimmed_slashes(name)); }
+
+bool same_name(std::string_view a, std::string_view b) { return name_key(a) == name_key(b); }
+
+bool in_folder(std::string_view folder, std::string_view name) {
+  std::string f = name_key(folder), n = name_key(name);
+  if (f.empty()) return true;
+  // '/' is never the second byte of a double-byte character, so the cut
+  // after f is a whole-character boundary.
+  return n == f || (n.size() > f.size() && n.compare(0, f.size(), f) == 0 && n[f.size()] == '/');
 }
 
 // Wildcard match of one component; '*' and '?' count characters, not bytes.
@@ -262,24 +296,83 @@ bool match_name(std::string_view patternIn, std::string_view nameIn) {
   return false;
 }
 
-bool match_any(const std::vector<std::string>& patterns, std::string_view name) {
-  if (patterns.empty()) return true;
-  for (auto& p : patterns)
-    if (match_name(p, name)) return true;
+NameMatcher::NameMatcher(const std::vector<std::string>& patterns, bool plainBelow) : plainBelow_(plainBelow) {
+  for (auto& raw : patterns) {
+    Pattern p;
+    p.text = raw;
+    std::string t = to_slashes(raw);
+    size_t b = 0;
+    while (b < t.size() && t[b] == '/') ++b;
+    t.erase(0, b);
+    std::string last = t.substr(name_start(t));
+    if (t.empty() || t == "*.*" || t == "*") {
+      p.everything = true;
+    } else if (t.back() == '/') {
+      p.folder = trimmed_slashes(t);
+    } else if (last == "*.*" || last == "*") {
+      p.folder = trimmed_slashes(t.substr(0, t.size() - last.size()));
+    } else {
+      p.exact = t;
+    }
+    pats_.push_back(std::move(p));
+  }
+}
+
+bool NameMatcher::needs_names() const {
+  for (auto& p : pats_)
+    if (!p.everything) return true;
+  return false;
+}
+
+void NameMatcher::stored(std::string_view name, bool folder) {
+  std::string s = to_slashes(name);
+  if (!s.empty() && s.back() == '/') folder = true;
+  std::string n = trimmed_slashes(s);
+  for (auto& p : pats_) {
+    if (p.literal || p.everything) continue;
+    if (!p.exact.empty()) {
+      p.literal = !folder && n == p.exact;
+    } else if (!p.folder.empty()) {
+      const std::string& f = p.folder;
+      p.literal = (folder && n == f) || (n.size() > f.size() && n.compare(0, f.size(), f) == 0 && n[f.size()] == '/');
+    }
+  }
+}
+
+bool NameMatcher::matches(std::string_view name) const {
+  if (pats_.empty()) return true;
+  std::string n;
+  bool haveN = false;
+  for (auto& p : pats_) {
+    if (p.everything) return true;
+    if (!p.literal) {
+      bool plain = !p.exact.empty() && p.exact.find_first_of("*?") == std::string::npos;
+      if (plain && !plainBelow_ ? same_name(p.exact, name) : match_name(p.text, name)) return true;
+      continue;
+    }
+    if (!haveN) {
+      n = trimmed_slashes(name);
+      haveN = true;
+    }
+    if (!p.exact.empty()) {
+      if (n == p.exact) return true;
+      continue;
+    }
+    const std::string& f = p.folder;
+    bool folderForm = ends_with_separator(p.text);  // "X/" takes X itself as well
+    if ((folderForm && n == f) || (n.size() > f.size() && n.compare(0, f.size(), f) == 0 && n[f.size()] == '/'))
+      return true;
+  }
   return false;
 }
 
 static bool is_device(std::string_view comp) {
-  std::string base;
-  for (char c : comp) {
-    if (c == '.') break;
-    base += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
+  std::string base = fold_ascii(comp.substr(0, std::min(comp.find('.'), comp.size())));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  static const char* devs[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  static const char* devs[] = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
   for (auto d : devs)
     if (base == d) return true;
-  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+  if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
       base[3] >= '1' && base[3] <= '9')
     return true;
   return false;

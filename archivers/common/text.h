@@ -62,12 +62,58 @@ void slashes_in_place(std::string& s);
 // Entry names with '/' turned into '\' (double-byte aware).
 std::string to_backslashes(std::string_view s);
 
-// Matches an entry name against a pattern: case-insensitive for ASCII,
+// Names compare as the file system does: single-byte A-Z without case, '/'
+// and '\' alike, a double-byte character (trail byte included) as it is.
+// fold_ascii lower-cases A-Z and leaves every other byte alone.
+std::string fold_ascii(std::string_view s);
+// The form two names share when they are the same: folded, '/' separators,
+// no leading or trailing separator.
+std::string name_key(std::string_view name);
+bool same_name(std::string_view a, std::string_view b);
+// True when name is folder or lies below it, whole components only ("doc"
+// holds "doc/a.txt", not "docs/a.txt").
+bool in_folder(std::string_view folder, std::string_view name);
+
+// Matches an entry name against a pattern: case-insensitive for A-Z,
 // '/' and '\' alike, "*.*" and "*" match everything, "X/*.*" and "X/*" match
 // everything below X, '*' and '?' work in the last component. A pattern with
 // no wildcard also matches everything below it when it names a folder.
+// Also used alone for names found on disk while packing.
 bool match_name(std::string_view pattern, std::string_view name);
-bool match_any(const std::vector<std::string>& patterns, std::string_view name);
+
+// The names of a command against the entries of one archive. A name spelt
+// exactly as a stored entry is that entry and nothing else, whatever '*' or
+// '?' it holds ("a?.txt" does not take "ab.txt" when "a?.txt" is stored), and
+// the folder of "X/*.*" or "X/" is taken as written when entries are stored
+// below it; every other name is a pattern (match_name). "*.*" and "*" always
+// mean everything. Tell it the stored names first (stored), then ask.
+class NameMatcher {
+ public:
+  NameMatcher() = default;
+  // plainBelow false: a name with no wildcard takes only the entry of that
+  // name, never what lies below it.
+  explicit NameMatcher(const std::vector<std::string>& patterns, bool plainBelow = true);
+  // No names: everything matches.
+  bool empty() const { return pats_.empty(); }
+  // True when some name could be taken as written, so that the stored names
+  // must be told before matches is asked.
+  bool needs_names() const;
+  // One stored entry name; folder is true for a folder entry (a name that
+  // ends in a separator is one too).
+  void stored(std::string_view name, bool folder = false);
+  bool matches(std::string_view name) const;
+
+ private:
+  struct Pattern {
+    std::string text;    // as given
+    std::string exact;   // '/' separators: the entry it stands for when literal
+    std::string folder;  // "X" of "X/*.*", "X/*" or "X/" ('/' separators), else empty
+    bool literal = false;
+    bool everything = false;
+  };
+  std::vector<Pattern> pats_;
+  bool plainBelow_ = true;
+};
 
 // Makes a stored entry name safe to write below a base folder: returns the
 // relative path with '/' separators, or nothing when the name is absolute,

@@ -46,18 +46,6 @@ enum { kBegin = 0, kInProcess = 1, kEnd = 2 };
 
 HMODULE g_module = nullptr;
 
-std::string lower(std::string s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (arc::is_lead(c)) {
-      ++i;
-      continue;
-    }
-    if (c >= 'A' && c <= 'Z') s[i] = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 std::string shown(const std::string& path) { return arc::to_backslashes(path); }
 
 // One command: its log, its answer and the progress messages to the owner.
@@ -122,19 +110,33 @@ bool all_wild(const std::vector<std::string>& names) {
   return true;
 }
 
-// An entry named by the patterns; "X\*.*" also takes the folder entry X.
-bool selected(const std::vector<std::string>& names, const lha::Entry& e, bool byPathOnly) {
-  if (names.empty()) return true;
-  for (auto& raw : names) {
-    std::string p = arc::to_slashes(raw);
-    if (arc::match_name(p, e.path)) return true;
-    if (p.size() > 4 && p.compare(p.size() - 4, 4, "/*.*") == 0 && e.dir &&
-        lower(p.substr(0, p.size() - 4)) == lower(e.path))
-      return true;
-    if (!byPathOnly && p.find('/') == std::string::npos && lower(arc::base_name(e.path)) == lower(p)) return true;
+// The entries a command names (arc::NameMatcher); "X\*.*" also takes the
+// folder entry X, and without byPathOnly a bare name also takes an entry of
+// that name in any folder.
+class Selection {
+ public:
+  Selection(const std::vector<std::string>& names, const lha::Archive& a, bool byPathOnly)
+      : names_(names), matcher_(names), byPathOnly_(byPathOnly) {
+    if (matcher_.needs_names())
+      for (const lha::Entry& e : a.entries) matcher_.stored(e.path, e.dir);
   }
-  return false;
-}
+  bool operator()(const lha::Entry& e) const {
+    if (matcher_.matches(e.path)) return true;
+    for (auto& raw : names_) {
+      std::string p = arc::to_slashes(raw);
+      if (p.size() > 4 && p.compare(p.size() - 4, 4, "/*.*") == 0 && e.dir &&
+          arc::same_name(p.substr(0, p.size() - 4), e.path))
+        return true;
+      if (!byPathOnly_ && p.find('/') == std::string::npos && arc::same_name(arc::base_name(e.path), p)) return true;
+    }
+    return false;
+  }
+
+ private:
+  const std::vector<std::string>& names_;
+  arc::NameMatcher matcher_;
+  bool byPathOnly_;
+};
 
 int64_t entry_time(const lha::Entry& e) { return e.unixTime >= 0 ? e.unixTime : arc::dos_to_unix(e.dosTime); }
 
@@ -157,9 +159,9 @@ struct ExtractOptions {
 
 ExtractOptions extract_options(const arc::ParsedCommand& pc) {
   ExtractOptions o;
-  o.folders = lower(pc.verb) == "x";
+  o.folders = arc::fold_ascii(pc.verb) == "x";
   for (auto& s : pc.switches) {
-    std::string l = lower(s);
+    std::string l = arc::fold_ascii(s);
     if (l == "-c" || l == "-c1" || l == "-c+") o.timeCheck = false;
     if (l == "-c0" || l == "-c-") o.timeCheck = true;
     if (l == "-y" || l == "-y1") o.yes = true;
@@ -215,8 +217,9 @@ int cmd_extract(Run& run, const arc::ParsedCommand& pc) {
   }
   bool yesAll = o.yes, matched = false;
   run.progress(kBegin, pc.archive, base, 0);
+  const Selection selected(pc.names, a, true);
   for (const lha::Entry& e : a.entries) {
-    if (!selected(pc.names, e, true)) continue;
+    if (!selected(e)) continue;
     matched = true;
     std::string name = shown(e.path);
     if (e.link) {
@@ -296,8 +299,9 @@ int cmd_extract(Run& run, const arc::ParsedCommand& pc) {
 int cmd_test(Run& run, const arc::ParsedCommand& pc) {
   lha::Archive a;
   if (int e = open_or_report(run, pc.archive, a)) return e;
+  const Selection selected(pc.names, a, true);
   for (const lha::Entry& e : a.entries) {
-    if (!selected(pc.names, e, true) || e.dir) continue;
+    if (!selected(e) || e.dir) continue;
     auto r = lha::decode_entry(*a.file, e, [](const uint8_t*, size_t) { return true; });
     if (r != lha::DecodeResult::Ok) {
       run.line(std::string(lha::describe(r)) + " : " + shown(e.path));
@@ -318,8 +322,9 @@ int cmd_print(char* buf, DWORD size, const arc::ParsedCommand& pc) {
   if (int e = open_or_report(quiet, pc.archive, a)) return e;
   DWORD used = 0;
   bool any = false;
+  const Selection selected(pc.names, a, true);
   for (const lha::Entry& e : a.entries) {
-    if (e.dir || !selected(pc.names, e, true)) continue;
+    if (e.dir || !selected(e)) continue;
     any = true;
     auto r = lha::decode_entry(*a.file, e, [&](const uint8_t* p, size_t n) {
       if (!buf || size == 0) return true;
@@ -447,7 +452,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
   bool folders = false, recurse = false, all = false, byStoredName = false, newestTime = false;
   int level = 5;
   for (auto& s : pc.switches) {
-    std::string l = lower(s);
+    std::string l = arc::fold_ascii(s);
     if (l == "-x" || l == "-x1") folders = true;
     if (l == "-r" || l == "-r1" || l == "-r2") recurse = true;
     if (l == "-a1" || l == "-a" || l == "-a2") all = true;
@@ -516,7 +521,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
       continue;
     }
     s.stored = *rel;
-    std::string key = lower(s.stored);
+    std::string key = arc::fold_ascii(s.stored);
     auto it = byKey.find(key);
     if (it != byKey.end()) {
       clean[it->second] = s;
@@ -561,7 +566,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
   int wr = write_replacing(run, pc.archive, [&](lha::Writer& w) {
     if (prefix && !copy_prefix(w, *old.file, prefix)) return false;
     for (const lha::Entry& e : old.entries) {
-      auto it = byKey.find(lower(e.path));
+      auto it = byKey.find(arc::fold_ascii(e.path));
       if (it != byKey.end() && !used[it->second]) {
         const Source& s = clean[it->second];
         used[it->second] = true;
@@ -596,7 +601,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
 int cmd_delete(Run& run, const arc::ParsedCommand& pc) {
   bool byPath = false, newestTime = false;
   for (auto& s : pc.switches) {
-    std::string l = lower(s);
+    std::string l = arc::fold_ascii(s);
     if (l == "-p" || l == "-p1" || l == "-p2") byPath = true;
     if (l == "-t1") newestTime = true;
   }
@@ -612,8 +617,9 @@ int cmd_delete(Run& run, const arc::ParsedCommand& pc) {
   }
   std::vector<bool> drop(a.entries.size());
   size_t count = 0;
+  const Selection selected(pc.names, a, byPath);
   for (size_t i = 0; i < a.entries.size(); ++i)
-    if (selected(pc.names, a.entries[i], byPath)) {
+    if (selected(a.entries[i])) {
       drop[i] = true;
       ++count;
     }
@@ -658,11 +664,11 @@ int cmd_rename(Run& run, const arc::ParsedCommand& pc) {
   }
   std::vector<std::string> newPath(a.entries.size());
   std::vector<std::string> keys;
-  for (auto& e : a.entries) keys.push_back(lower(e.path));
+  for (auto& e : a.entries) keys.push_back(arc::fold_ascii(e.path));
   auto exists_path = [&](const std::string& p) {
-    std::string k = lower(p);
+    std::string k = arc::fold_ascii(p);
     for (size_t i = 0; i < a.entries.size(); ++i) {
-      const std::string& cur = newPath[i].empty() ? keys[i] : lower(newPath[i]);
+      const std::string& cur = newPath[i].empty() ? keys[i] : arc::fold_ascii(newPath[i]);
       if (cur == k || (cur.size() > k.size() && cur.compare(0, k.size(), k) == 0 && cur[k.size()] == '/')) return true;
     }
     return false;
@@ -680,13 +686,13 @@ int cmd_rename(Run& run, const arc::ParsedCommand& pc) {
       std::string dir = p == "*.*" ? std::string() : p.substr(0, p.size() - 3);  // keeps the '/'
       std::vector<std::string> seen;
       for (auto& e : a.entries) {
-        if (lower(e.path.substr(0, dir.size())) != lower(dir) || e.path.size() <= dir.size()) continue;
+        if (arc::fold_ascii(e.path.substr(0, dir.size())) != arc::fold_ascii(dir) || e.path.size() <= dir.size()) continue;
         std::string rest = e.path.substr(dir.size());
         size_t slash = arc::to_slashes(rest).find('/');
         bool sub = slash != std::string::npos || e.dir;
         std::string child = dir + (slash != std::string::npos ? rest.substr(0, slash) : rest);
-        if (std::find(seen.begin(), seen.end(), lower(child)) != seen.end()) continue;
-        seen.push_back(lower(child));
+        if (std::find(seen.begin(), seen.end(), arc::fold_ascii(child)) != seen.end()) continue;
+        seen.push_back(arc::fold_ascii(child));
         items.push_back({child, sub});
       }
       continue;
@@ -706,18 +712,18 @@ int cmd_rename(Run& run, const arc::ParsedCommand& pc) {
       continue;
     }
     std::string target = arc::dir_part(path) + *answer;
-    if (lower(target) == lower(path)) {
+    if (arc::fold_ascii(target) == arc::fold_ascii(path)) {
       // Only the case changes: no clash with itself.
     } else if (exists_path(target)) {
       run.line("Skipped : " + shown(path) + " (" + shown(target) + " exists)");
       run.fail(kErrSameName);
       continue;
     }
-    std::string k = lower(path);
+    std::string k = arc::fold_ascii(path);
     size_t hits = 0;
     for (size_t i = 0; i < a.entries.size(); ++i) {
       const std::string& cur = newPath[i].empty() ? a.entries[i].path : newPath[i];
-      std::string lc = lower(cur);
+      std::string lc = arc::fold_ascii(cur);
       if (lc == k) {
         newPath[i] = target;
         ++hits;
@@ -778,7 +784,7 @@ int cmd_make_sfx(Run& run, const arc::ParsedCommand& pc) {
   uint32_t options = 0;
   bool copyTime = false;
   for (auto& s : pc.switches) {
-    std::string l = lower(s);
+    std::string l = arc::fold_ascii(s);
     if (l == "-x1" || l == "-x") options |= lha::kSfxKeepFolders;
     if (l == "-gw3") options |= lha::kSfxSecondKind;
     if (l == "-t1") copyTime = true;
@@ -815,7 +821,7 @@ int cmd_make_sfx(Run& run, const arc::ParsedCommand& pc) {
 int cmd_undo_sfx(Run& run, const arc::ParsedCommand& pc) {
   bool copyTime = false;
   for (auto& s : pc.switches)
-    if (lower(s) == "-t1") copyTime = true;
+    if (arc::fold_ascii(s) == "-t1") copyTime = true;
   if (pc.names.empty()) {
     run.line("No self-extractor named");
     return kErrNotExist;
@@ -843,7 +849,7 @@ int run_command(HWND owner, const char* cmd, char* buf, DWORD size) {
   if (arc::g_dll.running.load()) return kErrAlreadyRunning;
   arc::RunningGuard guard(arc::g_dll.running);
   arc::ParsedCommand pc = arc::parse_command(cmd ? cmd : "", true);
-  std::string verb = lower(pc.verb);
+  std::string verb = arc::fold_ascii(pc.verb);
   if (verb == "p") return cmd_print(buf, size, pc);
   Run run(owner, buf, size);
   if (pc.archive.empty()) {
@@ -934,7 +940,7 @@ int WINAPI UnlhaExtractMem(HWND, LPCSTR cmd, LPBYTE buf, DWORD size, int32_t* ti
     Run quiet(nullptr, nullptr, 0);
     if (int e = open_or_report(quiet, pc.archive, a)) return e;
     for (const lha::Entry& e : a.entries) {
-      if (e.dir || e.link || lower(arc::to_slashes(pc.names[0])) != lower(e.path)) continue;
+      if (e.dir || e.link || !arc::same_name(pc.names[0], e.path)) continue;
       DWORD used = 0;
       auto r = lha::decode_entry(*a.file, e, [&](const uint8_t* p, size_t n) {
         std::memcpy(buf + used, p, n);

@@ -87,12 +87,7 @@ class FsSource : public Source {
   int64_t cur_ = -1;
 };
 
-bool ieq(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
+bool ieq(std::string_view a, std::string_view b) { return arc::fold_ascii(a) == arc::fold_ascii(b); }
 
 }  // namespace
 

@@ -13,11 +13,6 @@ namespace {
 
 constexpr size_t kChunk = 1 << 16;
 
-std::string lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // Extension with its dot, as stored (double-byte aware through base_name).
 std::string extension(const std::string& path) {
   std::string b = arc::base_name(path);
@@ -38,7 +33,7 @@ std::string skipped(const std::string& name, const std::string& why) { return "S
 
 bool same_path(const std::string& a, const std::string& b) {
 #if defined(_WIN32)
-  return lower(arc::to_backslashes(a)) == lower(arc::to_backslashes(b));
+  return arc::same_name(a, b);
 #else
   return a == b;
 #endif
@@ -240,7 +235,7 @@ bool probe(const std::string& path, ArchiveInfo& info) {
 
 std::string single_entry_name(const std::string& archivePath) {
   std::string b = arc::base_name(archivePath);
-  std::string ext = lower(extension(b));
+  std::string ext = arc::fold_ascii(extension(b));
   std::string stem = ext.empty() ? b : b.substr(0, b.size() - ext.size());
   if (ext == ".tgz" || ext == ".taz" || ext == ".tbz" || ext == ".tbz2") return stem + ".tar";
   if (ext == ".gz" || ext == ".z" || ext == ".bz2" || ext == ".bz" || ext == ".gzip") return stem.empty() ? b : stem;
@@ -277,6 +272,20 @@ bool list(const std::string& path, ListResult& out) {
   out.error = r.error();
   return true;
 }
+
+namespace {
+
+// The names of a command against the archive's entries; a stream is read
+// once more beforehand only when some name could be one stored as written.
+arc::NameMatcher matcher_for(const std::string& archive, const std::vector<std::string>& patterns) {
+  arc::NameMatcher m(patterns);
+  ListResult listed;
+  if (m.needs_names() && list(archive, listed))
+    for (auto& le : listed.entries) m.stored(le.name, le.type == '5');
+  return m;
+}
+
+}  // namespace
 
 int extract(const std::string& archive, const std::string& baseDir, const std::vector<std::string>& patterns,
             bool usePaths, Host& host) {
@@ -343,10 +352,11 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
   const bool verifyFirst = info.codec != Codec::None;
   PendingFiles pending;
   size_t seen = 0, matched = 0;
+  const arc::NameMatcher names = matcher_for(archive, patterns);
   while (r.next(e)) {
     ++seen;
     if (!host.progress(e.name, in->raw_position(), total)) return kErrCancelled;
-    if (!patterns.empty() && !arc::match_any(patterns, e.name)) continue;
+    if (!names.matches(e.name)) continue;
     ++matched;
     auto rel = arc::safe_relative(e.name);
     if (!rel) {
@@ -547,8 +557,9 @@ int print(const std::string& archive, const std::string& name, uint8_t* buf, siz
   }
   Reader r(*in);
   Entry e;
+  const arc::NameMatcher names = matcher_for(archive, {name});
   while (r.next(e)) {
-    if (!is_file_type(e.type) || !arc::match_name(name, e.name)) continue;
+    if (!is_file_type(e.type) || !names.matches(e.name)) continue;
     fill([&](uint8_t* p, size_t n) { return r.read_data(p, n); }, true, e.size);
     if (written < size) buf[written] = 0;
     return r.error().empty() ? kOk : kErrDamaged;

@@ -283,9 +283,7 @@ Command parse(const char* text) {
 std::string lower_ext(const std::string& path) {
   std::string b = arc::base_name(path);
   size_t dot = b.rfind('.');
-  std::string e = dot == std::string::npos ? "" : b.substr(dot);
-  for (auto& ch : e) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return e;
+  return arc::fold_ascii(dot == std::string::npos ? "" : b.substr(dot));
 }
 
 // Without a compression letter the archive's name decides.

@@ -235,8 +235,9 @@ int WINAPI UnZipExtractMem(HWND owner, LPCSTR cmd, LPBYTE buf, DWORD size, int32
   if (!open_archive(pc.archive, f, a, st)) return st == zipf::ReadStatus::damaged ? kErrBroken : kErrNotArc;
   arc::LogWriter none(nullptr, 0);
   CommonHooks hooks(none, owner);
+  const zipf::Selection named({names[0]}, {}, a);
   for (const zipf::Entry& e : a.entries) {
-    if (e.is_dir() || !arc::match_name(names[0], e.name)) continue;
+    if (e.is_dir() || !named(e)) continue;
     std::vector<uint8_t> data;
     std::string err;
     if (!zipf::extract_to_memory(*f, a, e, hooks, buf ? size : 0, data, err))
@@ -341,9 +342,9 @@ int WINAPI Wiz_SingleEntryUnzip(int ifnc, char** ifnv, int xfnc, char** xfnv, DC
     uint64_t total = 0, totalComp = 0;
     int count = 0;
     std::vector<char> name, method;  // the callback may write into them
+    const zipf::Selection selected(opt.include, opt.exclude, a);
     for (const zipf::Entry& e : a.entries) {
-      if (!opt.include.empty() && !arc::match_any(opt.include, e.name)) continue;
-      if (!opt.exclude.empty() && arc::match_any(opt.exclude, e.name)) continue;
+      if (!selected(e)) continue;
       ++count;
       total += e.usize;
       totalComp += e.csize;
@@ -405,8 +406,9 @@ int WINAPI Wiz_UnzipToMemory(char* zip, char* file, USERFUNCTIONS* uf, UzpBuffer
   zipf::ReadStatus st;
   WizHooks hooks(uf, zip);
   if (!open_archive(zip, f, a, st)) return 0;
+  const zipf::Selection named({file}, {}, a);
   for (const zipf::Entry& e : a.entries) {
-    if (e.is_dir() || !arc::match_name(file, e.name)) continue;
+    if (e.is_dir() || !named(e)) continue;
     if (e.usize >= 0xFFFFFFFFu) return 0;
     std::string err;
     std::vector<uint8_t> data;

@@ -36,13 +36,21 @@ class PasswordCache {
   bool have_ = false;
 };
 
-bool selected(const ExtractOptions& opt, const Entry& e) {
-  if (!opt.include.empty() && !arc::match_any(opt.include, e.name)) return false;
-  if (!opt.exclude.empty() && arc::match_any(opt.exclude, e.name)) return false;
-  return true;
+}  // namespace
+
+Selection::Selection(const std::vector<std::string>& include, const std::vector<std::string>& exclude,
+                     const Archive& a)
+    : include_(include), exclude_(exclude) {
+  if (!include_.needs_names() && !exclude_.needs_names()) return;
+  for (const Entry& e : a.entries) {
+    include_.stored(e.name, e.is_dir());
+    exclude_.stored(e.name, e.is_dir());
+  }
 }
 
-}  // namespace
+bool Selection::operator()(const Entry& e) const {
+  return include_.matches(e.name) && (exclude_.empty() || !exclude_.matches(e.name));
+}
 
 ExtractResult extract(const std::string& archivePath, const ExtractOptions& opt, ExtractHooks& hooks) {
   ExtractResult r;
@@ -68,8 +76,9 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
   PasswordCache pwc(hooks);
   Existing existing = opt.existing;
   std::string base = opt.baseDir.empty() ? std::string(".") : opt.baseDir;
+  const Selection selected(opt.include, opt.exclude, a);
   for (const Entry& e : a.entries) {
-    if (!selected(opt, e)) continue;
+    if (!selected(e)) continue;
     ++r.matched;
     if (opt.test) {
       if (e.is_dir()) continue;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "text.h"
 #include "zipfmt.h"
 
 namespace zipf {
@@ -21,6 +22,17 @@ struct ExtractOptions {
   bool onlyNewer = false;              // leave files that are as new as the entry
   Existing existing = Existing::ask;
   bool setAttributes = true;
+};
+
+// The entries that include names and exclude does not, with the names told
+// the archive's entries (a name spelt as a stored entry is that entry only).
+class Selection {
+ public:
+  Selection(const std::vector<std::string>& include, const std::vector<std::string>& exclude, const Archive& a);
+  bool operator()(const Entry& e) const;
+
+ private:
+  arc::NameMatcher include_, exclude_;
 };
 
 enum class Answer { yes, no, all, none, cancel };

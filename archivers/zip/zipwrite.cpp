@@ -38,17 +38,6 @@ void put64(std::vector<uint8_t>& b, uint64_t v) {
   put32(b, static_cast<uint32_t>(v >> 32));
 }
 
-std::string lower_ascii(std::string s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (arc::is_lead(c) && i + 1 < s.size()) {
-      ++i;
-      continue;
-    }
-    if (c >= 'A' && c <= 'Z') s[i] = static_cast<char>(c + 32);
-  }
-  return s;
-}
 
 bool has_wild(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
@@ -180,7 +169,7 @@ class Collector {
     if (is_absolute(name)) {
       std::string root = arc::to_slashes(opt_.rootDir);
       while (!root.empty() && root.back() == '/') root.pop_back();
-      if (!root.empty() && s.size() > root.size() && lower_ascii(s.substr(0, root.size())) == lower_ascii(root) &&
+      if (!root.empty() && s.size() > root.size() && arc::fold_ascii(s.substr(0, root.size())) == arc::fold_ascii(root) &&
           s[root.size()] == '/') {
         s = s.substr(root.size() + 1);
       } else if (s.size() >= 2 && s[1] == ':') {
@@ -480,12 +469,11 @@ uint16_t level_flags(int level) {
 // "X/*.*" names the folder X itself too, so its own entry goes with its contents.
 bool names_folder(const std::vector<std::string>& pats, const Entry& e) {
   if (!e.is_dir() || e.name.empty() || e.name.back() != '/') return false;
-  std::string folder = lower_ascii(e.name);
   for (const auto& p : pats) {
     for (std::string_view tail : {"*.*", "*"}) {
-      if (p.size() > tail.size() && p.compare(p.size() - tail.size(), tail.size(), tail) == 0 &&
-          lower_ascii(p.substr(0, p.size() - tail.size())) == folder)
-        return true;
+      if (p.size() <= tail.size() || p.compare(p.size() - tail.size(), tail.size(), tail) != 0) continue;
+      std::string folder = p.substr(0, p.size() - tail.size());
+      if (arc::ends_with_separator(folder) && arc::same_name(folder, e.name)) return true;
     }
   }
   return false;
@@ -1020,8 +1008,10 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     std::vector<std::string> pats;
     for (auto& n : names) pats.push_back(arc::to_slashes(n));
     int n = 0;
+    arc::NameMatcher named(pats);
+    for (const Entry& e : old.entries) named.stored(e.name, e.is_dir());
     for (size_t i = 0; i < old.entries.size(); ++i) {
-      if (!arc::match_any(pats, old.entries[i].name) && !names_folder(pats, old.entries[i])) continue;
+      if (!named.matches(old.entries[i].name) && !names_folder(pats, old.entries[i])) continue;
       if (!hooks.service(old.entries[i].name, old.entries[i].usize)) {
         hooks.log("zip: stopped");
         return kZipAbort;
@@ -1056,13 +1046,13 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
 
   // Which old entry each new file replaces, by name (case-insensitive, as the file system is).
   std::map<std::string, size_t> byName;
-  for (size_t i = 0; i < old.entries.size(); ++i) byName[lower_ascii(old.entries[i].name)] = i;
+  for (size_t i = 0; i < old.entries.size(); ++i) byName[arc::fold_ascii(old.entries[i].name)] = i;
   std::vector<long> replaces(old.entries.size(), -1);
   std::vector<bool> skipSource(sources.size(), false);
   {
     std::map<std::string, size_t> seen;
     for (size_t k = 0; k < sources.size(); ++k) {
-      std::string key = lower_ascii(sources[k].stored);
+      std::string key = arc::fold_ascii(sources[k].stored);
       if (!seen.emplace(key, k).second) {
         skipSource[k] = true;  // named twice
         continue;
@@ -1125,7 +1115,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
   for (size_t i = 0; i < old.entries.size(); ++i)
     if (!dropped[i] && replaces[i] >= 0) order.push_back(static_cast<size_t>(replaces[i]));
   for (size_t k = 0; k < sources.size(); ++k)
-    if (!skipSource[k] && !byName.count(lower_ascii(sources[k].stored))) order.push_back(k);
+    if (!skipSource[k] && !byName.count(arc::fold_ascii(sources[k].stored))) order.push_back(k);
   Prepared one;
   std::unique_ptr<ReadAhead> ahead;
   unsigned threads = std::min(4u, std::thread::hardware_concurrency());
@@ -1159,7 +1149,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
       w.flush();
       if (!w.ok || !patch_sizes(*outFile, e)) return kZipTemp;
     }
-    bool replacing = byName.count(lower_ascii(s.stored)) != 0;
+    bool replacing = byName.count(arc::fold_ascii(s.stored)) != 0;
     std::string how;
     if (s.dir) how = " (stored 0%)";
     else if (e.method == 8 && e.usize)
@@ -1201,7 +1191,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     written.push_back(std::move(e));
   }
   for (size_t k = 0; k < sources.size(); ++k) {
-    if (skipSource[k] || byName.count(lower_ascii(sources[k].stored))) continue;
+    if (skipSource[k] || byName.count(arc::fold_ascii(sources[k].stored))) continue;
     int r = add_new(k);
     if (r != kZipOk) return fail(r);
   }

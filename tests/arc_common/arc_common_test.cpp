@@ -56,8 +56,77 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"README.TXT", "readme.txt", true}, MatchCase{"a/b.txt", "a\\B.TXT", true},
                       MatchCase{"a/*.txt", "a/x.txt", true}, MatchCase{"a/*.txt", "a/x.bin", false},
                       MatchCase{"a/?.txt", "a/\x83\x5C.txt", true}, MatchCase{"\x83\x5C/*.*", "\x83\x5C/f", true},
-                      MatchCase{"\x83\x5C", "\x83\x7C", false}, MatchCase{"docs", "docs/a.txt", true},
+                      MatchCase{"\x83\x5C", "\x83\x7C", false}, MatchCase{"\x83\x5A", "\x83\x7A", false}, MatchCase{"docs", "docs/a.txt", true},
                       MatchCase{"*.*", "README", true}, MatchCase{"*.*", "dir/noext", true}));
+
+// Code page 932 names whose second bytes are a letter's upper and lower case:
+// セ 83 5A / ホ 83 7A, ケ 83 50 / パ 83 70.
+const std::string kSet = "\x83\x5A\x83\x62\x83\x67.txt", kHot = "\x83\x7A\x83\x62\x83\x67.txt";
+const std::string kKesu = "\x83\x50\x81\x5B\x83\x58", kPasu = "\x83\x70\x81\x5B\x83\x58";
+
+TEST(NameRules, FoldingTouchesSingleByteLettersOnly) {
+  EXPECT_FALSE(same_name(kSet, kHot));
+  EXPECT_FALSE(same_name(kKesu, kPasu));
+  EXPECT_NE(name_key(kSet), name_key(kHot));
+  EXPECT_EQ(fold_ascii("AbC" + kSet), "abc" + kSet);
+  EXPECT_TRUE(same_name("Sub\\README.txt", "sub/readme.TXT/"));
+  // Whole components: a folder holds what lies below it, not a longer name.
+  EXPECT_TRUE(in_folder("readme", "readme"));
+  EXPECT_TRUE(in_folder("Doc", "doc\\a.txt"));
+  EXPECT_FALSE(in_folder("readme", "readme.txt"));
+  EXPECT_FALSE(in_folder("doc", "docs/a.txt"));
+  EXPECT_TRUE(in_folder("\x95\x5C", "\x95\x5C\\x"));     // 表 ends in 5C
+  EXPECT_FALSE(in_folder("\x95\x5C", "\x95\x5Cx/y"));
+}
+
+// One archive's names, and what each command name takes of them.
+TEST(NameMatcher, ANameSpeltAsAStoredEntryIsThatEntryOnly) {
+  const std::vector<std::pair<std::string, bool>> stored = {
+      {"a?.txt", false}, {"ab.txt", false},  {"sub/ax.txt", false}, {"README", false},  {"readme", false},
+      {kSet, false},     {kHot, false},      {kKesu, false},        {kPasu, false},     {"docs/", true},
+      {"docs/a.txt", false}, {"a?/x.txt", false}, {"ab/y.txt", false}, {"*.*", false}};
+  struct Case {
+    std::string pattern;
+    std::vector<std::string> takes;
+  } cases[] = {
+      {"a?.txt", {"a?.txt"}},
+      {"a\\?.txt", {}},  // no such entry: a pattern
+      {"a*.txt", {"a?.txt", "ab.txt", "sub/ax.txt", "docs/a.txt"}},
+      {"sub\\a?.txt", {"sub/ax.txt"}},
+      {"readme", {"readme"}},
+      {"Readme", {"README", "readme"}},
+      {kSet, {kSet}},
+      {kHot, {kHot}},
+      {kKesu, {kKesu}},
+      {"docs", {"docs/", "docs/a.txt"}},  // a folder entry does not make a plain name literal
+      {"docs\\*.*", {"docs/a.txt"}},
+      {"a?\\*.*", {"a?/x.txt"}},
+      {"a?/", {"a?/x.txt"}},
+      {"*.*", {}},  // everything, even beside an entry of that name
+  };
+  for (auto& c : cases) {
+    NameMatcher m({c.pattern});
+    ASSERT_TRUE(m.needs_names() || c.pattern == "*.*");
+    for (auto& [n, folder] : stored) m.stored(n, folder);
+    std::vector<std::string> got;
+    for (auto& [n, folder] : stored)
+      if (m.matches(n)) got.push_back(n);
+    if (c.pattern == "*.*") {
+      EXPECT_EQ(got.size(), stored.size());
+      continue;
+    }
+    EXPECT_EQ(got, c.takes) << c.pattern;
+  }
+  // Without its entries told, a name is a pattern as before; with none, all match.
+  EXPECT_TRUE(NameMatcher({"a?.txt"}).matches("ab.txt"));
+  EXPECT_TRUE(NameMatcher().matches("x"));
+  EXPECT_FALSE(NameMatcher({"*.*"}).needs_names());
+  // A plain name that must not take what lies below it.
+  NameMatcher flat({"docs"}, false);
+  EXPECT_TRUE(flat.matches("DOCS"));
+  EXPECT_FALSE(flat.matches("docs/a.txt"));
+  EXPECT_TRUE(NameMatcher({"d?cs"}, false).matches("docs"));
+}
 
 TEST(SafeRelative, RefusesEscapesAndDevices) {
   for (const char* bad : {"../x", "a/../../x", "/etc/passwd", "\\\\server\\share\\x", "C:\\x", "c:x", "CON",
