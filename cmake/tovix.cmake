@@ -1,9 +1,10 @@
 # Shared helpers for the project's CMake files.
 
 # tovix_gtest(NAME src... [LIBS lib...] [DIR subfolder])
-# One GoogleTest program run as one CTest test (under Wine when cross-built).
-# DIR puts the program into a subfolder of the output folder, for tests that
-# need other libraries beside them than the real ones.
+# One GoogleTest program run as one CTest test (under Wine when cross-built),
+# in the tests' folder (bin/tests, where copies of the program and its
+# libraries stand). DIR puts it into a subfolder of that, for tests that need
+# other libraries beside them than the real ones.
 function(tovix_gtest name)
   cmake_parse_arguments(T "" "DIR" "LIBS" ${ARGN})
   add_executable(${name} ${T_UNPARSED_ARGUMENTS})
@@ -11,8 +12,8 @@ function(tovix_gtest name)
   if(WIN32)
     target_link_options(${name} PRIVATE -mconsole)
   endif()
-  if(T_DIR)
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR})
+  if(WIN32)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TOVIX_TEST_BIN}/${T_DIR})
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
@@ -20,6 +21,7 @@ endfunction()
 
 # tovix_def_dll(NAME DEF src... [LIBS ...] [DIR subfolder])
 # A DLL with undecorated stdcall exports from a .def file, no "lib" prefix.
+# DIR: a test double, in that subfolder of the tests' folder.
 function(tovix_def_dll name def)
   cmake_parse_arguments(T "" "DIR;OUTPUT_NAME" "LIBS" ${ARGN})
   add_library(${name} SHARED ${T_UNPARSED_ARGUMENTS} ${def})
@@ -32,8 +34,8 @@ function(tovix_def_dll name def)
     target_link_libraries(${name} PRIVATE ${T_LIBS})
   endif()
   if(T_DIR)
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR}
-                                             LIBRARY_OUTPUT_DIRECTORY ${TOVIX_BIN}/${T_DIR})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TOVIX_TEST_BIN}/${T_DIR}
+                                             LIBRARY_OUTPUT_DIRECTORY ${TOVIX_TEST_BIN}/${T_DIR})
   endif()
 endfunction()
 
@@ -50,7 +52,7 @@ function(tovix_script_test name script)
   cmake_parse_arguments(T "WINDOWS" "" "" ${ARGN})
   add_test(NAME ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/tools/run-script.sh ${CMAKE_CURRENT_SOURCE_DIR}/${script})
   set_tests_properties(${name} PROPERTIES TIMEOUT 900 ENVIRONMENT
-    "BIN=${TOVIX_BIN};SCRATCH=${CMAKE_BINARY_DIR}/scratch/${name};TOOLS=${CMAKE_SOURCE_DIR}/tests/tools;SRC=${CMAKE_SOURCE_DIR};WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TOVIX_WINE} ${CMAKE_BINARY_DIR}")
+    "BIN=${TOVIX_TEST_BIN};SCRATCH=${CMAKE_BINARY_DIR}/scratch/${name};TOOLS=${CMAKE_SOURCE_DIR}/tests/tools;SRC=${CMAKE_SOURCE_DIR};WINE_RUN=${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${TOVIX_WINE} ${CMAKE_BINARY_DIR}")
   if(T_WINDOWS)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK tovix_desktop)
   endif()

@@ -12,7 +12,7 @@ set -euo pipefail
 source "$(dirname "$0")/bench-common.sh"
 bench_setup lha unlha32.dll "${1:-}" "${2:-}"
 native_target lha_devtool
-drv() { "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha "$@"; }
+drv() { "$wine" "$build/bin/tests/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha "$@"; }
 mbps() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.1f", n / 1048576 / t }'; }
 
 echo "== 100,000 entries =="
@@ -23,7 +23,7 @@ for d in $(seq 1 100); do
 done
 t=$(secs drv cmd "a -r2 -x1 -n \"$(winpath "$work/many.lzh")\" \"$(winpath "$work/many")\\\" *.*" 0)
 printf 'pack (our DLL):            %6.2f s\n' "$t"
-"$wine" "$build/bin/wizdrv.exe" "$(winpath "$build/bin/unlha32.dll")" time-common "$(winpath "$work/many.lzh")" Unlha \
+"$wine" "$build/bin/tests/wizdrv.exe" "$(winpath "$build/bin/unlha32.dll")" time-common "$(winpath "$work/many.lzh")" Unlha \
   | tr -d '\r' | sed 's/^/walk in the DLL: /'
 t=$(secs drv list "$(winpath "$work/many.lzh")")
 printf 'listing through arcdrv:    %6.2f s (Wine start and printing included)\n' "$t"

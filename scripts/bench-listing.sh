@@ -5,7 +5,7 @@
 #  flat.zip: 100,000 in one folder.
 #  1. Start to listed, one table over the sizes: from the moment Tovix is
 #     started until its window shows the filled tree and root list, painted
-#     (bin/listtime.exe starts it and polls its windows every millisecond),
+#     (bin/tests/listtime.exe starts it and polls its windows every millisecond),
 #     against `7zz l`, `unzip -l` and `bsdtar tf` on the same archive,
 #     started and finished (their output to a file); each side is taken REPS
 #     times in turns and the best compared: ratio = ours / peer. The peers
@@ -61,7 +61,7 @@ PY
 settings='HKCU\software\halvek\Tovix'
 "$wine" reg delete "$settings" /f >/dev/null 2>&1 || true
 trap '"$wine" reg delete "$settings" /f >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-timer() { "$wine" "$bin/listtime.exe" "$(winpath "$bin/tovix.exe")" "$(winpath "$1")" "${@:2}" | tr -d '\r'; }
+timer() { "$wine" "$bin/tests/listtime.exe" "$(winpath "$bin/tovix.exe")" "$(winpath "$1")" "${@:2}" | tr -d '\r'; }
 best() { sort -n | head -1; }
 peer_ms() {  # command... -> milliseconds, output to a file
   local t0 t1
@@ -102,7 +102,7 @@ timer "$work/flat.zip" 1 2 "${steps[@]}" | grep '^fill flat.zip/flat ' | awk '
 
 echo "== for reference =="
 t0=$(date +%s%N)
-"$wine" "$bin/arcdrv.exe" "$(winpath "$bin/unzip32.dll")" UnZip list "$(winpath "$work/big-100000.zip")" >"$work/walk.txt"
+"$wine" "$bin/tests/arcdrv.exe" "$(winpath "$bin/unzip32.dll")" UnZip list "$(winpath "$work/big-100000.zip")" >"$work/walk.txt"
 t1=$(date +%s%N)
 printf 'library walk through arcdrv (with its process start): %d ms, %d lines\n' $(((t1 - t0) / 1000000)) "$(grep -c . "$work/walk.txt")"
 # big-100000.zip/big: 2,000 files; sorted by size (column 1) up, then down; all selected.

@@ -33,12 +33,12 @@ tsize=$(du -sb "$work/tree" | cut -f1)
 while [ "$(stat -c %s "$work/big.txt")" -lt 30000000 ]; do cat "$work/seed.txt" >> "$work/big.txt"; done
 head -c 30000000 "$work/big.txt" > "$work/t" && mv "$work/t" "$work/big.txt"
 echo "inputs: tree of $files files ($tsize bytes), big.txt of 30,000,000 bytes; best of $reps"
-w=$(best 3 "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha version)
+w=$(best 3 "$wine" "$build/bin/tests/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha version)
 echo "a Wine process that only loads a library: $w s (in every library time below)"
 
-lha() { "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha cmd "$1" 0; }
-zip32() { "$wine" "$build/bin/wizdrv.exe" "$(winpath "$build/bin/zip32.dll")" zip "$@"; }
-tar32() { "$wine" "$build/bin/arcdrv.exe" "$(winpath "$build/bin/tar32.dll")" Tar cmd "$1" 0; }
+lha() { "$wine" "$build/bin/tests/arcdrv.exe" "$(winpath "$build/bin/unlha32.dll")" Unlha cmd "$1" 0; }
+zip32() { "$wine" "$build/bin/tests/wizdrv.exe" "$(winpath "$build/bin/zip32.dll")" zip "$@"; }
+tar32() { "$wine" "$build/bin/tests/arcdrv.exe" "$(winpath "$build/bin/tar32.dll")" Tar cmd "$1" 0; }
 in_dir() { local d=$1; shift; (cd "$d" && "$@"); }
 bzip2_to() { bzip2 -9 -c "$1" > "$2"; }
 T=$(winpath "$work/tree") B=$(winpath "$work")

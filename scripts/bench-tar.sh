@@ -78,22 +78,22 @@ wrun="$root/cmake/wine-run.sh $TEST_WINE $TEST_BUILD"
 winp() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
 for a in "$big" "$big.gz"; do
   start=$(date +%s.%N)
-  n=$($wrun "$TEST_BUILD/bin/arcdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" Tar list "$(winp "$a")" 2>/dev/null | wc -l)
+  n=$($wrun "$TEST_BUILD/bin/tests/arcdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" Tar list "$(winp "$a")" 2>/dev/null | wc -l)
   end=$(date +%s.%N)
   printf '%-14s listed %d entries in %.2f s\n' "$(basename "$a")" "$n" "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')"
 done
 for a in "$big" "$big.gz"; do
-  $wrun "$TEST_BUILD/bin/wizdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" time-common "$(winp "$a")" Tar | tr -d '\r' \
+  $wrun "$TEST_BUILD/bin/tests/wizdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" time-common "$(winp "$a")" Tar | tr -d '\r' \
     | sed "s/^/$(basename "$a"): /"
 done
 start=$(date +%s.%N)
-$wrun "$TEST_BUILD/bin/arcdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" Tar cmd "--display-dialog=0 -t \"$(winp "$big.gz")\"" 1024 | sed -n 1p
+$wrun "$TEST_BUILD/bin/tests/arcdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" Tar cmd "--display-dialog=0 -t \"$(winp "$big.gz")\"" 1024 | sed -n 1p
 end=$(date +%s.%N)
 printf 'test of many.tar.gz: %.2f s\n' "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')"
 # The 32-bit decoder through the DLL (Wine's start-up included).
 size=$(stat -c %s "$data")
 start=$(date +%s.%N)
-$wrun "$TEST_BUILD/bin/arcdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" Tar cmd "--display-dialog=0 -t \"$(winp "$data.bz2")\"" 1024 | sed -n 1p
+$wrun "$TEST_BUILD/bin/tests/arcdrv.exe" "$(winp "$TEST_BUILD/bin/tar32.dll")" Tar cmd "--display-dialog=0 -t \"$(winp "$data.bz2")\"" 1024 | sed -n 1p
 end=$(date +%s.%N)
 printf 'test of data.bin.bz2 through tar32.dll: %.1f MB/s\n' "$(awk -v s="$size" -v a="$start" -v b="$end" 'BEGIN { print s / (b - a) / 1e6 }')"
 # The build's wineserver stays: tests or other scripts using this build may

@@ -25,9 +25,9 @@ for d in range(100):
 PY
 (cd "$work/src" && zip -qr "$work/big.zip" .)
 echo "archive: $(unzip -Z1 "$work/big.zip" | wc -l) entries, $(stat -c %s "$work/big.zip") bytes"
-run "$build/bin/wizdrv.exe" "$(wp "$build/bin/unzip32.dll")" time-common "$(wp "$work/big.zip")"
-run "$build/bin/wizdrv.exe" "$(wp "$build/bin/infozip/unzip32.dll")" time-wiz "$(wp "$work/big.zip")" | sed -n 1p
+run "$build/bin/tests/wizdrv.exe" "$(wp "$build/bin/unzip32.dll")" time-common "$(wp "$work/big.zip")"
+run "$build/bin/tests/wizdrv.exe" "$(wp "$build/bin/tests/infozip/unzip32.dll")" time-wiz "$(wp "$work/big.zip")" | sed -n 1p
 echo "n" > "$work/src/new.txt"
 start=$(date +%s.%N)
-run "$build/bin/wizdrv.exe" "$(wp "$build/bin/zip32.dll")" zip "$(wp "$work/big.zip")" "$(wp "$work/src")" 6 new.txt | tail -1
+run "$build/bin/tests/wizdrv.exe" "$(wp "$build/bin/zip32.dll")" zip "$(wp "$work/big.zip")" "$(wp "$work/src")" 6 new.txt | tail -1
 echo "zip32 adding one file: $(echo "$(date +%s.%N) - $start" | bc) s (with Wine's start-up)"

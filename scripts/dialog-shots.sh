@@ -17,12 +17,12 @@ printf 'hello\r\n' >"$work/a.txt"
 (cd "$work" && zip -q -P secret locked.zip a.txt && rm a.txt)
 mkdir "$work/iz"
 cp "$build/bin/tovix.exe" "$build/bin/"*.dll "$work/iz/"
-[ -f "$build/bin/infozip/unzip32.dll" ] && cp "$build/bin/infozip/unzip32.dll" "$work/iz/"
+[ -f "$build/bin/tests/infozip/unzip32.dll" ] && cp "$build/bin/tests/infozip/unzip32.dll" "$work/iz/"
 exe="$work/iz/tovix.exe"
 cat >"$work/inner.sh" <<INNER
 set -u
 source "$root/scripts/shot-common.sh"
-probe() { "$wine" "$build/bin/uiprobe.exe" "\$@" | tr -d '\r'; }
+probe() { "$wine" "$build/bin/tests/uiprobe.exe" "\$@" | tr -d '\r'; }
 # shot NAME PROBE-ARGS...: the probe's last target, cut out of the screen.
 shot() {
   local name=\$1 geom

@@ -21,16 +21,16 @@ set -u
 source "$root/scripts/shot-common.sh"
 shot_desktop
 "$wine" "$exe" $args &
-if "$wine" "$build/bin/uiprobe.exe" wait TVantrelbyHalvek 60000 >/dev/null; then
+if "$wine" "$build/bin/tests/uiprobe.exe" wait TVantrelbyHalvek 60000 >/dev/null; then
   sleep 3
   # The main window only; the whole desktop when its place is unknown.
-  geom=\$("$wine" "$build/bin/uiprobe.exe" wait TVantrelbyHalvek 1000 rect | window_geom)
+  geom=\$("$wine" "$build/bin/tests/uiprobe.exe" wait TVantrelbyHalvek 1000 rect | window_geom)
   if [ -n "\$geom" ]; then
     import -window root -crop "\$geom" +repage "$out"
   else
     import -window root "$out"
   fi
-  "$wine" "$build/bin/uiprobe.exe" wait TVantrelbyHalvek 1000 close wait-exit 10000 >/dev/null || true
+  "$wine" "$build/bin/tests/uiprobe.exe" wait TVantrelbyHalvek 1000 close wait-exit 10000 >/dev/null || true
 fi
 wineserver -k 2>/dev/null || true
 INNER

@@ -17,6 +17,6 @@ done
 # And a program that stays on the desktop (wineserver -k ends it): it closes,
 # and the clipboard with it, two seconds after the last program on it ends,
 # and the services would then start again inside a test, holding its output.
-if [ -f "$_build/bin/uiprobe.exe" ]; then
-  "$_wine" "$_build/bin/uiprobe.exe" wait TovixNoSuchWindow 2000000000 </dev/null >/dev/null 2>&1 &
+if [ -f "$_build/bin/tests/uiprobe.exe" ]; then
+  "$_wine" "$_build/bin/tests/uiprobe.exe" wait TovixNoSuchWindow 2000000000 </dev/null >/dev/null 2>&1 &
 fi
