@@ -1,5 +1,6 @@
 #include "Archiver.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Archive_wm.h"
@@ -131,6 +132,35 @@ void TArchiver::Loaded() {
   Bind();
 }
 
+const std::vector<TCommonFormat>& CommonFormats() {
+  using E = TArchiver::Entries;
+  static const std::vector<TCommonFormat> formats = {
+      // mode  library         prefix   no-install   version  modes  type   to memory
+      {amLha, "unlha32.dll", "Unlha", aoNoInstLha, 83, true, false, true, &E::Lha},
+      {amArj, "unarj32j.dll", "Unarj", aoNoInstArj, 10, true, false, false, &E::Arj},
+      {amTar, "tar32.dll", "Tar", aoNoInstTar, 211, true, true, false, &E::Tar},
+      {amCab, "cab32.dll", "Cab", aoNoInstCab, 90, true, false, false, &E::Cab},
+      {amBga, "bga32.dll", "Bga", aoNoInstBga, 28, false, false, false, &E::Bga},
+  };
+  return formats;
+}
+
+TCommonLib* CommonLibFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
+  if (m == amZip) return infoZip ? nullptr : &f.UnZip;
+  if (m == amGz) m = amTar;
+  for (const TCommonFormat& c : CommonFormats())
+    if (c.Mode == m) return &(f.*c.Lib);
+  return nullptr;
+}
+
+const TArchiver::TVersionPlace TArchiver::kVersionPlaces[5] = {
+    {amLha, kLha, &TArchiver::FUnLhaVersion, &TArchiver::FUnLhaSubVersion},
+    {amArj, kArj, &TArchiver::FUnArjVersion, &TArchiver::FUnArjSubVersion},
+    {amTar, kTar, &TArchiver::FTarVersion, nullptr},
+    {amCab, kCab, &TArchiver::FCabVersion, nullptr},
+    {amBga, kBga, &TArchiver::FBgaVersion, nullptr},
+};
+
 void TArchiver::Bind() {
   auto load = [](const char* name) { return LoadLibraryA(name); };
   auto drop = [this](int i) {
@@ -138,21 +168,17 @@ void TArchiver::Bind() {
     FLibs[i] = nullptr;
   };
 
-  if (!DllOptions.Contains(aoNoInstLha) && (FLibs[kLha] = load("unlha32.dll"))) {
-    FUnLhaVersion = CallVersion(FLibs[kLha], "UnlhaGetVersion");
-    FUnLhaSubVersion = CallVersion(FLibs[kLha], "UnlhaGetSubVersion");
-    if (FUnLhaVersion >= 83)
-      BindCommon(FLibs[kLha], F->Lha, "Unlha", true, false, true);
+  for (const TVersionPlace& v : kVersionPlaces) {
+    const TCommonFormat& c = *std::find_if(CommonFormats().begin(), CommonFormats().end(),
+                                           [&](const TCommonFormat& f) { return f.Mode == v.Mode; });
+    if (DllOptions.Contains(c.NoInstall) || !(FLibs[v.Slot] = load(c.Dll))) continue;
+    this->*v.Version = CallVersion(FLibs[v.Slot], (std::string(c.Prefix) + "GetVersion").c_str());
+    if (v.SubVersion)
+      this->*v.SubVersion = CallVersion(FLibs[v.Slot], (std::string(c.Prefix) + "GetSubVersion").c_str());
+    if (this->*v.Version >= c.MinVersion)
+      BindCommon(FLibs[v.Slot], (*F).*c.Lib, c.Prefix, c.Modes, c.ArchiveType, c.ExtractMem);
     else
-      drop(kLha);
-  }
-  if (!DllOptions.Contains(aoNoInstArj) && (FLibs[kArj] = load("unarj32j.dll"))) {
-    FUnArjVersion = CallVersion(FLibs[kArj], "UnarjGetVersion");
-    FUnArjSubVersion = CallVersion(FLibs[kArj], "UnarjGetSubVersion");
-    if (FUnArjVersion >= 10)
-      BindCommon(FLibs[kArj], F->Arj, "Unarj", true, false, false);
-    else
-      drop(kArj);
+      drop(v.Slot);
   }
   if (!DllOptions.Contains(aoNoInstZip) && (FLibs[kUnZip] = load("unzip32.dll"))) {
     HMODULE m = FLibs[kUnZip];
@@ -179,27 +205,6 @@ void TArchiver::Bind() {
       ::Bind(m, F->Wiz_UnzipToMemory, "Wiz_UnzipToMemory");
       ::Bind(m, F->Wiz_Validate, "Wiz_Validate");
     }
-  }
-  if (!DllOptions.Contains(aoNoInstTar) && (FLibs[kTar] = load("tar32.dll"))) {
-    FTarVersion = CallVersion(FLibs[kTar], "TarGetVersion");
-    if (FTarVersion >= 211)
-      BindCommon(FLibs[kTar], F->Tar, "Tar", true, true, false);
-    else
-      drop(kTar);
-  }
-  if (!DllOptions.Contains(aoNoInstCab) && (FLibs[kCab] = load("cab32.dll"))) {
-    FCabVersion = CallVersion(FLibs[kCab], "CabGetVersion");
-    if (FCabVersion >= 90)
-      BindCommon(FLibs[kCab], F->Cab, "Cab", true, false, false);
-    else
-      drop(kCab);
-  }
-  if (!DllOptions.Contains(aoNoInstBga) && (FLibs[kBga] = load("bga32.dll"))) {
-    FBgaVersion = CallVersion(FLibs[kBga], "BgaGetVersion");
-    if (FBgaVersion >= 28)
-      BindCommon(FLibs[kBga], F->Bga, "Bga", false, false, false);
-    else
-      drop(kBga);
   }
   if (DllOptions.Contains(aoNoInstRar) || !(FLibs[kRar] = load("unrar.dll"))) {
     RarBusy = true;
@@ -392,20 +397,6 @@ void CopyRarHeader(const RARHeaderData& h, TArcEntryRec& e) {
 
 }  // namespace
 
-// The library that serves a type through the common interface (null: none).
-static TCommonLib* CommonFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
-  switch (m) {
-    case amLha: return &f.Lha;
-    case amArj: return &f.Arj;
-    case amZip: return infoZip ? nullptr : &f.UnZip;
-    case amTar:
-    case amGz: return &f.Tar;
-    case amCab: return &f.Cab;
-    case amBga: return &f.Bga;
-    default: return nullptr;
-  }
-}
-
 // The current entry's sizes: the record's, unless the library answers the
 // full ones (entries of 4 GB and more).
 void TArchiver::TakeEntrySizes(TCommonLib* Lib) {
@@ -456,7 +447,7 @@ int TArchiver::FindFirst(const std::string& Wildcard) {
     if (result == 0) TakeEntrySizes(nullptr);
     else if (result != -1) FFindFailure = "書庫を読めません (" + std::to_string(result) + ")";
   } else {
-    TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+    TCommonLib* l = CommonLibFor(*F, FArcMode, FIsInfoZip);
     if (!l) FFindFailure = "対応していない形式です";
     if (!FArcHandle) {
       if (!l || !l->OpenArchive) return -1;
@@ -500,7 +491,7 @@ int TArchiver::FindNext() {
     result = ArcFileList ? ArcFileList->PopFirst(&FEntry) : -1;
     if (result == 0) TakeEntrySizes(nullptr);
   } else {
-    TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+    TCommonLib* l = CommonLibFor(*F, FArcMode, FIsInfoZip);
     if (!FArcHandle || !l || !l->FindNext) return -1;
     result = l->FindNext(FArcHandle, &FEntry);
     if (result == 0) TakeEntrySizes(l);
@@ -524,7 +515,7 @@ int TArchiver::CloseArchive() {
     return 0;
   }
   if (!FArcHandle) return -1;
-  TCommonLib* l = CommonFor(*F, FArcMode, FIsInfoZip);
+  TCommonLib* l = CommonLibFor(*F, FArcMode, FIsInfoZip);
   int r = l && l->CloseArchive ? l->CloseArchive(FArcHandle) : -1;
   FArcHandle = nullptr;
   return r;

@@ -229,6 +229,14 @@ class TArchiver : public TComponent {
   struct CallScope;  // keeps libraries alive while a call runs
 
  private:
+  // Where each common-interface format's library versions are kept.
+  struct TVersionPlace {
+    TArchiverMode Mode;
+    int Slot;  // in FLibs
+    uint16_t TArchiver::*Version;
+    uint16_t TArchiver::*SubVersion;  // null: the library has none
+  };
+  static const TVersionPlace kVersionPlaces[5];
   void Bind();
   HWND OwnerHandle() const;
   int OpenModeFor() const;

@@ -44,6 +44,25 @@ struct TArchiver::Entries {
   arcapi::FnZpArchive ZpArchive = nullptr;
 };
 
+// A format served through the common interface of its library: which
+// library, under which prefix, from which version on, with which optional
+// entries, and where its entries are kept.
+struct TCommonFormat {
+  TArchiverMode Mode;
+  const char* Dll;
+  const char* Prefix;       // "Unlha": UnlhaGetVersion, Unlha, UnlhaOpenArchive...
+  TArchiverDLLopt NoInstall;  // the option that keeps the library unloaded
+  uint16_t MinVersion;      // an older library is let go again
+  bool Modes, ArchiveType, ExtractMem;  // SetBackGround/CursorMode, GetArchiveType, ExtractMem
+  TCommonLib TArchiver::Entries::*Lib;
+};
+// The common-interface formats, LHA, ARJ, TAR, CAB and GZA/BZA (ZIP's library
+// has two kinds and is bound on its own).
+const std::vector<TCommonFormat>& CommonFormats();
+// The library that serves a type through the common interface (null: none;
+// the Info-ZIP kind has none).
+TCommonLib* CommonLibFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip);
+
 // Held by every operation for its whole length. A library may pump messages
 // inside a call, and the owner form may be destroyed meanwhile: the engine's
 // destructor then leaves the library handles to the outermost scope, which

@@ -12,19 +12,6 @@ using engine::Quoted;
 
 namespace {
 
-TCommonLib* CommandLib(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
-  switch (m) {
-    case amLha: return &f.Lha;
-    case amArj: return &f.Arj;
-    case amZip: return infoZip ? nullptr : &f.UnZip;
-    case amTar:
-    case amGz: return &f.Tar;
-    case amCab: return &f.Cab;
-    case amBga: return &f.Bga;
-    default: return nullptr;
-  }
-}
-
 std::string AppendNames(std::string s, const TStrings& names) {
   for (int i = 0; i < names.Count(); ++i) {
     s += " \"";
@@ -83,7 +70,7 @@ bool SamePath(const std::string& a, const std::string& b) {
 }  // namespace
 
 int TArchiver::Command(const std::string& Cmd, char* Buffer, uint32_t Size) {
-  TCommonLib* l = CommandLib(*F, FArcMode, FIsInfoZip);
+  TCommonLib* l = CommonLibFor(*F, FArcMode, FIsInfoZip);
   if (!l || !l->Command) return -1;
   CallScope scope(this);
   // Locals: the library may pump messages and the engine may go meanwhile.
@@ -321,7 +308,7 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
   const TArchiverMode m = FArcMode;
   // Only a format that can be made self-extracting may touch an existing
   // program file.
-  TCommonLib* l = CommandLib(*F, m, FIsInfoZip);
+  TCommonLib* l = CommonLibFor(*F, m, FIsInfoZip);
   switch (m) {
     case amZip:
       // A busy zip32 would fail only after the question was answered.
