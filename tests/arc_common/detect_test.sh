@@ -141,6 +141,16 @@ for s in "${sfx[@]}"; do
   [ "$names" = "$first 1.txt " ] || { echo "$(basename "$f") lists as: $names" >&2; bad=1; }
 done
 [ $bad = 0 ] || fail "self-extractors do not list their own archive"
+# Deleting a member of a ZIP self-extractor that carries an LZH keeps the
+# program and the rest of the ZIP whole.
+for f in c/sfx-zip-lzh.exe c/sfx-zipA-lzh.exe; do
+  winrun "$BIN/wizdrv.exe" "$(W "$BIN/zip32.dll")" zip "$(W "$f")" "" x 1.txt >del.log 2>&1 || true
+  grep -q '^rc=0' del.log || fail "$f: delete failed: $(cat del.log)"
+  [ "$(head -c 2 "$f")" = MZ ] || fail "$f: the program is gone"
+  names=$(unzip -Z1 "$f" 2>/dev/null | tr '\n' ' ')
+  [ "$names" = "0.lzh " ] || fail "$f: after the delete unzip lists: $names"
+  unzip -tq "$f" >/dev/null 2>&1 || fail "$f: unzip finds the archive damaged"
+done
 
 # The container opens as itself: a tar ending in a ZIP lists the tar's members.
 t="$SCRATCH/c/tar-zip-last.tar"
