@@ -3,6 +3,7 @@
 
 #include "arj.h"
 #include "fsio.h"
+#include "peimage.h"
 #include "text.h"
 
 namespace arj {
@@ -11,7 +12,6 @@ namespace {
 constexpr uint8_t kId0 = 0x60, kId1 = 0xEA;
 constexpr size_t kMaxBasic = 2600;
 constexpr int kMaxExtHeaders = 64;
-constexpr int64_t kSearchLimit = 1 << 20;
 
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) {
@@ -118,11 +118,9 @@ const char* status_text(Status s) {
 }
 
 int64_t find_main_header(Source& src) {
-  // A self-extractor is a program with the archive behind it; look for the
-  // first header that carries the id, a sane size, a good CRC and the main
-  // header's file type.
-  // Stubs are small: the search stops after the first megabyte, so that
-  // asking about a large file of another kind stays quick.
+  // A self-extractor is a program with the archive behind it: the main
+  // header (the id, a sane size, a good CRC and the main header's file type)
+  // must start where the program's image ends.
   // Only a program carries an archive behind something else: in any other
   // file an ARJ header further in is a member of another container.
   uint8_t head[2];
@@ -134,20 +132,13 @@ int64_t find_main_header(Source& src) {
                ? 0
                : -1;
   }
-  const int64_t total = std::min<int64_t>(src.size(), kSearchLimit + 2);
-  constexpr size_t kChunk = 65536;
-  std::vector<uint8_t> buf(kChunk + 1);
-  for (int64_t base = 0; base + 1 < total; base += kChunk) {
-    size_t n = static_cast<size_t>(std::min<int64_t>(kChunk + 1, total - base));
-    if (!src.read_at(base, buf.data(), n)) return -1;
-    for (size_t i = 0; i + 1 < n && i < kChunk; ++i) {
-      if (buf[i] != kId0 || buf[i + 1] != kId1) continue;
-      RawHeader h;
-      if (read_header(src, base + static_cast<int64_t>(i), h) == Status::Ok && !h.end &&
-          h.basic[6] == kMainHeader)
-        return base + static_cast<int64_t>(i);
-    }
-  }
+  // A program: the archive starts where its image ends. An ARJ further in
+  // is a member of whatever archive lies there.
+  int64_t end = static_cast<int64_t>(peimage::image_end(
+      [&src](uint64_t pos, void* p, size_t n) { return src.read_at(static_cast<int64_t>(pos), p, n); },
+      static_cast<uint64_t>(src.size())));
+  RawHeader h;
+  if (end > 0 && read_header(src, end, h) == Status::Ok && !h.end && h.basic[6] == kMainHeader) return end;
   return -1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bzip2.h"
+#include "peimage.h"
 #include "text.h"
 
 namespace bga {
@@ -86,22 +87,9 @@ int64_t find_archive(fsio::File& f) {
     return decode_header(h, n, e) > 0;
   };
   if (valid_at(0)) return 0;
-  // Our self-extractor: the archive follows the program's last section.
-  uint8_t dos[64];
-  if (!f.seek(0) || !f.read_exact(dos, 64) || dos[0] != 'M' || dos[1] != 'Z') return -1;
-  uint32_t pe = get32(dos + 60);
-  uint8_t ph[24];
-  if (pe > size - 24 || !f.seek(pe) || !f.read_exact(ph, 24) || std::memcmp(ph, "PE\0\0", 4)) return -1;
-  uint16_t nsec = get16(ph + 6), optSize = get16(ph + 20);
-  if (nsec == 0 || nsec > 96) return -1;
-  int64_t end = 0;
-  std::vector<uint8_t> sec(40u * nsec);
-  if (!f.seek(pe + 24 + optSize) || !f.read_exact(sec.data(), static_cast<int64_t>(sec.size()))) return -1;
-  for (int i = 0; i < nsec; ++i) {
-    int64_t e = static_cast<int64_t>(get32(&sec[40 * i + 20])) + get32(&sec[40 * i + 16]);
-    end = std::max(end, e);
-  }
-  return valid_at(end) ? end : -1;
+  // A self-extractor: the archive follows the program's image.
+  int64_t end = static_cast<int64_t>(peimage::image_end(f));
+  return end > 0 && valid_at(end) ? end : -1;
 }
 
 bool read_archive(const std::string& path, Archive& a, std::string& err) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codecs.h"
+#include "peimage.h"
 #include "text.h"
 
 namespace cab {
@@ -110,19 +111,13 @@ int64_t find_cabinet(fsio::File& f) {
   std::vector<uint8_t> b;
   if (!read_at(f, 0, 36, b)) return -1;
   if (plausible(b.data(), size)) return 0;
-  // A self-extractor: the program, then the cabinet. Look through its first
-  // megabytes only.
+  // A self-extractor: the program, then the cabinet, which starts where the
+  // program's image ends. A cabinet further in is a member of whatever
+  // archive lies there.
   if (b[0] != 'M' || b[1] != 'Z') return -1;
-  const int64_t kScan = 16 << 20;
-  int64_t limit = std::min(size, kScan);
-  std::vector<uint8_t> all;
-  if (!read_at(f, 0, static_cast<size_t>(limit), all)) return -1;
-  for (int64_t i = 64; i + 36 <= limit; ++i) {
-    if (all[i] == 'M' && all[i + 1] == 'S' && all[i + 2] == 'C' && all[i + 3] == 'F' &&
-        plausible(&all[i], size - i))
-      return i;
-  }
-  return -1;
+  int64_t end = static_cast<int64_t>(peimage::image_end(f));
+  if (end <= 0 || end + 36 > size || !read_at(f, end, 36, b) || !plausible(b.data(), size - end)) return -1;
+  return end;
 }
 
 namespace {

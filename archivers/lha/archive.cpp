@@ -6,6 +6,7 @@
 #include "crc16.h"
 #include "decoder.h"
 #include "encoder.h"
+#include "peimage.h"
 #include "text.h"
 
 namespace lha {
@@ -122,23 +123,10 @@ bool find_start(fsio::File& f, uint64_t size, Archive& a) {
     a.start = pe + kSfxBlock;
     return true;
   }
-  // Another maker's program: the archive lies somewhere in what is appended.
-  uint64_t stop = std::min<uint64_t>(size, pe + (1u << 20));
-  std::vector<uint8_t> buf;
-  for (uint64_t at = pe; at + 22 < stop;) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(stop - at, 1 << 16));
-    buf.resize(n);
-    if (!rd.read(at, n, buf.data())) return false;
-    for (size_t i = 0; i + 21 < n; ++i) {
-      if (buf[i + 2] == '-' && buf[i + 3] == 'l' && buf[i + 6] == '-' && buf[i + 20] <= 2 &&
-          valid_at(rd, at + i, size)) {
-        a.start = at + i;
-        return true;
-      }
-    }
-    at += n > 21 ? n - 21 : n;
-  }
-  return false;
+  // Another maker's program: the archive starts where the image ends. An
+  // LZH further in is a member of whatever archive lies there.
+  a.start = pe;
+  return valid_at(rd, pe, size);
 }
 
 class FileSource : public ByteSource {
@@ -186,24 +174,7 @@ class FileSink : public ByteSink {
 
 }  // namespace
 
-uint64_t program_end(fsio::File& f) {
-  uint8_t dos[64];
-  if (!f.seek(0) || !f.read_exact(dos, 64) || dos[0] != 'M' || dos[1] != 'Z') return 0;
-  uint32_t peAt = le32(dos + 0x3C);
-  uint8_t pe[24];
-  if (peAt > (1u << 20) || !f.seek(peAt) || !f.read_exact(pe, 24) || std::memcmp(pe, "PE\0\0", 4) != 0) return 0;
-  unsigned sections = le16(pe + 6), optSize = le16(pe + 20);
-  if (sections == 0 || sections > 96) return 0;
-  std::vector<uint8_t> table(sections * 40u);
-  if (!f.seek(peAt + 24 + optSize) || !f.read_exact(table.data(), static_cast<int64_t>(table.size()))) return 0;
-  uint64_t end = 0;
-  for (unsigned i = 0; i < sections; ++i) {
-    const uint8_t* s = table.data() + i * 40;
-    uint64_t e = static_cast<uint64_t>(le32(s + 20)) + le32(s + 16);
-    if (le32(s + 16) && e > end) end = e;
-  }
-  return end;
-}
+uint64_t program_end(fsio::File& f) { return peimage::image_end(f); }
 
 OpenResult open_archive(const std::string& path, Archive& a) {
   a = Archive{};

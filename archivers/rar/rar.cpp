@@ -7,6 +7,7 @@
 
 #include "arcapi.h"
 #include "fsio.h"
+#include "peimage.h"
 #include "text.h"
 
 using namespace arcapi;
@@ -16,7 +17,6 @@ namespace {
 
 constexpr uint8_t kSig4[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 constexpr uint8_t kSig5[8] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00};
-constexpr int64_t kSfxLimit = 1 << 20;        // a self-extractor stub is smaller
 constexpr uint64_t kMaxHeader5 = 2u << 20;    // RAR 5 headers are at most 2 MB
 constexpr int kMaxVolumes = 10000;
 constexpr int kMaxAsks = 100;
@@ -136,30 +136,25 @@ int Reader::open_source(std::unique_ptr<Source> src, const std::string& name, bo
 int Reader::open_volume(std::unique_ptr<Source> src) {
   auto v = std::make_unique<Volume>();
   v->src = std::move(src);
-  // The signature at the start, or behind a self-extractor stub (only then
-  // is the first megabyte searched): in a file that is no program, a RAR
-  // further in is a member of some other container.
+  // The signature at the start, or, in a self-extractor, where the program's
+  // image ends: a RAR anywhere else is a member of some other container.
   uint8_t first[8] = {};
   bool atStart = v->src->size() >= 8 && v->src->read_at(0, first, 8) &&
                  (std::memcmp(first, kSig4, 7) == 0 || std::memcmp(first, kSig5, 8) == 0);
   if (!atStart && (first[0] != 'M' || first[1] != 'Z')) return fail(ERAR_BAD_ARCHIVE, "RAR 書庫ではありません");
-  int64_t limit = atStart ? 8 : std::min<int64_t>(v->src->size(), kSfxLimit + 8);
-  std::vector<uint8_t> head(static_cast<size_t>(limit));
-  if (limit < 7 || !v->src->read_at(0, head.data(), head.size())) return fail(ERAR_BAD_ARCHIVE, "RAR 書庫ではありません");
   int64_t sig = -1;
-  for (size_t i = 0; i + 7 <= head.size(); ++i) {
-    if (head[i] != 0x52 || std::memcmp(&head[i], kSig4, 6) != 0) continue;
-    if (head[i + 6] == 0x00) {
-      v->format = 4;
-      sig = static_cast<int64_t>(i);
-      break;
-    }
-    if (i + 8 <= head.size() && std::memcmp(&head[i], kSig5, 8) == 0) {
-      v->format = 5;
-      sig = static_cast<int64_t>(i);
-      break;
-    }
+  if (atStart) {
+    sig = 0;
+  } else {
+    Source& src = *v->src;
+    int64_t end = static_cast<int64_t>(peimage::image_end(
+        [&src](uint64_t pos, void* p, size_t n) { return src.read_at(static_cast<int64_t>(pos), p, n); },
+        static_cast<uint64_t>(src.size())));
+    if (end > 0 && end + 8 <= src.size() && src.read_at(end, first, 8) &&
+        (std::memcmp(first, kSig4, 7) == 0 || std::memcmp(first, kSig5, 8) == 0))
+      sig = end;
   }
+  if (sig >= 0) v->format = std::memcmp(first, kSig4, 7) == 0 ? 4 : 5;
   if (sig < 0) return fail(ERAR_BAD_ARCHIVE, "RAR 書庫ではありません");
   v->pos = sig + (v->format == 4 ? 7 : 8);
   if (v->format == 4) {

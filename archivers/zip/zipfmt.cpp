@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "peimage.h"
 #include "text.h"
 
 namespace zipf {
@@ -149,7 +150,19 @@ EndFound check_end(fsio::File& f, const std::vector<uint8_t>& tail, uint64_t tai
     if (first != kSigLocal && first != kSigDescriptor && first != 0x30304b50 &&
         !(out.count == 0 && out.endPos == 0))
       return EndFound::none;
+    return EndFound::ok;
   }
+  // A program: the archive starts where its image ends, with a local header
+  // (or the end record, when it holds no entries). Offsets count either from
+  // the file's start or from there. A ZIP whose end record lies behind is a
+  // member of whatever archive follows the program.
+  uint64_t image = peimage::image_end(f);
+  uint64_t shift = cdStart - out.cdOffset;
+  if (image == 0 || (shift != 0 && shift != image)) return EndFound::none;
+  uint8_t at[4];
+  if (image == out.endPos) return EndFound::ok;
+  if (!read_at(f, image, at, 4) || (get32(at) != kSigLocal && get32(at) != kSigDescriptor && get32(at) != 0x30304b50))
+    return EndFound::none;
   return EndFound::ok;
 }
 

@@ -85,13 +85,13 @@ out=$(drv cmd "x -i -y -hk \"$a\" \"$(w x1)\\\" a.txt")
 has "$out" "Melted a.txt" "-y replaces"
 cmp -s x1/a.txt want/a.txt || fail "-y content"
 
-# A self-extractor: a program stub in front of the archive.
-{ head -c 20000 "$BIN/arcdrv.exe"; cat m4.arj; } > sfx.exe
+# A self-extractor: a program in front of the archive.
+{ cat "$BIN/arcdrv.exe"; cat m4.arj; } > sfx.exe
 [[ $(drv check sfx.exe) == 1 ]] || fail "self-extractor not recognised"
 mkdir xs
 has "$(drv cmd "x -hk \"$(w sfx.exe)\" \"$(w xs)\\\"")" "rc=0" "self-extractor extract"
 diff -r want xs >/dev/null || fail "self-extractor extract differs"
-head -c 20000 "$BIN/arcdrv.exe" > plain.exe
+cp "$BIN/arcdrv.exe" plain.exe
 [[ $(drv check plain.exe) == 0 ]] || fail "a plain program taken for ARJ"
 
 # Damaged packed data: test reports it, extraction writes no such file.

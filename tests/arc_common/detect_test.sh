@@ -41,6 +41,7 @@ pack() {
     lzh) jlha azq "$out" "$@" >/dev/null 2>&1 ;;
     zip) zip -q -0 "$out" "$@" ;;
     cab) gcab -c "$out" "$@" ;;
+    arj) arj a -m0 "$out" "$@" >/dev/null ;;
     gza | bza) mkbga "$out" "$@" ;;
   esac
   [ -s "$out" ] || fail "could not make $out"
@@ -49,7 +50,7 @@ pack() {
 # The libraries in the engine's order of asking, and the tar library last.
 libs=(unlha32.dll:Unlha unzip32.dll:UnZip unarj32j.dll:Unarj cab32.dll:Cab bga32.dll:Bga tar32.dll:Tar)
 own() {  # container kind -> its library's prefix
-  case $1 in lzh) echo Unlha ;; zip) echo UnZip ;; cab) echo Cab ;; gza | bza) echo Bga ;; tar) echo Tar ;; esac
+  case $1 in lzh) echo Unlha ;; zip) echo UnZip ;; arj) echo Unarj ;; cab) echo Cab ;; gza | bza) echo Bga ;; tar) echo Tar ;; esac
 }
 mode() {  # the library's prefix -> the engine's type
   case $1 in Unlha) echo lha ;; UnZip) echo zip ;; Unarj) echo arj ;; Cab) echo cab ;; Bga) echo bga ;; Tar) echo tar ;; esac
@@ -80,6 +81,25 @@ cp c/prog-zip.exe c/prog-zipA.exe && zip -qA c/prog-zipA.exe
 cp "$BIN/arcdrv.exe" c/prog-arj.exe && cat inner.arj >>c/prog-arj.exe
 files+=("$SCRATCH/c/prog-zip.exe" "$SCRATCH/c/prog-zipA.exe" "$SCRATCH/c/prog-arj.exe")
 expect+=(UnZip UnZip Unarj)
+# Self-extractors (the program, then the archive) whose archive holds
+# another archive stored first: the one behind the program counts, never the
+# one inside it. ZIP also with its offsets counted from the file's start.
+sfx=()
+for outer in lzh zip arj cab gza bza; do
+  for inner in lzh zip arj cab gza bza tar; do
+    [ $outer = $inner ] && continue
+    d="s-$outer-$inner"
+    rm -rf "$d" && mkdir "$d" && cp "inner.$inner" "$d/0.$inner" && cp filler.txt "$d/1.txt"
+    (cd "$d" && pack "$outer" "$SCRATCH/c/a.$outer" 0.$inner 1.txt)
+    out="$SCRATCH/c/sfx-$outer-$inner.exe"
+    cat "$BIN/arcdrv.exe" "c/a.$outer" >"$out" && rm "c/a.$outer"
+    files+=("$out") expect+=("$(own "$outer")") sfx+=("$out:$(own "$outer"):0.$inner")
+    if [ $outer = zip ]; then
+      cp "$out" "c/sfx-zipA-$inner.exe" && zip -qA "c/sfx-zipA-$inner.exe"
+      files+=("$SCRATCH/c/sfx-zipA-$inner.exe") expect+=(UnZip) sfx+=("$SCRATCH/c/sfx-zipA-$inner.exe:UnZip:0.$inner")
+    fi
+  done
+done
 
 winfiles=()
 for f in "${files[@]}"; do winfiles+=("$(W "$f")"); done
@@ -111,6 +131,26 @@ for i in "${!files[@]}"; do
   [ "${modes[$i]}" = "$want" ] || { echo "$(basename "${files[$i]}"): engine says ${modes[$i]}, want $want" >&2; bad=1; }
 done
 [ $bad = 0 ] || fail "the engine's detection disagrees with the formats"
+# Each self-extractor lists the outer archive's members.
+dllof() {
+  case $1 in Unlha) echo unlha32.dll ;; UnZip) echo unzip32.dll ;; Unarj) echo unarj32j.dll ;; Cab) echo cab32.dll ;; Bga) echo bga32.dll ;; esac
+}
+for s in "${sfx[@]}"; do
+  IFS=: read -r f prefix first <<<"$s"
+  names=$(arcdrv "$(dllof "$prefix")" "$prefix" list "$(W "$f")" 2>/dev/null | cut -f1 | tr -d '\r' | sed 's,.*[/\\],,' | tr '\n' ' ')
+  [ "$names" = "$first 1.txt " ] || { echo "$(basename "$f") lists as: $names" >&2; bad=1; }
+done
+[ $bad = 0 ] || fail "self-extractors do not list their own archive"
+# Deleting a member of a ZIP self-extractor that carries an LZH keeps the
+# program and the rest of the ZIP whole.
+for f in c/sfx-zip-lzh.exe c/sfx-zipA-lzh.exe; do
+  winrun "$BIN/wizdrv.exe" "$(W "$BIN/zip32.dll")" zip "$(W "$f")" "" x 1.txt >del.log 2>&1 || true
+  grep -q '^rc=0' del.log || fail "$f: delete failed: $(cat del.log)"
+  [ "$(head -c 2 "$f")" = MZ ] || fail "$f: the program is gone"
+  names=$(unzip -Z1 "$f" 2>/dev/null | tr '\n' ' ')
+  [ "$names" = "0.lzh " ] || fail "$f: after the delete unzip lists: $names"
+  unzip -tq "$f" >/dev/null 2>&1 || fail "$f: unzip finds the archive damaged"
+done
 
 # The container opens as itself: a tar ending in a ZIP lists the tar's members.
 t="$SCRATCH/c/tar-zip-last.tar"
