@@ -261,7 +261,10 @@ DecodeResult extract_file(fsio::File& f, const Entry& e, const std::string& targ
     // The caller agreed to replace the file: a read-only one too.
     uint32_t at = fsio::exists(target) ? fsio::attributes(target) : 0;
     if (at & 1) fsio::set_attributes(target, at & ~1u);
-    if (!fsio::replace_file(temp, target)) r = DecodeResult::WriteFailed;
+    if (!fsio::replace_file(temp, target)) {
+      r = DecodeResult::WriteFailed;
+      if (at & 1) fsio::set_attributes(target, at);  // the old file stays as it was
+    }
   }
   if (r != DecodeResult::Ok) {
     fsio::remove_file(temp);

@@ -363,10 +363,14 @@ int64_t unix_time(const FILETIME& ft) {
 
 // A folder's names with their attributes and times in one pass: packing
 // many small files must not ask the file system about each one again.
-void list_folder(const std::string& dir, std::vector<Found>& out) {
+// False when the folder cannot be read (its path too long, no access): the
+// caller tells so, since leaving its files out silently would lose them.
+bool list_folder(const std::string& dir, std::vector<Found>& out) {
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(fsio::join(dir, "*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
+  std::string pattern = fsio::join(dir, "*");
+  if (pattern.size() >= MAX_PATH) return false;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     std::string n = fd.cFileName;
     if (n == "." || n == "..") continue;
@@ -375,6 +379,7 @@ void list_folder(const std::string& dir, std::vector<Found>& out) {
   } while (FindNextFileA(h, &fd));
   FindClose(h);
   std::sort(out.begin(), out.end(), [](const Found& x, const Found& y) { return x.name < y.name; });
+  return true;
 }
 
 Source source_of(const std::string& disk, const std::string& stored, const Found& f) {
@@ -385,17 +390,21 @@ Source source_of(const std::string& disk, const std::string& stored, bool dir) {
   return {disk, stored, dir, fsio::attributes(disk) & 0x27, fsio::mtime(disk)};
 }
 
-void collect_tree(const std::string& diskDir, const std::string& storedDir, bool folders, bool all,
+void collect_tree(Run& run, const std::string& diskDir, const std::string& storedDir, bool folders, bool all,
                   std::vector<Source>& out) {
   std::vector<Found> list;
-  list_folder(diskDir, list);
+  if (!list_folder(diskDir, list)) {
+    run.line("Cannot read : " + diskDir + (diskDir.size() + 2 >= MAX_PATH ? " (path too long)" : ""));
+    run.fail(kErrFileOpen);
+    return;
+  }
   for (auto& d : list) {
     std::string disk = fsio::join(diskDir, d.name);
     if (!all && (d.attr & 0x06)) continue;
     std::string stored = storedDir.empty() ? d.name : storedDir + "/" + d.name;
     if (d.dir) {
       if (folders) out.push_back(source_of(disk, stored, d));
-      collect_tree(disk, stored, folders, all, out);
+      collect_tree(run, disk, stored, folders, all, out);
     } else {
       out.push_back(source_of(disk, folders ? stored : d.name, d));
     }
@@ -481,7 +490,10 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
       std::string storedDir = arc::to_slashes(folder);
       while (!storedDir.empty() && storedDir.back() == '/') storedDir.pop_back();
       std::vector<Found> list;
-      list_folder(diskDir, list);
+      if (!list_folder(diskDir, list)) {
+        run.line("Cannot read : " + diskDir + (diskDir.size() + 2 >= MAX_PATH ? " (path too long)" : ""));
+        run.fail(kErrFileOpen);
+      }
       for (auto& d : list) {
         if (!arc::match_name(last, d.name)) continue;
         std::string disk = fsio::join(diskDir, d.name);
@@ -490,7 +502,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
         if (d.dir) {
           if (!recurse) continue;
           if (folders) sources.push_back(source_of(disk, stored, d));
-          collect_tree(disk, stored, folders, all, sources);
+          collect_tree(run, disk, stored, folders, all, sources);
         } else {
           sources.push_back(source_of(disk, folders ? stored : d.name, d));
         }
@@ -502,7 +514,7 @@ int cmd_add(Run& run, const arc::ParsedCommand& pc, bool update) {
     while (!stored.empty() && stored.back() == '/') stored.pop_back();
     if (fsio::is_dir(disk)) {
       if (folders) sources.push_back(source_of(disk, stored, true));
-      collect_tree(disk, folders ? stored : std::string(), folders, all, sources);
+      collect_tree(run, disk, folders ? stored : std::string(), folders, all, sources);
     } else if (fsio::exists(disk)) {
       sources.push_back(source_of(disk, folders ? stored : arc::base_name(stored), false));
     } else {

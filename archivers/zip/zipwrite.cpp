@@ -1088,6 +1088,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
   int rc = kZipOk;
   auto fail = [&](int code) {
     rc = code;
+    if (code == kZipTemp) hooks.log("zip error: could not write " + temp + "; the archive was left unchanged");
     outFile.reset();
     fsio::remove_file(temp);
     return code;

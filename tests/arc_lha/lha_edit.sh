@@ -108,4 +108,10 @@ drv cmd "a \"$(W base.lzh)\" \"$(W src)\\\" \$" >/dev/null
 drv cmd "s -gw3 -m1 \"$(W base.lzh)\" \"$(W made)\\\" *.*" >/dev/null
 rm -rf sx2; winrun made/base.exe "/D=$(W sx2)" || fail "the second kind failed"
 [ ! -e 'sx2/$' ] && [ -f sx2/c.txt ] || fail "second kind: $(ls -A sx2)"
-echo "editing: delete, rename, update, overwrite, print, self-extractors"
+# A folder too deep for the file system's name limit is told, never left out silently.
+deep=long/$(printf 'd%.0s' {1..60})/$(printf 'e%.0s' {1..60})/$(printf 'f%.0s' {1..60})/$(printf 'g%.0s' {1..60})
+mkdir -p "$deep/$(printf 'h%.0s' {1..60})"; echo near > long/near.txt; echo far > "$deep/$(printf 'h%.0s' {1..60})/far.txt"
+rm -f long.lzh
+log=$(drv cmd "a -r2 -x1 \"$(W long.lzh)\" \"$(W long)\\\" *.*")
+[ "$(rc_of "$log")" != 0 ] && grep -q 'path too long' <<<"$log" || fail "a folder over the name limit was left out silently: $log"
+echo "editing: delete, rename, update, overwrite, print, self-extractors, long paths"

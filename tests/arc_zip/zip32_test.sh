@@ -154,6 +154,19 @@ cp del.zip del0.zip
 wiz "$Z" zip "$(W del.zip)" "" x nothing.here > del2.log
 [ "$(rc_of del2.log)" != rc=0 ] && cmp -s del.zip del0.zip || fail "deleting nothing must answer an error and keep the archive"
 
+# Delete on a full disk: an error told in the log, the archive byte for byte.
+# Needs a small file system of its own, so only where one can be mounted.
+mkdir -p full
+if mount -t tmpfs -o size=96k tmpfs full 2>/dev/null; then
+  mkdir -p fullsrc; head -c 60000 /dev/urandom > fullsrc/big.bin; echo small > fullsrc/small.txt
+  (cd fullsrc && zip -q0 ../full.keep big.bin small.txt) && cp full.keep full/f.zip
+  wiz "$Z" zip "$(W full/f.zip)" "" x small.txt > full.log || true
+  same=0; cmp -s full/f.zip full.keep || same=1
+  umount full
+  [ "$(rc_of full.log)" != rc=0 ] && [ $same = 0 ] && tr -d '\r' < full.log | gq 'could not write' ||
+    { cat full.log; fail "delete on a full disk: not told, or the archive changed"; }
+fi
+
 # Abort through the service callback: the old archive stays byte for byte.
 cp new.zip abort.zip && cp new.zip abort.keep
 printf 'newer\n' > src/b.txt
