@@ -26,7 +26,8 @@ bool parse_number(const uint8_t* f, size_t len, uint64_t& v, bool allowNegative 
     return neg || x < (1ull << 63);
   }
   size_t i = 0;
-  while (i < len && f[i] == ' ') ++i;
+  // Some writers pad on the left with NULs rather than blanks or zeros.
+  while (i < len && (f[i] == ' ' || f[i] == 0)) ++i;
   for (; i < len && f[i] >= '0' && f[i] <= '7'; ++i) {
     if (v >> 60) return false;
     v = v * 8 + (f[i] - '0');
@@ -231,7 +232,7 @@ bool Reader::next(Entry& e) {
       return false;
     }
     if (r == HeaderResult::Bad) {
-      error_ = any_ ? "ヘッダが壊れています" : "tar 書庫ではありません";
+      error_ = any_ || expectTar_ ? "ヘッダが壊れています" : "tar 書庫ではありません";
       return false;
     }
     any_ = true;

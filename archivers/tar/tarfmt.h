@@ -65,6 +65,9 @@ class Reader {
   // Text for the log when next/read_data failed; empty at a clean end.
   std::string error() const { return error_; }
   uint64_t data_left() const { return left_; }
+  // Inside a compressed stream that must hold a tar: a bad first header is
+  // damage rather than some other kind of file.
+  void expect_tar() { expectTar_ = true; }
 
  private:
   bool read_block(uint8_t* b, bool atHeader);
@@ -72,7 +75,7 @@ class Reader {
   bool finish_entry();
   InStream& in_;
   uint64_t left_ = 0, pad_ = 0;
-  bool ended_ = false, any_ = false;
+  bool ended_ = false, any_ = false, expectTar_ = false;
   std::string error_;
 };
 
