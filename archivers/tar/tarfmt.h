@@ -34,6 +34,10 @@ bool is_file_type(char t);  // regular data follows ('0', '\0', '7')
 // Parses pax records ("LEN key=value\n") into the fields they set.
 struct Pax {
   bool hasPath = false, hasLink = false, hasSize = false, hasMtime = false, binary = false;
+  // GNU.sparse.* records: a sparse file, whose stored data is not its content.
+  bool sparse = false, hasSparseName = false;
+  std::string sparseName;
+  uint64_t sparseSize = 0;
   std::string path, linkpath;
   uint64_t size = 0;
   int64_t mtime = 0;
