@@ -194,6 +194,17 @@ Host::Answer overwrite_answer(const std::string& target, bool exists, bool& all,
   return a;
 }
 
+bool names_tar(const std::string& path) {
+  std::string b = lower(arc::base_name(path));
+  auto ends = [&](const char* e) {
+    size_t n = std::char_traits<char>::length(e);
+    return b.size() > n && b.compare(b.size() - n, n, e) == 0;
+  };
+  for (const char* e : {".tar.z", ".taz", ".tar.gz", ".tgz", ".tar.bz2", ".tbz", ".tbz2", ".tb2"})
+    if (ends(e)) return true;
+  return false;
+}
+
 }  // namespace
 
 const char* kind_text(Kind k) {
@@ -227,6 +238,11 @@ bool probe(const std::string& path, ArchiveInfo& info) {
   // A compressed file is ours even when it is too damaged to show its content:
   // the operations then report the damage.
   if (c == Codec::None && !tar) return false;
+  // A name that says tar (.tar.Z, .taz, .tgz, ...) holds one: when its first
+  // decoded block is none, the stream is damaged, not a single file whose
+  // decoded bytes could be written out. compress has no check value, so the
+  // name is all that tells them apart.
+  if (c != Codec::None && !tar && names_tar(path)) tar = true;
   info.codec = c;
   info.kind = kind_for(c, tar);
   info.fileSize = size;
@@ -258,6 +274,7 @@ bool list(const std::string& path, ListResult& out) {
   auto in = open_in(path);
   if (!in) return false;
   Reader r(*in);
+  if (out.info.codec != Codec::None) r.expect_tar();
   Entry te;
   while (r.next(te)) {
     ListedEntry e;
@@ -346,6 +363,7 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
   }
 
   Reader r(*in);
+  if (info.codec != Codec::None) r.expect_tar();
   Entry e;
   std::map<std::string, std::string> made;  // stored file name -> where its data is, for hard links
   std::string lastParent;
@@ -510,6 +528,7 @@ int test(const std::string& archive, Host& host) {
     return kOk;
   }
   Reader r(*in);
+  if (info.codec != Codec::None) r.expect_tar();
   Entry e;
   while (r.next(e)) {
     if (!host.progress(e.name, in->raw_position(), info.fileSize)) return kErrCancelled;
@@ -556,6 +575,7 @@ int print(const std::string& archive, const std::string& name, uint8_t* buf, siz
     return written < size && in->error() != StreamError::None ? kErrDamaged : kOk;
   }
   Reader r(*in);
+  if (info.codec != Codec::None) r.expect_tar();
   Entry e;
   const arc::NameMatcher names = matcher_for(archive, {name});
   while (r.next(e)) {

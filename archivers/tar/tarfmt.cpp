@@ -26,7 +26,8 @@ bool parse_number(const uint8_t* f, size_t len, uint64_t& v, bool allowNegative 
     return neg || x < (1ull << 63);
   }
   size_t i = 0;
-  while (i < len && f[i] == ' ') ++i;
+  // Some writers pad on the left with NULs rather than blanks or zeros.
+  while (i < len && (f[i] == ' ' || f[i] == 0)) ++i;
   for (; i < len && f[i] >= '0' && f[i] <= '7'; ++i) {
     if (v >> 60) return false;
     v = v * 8 + (f[i] - '0');
@@ -157,12 +158,26 @@ bool parse_pax(const uint8_t* p, size_t n, Pax& pax) {
         for (; k < val.size() && val[k] >= '0' && val[k] <= '9' && v < (1ll << 40); ++k) v = v * 10 + (val[k] - '0');
         pax.hasMtime = true;
         pax.mtime = neg ? -v : v;
+      } else if (key.compare(0, 11, "GNU.sparse.") == 0) {
+        pax.sparse = true;
+        if (key == "GNU.sparse.name") {
+          pax.hasSparseName = true;
+          pax.sparseName = val;
+        } else if (key == "GNU.sparse.size" || key == "GNU.sparse.realsize") {
+          uint64_t v = 0;
+          for (char c : val) {
+            if (c < '0' || c > '9' || (v >> 59)) break;
+            v = v * 10 + (c - '0');
+          }
+          pax.sparseSize = v;
+        }
       } else if (key == "hdrcharset") {
         pax.binary = val == "BINARY";
       }
     }
     i = recEnd;
   }
+  if (pax.hasSparseName) pax.sparseName = from_pax_text(pax.sparseName, pax.binary);
   if (pax.hasPath) pax.path = from_pax_text(path, pax.binary);
   if (pax.hasLink) pax.linkpath = from_pax_text(link, pax.binary);
   return true;
@@ -231,7 +246,7 @@ bool Reader::next(Entry& e) {
       return false;
     }
     if (r == HeaderResult::Bad) {
-      error_ = any_ ? "ヘッダが壊れています" : "tar 書庫ではありません";
+      error_ = any_ || expectTar_ ? "ヘッダが壊れています" : "tar 書庫ではありません";
       return false;
     }
     any_ = true;
@@ -263,6 +278,12 @@ bool Reader::next(Entry& e) {
     bool noData = h.type == '1' || h.type == '2' || h.type == '3' || h.type == '4' || h.type == '5' || h.type == '6';
     e.size = noData ? 0 : size;
     left_ = e.size;
+    if (pax.sparse && is_file_type(h.type)) {
+      // Listed under its own name as the sparse kind; its data is a map and
+      // fragments, never written out as the file's content.
+      e.type = 'S';
+      if (pax.hasSparseName) e.name = pax.sparseName;
+    }
     pad_ = (512 - e.size % 512) % 512;
     return true;
   }

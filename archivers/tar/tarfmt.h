@@ -34,6 +34,10 @@ bool is_file_type(char t);  // regular data follows ('0', '\0', '7')
 // Parses pax records ("LEN key=value\n") into the fields they set.
 struct Pax {
   bool hasPath = false, hasLink = false, hasSize = false, hasMtime = false, binary = false;
+  // GNU.sparse.* records: a sparse file, whose stored data is not its content.
+  bool sparse = false, hasSparseName = false;
+  std::string sparseName;
+  uint64_t sparseSize = 0;
   std::string path, linkpath;
   uint64_t size = 0;
   int64_t mtime = 0;
@@ -65,6 +69,9 @@ class Reader {
   // Text for the log when next/read_data failed; empty at a clean end.
   std::string error() const { return error_; }
   uint64_t data_left() const { return left_; }
+  // Inside a compressed stream that must hold a tar: a bad first header is
+  // damage rather than some other kind of file.
+  void expect_tar() { expectTar_ = true; }
 
  private:
   bool read_block(uint8_t* b, bool atHeader);
@@ -72,7 +79,7 @@ class Reader {
   bool finish_entry();
   InStream& in_;
   uint64_t left_ = 0, pad_ = 0;
-  bool ended_ = false, any_ = false;
+  bool ended_ = false, any_ = false, expectTar_ = false;
   std::string error_;
 };
 
