@@ -249,7 +249,9 @@ void TVantrelbyHalvek::PackFiles() {
   bool intoFolder = false;
   std::optional<TSetAside> replaced;
   if (!previous.empty() && (openMode == amLha || openMode == amZip || openMode == amBga) && !Archive1->ExeExt()) {
-    // 2. Added to the open archive.
+    // 2. Added to the open archive, which is refused as delete refuses it
+    // when the archive is read-only.
+    if (!ArchiveWritable()) return;
     code = openMode == amZip ? 2 : 1;
     Settings.Pack.Filter = code;
     intoFolder = !FCurrentFolder.empty() && Settings.Pack.AddFolder && Settings.Pack.PackFolder;

@@ -231,6 +231,23 @@ for arc in arc.lzh arc.zip; do
   cmp -s "$check/new1.txt" "$SCRATCH/new1.txt" && cmp -s "$check/docs/img/new2.txt" "$SCRATCH/new2.txt" &&
     cmp -s "$check/docs/img/c.bin" "$src/docs/img/c.bin" || fail "$arc: contents after adding"
 done
+# A read-only open archive: adding is refused with a message, as delete is;
+# the archive stays byte for byte and read-only.
+for arc in arc.lzh arc.zip; do
+  cp "$SCRATCH/$arc" "$SCRATCH/ro-$arc"
+  cp "$SCRATCH/$arc" "$SCRATCH/ro-master-$arc"
+  chmod a-w "$SCRATCH/ro-$arc"
+  start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/ro-$arc")"
+  pack_cmd
+  open_files "$(winpath "$SCRATCH/new1.txt")"
+  probe wait TVantrelbyHalvek answer OK >"$SCRATCH/asked.txt" || fail "$arc: no refusal: $(cat "$SCRATCH/asked.txt")"
+  grep -q '^msgbox: Tovix | 書庫が読み込み専用のため変更できません。' "$SCRATCH/asked.txt" ||
+    fail "$arc: refusal: $(cat "$SCRATCH/asked.txt")"
+  stop_tovix
+  cmp -s "$SCRATCH/ro-master-$arc" "$SCRATCH/ro-$arc" || fail "$arc: read-only archive changed"
+  [ -z "$(find "$SCRATCH/ro-$arc" -perm -u=w)" ] || fail "$arc: read-only bit cleared"
+  chmod u+w "$SCRATCH/ro-$arc"
+done
 # A folder node made by the new-folder command takes what is added below it.
 (cd "$src" && zip -qr "$SCRATCH/nf.zip" a.txt docs)
 start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/nf.zip")"
