@@ -237,13 +237,16 @@ probe wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
 picker() { probe wait TVantrelbyHalvek dialog "フォルダーの参照" "$@" 2>/dev/null | tr -d '\r'; }
 picker_proposes() { picker 500 controls | grep -q '^Edit id=[0-9]* .*[] ].'; }
 wait_until 20 "the folder picker shows its proposal" picker_proposes
-for _ in $(seq 20); do
-  c=$(picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls) || true
-  grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$' <<<"$c" && break
-done
+# led_to_dest: the picker led to dest once more; whether it shows it now.
+led_to_dest() {
+  picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls |
+    grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$'
+}
+wait_until 20 "the folder picker shows dest" led_to_dest
+picker_gone() { ! picker 100 >/dev/null; }
 for _ in $(seq 10); do
   picker 1000 tick フォルダ作成 0 click OK >/dev/null || break
-  for _ in $(seq 20); do picker 100 >/dev/null || break 2; sleep 0.1; done
+  poll 2 picker_gone && break  # still there after 2 s: OK again
 done
 wait "$runner" || fail "closing during the extraction did not end the program cleanly"
 j=$(tr -d '\r' <"$SCRATCH/journal.txt")
