@@ -18,6 +18,11 @@ trap cleanup EXIT
 ctl() { winrun "$BIN/bcastctl.exe" "$@" | tr -d '\r'; }
 KEY='software\halvek\Tovix'
 regset() { winrun reg add "HKCU\\$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
+# new_window BEFORE: a main window that is not among BEFORE; sets $NEW_H.
+new_window() {
+  NEW_H=$(comm -13 <(tr ' ' '\n' <<<"$1" | sort) <(ctl windows TVantrelbyHalvek | sort) | head -n1)
+  [ -n "$NEW_H" ]
+}
 # start NAME ARGS...: starts an instance; sets $H_NAME to its window handle.
 start() {
   local name=$1; shift
@@ -25,48 +30,42 @@ start() {
   before=$(ctl windows TVantrelbyHalvek)
   winrun "$BIN/tovix.exe" "$@" >/dev/null 2>&1 &
   PIDS+=($!)
-  local h=""
-  for _ in $(seq 300); do
-    h=$(comm -13 <(tr ' ' '\n' <<<"$before" | sort) <(ctl windows TVantrelbyHalvek | sort) | head -n1)
-    [ -n "$h" ] && break
-    sleep 0.1
-  done
-  [ -n "$h" ] || fail "no window for $name"
-  printf -v "H_$name" '%s' "$h"
+  wait_until 30 "a window for $name" new_window "$before"
+  printf -v "H_$name" '%s' "$NEW_H"
 }
 stop() {  # NAME: closes it and waits for the process to end
   local h="H_$1"
   probe target "${!h}" close wait-exit 20000 >/dev/null || fail "$1 did not close"
 }
+name_field_focused() {  # HANDLE
+  probe target "$1" dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]'
+}
 # open_archive HANDLE PATH: that instance's open dialog, answered with PATH
 # typed into its name field once the field has the focus.
 open_archive() {
   probe target "$1" command "開く(O)..." >/dev/null
-  for _ in $(seq 200); do
-    probe target "$1" dialog "#32770" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && break
-    sleep 0.1
-  done
+  wait_until 20 "the open dialog's name field has the focus" name_field_focused "$1"
   probe target "$1" dialog "#32770" 1000 keys "$2" vk enter >/dev/null || fail "open dialog for $2"
 }
-# settle WANT COMMAND...: until the command prints WANT (an instance took a
-# broadcast); fails after 10 s.
-settle() {
-  local want=$1 got
-  shift
-  for _ in $(seq 100); do
-    got=$("$@")
-    [ "$got" = "$want" ] && return 0
-    sleep 0.1
-  done
-  fail "after a broadcast: '$got', expected '$want' ($*)"
+# prints WANT COMMAND...: whether the command prints WANT; what it printed
+# is left in $PRINTED, for the message when it never does.
+prints() {
+  local want=$1; shift
+  PRINTED=$("$@")
+  [ "$PRINTED" = "$want" ]
 }
-# listed HANDLE NAME: until that instance's caption names the archive NAME.
+# settle WANT COMMAND...: until the command prints WANT (an instance took a
+# broadcast); fails after 10 s, with what it printed last.
+settle() {
+  poll 10 prints "$@" || fail "after a broadcast: '$PRINTED', expected '$1' (${*:2})"
+}
+caption_names() {  # HANDLE NAME
+  probe target "$1" caption | grep -qi "^caption: $2 "
+}
+# listed HANDLE NAME: until that instance's caption names the archive NAME;
+# fails after 10 s with the caption it has.
 listed() {
-  for _ in $(seq 100); do
-    probe target "$1" caption | grep -qi "^caption: $2 " && return 0
-    sleep 0.1
-  done
-  fail "$2 not listed: $(probe target "$1" caption)"
+  poll 10 caption_names "$1" "$2" || fail "$2 not listed: $(probe target "$1" caption)"
 }
 # The recent items of an instance's File menu (after "閉じる(&C)").
 recent() { probe target "$1" menus | awk '/^  閉じる/ { on = 1; next } on && /^  / { print } on && !/^  / { exit }'; }
@@ -113,7 +112,9 @@ settle "$want" recent "$H_A"
 # The first archive again, named in capitals: still one entry, at the head.
 open_archive "$H_A" 'C:\BC\FIRST.LZH'
 listed "$H_A" first.lzh
-for _ in $(seq 100); do recent "$H_B" | grep -qi '^  &1 C:\\bc\\first.lzh$' && break; sleep 0.1; done
+heads_first() { recent "$1" | grep -qi '^  &1 C:\\bc\\first.lzh$'; }
+# Going on when it never heads B's list: the check below says what B holds.
+poll 10 heads_first "$H_B" || true
 got=$(recent "$H_B")
 [ "$(grep -ci 'first.lzh' <<<"$got")" = 1 ] && grep -qi '^  &1 C:\\bc\\first.lzh$' <<<"$got" ||
   fail "B's recent items after the capitals: $got"
@@ -129,20 +130,17 @@ settle "  -
 # A extracts into a chosen folder; B takes the folder and stores it at close.
 # The folder picker: once it shows its own proposal (the archive's folder),
 # led to the output folder in its tree, "フォルダ作成" off, OK.
+# picker_shows HANDLE FOLDER: the picker's name field ends in FOLDER.
+picker_shows() {
+  probe target "$1" dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q "^Edit id=[0-9]* .*[] ]$2\$"
+}
 probe target "$H_A" command "解凍(U)..." >/dev/null
-for _ in $(seq 200); do
-  probe target "$H_A" dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q '^Edit id=[0-9]* .*[] ]bc$' && break
-  sleep 0.1
-done
+wait_until 20 "the folder picker proposes the archive's folder" picker_shows "$H_A" bc
 probe target "$H_A" dialog "フォルダーの参照" 1000 choose-folder "$OUT" >/dev/null || fail "folder picker"
-for _ in $(seq 100); do
-  probe target "$H_A" dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q '^Edit id=[0-9]* .*[] ]out$' && break
-  sleep 0.1
-done
+wait_until 10 "the folder picker shows the output folder" picker_shows "$H_A" out
 probe target "$H_A" dialog "フォルダーの参照" 1000 tick フォルダ作成 0 click OK >/dev/null || fail "folder picker OK"
 # The folder is announced when it is chosen, before the extraction ends.
-for _ in $(seq 100); do [ -f "$SCRATCH/out/a.txt" ] && break; sleep 0.1; done
-[ -f "$SCRATCH/out/a.txt" ] || fail "nothing extracted"
+wait_until 10 "a.txt extracted" test -f "$SCRATCH/out/a.txt"
 [ "$(ctl get "Tovix Extract Dir")" = "Tovix Extract Dir: $OUT" ] || fail "clipboard folder: $(ctl get "Tovix Extract Dir")"
 stop B
 [ "$(ctl getreg "$KEY\\UnPack" ExDir)" = "ExDir: $(printf '%s' "$OUT" | od -An -tx1 | tr -d ' \n')" ] ||
@@ -171,8 +169,7 @@ while IFS='|' read -r hex want what; do
   ctl setreg "$KEY\\Pos" ToolBarSet "$hex" >/dev/null
   ctl post wm_tovix_changetoolbar 0 >/dev/null
   n=$((n + 1))
-  for _ in $(seq 50); do got=$(shown "$H_D"); [ "$got" = "$want" ] && break; sleep 0.1; done
-  [ "$got" = "$want" ] || fail "toolbar order ($what) $hex: '$got', expected '$want'"
+  poll 5 prints "$want" shown "$H_D" || fail "toolbar order ($what) $hex: '$PRINTED', expected '$want'"
 done <<'CASES'
 -|0 - 1 4 - 5 6 - 7 9 - 13 14|empty: design order
 0302|1 0|two buttons swapped, no separators
@@ -274,6 +271,7 @@ help=$(probe target "$H_F" dialog TToolDlg 2000 help-click "ヘルプ(H)" || tru
 grep -q '^help: 1 77 ' <<<"$help" || fail "toolbar dialog help: $help"
 probe target "$H_F" dialog TToolDlg 2000 click キャンセル >/dev/null || fail "toolbar dialog cancel"
 probe target "$H_F" waitgone TToolDlg 10000 >/dev/null || fail "F's dialog stayed"
+# A pause: time for a layout broadcast, which a cancel must not send, to land.
 sleep 1
 [ "$(shown "$H_D")" = "$layout" ] || fail "D's toolbar after F's cancel: $(shown "$H_D")"
 # The view toggle hides and shows the bar, its popup twin in step.

@@ -22,17 +22,16 @@ drop() { winrun "$BIN/dropfiles.exe" "$@" || fail "could not drop $*"; }
 # ARCHIVE; waits for it and closes the result log.
 packed_into() {
   save_as "$(W "$1")" >/dev/null || fail "no save dialog for packing into $1"
-  for _ in $(seq 200); do [ -s "$1" ] && break; sleep 0.1; done
+  # The result log is closed whether or not the archive came; then the check.
+  poll 20 test -s "$1" || true
   probe wait TVantrelbyHalvek dialog TDispDlg 5000 click OK >/dev/null 2>&1 || true
   [ -s "$1" ] || fail "nothing packed into $1"
 }
 names() { lha l "$1" 2>/dev/null | sed '1,2d' | head -n -2 | awk '{print $NF}' | tr '\n' ' '; }
 # holds ARCHIVE NAMES WHAT: the archive comes to hold these entries (a pack
 # from two folders adds them one folder at a time).
-holds() {
-  for _ in $(seq 100); do [ "$(names "$1")" = "$2" ] && return 0; sleep 0.1; done
-  fail "$3: $(names "$1")"
-}
+holds() { poll 10 has_names "$1" "$2" || fail "$3: $(names "$1")"; }
+has_names() { [ "$(names "$1")" = "$2" ]; }  # ARCHIVE NAMES
 caption() { probe wait TVantrelbyHalvek caption; }
 
 start_tovix "$BIN/tovix.exe"
@@ -45,11 +44,14 @@ start_tovix "$BIN/tovix.exe"
 # One archive: opened and listed.
 drop TVantrelbyHalvek "$(W "$SCRATCH/arc.zip")"
 want="caption: arc.zip ($(W "$SCRATCH")) - Tovix"
-for _ in $(seq 100); do
+# captioned WANT: the caption line is WANT; the caption and tree are left in
+# $out_tree.
+captioned() {
   out_tree=$(probe wait TVantrelbyHalvek caption tree)
-  grep -qxF -- "$want" <<<"$out_tree" && break
-  sleep 0.1
-done
+  grep -qxF -- "$1" <<<"$out_tree"
+}
+# Going on when it never comes: the checks below show the caption and tree.
+poll 10 captioned "$want" || true
 expect_line "$out_tree" "$want" "dropped archive's caption"
 expect_line "$out_tree" "  docs" "dropped archive's tree"
 # A gzip and a bzip2 stream with Ctrl: both are extracted into the folder
@@ -61,8 +63,8 @@ expect_line "$picked" "Static id=14146 すべての解凍先を指定して下�
 eventually 60 cmp "$SCRATCH/notes.txt" "$streams/notes.txt" || fail "notes.txt differs"
 eventually 60 cmp "$SCRATCH/data.bin" "$streams/data.bin" || fail "data.bin differs"
 probe wait TVantrelbyHalvek dialog TDispDlg 3000 click OK >/dev/null 2>&1 || true
-for _ in $(seq 50); do [ "$(caption)" = "caption: Tovix" ] && break; sleep 0.1; done
-expect_line "$(caption)" "caption: Tovix" "closed after the streams"
+no_archive() { [ "$(caption)" = "caption: Tovix" ]; }
+wait_until 5 "closed after the streams" no_archive
 # A stream with a plain file, Ctrl held: packed.
 drop --ctrl TVantrelbyHalvek "$(W "$streams/notes.txt.gz")" "$(W "$streams/plain.txt")"
 packed_into "$SCRATCH/p2.lzh"

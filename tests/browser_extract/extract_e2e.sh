@@ -16,6 +16,7 @@ seq 1 3000 >"$src/docs/b.txt"
 head -c 20000 /dev/urandom >"$src/docs/img/c.bin"
 (cd "$src" && jlha a "$SCRATCH/arc.lzh" a.txt docs >/dev/null 2>&1)
 (cd "$src" && zip -qr "$SCRATCH/arc.zip" a.txt docs)
+# click ROW: a real click on that row, then a pause for what it starts.
 click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
 # unpack FOLDER PROBE-ARGS...: the menu command, its picker led to FOLDER and
 # worked with PROBE-ARGS.
@@ -28,12 +29,13 @@ unpack() {
 result_log() {
   local log
   log=$(probe wait TVantrelbyHalvek dialog TDispDlg 60000 caption memo click OK) || fail "no result log"
-  for _ in $(seq 50); do
-    probe wait TVantrelbyHalvek dialog TDispDlg 100 >/dev/null 2>&1 || break
-    probe wait TVantrelbyHalvek dialog TDispDlg 100 click OK >/dev/null 2>&1 || break
-    sleep 0.2
-  done
+  wait_until 10 "the result log closed" log_gone
   printf '%s\n' "$log"
+}
+# log_gone: no result log is left; one still there is given another OK.
+log_gone() {
+  ! probe wait TVantrelbyHalvek dialog TDispDlg 100 >/dev/null 2>&1 ||
+    ! probe wait TVantrelbyHalvek dialog TDispDlg 100 click OK >/dev/null 2>&1
 }
 same() { cmp -s "$1" "$2" || fail "$2 differs from $1"; }
 logged() {  # log, names it must mention

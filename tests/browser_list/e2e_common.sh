@@ -10,8 +10,8 @@ start_tovix() {
   TOVIX_PID=$!
   probe wait TVantrelbyHalvek 60000 >/dev/null || fail "no main window for $*"
   [ $# -gt 0 ] || return 0
-  for _ in $(seq 100); do
-    [ "$(probe wait TVantrelbyHalvek caption)" != "caption: Tovix" ] && break
-    sleep 0.1
-  done
+  # Going on all the same when it never does: an archive that lists nothing
+  # leaves the bare caption, and the test checks what the window shows.
+  poll 10 archive_in_caption || true
 }
+archive_in_caption() { [ "$(probe wait TVantrelbyHalvek caption)" != "caption: Tovix" ]; }

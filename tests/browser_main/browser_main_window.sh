@@ -205,11 +205,12 @@ regset Pack Exit 1
 (cd "$SCRATCH/Long Folder" && timeout 60 $WINE_RUN "$rec/tovix.exe" data.lzh "$(winpath "$SRC/README.md")") >/dev/null 2>&1 &
 packer=$!
 probe dialog "作成書庫ﾌｧｲﾙの入力" 30000 >/dev/null || fail "no save dialog for the start-up pack"
-for _ in $(seq 20); do
-  probe dialog "作成書庫ﾌｧｲﾙの入力" 500 >/dev/null 2>&1 || break
-  probe dialog "作成書庫ﾌｧｲﾙの入力" 500 click キャンセル >/dev/null 2>&1 || break
-  sleep 0.5
-done
+# save_dialog_gone: no save dialog is left; one still there is cancelled again.
+save_dialog_gone() {
+  ! probe dialog "作成書庫ﾌｧｲﾙの入力" 500 >/dev/null 2>&1 ||
+    ! probe dialog "作成書庫ﾌｧｲﾙの入力" 500 click キャンセル >/dev/null 2>&1
+}
+wait_until 10 "the start-up pack's save dialog cancelled" save_dialog_gone
 wait "$packer" || fail "start with Pack\\Exit did not end by itself"
 [ -z "$(regget Pos Width)" ] || fail "settings were saved after the start-up pack"
 unset ARC_JOURNAL REC_unlha32_CHECK REC_unlha32_ENTRIES
@@ -228,23 +229,24 @@ echo x >"$SCRATCH/r.lzh"
 ) >/dev/null 2>&1 &
 runner=$!
 out=$(probe wait TVantrelbyHalvek 30000 sleep 300 caption) || fail "no window with the recording libraries"
-for _ in $(seq 100); do grep -q '^caption: r.lzh' <<<"$out" && break; sleep 0.1; out=$(probe wait TVantrelbyHalvek caption); done
+lists_r() { probe wait TVantrelbyHalvek caption | grep -q '^caption: r.lzh'; }
+grep -q '^caption: r.lzh' <<<"$out" || wait_until 10 "r.lzh listed" lists_r
 probe wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
 # The folder picker, once it shows its proposal, led to dest and answered
 # with OK (pressed again until it is gone).
 picker() { probe wait TVantrelbyHalvek dialog "フォルダーの参照" "$@" 2>/dev/null | tr -d '\r'; }
-for _ in $(seq 200); do
-  c=$(picker 500 controls) || true
-  grep -q '^Edit id=[0-9]* .*[] ].' <<<"$c" && break
-  sleep 0.1
-done
-for _ in $(seq 20); do
-  c=$(picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls) || true
-  grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$' <<<"$c" && break
-done
+picker_proposes() { picker 500 controls | grep -q '^Edit id=[0-9]* .*[] ].'; }
+wait_until 20 "the folder picker shows its proposal" picker_proposes
+# led_to_dest: the picker led to dest once more; whether it shows it now.
+led_to_dest() {
+  picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls |
+    grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$'
+}
+wait_until 20 "the folder picker shows dest" led_to_dest
+picker_gone() { ! picker 100 >/dev/null; }
 for _ in $(seq 10); do
   picker 1000 tick フォルダ作成 0 click OK >/dev/null || break
-  for _ in $(seq 20); do picker 100 >/dev/null || break 2; sleep 0.1; done
+  poll 2 picker_gone && break  # still there after 2 s: OK again
 done
 wait "$runner" || fail "closing during the extraction did not end the program cleanly"
 j=$(tr -d '\r' <"$SCRATCH/journal.txt")

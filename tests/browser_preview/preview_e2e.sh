@@ -49,14 +49,13 @@ start_preview() {
   winrun "$BIN/tovix.exe" "$1" >/dev/null 2>&1 &
   TOVIX_PID=$!
   probe wait TVantrelbyHalvek 60000 >/dev/null || fail "no main window for $1"
-  for _ in $(seq 100); do
-    [ "$(probe wait TVantrelbyHalvek caption)" != "caption: Tovix" ] && break
-    sleep 0.1
-  done
+  wait_until 10 "the caption names $1" archive_in_caption
 }
+archive_in_caption() { [ "$(probe wait TVantrelbyHalvek caption)" != "caption: Tovix" ]; }
 # row NAME: the row index of NAME in the file list shown now.
 row() { probe wait TVantrelbyHalvek list | sed 's/^\* //' | awk -F' [|] ' -v n="$1" '$1 == n { print NR - 1; exit }'; }
-# click NAME: a real click on that row of the file list.
+# click NAME: a real click on that row of the file list, then a pause for
+# the preview it starts: some checks after it are that nothing changed.
 click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$(row "$1")" >/dev/null || fail "click $1"; sleep 0.3; }
 # memo_after NAME TAB: selects the row on that tab and prints the memo.
 memo_after() {
@@ -66,16 +65,12 @@ memo_after() {
 }
 # shown: what the picture pane shows now ("picture: WxH" or "picture: none").
 shown() { probe wait TVantrelbyHalvek picture | sed 's/ at .*//'; }
-# showing WxH|none WHAT: until the pane shows that (10 s).
-showing() {
-  local got
-  for _ in $(seq 50); do
-    got=$(shown)
-    [ "$got" = "picture: $1" ] && return 0
-    sleep 0.2
-  done
-  fail "$2: $got, expected $1"
-}
+# shows_picture WxH|none: whether the pane shows that; what it shows is left
+# in $SHOWN.
+shows_picture() { SHOWN=$(shown); [ "$SHOWN" = "picture: $1" ]; }
+# showing WxH|none WHAT: until the pane shows that; fails after 10 s with
+# what it shows.
+showing() { poll 10 shows_picture "$1" || fail "$2: $SHOWN, expected $1"; }
 # as NAME ARC: the archive open in the window gets the content of NAME.
 as() { cp "$SCRATCH/$1.${2##*.}" "$SCRATCH/$2"; }
 
