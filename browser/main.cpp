@@ -172,6 +172,10 @@ TVantrelbyHalvek::TVantrelbyHalvek(TComponent* AOwner) : TForm(AOwner, "TVantrel
   Splitter1->Name = "Splitter1";
 
   ListView1 = new TListView(this, this, true);
+  // Placed, styled and given its columns here and by the settings before the
+  // window is first shown (FormActivate): it lays itself out once, when it
+  // is drawn again.
+  ListView1->Perform(WM_SETREDRAW, FALSE);
   ListView1->Name = "ListView1";
   ListView1->SetAlign(alClient);
   ListView1->SetSmallImages(ImageList1);
@@ -234,10 +238,10 @@ TVantrelbyHalvek::~TVantrelbyHalvek() {
   FPendingFiles = FWorkFiles = FWorkFolders = nullptr;
 }
 
+// The lists of the newer look; those of the older one are drawn by FormCreate
+// when it takes them (XpLook off).
 void TVantrelbyHalvek::BuildImageLists() {
-  FillItemImages(ImageList1);
   FillItemImages(ImageList3);
-  FillCommandImages(ImageList2, false);
   FillCommandImages(ImageList4, false);
   FillCommandImages(ImageList5, true);
 }
@@ -543,6 +547,9 @@ void TVantrelbyHalvek::FormCreate(TObject* Sender) {
     }
     ToolBar1->SetDisabledImages(ImageList5);
     ToolBar1->SetImages(ImageList4);
+  } else {
+    FillItemImages(ImageList1);
+    FillCommandImages(ImageList2, false);
   }
 
   DWORD n = GetTempPathA(0, nullptr);
@@ -586,15 +593,39 @@ void TVantrelbyHalvek::PackPending() { PackFiles(); }
 void TVantrelbyHalvek::FormActivate(TObject* Sender) {
   OnActivate = nullptr;
   // The archive given at start is listed while the window is being shown:
-  // it is painted once, filled (see ListArchiveBody).
+  // it is painted once, filled (see ListArchiveBody). The tree and the file
+  // list are out of sight meanwhile: a list in sight draws its scroll bars
+  // each time it sets them, and filling sets them several times.
   FFirstShow = FStartAction == 1;
+  if (FFirstShow) {
+    ShowWindow(TreeView1->Handle(), SW_HIDE);
+    ShowWindow(ListView1->Handle(), SW_HIDE);
+  }
+  // Placed and styled by now (see the constructor).
+  ListView1->Perform(WM_SETREDRAW, TRUE);
+  if (!FFirstShow) {
+    ExecStartAction(FStartAction);
+    return;
+  }
   try {
     ExecStartAction(FStartAction);
   } catch (...) {
-    FFirstShow = false;
+    EndFirstShow();
     throw;
   }
+  EndFirstShow();
+}
+
+void TVantrelbyHalvek::EndFirstShow() {
   FFirstShow = false;
+  // The file list works out its row sizes when it is first painted and sets
+  // its scroll bars again then; painted once out of sight, it comes into
+  // sight as it stays.
+  HDC dc = CreateCompatibleDC(nullptr);
+  SendMessageA(ListView1->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  DeleteDC(dc);
+  ShowWindow(TreeView1->Handle(), SW_SHOWNA);
+  ShowWindow(ListView1->Handle(), SW_SHOWNA);
 }
 
 void TVantrelbyHalvek::FormCloseQuery(TObject* Sender, bool& CanClose) {

@@ -464,6 +464,7 @@ class TVantrelbyHalvek : public TForm {
   void BuildFormatMenu();
   void LoadPlugins(TRegIniFile& ini);
   void ExecStartAction(int action);
+  void EndFirstShow();
   void PackPending();
   void OpenPendingArchive(const std::string& path, bool list);
 };

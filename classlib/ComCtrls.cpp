@@ -723,10 +723,10 @@ void TPageControl::Realign() {
   if (!FHandle) return;
   RECT c{};
   GetClientRect(FHandle, &c);
-  MoveWindow(FTab, 0, 0, c.right, c.bottom, TRUE);
+  PlaceChildWindow(FTab, 0, 0, c.right, c.bottom);
   RECT r = AlignRect();
   for (TTabSheet* p : FPages) {
-    MoveWindow(p->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    PlaceChildWindow(p->Handle(), r.left, r.top, r.right - r.left, r.bottom - r.top);
     p->Realign();
   }
 }

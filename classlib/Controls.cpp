@@ -41,6 +41,17 @@ int ScreenPixelsPerInch() {
   return r > 0 ? r : 96;
 }
 
+void PlaceChildWindow(HWND h, int l, int t, int w, int hgt) {
+  if (!h) return;
+  if (w < 0) w = 0;
+  if (hgt < 0) hgt = 0;
+  RECT now{};
+  GetWindowRect(h, &now);
+  if (HWND p = GetParent(h)) MapWindowPoints(nullptr, p, reinterpret_cast<POINT*>(&now), 2);
+  if (now.left != l || now.top != t || now.right - now.left != w || now.bottom - now.top != hgt)
+    MoveWindow(h, l, t, w, hgt, TRUE);
+}
+
 // ---- TFont
 
 TFont::TFont() = default;

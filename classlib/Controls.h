@@ -79,6 +79,10 @@ class TFont {
 };
 int ScreenPixelsPerInch();
 
+// Moves a child window to the given place in its parent unless it is there
+// already (a move to the same place still costs a round of window messages).
+void PlaceChildWindow(HWND h, int l, int t, int w, int hgt);
+
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 class TPopupMenu;

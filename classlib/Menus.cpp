@@ -596,7 +596,10 @@ static bool FindShortCut(TMenuItem* item, TShortCut s) {
 bool TMenu::IsShortCut(TShortCut s) { return FindShortCut(Items, s); }
 
 void TMainMenu::MenuChanged() {
-  if (HWND w = WindowHandle()) DrawMenuBar(w);
+  // Only the bar a window shows is drawn again; one still being built is not
+  // on a window yet (redrawing a window's frame is a trip to the server).
+  HWND w = WindowHandle();
+  if (w && Items && GetMenu(w) == Items->Handle()) DrawMenuBar(w);
 }
 
 void TPopupMenu::Popup(int x, int y) {

@@ -53,16 +53,18 @@ TRegIniFile::TRegIniFile(const std::string& keyName, HKEY root) {
 }
 
 TRegIniFile::~TRegIniFile() {
-  for (auto& [name, key] : FSections) RegCloseKey(key);
+  for (auto& [name, key] : FSections)
+    if (key) RegCloseKey(key);
   if (FKey) RegCloseKey(FKey);
 }
 
-// The section's key, opened once for all the reads of this object.
+// The section's key, opened once for all the reads of this object; a
+// section that is not there is remembered as such until it is written.
 HKEY TRegIniFile::Section(const std::string& section) const {
   for (const auto& [name, key] : FSections)
     if (lstrcmpiA(name.c_str(), section.c_str()) == 0) return key;
   HKEY sub = nullptr;
-  if (RegOpenKeyExA(FKey, section.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS) return nullptr;
+  if (RegOpenKeyExA(FKey, section.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS) sub = nullptr;
   FSections.emplace_back(section, sub);
   return sub;
 }
@@ -113,6 +115,12 @@ bool TRegIniFile::WriteString(const std::string& section, const std::string& ide
       ok = RegSetValueExA(sub, ident.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
       RegCloseKey(sub);
+      // A section found missing before is there now.
+      for (auto it = FSections.begin(); it != FSections.end(); ++it)
+        if (!it->second && lstrcmpiA(it->first.c_str(), section.c_str()) == 0) {
+          FSections.erase(it);
+          break;
+        }
     }
   }
   if (!ok) ++FFailures;
@@ -135,7 +143,7 @@ bool TRegIniFile::ValueExists(const std::string& section, const std::string& ide
 bool TRegIniFile::EraseSection(const std::string& section) {
   for (auto it = FSections.begin(); it != FSections.end(); ++it)
     if (lstrcmpiA(it->first.c_str(), section.c_str()) == 0) {
-      RegCloseKey(it->second);
+      if (it->second) RegCloseKey(it->second);
       FSections.erase(it);
       break;
     }

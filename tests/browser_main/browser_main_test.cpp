@@ -296,6 +296,24 @@ TEST(SettingsStore, OddValuesGiveTheDefault) {
   SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
+// One object reads a section that is not there yet, writes it, reads again.
+TEST(SettingsStore, ASectionWrittenAfterAMissedReadIsReadBack) {
+  const std::string key = "software\\halvek\\TovixStoreTest";
+  SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+  {
+    TRegIniFile ini(key);
+    EXPECT_EQ(ini.ReadString("Later", "a", "none"), "none");
+    EXPECT_FALSE(ini.ValueExists("Later", "a"));
+    ini.WriteString("Later", "a", "here");
+    EXPECT_EQ(ini.ReadString("Later", "a", "none"), "here");
+    EXPECT_TRUE(ini.EraseSection("Later"));
+    EXPECT_EQ(ini.ReadString("Later", "a", "none"), "none");
+    ini.WriteInteger("Later", "b", 3);
+    EXPECT_EQ(ini.ReadInteger("Later", "b", 0), 3);
+  }
+  SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
 namespace {
 
 // The program's own settings key: the suite takes its turn on the desktop, so
