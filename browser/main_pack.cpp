@@ -282,6 +282,14 @@ void TVantrelbyHalvek::PackFiles() {
           Archive1->SetArcName(previous);
           return;
         }
+        // The TAR library makes a tar or a compressed tar only anew: adding
+        // to the one there would replace it. It stays as it is.
+        if (r == IDNO && (Archive1->ArcMode() == amTar || Archive1->ArcMode() == amGz)) {
+          MessageBoxA(Handle(), ("この形式の書庫にはファイルを追加できません。書庫は変更していません。\r\n" + check).c_str(),
+                      "Tovix", MB_ICONWARNING);
+          Archive1->SetArcName(previous);
+          return;
+        }
         if (r == IDYES) {
           replaced.emplace(check);
           if (!replaced->Moved()) {
