@@ -98,8 +98,15 @@ check "result log" command "書庫の検査(T)" dialog TDispDlg check click OK
 check "message box" select-rows 0 command "削除(D)" dialog "#32770" check click "いいえ(N)"
 # The setting-file editor, then its folder dialog (cancelled: the file goes
 # in through the temporary folder).
+# An extraction's picker first: its check boxes must not stay for the next.
+check "extraction picker" select-rows 0 command "解凍(U)..." dialog "#32770" click キャンセル
+probe waitgone "#32770" 5000 >/dev/null || true
 check "setting-file editor" command "\$設定ファイル作成(I)..." dialog TDoruDlg check click Windowタイトル click OK
-check "setting-file folder" dialog "#32770" 10000 check click キャンセル
+out=$(probe wait TVantrelbyHalvek dialog "#32770" 10000 controls check click キャンセル 2>&1)
+grep -E '^(check|fault):' <<<"$out" || true
+# No visible button without a caption (a check box left with no text).
+! grep -qE '^Button id=[0-9]*( \[(checked|focus)\])* $' <<<"$out" && grep -q '^check:.* ok' <<<"$out" ||
+  FAULTS+="setting-file folder:"$'\n'"$out"$'\n'
 probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null 2>&1 || true
 stop
 
