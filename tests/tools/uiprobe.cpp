@@ -599,8 +599,14 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
     return true;
   }
   if (cmd == "keys" || cmd == "vk" || cmd == "alt") {
-    // Keys go where the keyboard's go: to the control with the focus.
+    // Keys go where the keyboard's go: to the control with the focus. A
+    // window just shown may be found before its activation has moved the
+    // focus into it (a slow first start): that is waited for a moment.
     HWND f = FocusOf(g_target);
+    for (int t = 0; t < 3000 && !(f == g_target || IsChild(g_target, f)); t += 50) {
+      Sleep(50);
+      f = FocusOf(g_target);
+    }
     if (!f) return Fail("nothing has the focus");
     if (cmd == "alt") {
       // Alt with a letter: the access key of a control.
