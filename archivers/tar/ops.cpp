@@ -195,7 +195,7 @@ Host::Answer overwrite_answer(const std::string& target, bool exists, bool& all,
 }
 
 bool names_tar(const std::string& path) {
-  std::string b = lower(arc::base_name(path));
+  std::string b = arc::fold_ascii(arc::base_name(path));
   auto ends = [&](const char* e) {
     size_t n = std::char_traits<char>::length(e);
     return b.size() > n && b.compare(b.size() - n, n, e) == 0;
