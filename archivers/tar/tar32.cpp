@@ -369,6 +369,7 @@ HARC WINAPI TarOpenArchive(HWND_ owner, const char* path, uint32_t mode) {
     auto* l = new arc::Listing;
     const char* method = tarx::kind_text(lr.info.kind);
     l->entries.reserve(lr.entries.size());
+    l->fullSizes.reserve(lr.entries.size());
     for (auto& e : lr.entries) {
       arcapi::IndividualInfo r;
       uint32_t size = e.size > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(e.size);
@@ -376,6 +377,7 @@ HARC WINAPI TarOpenArchive(HWND_ owner, const char* path, uint32_t mode) {
       uint32_t attrs = (tarx::is_dir_type(e.type) ? 0x10 : 0x20) | ((e.mode && !(e.mode & 0200)) ? 1 : 0);
       arc::fill_record(r, e.name, size, packed, e.crc, arc::unix_to_dos(e.mtime), arc::attribute_text(attrs), method);
       l->entries.push_back(r);
+      l->fullSizes.push_back({e.size, e.packed});
     }
     return arc::listing_open(l);
   } catch (...) {
@@ -390,6 +392,10 @@ int WINAPI TarFindFirst(HARC h, const char* wildcards, IndividualInfo* info) {
 }
 
 int WINAPI TarFindNext(HARC h, IndividualInfo* info) { return arc::listing_find_next(h, info); }
+
+BOOL_ WINAPI TarGetOriginalSizeEx(HARC h, int64_t* size) { return arc::listing_original_size_ex(h, size); }
+
+BOOL_ WINAPI TarGetCompressedSizeEx(HARC h, int64_t* size) { return arc::listing_compressed_size_ex(h, size); }
 
 BOOL_ WINAPI TarCheckArchive(const char* path, int mode) {
   if (!path) return FALSE;

@@ -172,3 +172,66 @@ TEST_F(Tar32, BadCommandsAnswerAnErrorWithABoundedLog) {
   EXPECT_EQ(buf[7], 0);
   EXPECT_EQ(buf[8], 'Z');
 }
+
+namespace {
+
+// A ustar header whose size field holds `size` as written; the data is absent.
+std::string header(const std::string& name, const std::string& size) {
+  std::string h(512, '\0');
+  h.replace(0, name.size(), name);
+  h.replace(100, 8, "0000644");
+  h.replace(108, 8, "0000000");
+  h.replace(116, 8, "0000000");
+  h.replace(124, 12, size);
+  h.replace(136, 12, "14000000000");
+  h[156] = '0';
+  h.replace(257, 6, std::string("ustar\0", 6));
+  h.replace(263, 2, "00");
+  h.replace(148, 8, "        ");
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  char cs[8];
+  snprintf(cs, sizeof cs, "%06o", sum);
+  h.replace(148, 7, std::string(cs, 6) + '\0');
+  return h;
+}
+
+}  // namespace
+
+TEST_F(Tar32, SizesOver4GiBAnswerInFullThroughTheExCalls) {
+  std::string b256(12, '\0');
+  b256[0] = static_cast<char>(0x80);
+  const uint64_t big = 0x140000003ull;  // 5 GiB + 3
+  for (int i = 0; i < 8; ++i) b256[11 - i] = static_cast<char>((big >> (8 * i)) & 0xFF);
+  struct Case {
+    const char* field;
+    std::string size;
+    uint64_t want;
+  } cases[] = {
+      {"12-digit octal", "100000000000", 1ull << 33},
+      {"base-256", b256, big},
+  };
+  using FnSizeEx = BOOL_(WINAPI*)(HARC, int64_t*);
+  auto orig = dll().get<FnSizeEx>("TarGetOriginalSizeEx");
+  auto comp = dll().get<FnSizeEx>("TarGetCompressedSizeEx");
+  ASSERT_NE(orig, nullptr);
+  ASSERT_NE(comp, nullptr);
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    std::string path = dir + "\\big.tar";
+    write(path, header("big.bin", c.size) + std::string(1024, '\0'));
+    HARC h = dll().get<FnOpenArchive>("TarOpenArchive")(nullptr, path.c_str(), kOpenMode);
+    ASSERT_NE(h, nullptr);
+    int64_t n = -1;
+    EXPECT_FALSE(orig(h, &n));  // no current entry yet
+    IndividualInfo info{};
+    ASSERT_EQ(dll().get<FnFindFirst>("TarFindFirst")(h, "*.*\0", &info), 0);
+    EXPECT_STREQ(info.szFileName, "big.bin");
+    EXPECT_EQ(info.dwOriginalSize, 0xFFFFFFFFu);
+    ASSERT_TRUE(orig(h, &n));
+    EXPECT_EQ(static_cast<uint64_t>(n), c.want);
+    ASSERT_TRUE(comp(h, &n));
+    EXPECT_GE(static_cast<uint64_t>(n), c.want);
+    EXPECT_EQ(dll().get<FnCloseArchive>("TarCloseArchive")(h), 0);
+  }
+}
