@@ -267,6 +267,19 @@ bool Reader::next(Entry& e) {
       }
       continue;  // global pax records change nothing we keep
     }
+    // An old-style sparse header with more fragments than it holds is
+    // followed by extension blocks of 21 more each; the last byte of each
+    // says whether another follows. The entry's data comes after them.
+    if (h.type == 'S' && b[482] != 0) {
+      uint8_t ext[512];
+      int blocks = 0;
+      do {
+        if (!read_block(ext, false) || ++blocks > (1 << 20)) {
+          if (error_.empty()) error_ = "ヘッダが壊れています";
+          return false;
+        }
+      } while (ext[504] != 0);
+    }
     e = Entry{};
     e.type = h.type;
     e.name = pax.hasPath ? pax.path : haveLongName ? longName : h.name;

@@ -103,6 +103,18 @@ python3 -c "
 f = open('sparse_src/sp.bin', 'wb'); f.seek(100000); f.write(b'A' * 5000); f.seek(300000); f.write(b'end'); f.close()"
 tar --format=gnu -S -cf sparse_gnu.tar -C sparse_src sp.bin
 for v in 0.0 0.1 1.0; do tar --format=pax -S --sparse-version=$v -cf "sparse_pax$v.tar" -C sparse_src sp.bin; done
+# An old-style sparse header with more fragments than it holds (extension
+# blocks follow it), then a plain file: the plain file still reads.
+python3 -c "
+f = open('sparse_src/many.bin', 'wb')
+for i in range(40): f.seek(i * 65536); f.write(b'x' * 100)
+f.close()"
+echo after > sparse_src/after.txt
+tar --format=gnu -S -cf sparse_many.tar -C sparse_src many.bin after.txt
+list=$(arcdrv tar32.dll Tar list "$(winpath sparse_many.tar)" 2>/dev/null)
+listed "$list" many.bin && listed "$list" after.txt || fail "sparse with extension blocks: $list"
+tarcmd "--display-dialog=0 -x \"$(winpath sparse_many.tar)\" \"$(winpath out_many)\\\" after.txt" >/dev/null
+[[ $(cat out_many/after.txt 2>/dev/null) == after ]] || fail "the file after a sparse entry with extension blocks"
 for a in sparse_gnu.tar sparse_pax0.0.tar sparse_pax0.1.tar sparse_pax1.0.tar; do
   list=$(arcdrv tar32.dll Tar list "$(winpath "$a")" 2>/dev/null)
   listed "$list" sp.bin || fail "$a: not listed under its own name"$'\n'"$list"
