@@ -169,6 +169,7 @@ void TVantrelbyHalvek::MkDoru1Click(TObject* Sender) {
   FolderDialog1->Directory = arc::without_separator(arc.substr(0, arc.size() - name.size()));
   FolderDialog1->N1ChkCaption.clear();
   FolderDialog1->N2ChkCaption.clear();
+  FolderDialog1->VisibleNum = 0;  // an extraction before may have shown its boxes
   std::string dir, file;
   bool temporary = false;
   if (FolderDialog1->Execute()) {

@@ -128,7 +128,9 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
     // ES_NUMBER keeps out most junk; a pasted "-" still reaches Edit1Exit.
     SetWindowLongA(e->Handle(), GWL_STYLE, GetWindowLongA(e->Handle(), GWL_STYLE) & ~ES_NUMBER);
     e->HookWindowProc([this, e](TMessage& m) {
-      if (m.Msg == WM_KILLFOCUS) Edit1Exit(e);
+      // Leaving takes a good number at once; a bad text waits for OK, so no
+      // box comes up while the focus moves.
+      if (m.Msg == WM_KILLFOCUS) TakeTyped(e);
       return false;
     });
     TUpDown* u = new TUpDown(this, this);
@@ -223,19 +225,31 @@ void TPropDlg::UpDownClick(TUpDown* Sender, TUDBtnType Button) {
   if (day->Position() >= day->Max()) day->SetPosition(day->Max() - 1);
 }
 
-void TPropDlg::Edit1Exit(TEdit* Sender) {
+bool TPropDlg::TakeTyped(TEdit* Sender) {
   TUpDown* u = Dates[Sender->Tag - 1];
   const std::string text = Sender->Text();
   char* end = nullptr;
   const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || end == text.c_str()) {
-    const std::string msg = "'" + text + "' は整数値ではありません";
-    MessageBoxA(Handle(), msg.c_str(), "エラー", MB_OK | MB_ICONERROR);
-  } else {
-    u->SetPosition(TypedPosition(static_cast<int>(v), u->Min(), u->Max(), u->Increment()));
-  }
-  // Also after a bad text: the edit shows what will be applied.
+  if (text.empty() || *end != '\0' || end == text.c_str()) return false;
+  u->SetPosition(TypedPosition(static_cast<int>(v), u->Min(), u->Max(), u->Increment()));
+  // The edit shows what will be applied.
   u->SetPosition(u->Position());
+  return true;
+}
+
+bool TPropDlg::Edit1Exit(TEdit* Sender) {
+  if (TakeTyped(Sender)) return true;
+  const std::string msg = "'" + Sender->Text() + "' は整数値ではありません";
+  MessageBoxA(Handle(), msg.c_str(), "エラー", MB_OK | MB_ICONERROR);
+  // The value that stands comes back; the focus goes to the field, its text
+  // selected for typing over.
+  TUpDown* u = Dates[Sender->Tag - 1];
+  u->SetPosition(u->Position());
+  if (Sender->Handle()) {
+    ::SetFocus(Sender->Handle());
+    SendMessageA(Sender->Handle(), EM_SETSEL, 0, -1);
+  }
+  return false;
 }
 
 SYSTEMTIME TPropDlg::EditedTime() const {
@@ -257,6 +271,8 @@ bool TPropDlg::EditedTimeValid() const {
 }
 
 void TPropDlg::OKBtnClick() {
+  for (TEdit* e : Edits)
+    if (e->Enabled() && !Edit1Exit(e)) return;
   if (!EditedTimeValid()) {
     MessageBoxA(Handle(), "日付が正しくありません。", "エラー", MB_OK | MB_ICONERROR);
     return;

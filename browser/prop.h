@@ -46,7 +46,12 @@ class TPropDlg : public TForm {
   void MdateBClick();
   void AttrBClick();
   void UpDownClick(TUpDown* Sender, TUDBtnType Button);
-  void Edit1Exit(TEdit* Sender);
+  // A typed number goes to its up-down control; false (nothing changed) for
+  // a text that is no number.
+  bool TakeTyped(TEdit* Sender);
+  // As TakeTyped, and a text that is no number is reported once, the value
+  // that stands shown again and the focus put back in its field: false then.
+  bool Edit1Exit(TEdit* Sender);
   // The six positions as a local time.
   SYSTEMTIME EditedTime() const;
   void SetEditedTime(const SYSTEMTIME& t);

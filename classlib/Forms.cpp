@@ -231,13 +231,26 @@ void TForm::WndProc(TMessage& m) {
       m.Result = 0;
       return;
     }
-    case WM_ACTIVATE:
-      if (LOWORD(m.WParam) != WA_INACTIVE) {
-        Fire(OnActivate, this);
-        if (ActiveControl && ActiveControl->Handle() && IsWindowVisible(ActiveControl->Handle()))
-          ::SetFocus(ActiveControl->Handle());
+    case WM_ACTIVATE: {
+      if (LOWORD(m.WParam) == WA_INACTIVE) {
+        // The control that has the focus gets it back on the next activation.
+        HWND f = GetFocus();
+        FLastFocus = f && IsChild(FHandle, f) ? f : nullptr;
+        break;
       }
-      break;
+      // The default procedure first: it gives the focus to the form itself.
+      DefaultHandler(m);
+      Fire(OnActivate, this);
+      // Only a form that really is the active, enabled window takes the focus
+      // for a control: an owner activated late (its modal box already up, as
+      // on a slow first start) must not take it from that box.
+      if (GetActiveWindow() != FHandle || !IsWindowEnabled(FHandle)) return;
+      HWND to = FLastFocus;
+      if (!to || !IsWindow(to) || !IsChild(FHandle, to))
+        to = ActiveControl && ActiveControl->Handle() ? ActiveControl->Handle() : nullptr;
+      if (to && IsWindowVisible(to) && IsWindowEnabled(to)) ::SetFocus(to);
+      return;
+    }
     case WM_COMMAND:
       if (m.LParam == 0 || !TControl::FromHandle(reinterpret_cast<HWND>(m.LParam))) {
         WORD id = LOWORD(m.WParam);

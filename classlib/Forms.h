@@ -35,6 +35,7 @@ class TForm : public TWinControl {
   int ModalResult = mrNone;
   TPosition Position = poDesigned;
   TControl* ActiveControl = nullptr;
+  HWND FLastFocus = nullptr;  // the control that had the focus when the form was left
   TButton* DefaultButton = nullptr;
   TButton* CancelButton = nullptr;
   // Controls with a Hint show it as a tooltip even without their own ShowHint.

@@ -32,7 +32,10 @@ void LogLine(const std::string& line) {
 int ARCAPI RarChangeVolume(char* volumeName, int mode) {
   if (mode != RAR_VOL_ASK) return 1;
   std::string text = std::string(volumeName ? volumeName : "") + " の入ったディスクを入れてください。";
-  int r = MessageBoxA(nullptr, text.c_str(), "Error", MB_OKCANCEL | MB_ICONSTOP);
+  // Over the progress box, which keeps its owner disabled; else over the
+  // window the extraction runs from.
+  HWND owner = ArcuDlg && ArcuDlg->Handle() ? ArcuDlg->Handle() : GetActiveWindow();
+  int r = MessageBoxA(owner, text.c_str(), "Error", MB_OKCANCEL | MB_ICONSTOP);
   return r == IDCANCEL ? 0 : 1;
 }
 

@@ -39,6 +39,8 @@ TEngineBox::TEngineBox(int clientW, int clientH, const char* fontFace, bool sysM
 }
 
 TEngineBox::~TEngineBox() {
+  // Enabled before the box goes, so the activation returns to the owner.
+  if (FDisabledOwner && IsWindow(FDisabledOwner)) EnableWindow(FDisabledOwner, TRUE);
   if (FWnd) {
     SetWindowLongPtrA(FWnd, GWLP_USERDATA, 0);
     DestroyWindow(FWnd);
@@ -106,7 +108,15 @@ void TEngineBox::SetBounds(int left, int top) {
   SetWindowPos(FWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TEngineBox::Show() { ShowWindow(FWnd, SW_SHOWNORMAL); }
+void TEngineBox::Show() {
+  // The owner waits while the box shows: a click on it cannot cover the box.
+  HWND owner = FWnd ? GetWindow(FWnd, GW_OWNER) : nullptr;
+  if (owner && !FDisabledOwner && IsWindowEnabled(owner)) {
+    EnableWindow(owner, FALSE);
+    FDisabledOwner = owner;
+  }
+  ShowWindow(FWnd, SW_SHOWNORMAL);
+}
 
 void TEngineBox::Repaint() {
   InvalidateRect(FWnd, nullptr, TRUE);
@@ -146,5 +156,6 @@ int TEngineBox::ShowModal() {
 void CenterOnOwner(TEngineBox& box, HWND owner) {
   RECT r;
   if (!owner || !GetWindowRect(owner, &r)) return;
+  if (box.Handle()) SetWindowLongPtrA(box.Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   box.SetBounds(r.left + ((r.right - r.left) - box.Width()) / 2, r.top + ((r.bottom - r.top) - box.Height()) / 2);
 }

@@ -43,7 +43,10 @@ class TEngineBox {
   HWND FWnd = nullptr;
   HFONT FFont = nullptr;
   HWND FFocus = nullptr;
+  HWND FDisabledOwner = nullptr;  // disabled by Show, enabled again when the box goes
 };
 
 // Centres a box on the owner window (or leaves it where it is without one).
+// The box belongs to owner (which Show disables until the box goes) and is
+// centred on it.
 void CenterOnOwner(TEngineBox& box, HWND owner);

@@ -105,7 +105,14 @@ void TForm1::Uninstall() {
   }
   if (ConfirmMsg("アンインストールを実行してもよろしいですか？", MB_OKCANCEL) != IDOK) return;
   RemoveAssociations();
-  for (const char* f : RemoveFiles) DeleteFileA(arc::join_path(InstalledDir, f).c_str());
+  // What is in use (a library held by the shell) goes at the next start,
+  // with the running setup program, and then the folder.
+  std::string later = " TovixSetup.exe";
+  for (const char* f : RemoveFiles) {
+    const std::string path = arc::join_path(InstalledDir, f);
+    if (!DeleteFileA(path.c_str()) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+      later += std::string(" ") + f;
+  }
   {
     TRegistry user(HKEY_CURRENT_USER);
     user.DeleteKey(SettingsKeyName());  // no key open: from the root
@@ -118,7 +125,7 @@ void TForm1::Uninstall() {
   TRegistry reg(HKEY_LOCAL_MACHINE);
   if (reg.OpenKey(kRunOnceKey, true)) {
     try {
-      reg.WriteString("Halvek_Tovix", "Lateclear -n \"" + InstalledDir + "\" TovixSetup.exe");
+      reg.WriteString("Halvek_Tovix", "Lateclear -n \"" + InstalledDir + "\"" + later);
     } catch (const ERegistryException&) {
     }
   }

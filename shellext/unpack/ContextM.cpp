@@ -186,8 +186,8 @@ void TUnpackMenu::Command(HWND W) {
   if (!ok) {
     // What did extract stays (a refused password, one bad entry among good
     // ones); only a folder that got nothing goes again.
-    if (cancelled) return;
     if (madeFolder && !HoldsFiles(D)) RemoveMadeFolder(D);
+    if (cancelled) return;  // the user's own choice, no failure
     ErrorBox(W, "書庫の解凍に失敗しました。");
     return;
   }

@@ -26,6 +26,7 @@ struct TRarEntries {
 
 thread_local TRarEntries Rar;
 thread_local HWND VolumeOwner = nullptr;
+thread_local bool VolumeCancelled = false;  // the user cancelled the volume prompt
 thread_local FnSingleEntryUnzip SingleEntryUnzip = nullptr;
 thread_local char UnzipDir[264];
 
@@ -49,11 +50,14 @@ bool InitUnRar(HMODULE lib) {
 int ARCAPI ChangeVolProc(char* volume, int mode) {
   if (mode != RAR_VOL_ASK) return 1;
   std::string text = std::string(volume ? volume : "") + " の入ったディスクを入れてください。";
-  return ErrorBox(VolumeOwner, text, MB_OKCANCEL) == IDCANCEL ? 0 : 1;
+  if (ErrorBox(VolumeOwner, text, MB_OKCANCEL) != IDCANCEL) return 1;
+  VolumeCancelled = true;
+  return 0;
 }
 
 bool ExtractRar(HWND owner, const std::string& archive, const std::string& dest, bool* cancelled) {
   VolumeOwner = owner;
+  VolumeCancelled = false;
   if (cancelled) *cancelled = false;
   std::string arcName = archive, destDir = dest;
   RAROpenArchiveData open{};
@@ -82,6 +86,15 @@ bool ExtractRar(HWND owner, const std::string& archive, const std::string& dest,
       Rar.SetPassword(h, password.data());
     }
     if (Rar.ProcessFile(h, RAR_EXTRACT, destDir.data(), nullptr) != 0) result = false;
+    if (VolumeCancelled) {
+      // A cancel on the volume prompt ends the run; it is no failure.
+      if (cancelled) *cancelled = true;
+      return false;
+    }
+  }
+  if (VolumeCancelled) {
+    if (cancelled) *cancelled = true;
+    return false;
   }
   if (r == ERAR_BAD_DATA) result = false;
   return result;

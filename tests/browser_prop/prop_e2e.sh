@@ -64,14 +64,14 @@ props "$arc" OK
 [ "$(stat -c %y "$arc")" = "2005-06-07 08:09:10.000000000 +0000" ] || fail "unchanged OK: $(stat -c %y "$arc")"
 
 # A new update time (typed month 13 becomes 12; a text that is no number
-# is refused with a message and the field shows its old value again) and
-# the read-only bit.
+# is refused with a message on OK, the dialog stays and the field shows its
+# old value again) and the read-only bit.
 mapfile -t steps < <(typed 0=2001 1=13 2=3 3=4 4=5)
 mapfile -t bad < <(typed 5=x)
 mapfile -t sec < <(typed 5=8)
 start_tovix "$BIN/tovix.exe" "$(winpath "$arc")"
 probe wait TVantrelbyHalvek command "プロパティ(R)..." >/dev/null
-probe dialog TPropDlg "${steps[@]}" "${bad[@]}" >/dev/null || fail "typing the time"
+probe dialog TPropDlg "${steps[@]}" "${bad[@]}" click OK >/dev/null || fail "typing the time"
 box=$(probe dialog TPropDlg answer OK) || fail "no box for a text that is no number"
 [ "$box" = "msgbox: エラー | 'x' は整数値ではありません" ] || fail "box for x: $box"
 # The field shows its old value again once the box is gone.

@@ -82,12 +82,36 @@ keys=$(probe wait TVantrelbyHalvek dialog TFindDlg alt l sleep 300 focus alt n s
 check toolbar command "ツールバーの編集(C)..." dialog TToolDlg check click キャンセル
 check extensions command "拡張子設定(E)..." dialog TExtDlg check tab 1 sleep 100 check texts click キャンセル
 check properties command "プロパティ(R)..." dialog TPropDlg check click キャンセル
+# A year that is no number: leaving the field brings no box; OK brings one,
+# once, and the dialog stays with the focus in the year; the next OK leaves.
+out=$(probe wait TVantrelbyHalvek command "プロパティ(R)..." dialog TPropDlg tick "作成日時 :" 1 sleep 200 \
+  into 0 type 0 y vk tab sleep 500 click OK sleep 500 answer OK sleep 1000 focus keys 1999 sleep 300 focus 2>&1)
+boxes=$(grep -c '^msgbox:' <<<"$out")
+{ [ "$boxes" = 1 ] && grep -q "^msgbox:.*'y' は整数値ではありません" <<<"$out" &&
+  grep -q '^focus: Edit id=0 [0-9]' <<<"$out" && grep -q '^focus: Edit id=0 1999$' <<<"$out" &&
+  probe find "#32770" | grep -q none; } ||
+  FAULTS+="properties: a bad year ($boxes boxes):"$'\n'"$out"$'\n'
+probe wait TVantrelbyHalvek dialog TPropDlg click OK waitgone TPropDlg 5000 >/dev/null ||
+  FAULTS+="properties: does not close on OK after a bad year"$'\n'
+# After a message box the focus is back on the control that had it, not on
+# the form: the button that brought the box.
+out=$(probe wait TVantrelbyHalvek command "検索(F)..." dialog TFindDlg type 0 "" click "検索開始(I)" sleep 500 \
+  answer OK sleep 500 dialog TFindDlg focus click "終了(P)" 2>&1)
+grep -q '^msgbox:.*検索条件を設定してください' <<<"$out" && grep -q '^focus: Button id=[0-9]* 検索開始(&I)$' <<<"$out" ||
+  FAULTS+="find: the focus after the message box:"$'\n'"$out"$'\n'
 check "result log" command "書庫の検査(T)" dialog TDispDlg check click OK
 check "message box" select-rows 0 command "削除(D)" dialog "#32770" check click "いいえ(N)"
 # The setting-file editor, then its folder dialog (cancelled: the file goes
 # in through the temporary folder).
+# An extraction's picker first: its check boxes must not stay for the next.
+check "extraction picker" select-rows 0 command "解凍(U)..." dialog "#32770" click キャンセル
+probe waitgone "#32770" 5000 >/dev/null || true
 check "setting-file editor" command "\$設定ファイル作成(I)..." dialog TDoruDlg check click Windowタイトル click OK
-check "setting-file folder" dialog "#32770" 10000 check click キャンセル
+out=$(probe wait TVantrelbyHalvek dialog "#32770" 10000 controls check click キャンセル 2>&1)
+grep -E '^(check|fault):' <<<"$out" || true
+# No visible button without a caption (a check box left with no text).
+! grep -qE '^Button id=[0-9]*( \[(checked|focus)\])* $' <<<"$out" && grep -q '^check:.* ok' <<<"$out" ||
+  FAULTS+="setting-file folder:"$'\n'"$out"$'\n'
 probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null 2>&1 || true
 stop
 

@@ -183,10 +183,14 @@ asked "msgbox: Error | 書庫の解凍に失敗しました。" "password asked 
 head -c 120000 "$BIN/unrar.dll" > big.bin
 mkrar -5 -v 50000 "$(winpath vol/v.part1.rar)" big.bin=../big.bin
 rm vol/v.part2.rar
-unpack answer キャンセル gone answer OK -- vol/v.part1.rar
+# Cancelled on the volume prompt: no failure is reported after it.
+rm -f "$SCRATCH/opened.txt"
+beside_any answer キャンセル gone answer OK 3000 -- run vol/v.part1.rar
 asked "v.part2.rar の入ったディスクを入れてください。" "missing volume"
-asked "msgbox: Error | 書庫の解凍に失敗しました。" "missing volume: the failure"
-[[ $(tree vol) == $'./v.part1.rar\n./v.part3.rar' ]] || fail "missing volume left: $(tree vol)"
+asked "error: no window" "missing volume: the cancel was reported as a failure"
+# With no box to wait for, the folder made for the run goes a moment later.
+only_volumes_left() { [[ $(tree vol) == $'./v.part1.rar\n./v.part3.rar' ]]; }
+poll 20 only_volumes_left || fail "missing volume left: $(tree vol)"
 
 # A folder of its own with the Info-ZIP kind of unzip32.dll and a broken
 # unlha32.dll: the zip goes through the option-record entry; a missing

@@ -599,8 +599,14 @@ bool RunDialogCommand(const std::string& cmd, std::vector<std::string>& args, si
     return true;
   }
   if (cmd == "keys" || cmd == "vk" || cmd == "alt") {
-    // Keys go where the keyboard's go: to the control with the focus.
+    // Keys go where the keyboard's go: to the control with the focus. A
+    // window just shown may be found before its activation has moved the
+    // focus into it (a slow first start): that is waited for a moment.
     HWND f = FocusOf(g_target);
+    for (int t = 0; t < 3000 && !(f == g_target || IsChild(g_target, f)); t += 50) {
+      Sleep(50);
+      f = FocusOf(g_target);
+    }
     if (!f) return Fail("nothing has the focus");
     if (cmd == "alt") {
       // Alt with a letter: the access key of a control.
@@ -869,14 +875,24 @@ bool RunArchiverCommand(const std::string& cmd, const std::function<std::string(
     if (!tv) return Fail("no tree view");
     Remote r(tv);
     if (!r.ok()) return Fail("no memory in the process");
-    // The names along the path; the drive shows as "... (X:)".
+    // The names along the path; the drive shows as "... (X:)". A 0x5C that
+    // is the second byte of a double-byte character (as in 表) is no
+    // separator.
     std::vector<std::string> names;
-    for (size_t p = 0; p <= path.size();) {
-      size_t s = path.find('\\', p);
-      if (s == std::string::npos) s = path.size();
-      if (s > p) names.push_back(path.substr(p, s - p));
-      p = s + 1;
+    std::string name;
+    for (size_t p = 0; p < path.size(); ++p) {
+      const char c = path[p];
+      if (IsDBCSLeadByte(static_cast<BYTE>(c)) && p + 1 < path.size()) {
+        name += c;
+        name += path[++p];
+      } else if (c == '\\') {
+        if (!name.empty()) names.push_back(name);
+        name.clear();
+      } else {
+        name += c;
+      }
     }
+    if (!name.empty()) names.push_back(name);
     if (names.empty()) return Fail("choose-folder needs a path");
     auto is = [&](const std::string& node, size_t k) {
       if (k == 0) return node.find("(" + names[0] + ")") != std::string::npos;
