@@ -1,6 +1,6 @@
 // Prints the archive type the engine decides for each file named, one line
 // each ("lha", "zip", "tar", ...), with the real libraries beside it: the
-// detection table of tests/arc_common runs it on its containers.
+// detection table of tests/common runs it on its containers.
 #include <windows.h>
 
 #include <cstdio>

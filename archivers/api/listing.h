@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../include/arcapi.h"
+#include "arcapi.h"
 #include "text.h"
 
 namespace arc {

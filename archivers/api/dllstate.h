@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "../include/arcapi.h"
+#include "arcapi.h"
 
 namespace arc {
 
