@@ -269,6 +269,7 @@ bool Reader::finish_entry() {
 bool Reader::next(Entry& e) {
   if (ended_ || !error_.empty()) return false;
   if (!finish_entry()) return false;
+  sparse_.reset();
   std::string longName, longLink;
   bool haveLongName = false, haveLongLink = false;
   Pax pax;
@@ -325,7 +326,7 @@ bool Reader::next(Entry& e) {
           sound = sound && old_sparse_map(ext, 21, map);
         } while (ext[504] != 0);
       }
-    } else if (pax.sparse && is_file_type(h.type) && pax.sparseMajor < 0 && pax.sparseMinor < 0) {
+    } else if (pax.sparse && is_file_type(h.type) && pax.sparseMajor <= 0) {
       sparse = true;  // 0.0 or 0.1
       map = std::move(pax.sparseMap);
       sound = pax.hasSparseSize && !pax.sparseBad && (!pax.hasSparseBlocks || pax.sparseBlocks == map.size());
@@ -349,7 +350,6 @@ bool Reader::next(Entry& e) {
     e.size = e.stored = noData ? 0 : size;
     left_ = e.stored;
     pad_ = (512 - e.stored % 512) % 512;
-    sparse_.reset();
     if (pax.sparse && pax.hasSparseName) e.name = pax.sparseName;
     if (sparse) {
       // A regular file once its holes are put back between the fragments.
