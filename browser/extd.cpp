@@ -214,7 +214,8 @@ void TExtDlg::SpeedButton1Click(TObject*) {
   if (!OpenDialog1->Execute()) return;
   std::string exe(MAX_PATH, '\0');
   exe.resize(GetModuleFileNameA(nullptr, exe.data(), MAX_PATH));
-  const std::string name = PluginStoredName(OpenDialog1->FileName, SystemDir, arc::without_separator(arc::file_dir(exe)));
+  const std::string programDir = arc::without_separator(arc::file_dir(exe));
+  const std::string name = PluginStoredName(OpenDialog1->FileName, SystemDir, programDir);
   Edit3->SetText(name);
   HMODULE lib = LoadLibraryA(name.c_str());
   if (!lib) return;
