@@ -67,6 +67,7 @@ std::string PluginStoredName(const std::string& File, const std::string& SystemD
 TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Name = "ExtDlg";
   SetCaption("拡張子設定");
+  SetHelpButton(true);
   SetClientSize(308, 213);
   TFont font;
   font.SetName("MS UI Gothic");
@@ -128,7 +129,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Button3->OnClick = [this](TObject* s) { Button3Click(s); };
   Button4->OnClick = [this](TObject* s) { Button4Click(s); };
   UpDnButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-  // Help topics for F1.
+  // Help topics for F1 and the title bar's "?".
   const std::pair<TControl*, int> help[] = {{Edit1, 7},     {Button1, 27}, {Button2, 30}, {Edit2, 136},
                                             {Edit3, 137},   {ListBox2, 142}, {Button3, 27}, {Button4, 30}};
   for (const auto& [control, context] : help) control->HelpContext = context;

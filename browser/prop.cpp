@@ -72,7 +72,7 @@ TLabel* Bevel(TForm* Form, int Top) {
 }  // namespace
 
 TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
-  SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+  SetHelpButton(true);
   SetClientSize(284, 312);
   TFont font;
   font.SetName("MS UI Gothic");
@@ -163,7 +163,7 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   // Enter cancels: a slip of the key must not rewrite the file.
   CancelBtn->SetDefault(true);
   CancelBtn->SetCancel(true);
-  // Help topics for F1.
+  // Help topics for F1 and the title bar's "?".
   const std::pair<TControl*, int> help[] = {{MdateB, 119},   {OdateB, 120},  {AttrB, 121}, {RonlyBox, 122},
                                             {HideBox, 123},  {ArchiveBox, 124}, {ArcBox, 125}};
   for (const auto& [control, context] : help) control->HelpContext = context;

@@ -847,6 +847,40 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
     if (!control) return Fail("no " + cls + " " + std::to_string(n));
     return PressF1(control, 5000);
   }
+  // help-mode CLASS N: the title bar's "?" and then a click on the Nth (from
+  // 0) shown child window of CLASS, with a help viewer listening as for f1;
+  // prints "help: COMMAND DATA FILE". The "?" is the WM_SYSCOMMAND that its
+  // click sends; the click on the control follows once the window holds the
+  // capture, that is once its help mode has begun.
+  if (cmd == "help-mode") {
+    std::string cls = next("");
+    int n = std::atoi(next("0").c_str());
+    HWND control = nullptr;
+    for (HWND c : Controls(g_target))
+      if (IsWindowVisible(c) && IsClass(c, cls.c_str()) && n-- == 0) {
+        control = c;
+        break;
+      }
+    if (!control) return Fail("no shown " + cls + " " + std::to_string(n));
+    HWND top = GetAncestor(control, GA_ROOT);
+    return AwaitHelp(
+        [&] {
+          PostMessageA(top, WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
+          GUITHREADINFO gi{};
+          gi.cbSize = sizeof gi;
+          for (DWORD end = GetTickCount() + 5000;; Sleep(20)) {
+            if (GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &gi) && gi.hwndCapture == top) break;
+            if (static_cast<int>(end - GetTickCount()) <= 0) return Fail("no help mode after the \"?\"");
+          }
+          RECT r{};
+          GetClientRect(control, &r);
+          LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+          PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+          PostMessageA(control, WM_LBUTTONUP, 0, at);
+          return true;
+        },
+        5000);
+  }
   *known = false;
   return false;
 }
