@@ -96,6 +96,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   place(Button2, "Button2", 224, 6, 60, 22);
   ListBox1 = new TListBox(this, TabSheet1);
   place(ListBox1, "ListBox1", 8, 34, 276, 100);
+  ListBox1->FitWholeRows();
   Label1 = new TLabel(this, TabSheet2, "拡張子");
   place(Label1, "Label1", 8, 10, 40, 14);
   Edit2 = new TEdit(this, TabSheet2);
@@ -113,6 +114,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   place(Button4, "Button4", 176, 32, 60, 22);
   ListBox2 = new TListBox(this, TabSheet2);
   place(ListBox2, "ListBox2", 8, 60, 276, 76);
+  ListBox2->FitWholeRows();
   OKBtn = new TButton(this, this, "OK", mrOk);
   place(OKBtn, "OKBtn", 148, 182, 75, 25);
   OKBtn->SetDefault(true);

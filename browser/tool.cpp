@@ -40,6 +40,7 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
     lb->SetBounds(l, 24, 156, 150);
     lb->SetFont(font);
     lb->SetItemHeight(16);
+    lb->FitWholeRows();
     return lb;
   };
   Label1 = label("Label1", "ツールバー(&T)", 8);
