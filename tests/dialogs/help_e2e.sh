@@ -3,6 +3,9 @@
 # program's menus, the "?" clicked and then a control; the help asked (a help
 # viewer stand-in takes the request) is that control's own context, as F1
 # gives it: its own, else that of the nearest container with one, else none.
+# Then the texts of these dialogs and of the setting-file editor, measured
+# in the fonts Wine has: each caption fits its control, each list ends on a
+# whole row.
 source "$TOOLS/lib.sh"
 export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
@@ -11,6 +14,8 @@ trap 'probe find TVantrelbyHalvek close wait-exit 20000 >/dev/null 2>&1 || true;
 main() { probe wait TVantrelbyHalvek 30000 "$@"; }
 
 cd "$SCRATCH"
+# "$" is offered for LHA archives once the WinSFX32M style is chosen.
+winrun reg add 'HKCU\software\halvek\Tovix\Pack' /v AutoStyle /d 2 /f >/dev/null 2>&1
 printf 'hello\r\n' >a.txt
 jlha a sample.lzh a.txt >/dev/null 2>&1
 winrun "$BIN/tovix.exe" "$(winpath sample.lzh)" >/dev/null 2>&1 &
@@ -70,6 +75,25 @@ for d in "${dialogs[@]}"; do
   main dialog "$dlg" click "$close" gone >/dev/null || FAULTS+="$dlg: does not close"$'\n'
 done
 [ -z "$FAULTS" ] || fail "help from the title bar's \"?\":
+$FAULTS"
+
+# menu command | dialog | steps that show the page (its texts measured after
+# them) | button that closes it
+fits=(
+  "\$設定ファイル作成(I)...|TDoruDlg||キャンセル"
+  "プロパティ(R)...|TPropDlg||キャンセル"
+  "ツールバーの編集(C)...|TToolDlg||キャンセル"
+  "拡張子設定(E)...|TExtDlg|fits tab 1 sleep 200|キャンセル"
+  "検索(F)...|TFindDlg||終了(P)"
+  "オプション(O)...|TOptionDlg|select-node 解凍 sleep 200 fits select-node 圧縮/LHA sleep 200|キャンセル"
+)
+for f in "${fits[@]}"; do
+  IFS='|' read -r open dlg steps close <<<"$f"
+  # shellcheck disable=SC2086 # steps are words
+  out=$(main command "$open" dialog "$dlg" $steps fits click "$close" gone 2>&1) || true
+  grep -q '^fits:' <<<"$out" && ! grep -qE '^(cut|error):' <<<"$out" || FAULTS+="$dlg:"$'\n'"$(grep -E '^(cut|error):' <<<"$out")"$'\n'
+done
+[ -z "$FAULTS" ] || fail "texts that do not fit:
 $FAULTS"
 main close wait-exit 20000 >/dev/null || fail "the program did not end"
 echo ok

@@ -881,6 +881,30 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
         },
         5000);
   }
+  // fits: every caption of the target's static texts, push buttons, check
+  // boxes and radio buttons and every list-box row measured against its room
+  // inside the process (uiprobe_hook.dll), and every list box's height
+  // against its rows: "cut: TEXT (NEED for ROOM)" for each that does not
+  // fit, else "fits: CAPTION ok".
+  if (cmd == "fits") {
+    if (!g_target) return Fail("no target window");
+    std::string m;
+    if (!AskHook(g_target, "UiProbeGetMessage", "UiProbeMeasure", 1, m)) return Fail("no measurement from the process");
+    bool whole = true;
+    for (size_t p = 0; p < m.size();) {
+      size_t nl = m.find('\n', p);
+      std::string line = m.substr(p, nl == std::string::npos ? std::string::npos : nl - p);
+      p = nl == std::string::npos ? m.size() : nl + 1;
+      if (line.rfind("over ", 0) != 0) continue;
+      // "over HWND WxH NEEDxNEED TEXT"
+      size_t a = line.find(' ', 5), b = line.find(' ', a + 1), c = line.find(' ', b + 1);
+      Out("cut: " + Utf8(line.substr(c + 1)) + " (" + line.substr(b + 1, c - b - 1) + " for " +
+          line.substr(a + 1, b - a - 1) + ")");
+      whole = false;
+    }
+    if (whole) Out("fits: " + Utf8(TextOf(g_target)) + " ok");
+    return true;
+  }
   *known = false;
   return false;
 }
