@@ -101,6 +101,7 @@ TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFind
   ListView1->AddColumn("サイズ", 60, LVCFMT_RIGHT);
   ListView1->AddColumn("更新日時", 104);
   ListView1->AddColumn("書庫名", 530 - 150 - 60 - 104 - GetSystemMetrics(SM_CXVSCROLL) - 4);
+  ListView1->FitWholeRows();
   ListView1->OnData = [this](TObject*, TLVDispItem& item) {
     const TFindRow& row = FRows[static_cast<size_t>(item.Index)];
     item.Caption = row.Name;

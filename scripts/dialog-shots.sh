@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Pictures of dialogs as a user sees them: the about box, the find dialog,
+# Pictures of dialogs as a user sees them: the about box, the find dialog
+# (also with a list of hits),
 # the toolbar dialog, the extension dialog (both pages), the properties
 # dialog, the setting-file editor, the options dialog's first page and the
 # engine's password box for an encrypted ZIP (the program run beside
@@ -17,6 +18,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf 'hello\r\n' >"$work/a.txt"
 (cd "$work" && zip -q -P secret locked.zip a.txt && jlha a sample.lzh a.txt >/dev/null 2>&1 && rm a.txt)
+# Hits enough to fill the find dialog's result list.
+mkdir "$work/many"
+for i in $(seq 20); do printf 'x\r\n' >"$work/many/file$i.txt"; done
+(cd "$work/many" && jlha a ../many.lzh file*.txt >/dev/null 2>&1 && rm -r "$work/many")
 mkdir "$work/iz"
 cp "$build/bin/tovix.exe" "$build/bin/"*.dll "$work/iz/"
 [ -f "$build/bin/tests/infozip/unzip32.dll" ] && cp "$build/bin/tests/infozip/unzip32.dll" "$work/iz/"
@@ -50,6 +55,10 @@ main dialog TPropDlg click キャンセル >/dev/null
 main command "\\\$設定ファイル作成(I)..." >/dev/null
 shot setting-file main dialog TDoruDlg
 main dialog TDoruDlg click キャンセル >/dev/null
+main command "検索(F)..." >/dev/null
+main dialog TFindDlg type 0 "*.txt" type 1 "Z:${work//\//\\}" click "検索開始(I)" >/dev/null
+shot find-results main dialog TFindDlg
+main dialog TFindDlg click "終了(P)" >/dev/null
 main command "オプション(O)..." >/dev/null
 shot options main dialog TOptionDlg
 main dialog TOptionDlg click キャンセル >/dev/null
