@@ -854,10 +854,11 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
   // capture, that is once its help mode has begun.
   if (cmd == "help-mode") {
     std::string cls = next("");
-    int n = std::atoi(next("0").c_str());
+    const int n = std::atoi(next("0").c_str());
     HWND control = nullptr;
+    int seen = 0;
     for (HWND c : Controls(g_target))
-      if (IsWindowVisible(c) && IsClass(c, cls.c_str()) && n-- == 0) {
+      if (IsWindowVisible(c) && IsClass(c, cls.c_str()) && seen++ == n) {
         control = c;
         break;
       }
