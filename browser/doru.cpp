@@ -1,7 +1,36 @@
 #include "doru.h"
 
+#include <algorithm>
 #include <cstdio>
 
+
+// The template buttons as wide as their captions need in the fonts at hand
+// (a substitute font can be much wider than the design's), in one row over
+// the memo's width; the dialog widens when the row cannot fit there.
+void TDoruDlg::PlaceTemplateButtons() {
+  TButton* const row[] = {WinTitlerBtn, UnPackTitleBtn, UnPackInitialValBtn, ExtProcBtn, StartMnuBtn, ExecCmdBtn};
+  constexpr int kCount = 6, kGap = 2, kMargin = 14, kMin = 56;
+  int widths[kCount], need = 0;
+  for (int i = 0; i < kCount; ++i) {
+    widths[i] = std::max(kMin, static_cast<int>(row[i]->TextExtent(row[i]->Caption()).cx) + kMargin);
+    need += widths[i];
+  }
+  const int room = Memo1->Width() - (kCount - 1) * kGap;
+  if (need > room) {
+    const int more = need - room;
+    SetClientSize(ClientWidth() + more, ClientHeight());
+    Memo1->SetWidth(Memo1->Width() + more);
+    for (TButton* b : {OKBtn, CancelBtn, HelpBtn}) b->SetLeft(b->Left() + more);
+  } else {
+    // The spare room goes to all alike, so the row still spans the memo.
+    for (int i = 0; i < kCount; ++i) widths[i] += (room - need) / kCount + (i < (room - need) % kCount ? 1 : 0);
+  }
+  int x = Memo1->Left();
+  for (int i = 0; i < kCount; ++i) {
+    row[i]->SetBounds(x, 4, widths[i], 22);
+    x += widths[i] + kGap;
+  }
+}
 
 std::string DoruProductName(const std::string& FileName) {
   return FileName.size() <= 4 ? std::string() : FileName.substr(0, FileName.size() - 4);
@@ -74,6 +103,7 @@ TDoruDlg::TDoruDlg(TComponent* AOwner) : TForm(AOwner, "TDoruDlg", bsDialog) {
   StartMnuBtn->OnClick = [this](TObject*) { StartMnuBtnClick(); };
   ExecCmdBtn->OnClick = [this](TObject*) { ExecCmdBtnClick(); };
   HelpBtn->OnClick = [this](TObject*) { HelpBtnClick(); };
+  PlaceTemplateButtons();
   OnShow = [this](TObject*) { FormShow(); };
   ActiveControl = Memo1;
 }

@@ -44,4 +44,5 @@ class TDoruDlg : public TForm {
 
  private:
   void AddLine(const std::string& Line);
+  void PlaceTemplateButtons();
 };

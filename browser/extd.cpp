@@ -65,6 +65,7 @@ std::string PluginStoredName(const std::string& File, const std::string& SystemD
 TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Name = "ExtDlg";
   SetCaption("拡張子設定");
+  SetHelpButton(true);
   SetClientSize(308, 213);
   TFont font;
   font.SetName("MS UI Gothic");
@@ -93,6 +94,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   place(Button2, "Button2", 224, 6, 60, 22);
   ListBox1 = new TListBox(this, TabSheet1);
   place(ListBox1, "ListBox1", 8, 34, 276, 100);
+  ListBox1->FitWholeRows();
   Label1 = new TLabel(this, TabSheet2, "拡張子");
   place(Label1, "Label1", 8, 10, 40, 14);
   Edit2 = new TEdit(this, TabSheet2);
@@ -110,6 +112,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   place(Button4, "Button4", 176, 32, 60, 22);
   ListBox2 = new TListBox(this, TabSheet2);
   place(ListBox2, "ListBox2", 8, 60, 276, 76);
+  ListBox2->FitWholeRows();
   OKBtn = new TButton(this, this, "OK", mrOk);
   place(OKBtn, "OKBtn", 148, 182, 75, 25);
   OKBtn->SetDefault(true);
@@ -126,7 +129,7 @@ TExtDlg::TExtDlg(TComponent* AOwner) : TForm(AOwner, "TExtDlg", bsDialog) {
   Button3->OnClick = [this](TObject* s) { Button3Click(s); };
   Button4->OnClick = [this](TObject* s) { Button4Click(s); };
   UpDnButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-  // Help topics for F1.
+  // Help topics for F1 and the title bar's "?".
   const std::pair<TControl*, int> help[] = {{Edit1, 7},     {Button1, 27}, {Button2, 30}, {Edit2, 136},
                                             {Edit3, 137},   {ListBox2, 142}, {Button3, 27}, {Button4, 30}};
   for (const auto& [control, context] : help) control->HelpContext = context;

@@ -53,6 +53,7 @@ int CompareFindRows(const TFindRow& A, const TFindRow& B, int Column) {
 
 TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFindDlg", bsDialog), FEngine(Engine) {
   SetCaption("書庫内ファイル検索");
+  SetHelpButton(true);
   SetClientSize(546, 301);
   TFont font;
   font.SetName("MS UI Gothic");
@@ -100,6 +101,7 @@ TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFind
   ListView1->AddColumn("サイズ", 60, LVCFMT_RIGHT);
   ListView1->AddColumn("更新日時", 104);
   ListView1->AddColumn("書庫名", 530 - 150 - 60 - 104 - GetSystemMetrics(SM_CXVSCROLL) - 4);
+  ListView1->FitWholeRows();
   ListView1->OnData = [this](TObject*, TLVDispItem& item) {
     const TFindRow& row = FRows[static_cast<size_t>(item.Index)];
     item.Caption = row.Name;
@@ -121,7 +123,7 @@ TFindDlg::TFindDlg(TComponent* AOwner, TArchiver& Engine) : TForm(AOwner, "TFind
     WinHelpA(Handle(), Application ? Application->HelpFile.c_str() : "", HELP_CONTEXT, 64);
   };
   Button3->OnClick = [this](TObject*) { Button3Click(); };
-  // Help topics for F1; the type boxes ask their group box.
+  // Help topics for F1 and the title bar's "?"; the type boxes ask their group box.
   NameEd->HelpContext = 97;
   DirEd->HelpContext = 98;
   SubFind1->HelpContext = 95;

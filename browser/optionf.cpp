@@ -80,7 +80,7 @@ POINT OptionDlgPlace(POINT cursor, int width, int height, const RECT& work) {
 
 TOptionDlg::TOptionDlg(TComponent* AOwner) : TForm(AOwner, "TOptionDlg", bsDialog) {
   SetCaption("オプション設定");
-  SetWindowLongA(FHandle, GWL_EXSTYLE, GetWindowLongA(FHandle, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+  SetHelpButton(true);
   TFont f = Font();
   f.SetName("MS UI Gothic");
   f.SetHeight(-12);
@@ -140,7 +140,7 @@ TOptionDlg::TOptionDlg(TComponent* AOwner) : TForm(AOwner, "TOptionDlg", bsDialo
   TreeView1->OnChange = [this](TObject* s, TTreeNode* n) { TreeView1Change(s, n); };
   OnCreate = [this](TObject* s) { FormCreate(s); };
   ActiveControl = TreeView1;
-  // Help topics for F1; a control without one asks its group box.
+  // Help topics for F1 and the title bar's "?"; a control without one asks its group box.
   const std::pair<TControl*, int> help[] = {
       {Button1, 24},       {Button2, 36},        {Button6, 86},      {Tl_AutoSize, 113},     {GroupBox2, 50},
       {GroupBox3, 51},     {GroupBox4, 52},      {Up_ExecFolder, 23}, {Up_OverWrite, 25},   {Up_MkFolder, 45},

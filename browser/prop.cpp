@@ -1,5 +1,6 @@
 #include "prop.h"
 
+#include <algorithm>
 #include <cstdio>
 
 
@@ -72,7 +73,7 @@ TLabel* Bevel(TForm* Form, int Top) {
 }  // namespace
 
 TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
-  SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+  SetHelpButton(true);
   SetClientSize(284, 312);
   TFont font;
   font.SetName("MS UI Gothic");
@@ -163,7 +164,8 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   // Enter cancels: a slip of the key must not rewrite the file.
   CancelBtn->SetDefault(true);
   CancelBtn->SetCancel(true);
-  // Help topics for F1.
+  FitToTexts();
+  // Help topics for F1 and the title bar's "?".
   const std::pair<TControl*, int> help[] = {{MdateB, 119},   {OdateB, 120},  {AttrB, 121}, {RonlyBox, 122},
                                             {HideBox, 123},  {ArchiveBox, 124}, {ArcBox, 125}};
   for (const auto& [control, context] : help) control->HelpContext = context;
@@ -174,6 +176,36 @@ TPropDlg::TPropDlg(TComponent* AOwner) : TForm(AOwner, "TPropDlg", bsDialog) {
   AttrB->OnClick = [this](TObject*) { AttrBClick(); };
   OKBtn->OnClick = [this](TObject*) { OKBtnClick(); };
   OnShow = [this](TObject*) { FormShow(); };
+}
+
+// The check boxes as wide as their captions need in the fonts at hand, the
+// time texts after them and the second column of attributes after the
+// first; the dialog widens when the widest row does not fit.
+void TPropDlg::FitToTexts() {
+  const int mark = GetSystemMetrics(SM_CXMENUCHECK) + 6;
+  auto fit = [mark](TCheckBox* b) { b->SetWidth(static_cast<int>(b->TextExtent(b->Caption()).cx) + mark); };
+  for (TCheckBox* b : {MdateB, OdateB, AttrB, RonlyBox, ArchiveBox, HideBox, ArcBox}) fit(b);
+  auto right = [](TControl* c) { return c->Left() + c->Width(); };
+  // The times: a date of the widest digits and day name stands for them.
+  const int timeLeft = std::max(right(MdateB), right(OdateB)) + 8;
+  const int timeWidth = static_cast<int>(MdateL->TextExtent(PropDateText(SYSTEMTIME{2000, 10, 3, 28, 20, 20, 20, 0})).cx);
+  for (TLabel* l : {MdateL, ODateL}) l->SetBounds(timeLeft, l->Top(), timeWidth, l->Height());
+  const int column1 = std::max(RonlyBox->Left(), right(AttrB) + 8);
+  for (TCheckBox* b : {RonlyBox, HideBox}) b->SetLeft(column1);
+  const int column2 = std::max(ArchiveBox->Left(), std::max(right(RonlyBox), right(HideBox)) + 8);
+  for (TCheckBox* b : {ArchiveBox, ArcBox}) b->SetLeft(column2);
+  const int widest = std::max({right(MdateL), right(ArchiveBox), right(ArcBox)}) + 8;
+  const int more = widest - ClientWidth();
+  if (more > 0) {
+    SetClientSize(ClientWidth() + more, ClientHeight());
+    for (TControl* c : {static_cast<TControl*>(NameL), static_cast<TControl*>(SyuruiL), static_cast<TControl*>(SizeL),
+                        static_cast<TControl*>(OsizeL), static_cast<TControl*>(AsizeL), static_cast<TControl*>(RateL),
+                        Bevel1, Bevel2, Bevel3})
+      c->SetWidth(c->Width() + more);
+    for (TButton* b : {OKBtn, CancelBtn}) b->SetLeft(b->Left() + more);
+  }
+  // The time texts reach the right edge, as the other values do.
+  for (TLabel* l : {MdateL, ODateL}) l->SetWidth(ClientWidth() - 8 - l->Left());
 }
 
 TPropDlg::~TPropDlg() {

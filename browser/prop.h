@@ -67,5 +67,6 @@ class TPropDlg : public TForm {
 
  private:
   void SetDayMax();
+  void FitToTexts();
   HICON FIcon = nullptr;
 };

@@ -9,8 +9,7 @@
 
 TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
   SetCaption("ツールバーのカスタマイズ");
-  SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
-  SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  SetHelpButton(true);
   // Wider than the design so the longest command name shows whole beside
   // its picture and the scroll bar.
   SetClientSize(420, 210);
@@ -41,6 +40,7 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
     lb->SetBounds(l, 24, 156, 150);
     lb->SetFont(font);
     lb->SetItemHeight(16);
+    lb->FitWholeRows();
     return lb;
   };
   Label1 = label("Label1", "ツールバー(&T)", 8);
@@ -57,7 +57,7 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
   CancelBtn = button("CancelBtn", "キャンセル", 76, 180, 64, mrCancel);
   CancelBtn->SetCancel(true);
   HelpBtn = button("HelpBtn", "ヘルプ(&H)", 348, 180, 64);
-  // Help topics for F1.
+  // Help topics for F1 and the title bar's "?".
   const std::pair<TControl*, int> help[] = {{ListBox1, 128}, {ListBox2, 129}, {Button1, 90}, {Button2, 91},
                                             {Button3, 92},   {Button4, 93},   {Button5, 94}};
   for (const auto& [control, context] : help) control->HelpContext = context;
@@ -82,11 +82,6 @@ TToolDlg::TToolDlg(TComponent* AOwner) : TForm(AOwner, "TToolDlg", bsDialog) {
     auto* lb = dynamic_cast<TListBox*>(TControl::FromHandle(d->hwndItem));
     if (!lb) return false;
     lb->DrawItem(*d);
-    m.Result = TRUE;
-    return true;
-  });
-  AddMessageHandler(WM_HELP, [this](TMessage& m) {
-    HelpBtnClick(this);
     m.Result = TRUE;
     return true;
   });

@@ -391,6 +391,17 @@ TViewStyle TListView::ViewStyle() const {
       return vsReport;
   }
 }
+void TListView::FitWholeRows() {
+  // The view's own sums for one row and for two, each with the header.
+  const DWORD one = static_cast<DWORD>(SendMessageA(FHandle, LVM_APPROXIMATEVIEWRECT, 1, MAKELPARAM(-1, -1)));
+  const DWORD two = static_cast<DWORD>(SendMessageA(FHandle, LVM_APPROXIMATEVIEWRECT, 2, MAKELPARAM(-1, -1)));
+  const int row = HIWORD(two) - HIWORD(one), header = HIWORD(one) - row;
+  RECT w{}, c{};
+  GetWindowRect(FHandle, &w);
+  GetClientRect(FHandle, &c);
+  if (row <= 0 || header < 0 || c.bottom - header < row) return;
+  SetHeight((w.bottom - w.top) - c.bottom + header + (c.bottom - header) / row * row);
+}
 void TListView::SetSmallImages(TImageList* il) {
   FSmallImages = il;
   SendMessageA(FHandle, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(il ? il->Handle() : nullptr));

@@ -176,6 +176,10 @@ class TListView : public TControl {
   void AutoSizeColumn(int i, int how = LVSCW_AUTOSIZE);
   void SetViewStyle(TViewStyle s);
   TViewStyle ViewStyle() const;
+  // Shortens a report list to its header and the whole rows its height
+  // holds, so that it never ends in half a row; called once its font and
+  // columns are set.
+  void FitWholeRows();
   void SetSmallImages(TImageList* il);
   TImageList* SmallImages() const { return FSmallImages; }
   void SetColor(TColor c) override;

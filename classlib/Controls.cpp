@@ -267,6 +267,17 @@ bool TControl::Enabled() const { return FHandle && IsWindowEnabled(FHandle); }
 void TControl::SetEnabled(bool v) {
   if (FHandle) EnableWindow(FHandle, v);
 }
+SIZE TControl::TextExtent(const std::string& text) const {
+  RECT r{0, 0, 0, 0};
+  if (!FHandle) return SIZE{0, 0};
+  HDC dc = GetDC(FHandle);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(FHandle, WM_GETFONT, 0, 0)));
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(FHandle, dc);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
 std::string TControl::Caption() const {
   if (!FHandle) return {};
   int n = GetWindowTextLengthA(FHandle);

@@ -135,6 +135,10 @@ class TControl : public TComponent {
 
   TFont& Font() { return FFont; }
   void SetFont(const TFont& f);
+  // The room text takes on one line in the control's own font ("&" marks
+  // of an access key take none): for sizing a control to its text, which
+  // the fonts at hand decide.
+  SIZE TextExtent(const std::string& text) const;
   TColor Color() const { return FColor; }
   virtual void SetColor(TColor c);
   HBRUSH ColorBrush();

@@ -199,6 +199,94 @@ void TForm::UpdateHints() {
   }
 }
 
+void TForm::SetHelpButton(bool on) {
+  LONG ex = GetWindowLongA(FHandle, GWL_EXSTYLE);
+  SetWindowLongA(FHandle, GWL_EXSTYLE, on ? ex | WS_EX_CONTEXTHELP : ex & ~WS_EX_CONTEXTHELP);
+  SetWindowPos(FHandle, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+namespace {
+
+// The innermost shown window of top under the screen point p (disabled
+// controls included: their help is asked too).
+HWND WindowAt(HWND top, POINT p) {
+  HWND w = top;
+  for (;;) {
+    POINT c = p;
+    ScreenToClient(w, &c);
+    HWND child = ChildWindowFromPointEx(w, c, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (!child || child == w) return w;
+    w = child;
+  }
+}
+
+}  // namespace
+
+void TForm::ContextHelpMode() {
+  // The system's own mode is not there everywhere (Wine has none), so the
+  // form runs it: the capture takes every click, the next one decides.
+  SetCapture(FHandle);
+  HCURSOR help = LoadCursor(nullptr, IDC_HELP);
+  HCURSOR old = SetCursor(help);
+  HWND hit = nullptr;
+  POINT at{};
+  MSG msg;
+  for (bool done = false; !done && GetCapture() == FHandle;) {
+    if (!GetMessageA(&msg, nullptr, 0, 0)) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    switch (msg.message) {
+      case WM_LBUTTONDOWN: {
+        // A click on the form comes to it under the capture; one handed to
+        // a control carries that control's client point.
+        POINT p{static_cast<short>(LOWORD(msg.lParam)), static_cast<short>(HIWORD(msg.lParam))};
+        ClientToScreen(msg.hwnd, &p);
+        RECT r{};
+        GetWindowRect(FHandle, &r);
+        if (PtInRect(&r, p)) {
+          hit = WindowAt(FHandle, p);
+          at = p;
+        }
+        done = true;
+        break;
+      }
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+      case WM_NCLBUTTONDOWN:
+      case WM_NCRBUTTONDOWN:
+        done = true;
+        break;
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN:
+        done = msg.wParam == VK_ESCAPE;
+        break;
+      case WM_MOUSEMOVE:
+      case WM_SETCURSOR:
+        SetCursor(help);
+        break;
+      default:
+        if ((msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
+            (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST))
+          break;  // taken by the mode
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+  }
+  if (GetCapture() == FHandle) ReleaseCapture();
+  SetCursor(old ? old : LoadCursor(nullptr, IDC_ARROW));
+  if (!hit || hit == FHandle) return;
+  // What the system sends after its own mode's click.
+  HELPINFO hi{};
+  hi.cbSize = sizeof hi;
+  hi.iContextType = HELPINFO_WINDOW;
+  hi.iCtrlId = GetDlgCtrlID(hit);
+  hi.hItemHandle = hit;
+  hi.dwContextId = GetWindowContextHelpId(hit);
+  hi.MousePos = at;
+  SendMessageA(FHandle, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
+}
+
 void TForm::AddMessageHandler(UINT msg, std::function<bool(TMessage&)> h) { FHandlers.emplace(msg, std::move(h)); }
 
 bool TForm::IsShortCut(const MSG& msg) {
@@ -249,6 +337,22 @@ void TForm::WndProc(TMessage& m) {
       if (!to || !IsWindow(to) || !IsChild(FHandle, to))
         to = ActiveControl && ActiveControl->Handle() ? ActiveControl->Handle() : nullptr;
       if (to && IsWindowVisible(to) && IsWindowEnabled(to)) ::SetFocus(to);
+      return;
+    }
+    case WM_SYSCOMMAND:
+      if ((m.WParam & 0xFFF0) == SC_CONTEXTHELP) {
+        ContextHelpMode();
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_HELP: {
+      // From the "?" button's click, or from the system for an F1 that no
+      // context took: the control it names gets the help F1 gives it.
+      auto* hi = reinterpret_cast<const HELPINFO*>(m.LParam);
+      if (!hi || hi->iContextType != HELPINFO_WINDOW) break;
+      if (Application) Application->HelpForWindow(static_cast<HWND>(hi->hItemHandle));
+      m.Result = TRUE;
       return;
     }
     case WM_COMMAND:
@@ -440,9 +544,13 @@ bool TApplication::HelpContext(int context) { return HelpCommand(HELP_CONTEXT, s
 bool TApplication::HelpKey(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_F1) return false;
   if (KeyboardShiftState() & (ssCtrl | ssAlt | ssShift)) return false;
-  // The window the key is for may be a part of a control (a combo's edit).
+  return HelpForWindow(msg.hwnd);
+}
+
+bool TApplication::HelpForWindow(HWND w) {
+  // The window may be a part of a control (a combo's edit).
   TControl* c = nullptr;
-  for (HWND h = msg.hwnd; h && !c; h = GetParent(h)) c = TControl::FromHandle(h);
+  for (HWND h = w; h && !c; h = GetParent(h)) c = TControl::FromHandle(h);
   while (c && c->HelpContext == 0) c = c->Parent();
   if (!c) return false;
   HelpContext(c->HelpContext);

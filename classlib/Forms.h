@@ -63,6 +63,9 @@ class TForm : public TWinControl {
   void WndProc(TMessage& m) override;
   // A key press that is the shortcut of an enabled menu item runs it.
   bool IsShortCut(const MSG& msg);
+  // The title bar's "?" (a dialog border's help button): a click on it and
+  // then on a control asks help for that control's context as F1 does.
+  void SetHelpButton(bool on);
   // Runs OnCreate (the constructor of the concrete form calls it last).
   void DoCreate();
   // Runs OnDestroy once. A concrete form calls it first in its destructor,
@@ -78,6 +81,9 @@ class TForm : public TWinControl {
  protected:
   void PlaceForPosition();
   bool MenuItemMessage(TMessage& m);
+  // The help mode of the "?" button: the pointer shows the help cursor
+  // until the next click, which asks help for what it lands on.
+  void ContextHelpMode();
   HWND FHintWindow = nullptr;
   TMainMenu* FMenu = nullptr;
   bool FModal = false;
@@ -120,6 +126,9 @@ class TApplication : public TComponent {
   // F1 in a message loop: help for the context of the control it is meant
   // for (the nearest with one). True when help was asked.
   bool HelpKey(const MSG& msg);
+  // Help for the context of the control that window w is part of (the
+  // nearest with one): F1 and the "?" button both end here.
+  bool HelpForWindow(HWND w);
   TNotifyEvent OnHint;
   TMessageEvent OnMessage;
   // One pass of the loop; false when WM_QUIT was read.

@@ -27,6 +27,15 @@ std::string TListBox::Item(int i) const {
 int TListBox::ItemIndex() const { return static_cast<int>(SendMessageA(FHandle, LB_GETCURSEL, 0, 0)); }
 void TListBox::SetItemIndex(int i) { SendMessageA(FHandle, LB_SETCURSEL, static_cast<WPARAM>(i), 0); }
 void TListBox::SetItemHeight(int h) { SendMessageA(FHandle, LB_SETITEMHEIGHT, 0, MAKELPARAM(h, 0)); }
+void TListBox::FitWholeRows() {
+  const int row = static_cast<int>(SendMessageA(FHandle, LB_GETITEMHEIGHT, 0, 0));
+  RECT w{}, c{};
+  GetWindowRect(FHandle, &w);
+  GetClientRect(FHandle, &c);
+  if (row <= 0 || c.bottom < row) return;
+  const int frame = (w.bottom - w.top) - c.bottom;
+  SetHeight(c.bottom / row * row + frame);
+}
 bool TListBox::Command(WORD code, WORD id) {
   if (code == LBN_SELCHANGE) {
     Fire(OnClick, this);

@@ -18,6 +18,9 @@ class TListBox : public TControl {
   int ItemIndex() const;
   void SetItemIndex(int i);
   void SetItemHeight(int h);
+  // Shortens the list to the whole rows its height holds, so that it never
+  // ends in half a row; called once its font and row height are set.
+  void FitWholeRows();
   TDrawItemEvent OnDrawItem;
   // A selection made by the user runs OnClick.
   bool Command(WORD code, WORD id) override;

@@ -847,6 +847,65 @@ bool RunMenuHelp(const std::string& cmd, const std::function<std::string(const c
     if (!control) return Fail("no " + cls + " " + std::to_string(n));
     return PressF1(control, 5000);
   }
+  // help-mode CLASS N: the title bar's "?" and then a click on the Nth (from
+  // 0) shown child window of CLASS, with a help viewer listening as for f1;
+  // prints "help: COMMAND DATA FILE". The "?" is the WM_SYSCOMMAND that its
+  // click sends; the click on the control follows once the window holds the
+  // capture, that is once its help mode has begun.
+  if (cmd == "help-mode") {
+    std::string cls = next("");
+    const int n = std::atoi(next("0").c_str());
+    HWND control = nullptr;
+    int seen = 0;
+    for (HWND c : Controls(g_target))
+      if (IsWindowVisible(c) && IsClass(c, cls.c_str()) && seen++ == n) {
+        control = c;
+        break;
+      }
+    if (!control) return Fail("no shown " + cls + " " + std::to_string(n));
+    HWND top = GetAncestor(control, GA_ROOT);
+    return AwaitHelp(
+        [&] {
+          PostMessageA(top, WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
+          GUITHREADINFO gi{};
+          gi.cbSize = sizeof gi;
+          for (DWORD end = GetTickCount() + 5000;; Sleep(20)) {
+            if (GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &gi) && gi.hwndCapture == top) break;
+            if (static_cast<int>(end - GetTickCount()) <= 0) return Fail("no help mode after the \"?\"");
+          }
+          RECT r{};
+          GetClientRect(control, &r);
+          LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+          PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+          PostMessageA(control, WM_LBUTTONUP, 0, at);
+          return true;
+        },
+        5000);
+  }
+  // fits: every caption of the target's static texts, push buttons, check
+  // boxes and radio buttons and every list-box row measured against its room
+  // inside the process (uiprobe_hook.dll), and every list box's height
+  // against its rows: "cut: TEXT (NEED for ROOM)" for each that does not
+  // fit, else "fits: CAPTION ok".
+  if (cmd == "fits") {
+    if (!g_target) return Fail("no target window");
+    std::string m;
+    if (!AskHook(g_target, "UiProbeGetMessage", "UiProbeMeasure", 1, m)) return Fail("no measurement from the process");
+    bool whole = true;
+    for (size_t p = 0; p < m.size();) {
+      size_t nl = m.find('\n', p);
+      std::string line = m.substr(p, nl == std::string::npos ? std::string::npos : nl - p);
+      p = nl == std::string::npos ? m.size() : nl + 1;
+      if (line.rfind("over ", 0) != 0) continue;
+      // "over HWND WxH NEEDxNEED TEXT"
+      size_t a = line.find(' ', 5), b = line.find(' ', a + 1), c = line.find(' ', b + 1);
+      Out("cut: " + Utf8(line.substr(c + 1)) + " (" + line.substr(b + 1, c - b - 1) + " for " +
+          line.substr(a + 1, b - a - 1) + ")");
+      whole = false;
+    }
+    if (whole) Out("fits: " + Utf8(TextOf(g_target)) + " ok");
+    return true;
+  }
   *known = false;
   return false;
 }

@@ -112,6 +112,44 @@ void MeasureList(HWND c, std::string& out) {
   ReleaseDC(c, dc);
 }
 
+// Asked for with the request's second parameter 1: one "fit" or "over" line
+// per push button, check box and radio button with a caption, as for a
+// static text; the room is the part of the client area the caption is drawn
+// in (inside the push button's edges, after the check box's mark).
+void MeasureButton(HWND c, std::string& out) {
+  LONG style = GetWindowLongA(c, GWL_STYLE);
+  int type = style & BS_TYPEMASK;
+  bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+  bool mark = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE ||
+              type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+  if ((!push && !mark) || (style & (BS_BITMAP | BS_ICON | BS_MULTILINE))) return;
+  std::string text = WindowText(c);
+  if (text.empty()) return;
+  RECT rc;
+  GetClientRect(c, &rc);
+  HDC dc = GetDC(c);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+  RECT need{0, 0, 0, 0};
+  DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(c, dc);
+  int room = push ? rc.right - 4 : rc.right - GetSystemMetrics(SM_CXMENUCHECK) - 4;
+  out += std::string(need.right <= room ? "fit " : "over ") + Hex(c) + " " + std::to_string(room) + "x" +
+         std::to_string(rc.bottom) + " " + std::to_string(need.right) + "x" + std::to_string(need.bottom) + " " + text +
+         "\n";
+}
+
+// Asked for the same way: an "over" line for a list box whose height ends in
+// part of a row ("ROWxROWS" for what it needs).
+void MeasureRows(HWND c, std::string& out) {
+  int row = static_cast<int>(SendMessageA(c, LB_GETITEMHEIGHT, 0, 0));
+  RECT rc;
+  GetClientRect(c, &rc);
+  if (row <= 0 || rc.bottom % row == 0) return;
+  out += "over " + Hex(c) + " " + std::to_string(rc.right) + "x" + std::to_string(rc.bottom) + " " +
+         std::to_string(row) + "x" + std::to_string(rc.bottom / row + 1) + " (a list that ends in part of a row)\n";
+}
+
 BOOL CALLBACK MeasureChild(HWND c, LPARAM p) {
   auto& out = *reinterpret_cast<std::string*>(p);
   if (!IsWindowVisible(c)) return TRUE;
@@ -132,6 +170,15 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbeGetMessage(int code, WP
   if (code == HC_ACTION && wp == PM_REMOVE && m && m->message == ask) {
     std::string out = "focus " + Hex(GetFocus()) + "\n";
     EnumChildWindows(m->hwnd, MeasureChild, reinterpret_cast<LPARAM>(&out));
+    if (m->lParam == 1)
+      EnumChildWindows(m->hwnd, [](HWND c, LPARAM p) -> BOOL CALLBACK {
+        char cls[64] = {};
+        GetClassNameA(c, cls, sizeof cls);
+        if (!IsWindowVisible(c)) return TRUE;
+        if (lstrcmpiA(cls, "Button") == 0) MeasureButton(c, *reinterpret_cast<std::string*>(p));
+        else if (lstrcmpiA(cls, "ListBox") == 0) MeasureRows(c, *reinterpret_cast<std::string*>(p));
+        return TRUE;
+      }, reinterpret_cast<LPARAM>(&out));
     COPYDATASTRUCT cds{kMeasureMagic, static_cast<DWORD>(out.size()), out.data()};
     SendMessageTimeoutA(reinterpret_cast<HWND>(m->wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(m->hwnd),
                         reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000, nullptr);
