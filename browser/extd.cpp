@@ -14,8 +14,6 @@ std::string Lower(std::string s) {
 
 std::string Dotted(const std::string& e) { return !e.empty() && e[0] == '.' ? e : std::string(1, '.').append(e); }
 
-std::string FolderOf(const std::string& path) { return arc::without_separator(path.substr(0, arc::name_start(path))); }
-
 std::string Joined(const TStrings& l, const char* sep) {
   std::string s;
   for (int i = 0; i < l.Count(); ++i) s += (i ? sep : "") + l[i];
@@ -58,7 +56,7 @@ std::string PatternExtensions(const std::string& Patterns) {
 }
 
 std::string PluginStoredName(const std::string& File, const std::string& SystemDir, const std::string& ProgramDir) {
-  const std::string dir = FolderOf(File);
+  const std::string dir = arc::without_separator(arc::file_dir(File));
   if (lstrcmpiA(dir.c_str(), SystemDir.c_str()) == 0 || lstrcmpiA(dir.c_str(), ProgramDir.c_str()) == 0)
     return Lower(File.substr(dir.size() + 1));
   return Lower(File);
@@ -216,7 +214,8 @@ void TExtDlg::SpeedButton1Click(TObject*) {
   if (!OpenDialog1->Execute()) return;
   std::string exe(MAX_PATH, '\0');
   exe.resize(GetModuleFileNameA(nullptr, exe.data(), MAX_PATH));
-  const std::string name = PluginStoredName(OpenDialog1->FileName, SystemDir, FolderOf(exe));
+  const std::string programDir = arc::without_separator(arc::file_dir(exe));
+  const std::string name = PluginStoredName(OpenDialog1->FileName, SystemDir, programDir);
   Edit3->SetText(name);
   HMODULE lib = LoadLibraryA(name.c_str());
   if (!lib) return;

@@ -30,7 +30,7 @@ POINT FindDlgPlace(int X, int Y, int Width, int Height, const RECT& Area) {
   return POINT{left, top};
 }
 
-std::string EntryFileNamePart(const std::string& Name) { return Name.substr(arc::name_start(Name)); }
+std::string EntryFileNamePart(const std::string& Name) { return arc::file_name(Name); }
 
 void PushSearchFolder(TStrings& History, const std::string& Folder) {
   int i = History.IndexOf(Folder);

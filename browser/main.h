@@ -158,6 +158,10 @@ class TVantrelbyHalvek : public TForm {
   TStringList* FWorkFolders = nullptr;
   HMENU FSystemMenu = nullptr;
   TTovixSettings Settings;
+  // SettingTable over Settings, made on first use and kept: the options
+  // dialog alone looks values up some forty times.
+  const std::vector<TSettingRef>& SettingRefs();
+  std::vector<TSettingRef> FSettingRefs;
 
   // ---- main.cpp: start-up, window events and closing.
   static bool ForwardToRunningInstance();

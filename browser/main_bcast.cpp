@@ -13,8 +13,6 @@
 
 namespace {
 
-std::string FolderPart(const std::string& path) { return path.substr(0, arc::name_start(path)); }
-
 std::string ChangeExtension(const std::string& path, const std::string& ext) {
   const size_t start = arc::name_start(path);
   size_t dot = path.rfind('.');
@@ -147,9 +145,9 @@ void TVantrelbyHalvek::Open1Click(TObject*) {
   DeleteWorkFolders();
   DeleteExtractFolder();
   if (Settings.Pos.SaveFolder && RecentArchives->Count())
-    OpenDialog1->InitialDir = FolderPart((*RecentArchives)[0]);
+    OpenDialog1->InitialDir = arc::file_dir((*RecentArchives)[0]);
   else
-    OpenDialog1->InitialDir = FolderPart(Archive1->ArcName());
+    OpenDialog1->InitialDir = arc::file_dir(Archive1->ArcName());
   OpenDialog1->FileName.clear();
   if (!OpenDialog1->Execute()) return;
   Archive1->SetArcName(OpenDialog1->FileName);

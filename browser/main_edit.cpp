@@ -19,10 +19,6 @@
 
 namespace {
 
-std::string NameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
-// The folder of a path with its trailing backslash ("C:\a\").
-std::string FolderWithSep(const std::string& path) { return path.substr(0, arc::name_start(path)); }
-
 std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
 // The exact last-write time; an editor that saves within two seconds still
@@ -387,7 +383,7 @@ void TVantrelbyHalvek::Test1Click(TObject*) {
   if (!ok) return;
   const std::string path = arc::join_path(work, GetCurrentFolderDir() + caption);
   const bool inf = lstrcmpiA(NameExtension(caption).c_str(), ".inf") == 0;
-  ShellRun(Handle(), inf ? "install" : "open", path, "", FolderWithSep(path));
+  ShellRun(Handle(), inf ? "install" : "open", path, "", arc::file_dir(path));
 }
 
 // ---------------------------------------------------------------------------
@@ -409,8 +405,8 @@ void TVantrelbyHalvek::Check1Click(TObject*) {
 
 void TVantrelbyHalvek::ShowOpenedArchive(const std::string& Path) {
   Archive1->SetArcName(Path);
-  const std::string name = NameOf(Path);
-  SetCaption(name + " (" + arc::without_separator(FolderWithSep(Path)) + ") - Tovix");
+  const std::string name = arc::file_name(Path);
+  SetCaption(name + " (" + arc::without_separator(arc::file_dir(Path)) + ") - Tovix");
   Application->SetTitle(name + " - Tovix");
   if (TTreeNode* root = TreeView1->Items.GetFirstNode()) root->SetText(name);
 }
@@ -419,7 +415,7 @@ void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
   const std::string arc = Archive1->ArcName();
   if (arc.empty()) return;
   const TArchiverMode mode = Archive1->ArcMode();
-  FolderDialog1->Directory = arc::without_separator(FolderWithSep(arc));
+  FolderDialog1->Directory = arc::without_separator(arc::file_dir(arc));
   FolderDialog1->Caption = "作成先を指定して下さい。";
   if (mode == amLha) {
     FolderDialog1->N1ChkCaption = "WinSFX32M";
@@ -463,7 +459,7 @@ void TVantrelbyHalvek::AutoUnpack1Click(TObject*) {
 void TVantrelbyHalvek::Exe2Lzh1Click(TObject*) {
   const std::string program = Archive1->ArcName();
   if (program.empty()) return;
-  FolderDialog1->Directory = arc::without_separator(FolderWithSep(program));
+  FolderDialog1->Directory = arc::without_separator(arc::file_dir(program));
   FolderDialog1->Caption = "作成先を指定して下さい。";
   FolderDialog1->VisibleNum = 0;
   if (!FolderDialog1->Execute()) return;
@@ -530,7 +526,7 @@ void TVantrelbyHalvek::NewFolder1Click(TObject*) {
 
 void TVantrelbyHalvek::Explorer1Click(TObject*) {
   const std::string arc = Archive1->ArcName();
-  ShellRun(Handle(), nullptr, "Explorer.exe", arc.empty() ? std::string() : "/e," + Q(FolderWithSep(arc)), "");
+  ShellRun(Handle(), nullptr, "Explorer.exe", arc.empty() ? std::string() : "/e," + Q(arc::file_dir(arc)), "");
 }
 
 void TVantrelbyHalvek::formatClick(TObject* Sender) {

@@ -27,11 +27,6 @@ bool ShellDelete(HWND owner, const std::string& path) {
   return SHFileOperationA(&op) == 0;
 }
 
-// The archive's folder: no trailing backslash except for a drive root.
-std::string ArchiveFolder(const std::string& path) { return arc::folder_of(path); }
-
-std::string FileNameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
-
 void OpenDestination(HWND owner, const std::string& dir) {
   ShellExecuteA(owner, nullptr, dir.c_str(), nullptr, "", SW_SHOW);
 }
@@ -155,7 +150,7 @@ void TVantrelbyHalvek::UnPack1Folder(TObject*) { ExtractSelected(false); }
 std::string TVantrelbyHalvek::ExtractStartFolder(const std::string& ArchivePath) {
   std::string start;
   if (Settings.UnPack.ArcFolder || !FolderExists(Settings.UnPack.DefFolder))
-    start = ArchiveFolder(ArchivePath);
+    start = arc::folder_of(ArchivePath);
   else
     start = Settings.UnPack.DefFolder;
   if ((KeyboardShiftState() & ssShift) && !LastExtractDir.empty()) start = LastExtractDir;
@@ -211,7 +206,7 @@ void TVantrelbyHalvek::ExtractSelected(bool Files) {
   // 9-10.
   Archive1->SetBaseDir(FolderDialog1->Directory);
   if (FolderDialog1->N1Checked) {
-    const std::string name = FileNameOf(arcName);
+    const std::string name = arc::file_name(arcName);
     const int n = ArchiveFolderNameLength(name, Settings.UnPack.DelFolderNum);
     if (n > 0) {
       const std::string dir = arc::join_path(Archive1->BaseDir(), name.substr(0, static_cast<size_t>(n)));

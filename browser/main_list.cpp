@@ -22,12 +22,6 @@ class TWaitCursor {
   HCURSOR FOld;
 };
 
-// File-name and folder parts of a path, double-byte aware.
-std::string FileNamePart(const std::string& path) { return path.substr(arc::name_start(path)); }
-
-// No trailing backslash, except for a drive root (C:\).
-std::string FolderPart(const std::string& path) { return arc::folder_of(path); }
-
 bool SameTextCI(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
 void Enable(TMenuItem* m, bool on) {
@@ -144,7 +138,7 @@ void TVantrelbyHalvek::ListArchiveBody() {
 
     // 4. The root, painted before the walk starts.
     const std::string arcName = Archive1->ArcName();
-    const std::string fileName = FileNamePart(arcName);
+    const std::string fileName = arc::file_name(arcName);
     TArcFolder* root = st.Tree.AddRoot(fileName);
     TTreeNode* rootNode = TreeView1->Items.AddChild(nullptr, fileName);
     root->Node = rootNode;
@@ -159,7 +153,7 @@ void TVantrelbyHalvek::ListArchiveBody() {
     wait = std::make_unique<TWaitCursor>();
 
     // 5.
-    SetCaption(fileName + " (" + FolderPart(arcName) + ") - Tovix");
+    SetCaption(fileName + " (" + arc::folder_of(arcName) + ") - Tovix");
     Application->SetTitle(fileName + " - Tovix");
 
     int count = 0;

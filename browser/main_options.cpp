@@ -17,8 +17,7 @@ const TSettingRef* FindSetting(const std::vector<TSettingRef>& table, const std:
 }  // namespace
 
 std::string TVantrelbyHalvek::OptionSetting(const std::string& key) {
-  const std::vector<TSettingRef> table = SettingTable(Settings, SingleInstance);
-  const TSettingRef* r = FindSetting(table, key);
+  const TSettingRef* r = FindSetting(SettingRefs(), key);
   if (!r) return {};
   if (r->Flag) return *r->Flag ? "1" : "0";
   if (r->Number) return std::to_string(*r->Number + r->Offset);
@@ -26,8 +25,7 @@ std::string TVantrelbyHalvek::OptionSetting(const std::string& key) {
 }
 
 void TVantrelbyHalvek::SetOptionSetting(const std::string& key, const std::string& value) {
-  const std::vector<TSettingRef> table = SettingTable(Settings, SingleInstance);
-  const TSettingRef* r = FindSetting(table, key);
+  const TSettingRef* r = FindSetting(SettingRefs(), key);
   int v = 0;
   if (!r) return;
   if (r->Flag) *r->Flag = value != "0" && !value.empty();

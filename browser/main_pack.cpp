@@ -141,9 +141,6 @@ bool DateTimeToDosDateTime(double DateTime, uint16_t& Date, uint16_t& Time) {
 
 namespace {
 
-// The folder of a path: no trailing backslash except for a drive root.
-std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
-
 
 // An archive the user agreed to replace is moved aside instead of deleted,
 // and comes back unless the new one was made.
@@ -205,7 +202,7 @@ void ShellDeleteFolder(HWND owner, const std::string& path) {
 void TVantrelbyHalvek::Pack1Click(TObject*) {
   FPendingFiles->Clear();
   OpenDialog3->Options = ofHideReadOnly | ofAllowMultiSelect | ofPathMustExist | ofFileMustExist | OFN_NOREADONLYRETURN;
-  OpenDialog3->InitialDir = Archive1->ArcName().empty() ? std::string() : FolderOf(Archive1->ArcName());
+  OpenDialog3->InitialDir = Archive1->ArcName().empty() ? std::string() : arc::folder_of(Archive1->ArcName());
   OpenDialog3->FileName.clear();
   if (!OpenDialog3->Execute()) return;
   for (int i = 0; i < OpenDialog3->Files.Count(); ++i) FPendingFiles->Add(OpenDialog3->Files[i]);
@@ -259,7 +256,7 @@ void TVantrelbyHalvek::PackFiles() {
     // 3.
     const std::string first = FPendingFiles->Strings(0);
     if (Settings.Pack.ArcFolder || !FolderExists(Settings.Pack.DefFolder))
-      SaveDialog1->InitialDir = FolderOf(first);
+      SaveDialog1->InitialDir = arc::folder_of(first);
     else
       SaveDialog1->InitialDir = Settings.Pack.DefFolder;
     SaveDialog1->FileName.clear();
@@ -355,7 +352,7 @@ void TVantrelbyHalvek::PackFiles() {
     EntryNames->Add(FCurrentFolder + "*.*");
   } else {
     // 12.
-    Archive1->SetBaseDir(FolderOf(FPendingFiles->Strings(0)));
+    Archive1->SetBaseDir(arc::folder_of(FPendingFiles->Strings(0)));
     for (int i = 0; i < FPendingFiles->Count(); ++i) {
       const std::string& path = FPendingFiles->Strings(i);
       std::string name = arc::base_name(path);

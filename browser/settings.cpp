@@ -64,8 +64,7 @@ void ReadSetting(const TRegIniFile& ini, const TSettingRef& r, const TSettingRef
 }
 
 // Every table value, or only those a reload takes.
-void ReadTable(const TRegIniFile& ini, TTovixSettings& s, bool reloadOnly) {
-  const std::vector<TSettingRef> live = SettingTable(s, SingleInstance);
+void ReadTable(const TRegIniFile& ini, const std::vector<TSettingRef>& live, bool reloadOnly) {
   const std::vector<TSettingRef>& defaults = Defaults();
   for (size_t i = 0; i < live.size(); ++i)
     if (!reloadOnly || live[i].Reload) ReadSetting(ini, live[i], defaults[i]);
@@ -86,6 +85,11 @@ void WriteFive(TRegIniFile& ini, const char* section, const char* name, const TS
 }
 
 }  // namespace
+
+const std::vector<TSettingRef>& TVantrelbyHalvek::SettingRefs() {
+  if (FSettingRefs.empty()) FSettingRefs = SettingTable(Settings, SingleInstance);
+  return FSettingRefs;
+}
 
 std::vector<TSettingRef> SettingTable(TTovixSettings& s, bool& singleInstance) {
   auto& u = s.UnPack;
@@ -262,7 +266,7 @@ void TVantrelbyHalvek::ReadSettings() {
     LastExtractDir = ini.ReadString("UnPack", "ExDir", "");
     WrapMnu->SetChecked(ini.ReadBool("Other", "wrap", false));
     // The table's values.
-    ReadTable(ini, Settings, false);
+    ReadTable(ini, SettingRefs(), false);
     ReadFive(ini, "Search", "Folder", *SearchFolders);
     SearchFlag = ini.ReadInteger("Search", "Flag", 1);
     ReadFive(ini, "Old", "Arc", *RecentArchives);
@@ -336,7 +340,7 @@ void TVantrelbyHalvek::SaveSettings() {
   ini.WriteString("List", "Color", ColorText(ListView1->Color()));
   ini.WriteString("UnPack", "ExDir", LastExtractDir);
   ini.WriteBool("Other", "wrap", WrapMnu->Checked());
-  for (const TSettingRef& r : SettingTable(Settings, SingleInstance)) {
+  for (const TSettingRef& r : SettingRefs()) {
     if (r.Flag) ini.WriteBool(r.Section, r.Name, *r.Flag);
     else if (r.Number) ini.WriteInteger(r.Section, r.Name, *r.Number + r.Offset);
     else ini.WriteString(r.Section, r.Name, *r.Text);
@@ -377,7 +381,7 @@ void TVantrelbyHalvek::ReloadOptions() {
   {
     TRegIniFile ini(SettingsKeyName());
     ReadListFont(ini, ListView1);
-    ReadTable(ini, Settings, true);
+    ReadTable(ini, SettingRefs(), true);
   }
   ApplyListFont(false);
 }

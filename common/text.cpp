@@ -426,6 +426,10 @@ std::string dir_part(std::string_view path) {
   return std::string(path.substr(0, path.size() - b.size()));
 }
 
+std::string file_name(std::string_view path) { return std::string(path.substr(name_start(path))); }
+
+std::string file_dir(std::string_view path) { return std::string(path.substr(0, name_start(path))); }
+
 void LogWriter::add(std::string_view s) {
   if (!buf_ || size_ == 0) return;
   for (char c : s) {

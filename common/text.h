@@ -121,10 +121,17 @@ class NameMatcher {
 // Leading "./" and empty components are dropped.
 std::optional<std::string> safe_relative(std::string_view stored);
 
-// Last component of a path (after the last '\' or '/'), double-byte aware.
+// Names and folders, double-byte aware. Entry names and paths alike: the
+// last component (after the last '\' or '/'), and everything before it with
+// its separator, or empty.
 std::string base_name(std::string_view path);
-// Everything before the last component, with its separator, or empty.
 std::string dir_part(std::string_view path);
+// Paths on disk, where a drive's ':' ends a component too ("C:a.txt" is a.txt
+// on drive C:): the file name (from name_start), and everything before it
+// with its separator or colon ("C:\d\" of "C:\d\a.txt", "C:" of "C:a.txt").
+// folder_of above is the same folder without its separator.
+std::string file_name(std::string_view path);
+std::string file_dir(std::string_view path);
 
 // Appends to a caller's output buffer, never past its size, always
 // NUL-terminated. A null buffer or size 0 discards everything.

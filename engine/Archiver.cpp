@@ -132,34 +132,98 @@ void TArchiver::Loaded() {
   Bind();
 }
 
+namespace {
+
+// The level as each packing library spells it.
+std::string LhaMethod(int level, bool) {
+  switch (level) {
+    case 0: return "-jm0 ";
+    case 5: return "-jm2 ";
+    case 6: return "-jm3 ";
+    case 7: return "-jm4 ";
+    default: return "";
+  }
+}
+
+std::string GzipLevel(int level, bool bz2) {
+  if (level < 1 || level > 9) return " ";
+  return std::string(bz2 ? "-B" : "-z") + static_cast<char>('0' + level) + " ";
+}
+
+std::string CabLevel(int level, bool) {
+  return level >= 15 && level <= 21 ? "-ml:" + std::to_string(level) + " " : "-mz ";
+}
+
+std::string BgaLevel(int level, bool bz2) { return (bz2 ? "-m2 -l" : "-m1 -l") + std::to_string(level) + " "; }
+
+}  // namespace
+
 const std::vector<TCommonFormat>& CommonFormats() {
   using E = TArchiver::Entries;
+  using A = TArchiver;
   static const std::vector<TCommonFormat> formats = {
-      // mode  library         prefix   no-install   version  modes  type   to memory
-      {amLha, "unlha32.dll", "Unlha", aoNoInstLha, 83, true, false, true, &E::Lha},
-      {amArj, "unarj32j.dll", "Unarj", aoNoInstArj, 10, true, false, false, &E::Arj},
-      {amTar, "tar32.dll", "Tar", aoNoInstTar, 211, true, true, false, &E::Tar},
-      {amCab, "cab32.dll", "Cab", aoNoInstCab, 90, true, false, false, &E::Cab},
-      {amBga, "bga32.dll", "Bga", aoNoInstBga, 28, false, false, false, &E::Bga},
+      {.Mode = amLha, .Dll = "unlha32.dll", .Prefix = "Unlha", .NoInstall = aoNoInstLha, .MinVersion = 83,
+       .Modes = true, .ExtractMem = true, .Lib = &E::Lha, .Slot = kLha, .Version = &A::FUnLhaVersion,
+       .SubVersion = &A::FUnLhaSubVersion,
+       .Extract = {.Verb = {"e -c1 -p2 ", "x -c1 -p2 ", "e -c0 -p2 ", "x -c0 -p2 "}, .NoRoot = "-jf0 ",
+                   .Silent = "-n -y ", .Force = "-y ", .All = "-a1 "},
+       .Pack = {.Verb = {"a -r2 ", "u -r2 "}, .All = "-a1 ", .Silent = "-n ", .Date = "-t1 ", .Folders = "-x1 ",
+                .Level = LhaMethod},
+       .Delete = {.Verb = {"d -p ", "d -r1 "}, .Date = "-t1 "},
+       .Test = "t ",
+       .ToMem = {.Verb = "", .ByExtractMem = true, .Silent = "-n "}},
+      {.Mode = amArj, .Dll = "unarj32j.dll", .Prefix = "Unarj", .NoInstall = aoNoInstArj, .MinVersion = 10,
+       .Modes = true, .Lib = &E::Arj, .Slot = kArj, .Version = &A::FUnArjVersion, .SubVersion = &A::FUnArjSubVersion,
+       .Extract = {.Verb = {"e -c -p1 -hk ", "x -c -p1 -hk ", "e -p1 -hk ", "x -p1 -hk "}, .Silent = "-i ",
+                   .Force = "-y ", .NotAll = "-a0 "},
+       .Test = "t -hk ",
+       .ToMem = {.Verb = "p -hk ", .Silent = "-i "}},
+      {.Mode = amZip, .Lib = &E::UnZip, .Slot = kUnZip, .Version = &A::FUnZipVersion,
+       .Extract = {.Verb = {"-x -o -j ", "-x -o ", "-u -j ", "-u "}, .Silent = "--i ", .Force = "-o "},
+       .Test = "-t ",
+       .ToMem = {.Verb = "", .ByExtractMem = true, .Silent = "--i "}},
+      {.Mode = amTar, .Dll = "tar32.dll", .Prefix = "Tar", .NoInstall = aoNoInstTar, .MinVersion = 211,
+       .Modes = true, .ArchiveType = true, .Lib = &E::Tar, .Slot = kTar, .Version = &A::FTarVersion,
+       .Extract = {.Verb = {"-x ", "-x ", "-x ", "-x "}},
+       .Pack = {.Verb = {"-c ", "-c "}, .Level = GzipLevel},
+       .Test = "-t ",
+       .ToMem = {.Verb = "-x -p "},
+       .SilentLead = "--display-dialog=0 ", .NoFolderLead = "--use-directory=0 "},
+      {.Mode = amCab, .Dll = "cab32.dll", .Prefix = "Cab", .NoInstall = aoNoInstCab, .MinVersion = 90,
+       .Modes = true, .Lib = &E::Cab, .Slot = kCab, .Version = &A::FCabVersion,
+       .Extract = {.Verb = {"-x -o -j ", "-x -o ", "-x -n -j ", "-x -n "}, .Silent = "-i ", .Force = "-o ",
+                   .Multi = "-k "},
+       .Pack = {.Verb = {"-a -r ", "-a -r "}, .NotAll = "-g ", .NotAllFrom = 93, .Silent = "-i ", .Level = CabLevel,
+                .Multi = "-v:1423 ", .FirstVolume = "01.cab"},
+       .Test = "-t "},
+      // The tar library serves single gzip and bzip2 files too.
+      {.Mode = amGz, .Lib = &E::Tar, .Slot = kTar, .Version = &A::FTarVersion,
+       .Extract = {.Verb = {"-x ", "-x ", "-x ", "-x "}},
+       .Pack = {.Verb = {"-c -G ", "-c -G "}, .Level = GzipLevel},
+       .ToMem = {.Verb = "-x -p "},
+       .SilentLead = "--display-dialog=0 ", .SingleFile = true},
+      {.Mode = amBga, .Dll = "bga32.dll", .Prefix = "Bga", .NoInstall = aoNoInstBga, .MinVersion = 28,
+       .Lib = &E::Bga, .Slot = kBga, .Version = &A::FBgaVersion,
+       .Extract = {.Verb = {"x -j -o -r ", "x -o -r ", "x -j -n -r ", "x -n -r "}, .Silent = "-i ", .Force = "-o ",
+                   .All = "-a "},
+       .Pack = {.Verb = {"a -r ", "a -n -r "}, .All = "-a ", .Silent = "-i ", .Level = BgaLevel},
+       .Delete = {.Verb = {"d ", "d -r "}},
+       .Test = "t "},
   };
   return formats;
 }
 
-TCommonLib* CommonLibFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
-  if (m == amZip) return infoZip ? nullptr : &f.UnZip;
-  if (m == amGz) m = amTar;
+const TCommonFormat* CommonFormatOf(TArchiverMode m) {
   for (const TCommonFormat& c : CommonFormats())
-    if (c.Mode == m) return &(f.*c.Lib);
+    if (c.Mode == m) return &c;
   return nullptr;
 }
 
-const TArchiver::TVersionPlace TArchiver::kVersionPlaces[5] = {
-    {amLha, kLha, &TArchiver::FUnLhaVersion, &TArchiver::FUnLhaSubVersion},
-    {amArj, kArj, &TArchiver::FUnArjVersion, &TArchiver::FUnArjSubVersion},
-    {amTar, kTar, &TArchiver::FTarVersion, nullptr},
-    {amCab, kCab, &TArchiver::FCabVersion, nullptr},
-    {amBga, kBga, &TArchiver::FBgaVersion, nullptr},
-};
+TCommonLib* CommonLibFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip) {
+  if (m == amZip && infoZip) return nullptr;
+  const TCommonFormat* c = CommonFormatOf(m);
+  return c ? &(f.*c->Lib) : nullptr;
+}
 
 void TArchiver::Bind() {
   auto load = [](const char* name) { return LoadLibraryA(name); };
@@ -168,17 +232,15 @@ void TArchiver::Bind() {
     FLibs[i] = nullptr;
   };
 
-  for (const TVersionPlace& v : kVersionPlaces) {
-    const TCommonFormat& c = *std::find_if(CommonFormats().begin(), CommonFormats().end(),
-                                           [&](const TCommonFormat& f) { return f.Mode == v.Mode; });
-    if (DllOptions.Contains(c.NoInstall) || !(FLibs[v.Slot] = load(c.Dll))) continue;
-    this->*v.Version = CallVersion(FLibs[v.Slot], (std::string(c.Prefix) + "GetVersion").c_str());
-    if (v.SubVersion)
-      this->*v.SubVersion = CallVersion(FLibs[v.Slot], (std::string(c.Prefix) + "GetSubVersion").c_str());
-    if (this->*v.Version >= c.MinVersion)
-      BindCommon(FLibs[v.Slot], (*F).*c.Lib, c.Prefix, c.Modes, c.ArchiveType, c.ExtractMem);
+  for (const TCommonFormat& c : CommonFormats()) {
+    if (!c.Dll || DllOptions.Contains(c.NoInstall) || !(FLibs[c.Slot] = load(c.Dll))) continue;
+    this->*c.Version = CallVersion(FLibs[c.Slot], (std::string(c.Prefix) + "GetVersion").c_str());
+    if (c.SubVersion)
+      this->*c.SubVersion = CallVersion(FLibs[c.Slot], (std::string(c.Prefix) + "GetSubVersion").c_str());
+    if (this->*c.Version >= c.MinVersion)
+      BindCommon(FLibs[c.Slot], (*F).*c.Lib, c.Prefix, c.Modes, c.ArchiveType, c.ExtractMem);
     else
-      drop(v.Slot);
+      drop(c.Slot);
   }
   if (!DllOptions.Contains(aoNoInstZip) && (FLibs[kUnZip] = load("unzip32.dll"))) {
     HMODULE m = FLibs[kUnZip];
@@ -574,8 +636,6 @@ void ProcessMessages() {
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-std::string FileNameOf(const std::string& path) { return arc::base_name(path); }
 
 std::string ExtractFileExt(const std::string& path) {
   size_t start = path.size() - arc::base_name(path).size();

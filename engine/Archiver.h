@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Classes.h"
 #include "arcapi.h"
@@ -88,6 +89,7 @@ using LPExtractingInfo = void*;
 
 class TArchiver;
 struct TCommonLib;
+struct TCommonFormat;
 using TArcExtractEvent =
     std::function<void(TArchiver* Sender, int32_t _nMode, LPExtractingInfo _lpEis, int32_t& Result)>;
 
@@ -229,14 +231,8 @@ class TArchiver : public TComponent {
   struct CallScope;  // keeps libraries alive while a call runs
 
  private:
-  // Where each common-interface format's library versions are kept.
-  struct TVersionPlace {
-    TArchiverMode Mode;
-    int Slot;  // in FLibs
-    uint16_t TArchiver::*Version;
-    uint16_t TArchiver::*SubVersion;  // null: the library has none
-  };
-  static const TVersionPlace kVersionPlaces[5];
+  // The format table names where each library's versions are kept.
+  friend const std::vector<TCommonFormat>& CommonFormats();
   void Bind();
   HWND OwnerHandle() const;
   int OpenModeFor() const;

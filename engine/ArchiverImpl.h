@@ -44,21 +44,71 @@ struct TArchiver::Entries {
   arcapi::FnZpArchive ZpArchive = nullptr;
 };
 
+// The words of one format's commands, as its library spells them. A null
+// word: the format has none for that option; a null verb: it cannot do that.
+struct TExtractWords {
+  // By overwrite and folders: {overwrite, no folders}, {overwrite},
+  // {no folders}, {neither}.
+  const char* Verb[4] = {};
+  const char* NoRoot = nullptr;  // the stored root folder dropped
+  const char* Silent = nullptr;
+  const char* Force = nullptr;   // no questions
+  const char* All = nullptr;     // hidden and system files too
+  const char* NotAll = nullptr;  // ... or never
+  const char* Multi = nullptr;   // on across a spanned set
+};
+struct TPackWords {
+  const char* Verb[2] = {};  // replacing, updating
+  const char* All = nullptr;
+  const char* NotAll = nullptr;
+  uint16_t NotAllFrom = 0;   // the library version that knows NotAll
+  const char* Silent = nullptr;
+  const char* Date = nullptr;     // the archive takes its newest file's time
+  const char* Folders = nullptr;  // names stored with their folders
+  std::string (*Level)(int level, bool bz2) = nullptr;
+  const char* Multi = nullptr;        // spanned over volumes
+  const char* FirstVolume = nullptr;  // ... whose first one ends so
+};
+struct TDeleteWords {
+  const char* Verb[2] = {};  // by path, recursively
+  const char* Date = nullptr;
+};
+struct TToMemWords {
+  const char* Verb = nullptr;
+  bool ByExtractMem = false;  // through the library's ExtractMem, not its command
+  const char* Silent = nullptr;
+};
+
 // A format served through the common interface of its library: which
 // library, under which prefix, from which version on, with which optional
-// entries, and where its entries are kept.
+// entries, where its entries and versions are kept, and the words of its
+// commands.
 struct TCommonFormat {
   TArchiverMode Mode;
-  const char* Dll;
-  const char* Prefix;       // "Unlha": UnlhaGetVersion, Unlha, UnlhaOpenArchive...
-  TArchiverDLLopt NoInstall;  // the option that keeps the library unloaded
-  uint16_t MinVersion;      // an older library is let go again
-  bool Modes, ArchiveType, ExtractMem;  // SetBackGround/CursorMode, GetArchiveType, ExtractMem
-  TCommonLib TArchiver::Entries::*Lib;
+  const char* Dll = nullptr;     // null: bound on its own or by another row
+  const char* Prefix = nullptr;  // "Unlha": UnlhaGetVersion, Unlha, UnlhaOpenArchive...
+  TArchiverDLLopt NoInstall{};   // the option that keeps the library unloaded
+  uint16_t MinVersion = 0;       // an older library is let go again
+  bool Modes = false, ArchiveType = false, ExtractMem = false;  // SetBackGround/CursorMode, GetArchiveType, ExtractMem
+  TCommonLib TArchiver::Entries::*Lib = nullptr;
+  int Slot = -1;  // in TArchiver's library handles
+  uint16_t TArchiver::*Version = nullptr;
+  uint16_t TArchiver::*SubVersion = nullptr;  // null: the library has none
+  TExtractWords Extract;
+  TPackWords Pack;
+  TDeleteWords Delete;
+  const char* Test = nullptr;
+  TToMemWords ToMem;
+  // Put in front of everything else when silent, and when without folders.
+  const char* SilentLead = nullptr;
+  const char* NoFolderLead = nullptr;
+  bool SingleFile = false;  // no names follow; packing names the packed file
 };
-// The common-interface formats, LHA, ARJ, TAR, CAB and GZA/BZA (ZIP's library
-// has two kinds and is bound on its own).
+// The formats served through the common interface, one row each: LHA, ARJ,
+// ZIP (its library has two kinds and is bound on its own), TAR, CAB, GZ
+// (through the TAR library) and GZA/BZA.
 const std::vector<TCommonFormat>& CommonFormats();
+const TCommonFormat* CommonFormatOf(TArchiverMode m);
 // The library that serves a type through the common interface (null: none;
 // the Info-ZIP kind has none).
 TCommonLib* CommonLibFor(TArchiver::Entries& f, TArchiverMode m, bool infoZip);
@@ -86,8 +136,7 @@ std::string RarFailureText(int code);
 void ProcessMessages();
 
 std::string Quoted(const std::string& s);
-// File name part of a path and the same with its last extension replaced.
-std::string FileNameOf(const std::string& path);
+// The path with its last extension replaced.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // Extension with its dot, double-byte aware, empty when there is none.
 std::string ExtractFileExt(const std::string& path);

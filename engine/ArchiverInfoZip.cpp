@@ -103,7 +103,7 @@ void ShowBox(HWND owner, const std::string& arcName) {
   gBox = new TArcDlg;
   gBox->SetCaption("ZIP 書庫の操作");
   CenterOnOwner(*gBox, owner);
-  gBox->SetText(gBox->Label1, "書庫名 :  " + engine::FileNameOf(arcName));
+  gBox->SetText(gBox->Label1, "書庫名 :  " + arc::base_name(arcName));
   gBox->SetText(gBox->Label2, "");
   gBox->ShowBox();
 }

@@ -1,5 +1,5 @@
-// Archive operations: each format's command text built from the options,
-// the level and the folder, sent to the library that serves the format.
+// Archive operations: each format's command text put together from the words
+// of its row in the format table, sent to the library that serves the format.
 #include <cstring>
 #include <vector>
 
@@ -19,6 +19,15 @@ std::string AppendNames(std::string s, const TStrings& names) {
     s += '"';
   }
   return s;
+}
+
+// An option's word added to a command text (a format without that word adds
+// nothing); a lead goes in front of all the words so far.
+void AddWord(std::string& s, const char* w) {
+  if (w) s += w;
+}
+void LeadWord(std::string& s, const char* w) {
+  if (w) s.insert(0, w);
 }
 
 std::string ProgramFolder() {
@@ -84,7 +93,8 @@ int TArchiver::Command(const std::string& Cmd, char* Buffer, uint32_t Size) {
 }
 
 int TArchiver::ExtractMem(const std::string& Cmd, uint8_t* Target, uint32_t Size, uint32_t* Written) {
-  FnExtractMem f = FArcMode == amLha ? F->Lha.ExtractMem : FArcMode == amZip ? F->UnZip.ExtractMem : nullptr;
+  TCommonLib* l = CommonLibFor(*F, FArcMode, FIsInfoZip);
+  FnExtractMem f = l ? l->ExtractMem : nullptr;
   if (!f) return -1;
   CallScope scope(this);
   return f(OwnerHandle(), Cmd.c_str(), Target, Size, nullptr, nullptr, Written);
@@ -93,70 +103,39 @@ int TArchiver::ExtractMem(const std::string& Cmd, uint8_t* Target, uint32_t Size
 bool TArchiver::Extract(TStrings& Names, char* Buffer, uint32_t Size) {
   if (FArcMode == amRar) return ExtractRar(&Names, Buffer, Size);
   if (FArcMode == amZip && FIsInfoZip) return InfoZipExtract(Names, Buffer, Size);
-  const bool O = ArcOptions.Contains(ar_OverWrite), N = ArcOptions.Contains(ar_NoFolder);
-  const int col = O && N ? 0 : O ? 1 : N ? 2 : 3;
-  static const char* const kFirst[][4] = {
-      {"", "", "", ""},                                                         // amAuto
-      {"e -c1 -p2 ", "x -c1 -p2 ", "e -c0 -p2 ", "x -c0 -p2 "},                 // amLha
-      {"e -c -p1 -hk ", "x -c -p1 -hk ", "e -p1 -hk ", "x -p1 -hk "},           // amArj
-      {"-x -o -j ", "-x -o ", "-u -j ", "-u "},                                 // amZip
-      {"-x ", "-x ", "-x ", "-x "},                                             // amTar
-      {"-x -o -j ", "-x -o ", "-x -n -j ", "-x -n "},                           // amCab
-      {"-x ", "-x ", "-x ", "-x "},                                             // amGz
-      {"", "", "", ""},                                                         // amRar
-      {"x -j -o -r ", "x -o -r ", "x -j -n -r ", "x -n -r "},                   // amBga
-  };
-  const TArchiverMode m = FArcMode;
-  std::string s = m <= amBga ? kFirst[m][col] : "";
-  if (m == amLha && ArcOptions.Contains(ar_NoRoot)) s += "-jf0 ";
-  if (m == amTar && N) s = "--use-directory=0 " + s;
-  if (ArcOptions.Contains(ar_Silent)) {
-    if (m == amLha) s += "-n -y ";
-    else if (m == amArj || m == amCab || m == amBga) s += "-i ";
-    else if (m == amZip) s += "--i ";
-    else if (m == amTar || m == amGz) s = "--display-dialog=0 " + s;
+  const TCommonFormat* f = CommonFormatOf(FArcMode);
+  if (!f) return false;
+  const TExtractWords& w = f->Extract;
+  const TArchiverOptions o = ArcOptions;
+  const bool O = o.Contains(ar_OverWrite), N = o.Contains(ar_NoFolder);
+  std::string s = w.Verb[O && N ? 0 : O ? 1 : N ? 2 : 3];
+  if (o.Contains(ar_NoRoot)) AddWord(s, w.NoRoot);
+  if (N) LeadWord(s, f->NoFolderLead);
+  if (o.Contains(ar_Silent)) {
+    AddWord(s, w.Silent);
+    LeadWord(s, f->SilentLead);
   }
-  if (ArcOptions.Contains(ar_Force)) {
-    if (m == amLha || m == amArj) s += "-y ";
-    else if (m == amZip || m == amCab || m == amBga) s += "-o ";
-  }
-  if (ArcOptions.Contains(ar_All)) {
-    if (m == amLha) s += "-a1 ";
-    else if (m == amBga) s += "-a ";
-  } else if (m == amArj) {
-    s += "-a0 ";
-  }
-  if (m == amCab && ArcOptions.Contains(ar_Multi)) s += "-k ";
+  if (o.Contains(ar_Force)) AddWord(s, w.Force);
+  AddWord(s, o.Contains(ar_All) ? w.All : w.NotAll);
+  if (o.Contains(ar_Multi)) AddWord(s, w.Multi);
   s += Quoted(FArcName) + " " + Quoted(FBaseDir + "\\");
-  if (m != amGz) s = AppendNames(s, Names);
+  if (!f->SingleFile) s = AppendNames(s, Names);
   return Command(s, Buffer, Size) == 0;
 }
 
 bool TArchiver::ExtractToMem(const std::string& Name, uint8_t* Target, uint32_t Size) {
-  const bool silent = ArcOptions.Contains(ar_Silent);
-  switch (FArcMode) {
-    case amRar: return ExtractRarToMem(Name, Target, Size);
-    case amZip:
-      if (FIsInfoZip) return InfoZipToMem(Name, Target, Size);
-      [[fallthrough]];
-    case amLha: {
-      std::string s = silent ? (FArcMode == amLha ? "-n " : "--i ") : "";
-      s += Quoted(FArcName) + " " + Quoted(Name);
-      return ExtractMem(s, Target, Size, nullptr) == 0;
-    }
-    case amArj:
-    case amTar:
-    case amGz: {
-      std::string s = FArcMode == amArj ? "p -hk " : "-x -p ";
-      if (silent) {
-        if (FArcMode == amArj) s += "-i ";
-        else s = "--display-dialog=0 " + s;
-      }
-      s += Quoted(FArcName) + " " + Quoted(Name);
-      return Command(s, reinterpret_cast<char*>(Target), Size) == 0;
-    }
-    default: return false;
+  if (FArcMode == amRar) return ExtractRarToMem(Name, Target, Size);
+  if (FArcMode == amZip && FIsInfoZip) return InfoZipToMem(Name, Target, Size);
+  const TCommonFormat* f = CommonFormatOf(FArcMode);
+  if (!f || !f->ToMem.Verb) return false;
+  std::string s = f->ToMem.Verb;
+  if (ArcOptions.Contains(ar_Silent)) {
+    AddWord(s, f->ToMem.Silent);
+    LeadWord(s, f->SilentLead);
   }
+  s += Quoted(FArcName) + " " + Quoted(Name);
+  if (f->ToMem.ByExtractMem) return ExtractMem(s, Target, Size, nullptr) == 0;
+  return Command(s, reinterpret_cast<char*>(Target), Size) == 0;
 }
 
 bool TArchiver::Pack(TStrings& Names, char* Buffer, uint32_t Size) {
@@ -179,57 +158,26 @@ bool TArchiver::Pack(TStrings& Names, char* Buffer, uint32_t Size) {
     z.fEncrypt = o.Contains(ar_Passwd) ? -1 : 0;
     return ZipRun(&Names, Buffer, Size);
   }
-  std::string s;
-  switch (m) {
-    case amLha: s = o.Contains(ar_OverWrite) ? "a -r2 " : "u -r2 "; break;
-    case amTar: s = "-c "; break;
-    case amGz: s = "-c -G "; break;
-    case amCab: s = "-a -r "; break;
-    case amBga: s = o.Contains(ar_OverWrite) ? "a -r " : "a -n -r "; break;
-    case amAuto: break;
-    default: return false;  // ARJ and RAR are read-only here
-  }
-  if (o.Contains(ar_All)) {
-    if (m == amLha) s += "-a1 ";
-    else if (m == amBga) s += "-a ";
-  } else if (m == amCab && FCabVersion >= 93) {
-    s += "-g ";
-  }
+  // ARJ and RAR are read-only here.
+  const TCommonFormat* f = CommonFormatOf(m);
+  if (!f || !f->Pack.Verb[0]) return false;
+  const TPackWords& w = f->Pack;
+  std::string s = w.Verb[o.Contains(ar_OverWrite) ? 0 : 1];
+  if (o.Contains(ar_All)) AddWord(s, w.All);
+  else if (f->Version && this->*f->Version >= w.NotAllFrom) AddWord(s, w.NotAll);
   if (o.Contains(ar_Silent)) {
-    if (m == amLha) s += "-n ";
-    else if (m == amCab || m == amBga) s += "-i ";
-    else if (m == amTar || m == amGz) s = "--display-dialog=0 " + s;
+    AddWord(s, w.Silent);
+    LeadWord(s, f->SilentLead);
   }
-  if (m == amLha) {
-    if (o.Contains(ar_Date)) s += "-t1 ";
-    if (!o.Contains(ar_NoFolder)) s += "-x1 ";
-    switch (Level) {
-      case 0: s += "-jm0 "; break;
-      case 5: s += "-jm2 "; break;
-      case 6: s += "-jm3 "; break;
-      case 7: s += "-jm4 "; break;
-      default: break;
-    }
-  } else if (m == amTar || m == amGz) {
-    if (Level >= 1 && Level <= 9)
-      s += std::string(o.Contains(ar_BZ2) ? "-B" : "-z") + static_cast<char>('0' + Level) + " ";
-    else
-      s += " ";
-    if (m == amTar && o.Contains(ar_NoFolder)) s = "--use-directory=0 " + s;
-  } else if (m == amCab) {
-    if (Level >= 15 && Level <= 21)
-      s += "-ml:" + std::to_string(Level) + " ";
-    else
-      s += "-mz ";
-    if (o.Contains(ar_Multi)) s += "-v:1423 ";
-  } else if (m == amBga) {
-    s += o.Contains(ar_BZ2) ? "-m2 " : "-m1 ";
-    s += "-l" + std::to_string(Level) + " ";
-  }
+  if (o.Contains(ar_Date)) AddWord(s, w.Date);
+  if (!o.Contains(ar_NoFolder)) AddWord(s, w.Folders);
+  if (w.Level) s += w.Level(Level, o.Contains(ar_BZ2));
+  if (o.Contains(ar_Multi)) AddWord(s, w.Multi);
+  if (o.Contains(ar_NoFolder)) LeadWord(s, f->NoFolderLead);
   const std::string arcName = FArcName;
   s += Quoted(arcName) + " ";
-  if (m == amGz) {
-    std::string inner = engine::ChangeFileExt(engine::FileNameOf(arcName), "");
+  if (f->SingleFile) {
+    std::string inner = engine::ChangeFileExt(arc::base_name(arcName), "");
     s += Quoted(FBaseDir + "\\" + inner);
     return Command(s, Buffer, Size) == 0;
   }
@@ -239,47 +187,33 @@ bool TArchiver::Pack(TStrings& Names, char* Buffer, uint32_t Size) {
   bool ok = Command(s, Buffer, Size) == 0;
   // The spanned set is named after its first volume; nothing to name when
   // the packing failed.
-  if (ok && scope.Alive() && m == amCab && o.Contains(ar_Multi)) FArcName = engine::ChangeFileExt(arcName, "01.cab");
+  if (ok && scope.Alive() && w.FirstVolume && o.Contains(ar_Multi))
+    FArcName = engine::ChangeFileExt(arcName, w.FirstVolume);
   return ok;
 }
 
 bool TArchiver::DeleteFiles(TStrings& Names, char* Buffer, uint32_t Size) {
-  std::string s;
-  switch (FArcMode) {
-    case amZip: {
-      if (!F->ZpArchive) return false;
-      engine::ResetZipOptions();
-      ZPOPT& z = engine::ZipOptions();
-      z.fDeleteEntries = -1;
-      z.fLatestTime = ArcOptions.Contains(ar_Date) ? -1 : 0;
-      return ZipRun(&Names, Buffer, Size);
-    }
-    case amLha:
-      s = ArcOptions.Contains(ar_DelPath) ? "d -p " : "d -r1 ";
-      if (ArcOptions.Contains(ar_Date)) s += "-t1 ";
-      break;
-    case amBga: s = ArcOptions.Contains(ar_DelPath) ? "d " : "d -r "; break;
-    default: return false;
+  if (FArcMode == amZip) {
+    if (!F->ZpArchive) return false;
+    engine::ResetZipOptions();
+    ZPOPT& z = engine::ZipOptions();
+    z.fDeleteEntries = -1;
+    z.fLatestTime = ArcOptions.Contains(ar_Date) ? -1 : 0;
+    return ZipRun(&Names, Buffer, Size);
   }
+  const TCommonFormat* f = CommonFormatOf(FArcMode);
+  if (!f || !f->Delete.Verb[0]) return false;
+  std::string s = f->Delete.Verb[ArcOptions.Contains(ar_DelPath) ? 0 : 1];
+  if (ArcOptions.Contains(ar_Date)) AddWord(s, f->Delete.Date);
   s = AppendNames(s + Quoted(FArcName), Names);
   return Command(s, Buffer, Size) == 0;
 }
 
 bool TArchiver::TestArchive(char* Buffer, uint32_t Size) {
-  std::string s;
-  switch (FArcMode) {
-    case amZip:
-      if (FIsInfoZip) return InfoZipTest(Buffer, Size);
-      s = "-t ";
-      break;
-    case amLha: s = "t "; break;
-    case amArj: s = "t -hk "; break;
-    case amTar:
-    case amCab: s = "-t "; break;
-    case amBga: s = "t "; break;
-    default: return false;
-  }
-  return Command(s + Quoted(FArcName), Buffer, Size) == 0;
+  if (FArcMode == amZip && FIsInfoZip) return InfoZipTest(Buffer, Size);
+  const TCommonFormat* f = CommonFormatOf(FArcMode);
+  if (!f || !f->Test) return false;
+  return Command(f->Test + Quoted(FArcName), Buffer, Size) == 0;
 }
 
 bool TArchiver::ConfirmOverwrite(const std::string& Path) {
@@ -335,7 +269,7 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
     }
   }
   const std::string arcName = FArcName;
-  OutPath = FBaseDir + "\\" + engine::ChangeFileExt(engine::FileNameOf(arcName), ".exe");
+  OutPath = FBaseDir + "\\" + engine::ChangeFileExt(arc::base_name(arcName), ".exe");
   FOutName = OutPath;
   // Agreeing to replace the archive itself would delete it before it is read.
   if (SamePath(OutPath, arcName) || !ConfirmOverwrite(OutPath)) return false;
@@ -374,7 +308,7 @@ bool TArchiver::SfxToArchive(std::string& OutPath, char* Buffer, uint32_t Size) 
   if (!ext) return false;
   const std::string arcName = FArcName;
   const TArchiverOptions o = ArcOptions;
-  OutPath = FBaseDir + "\\" + engine::ChangeFileExt(engine::FileNameOf(arcName), ext);
+  OutPath = FBaseDir + "\\" + engine::ChangeFileExt(arc::base_name(arcName), ext);
   FOutName = OutPath;
   const std::string out = OutPath;
   // Nothing is asked (or deleted) for a conversion that cannot run, nor when

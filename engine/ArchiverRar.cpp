@@ -227,7 +227,7 @@ bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
         e.RARSetProcessDataProc(h, RarProgress);
         ArcuDlg->SetCaption("Rar 書庫の解凍");
         CenterOnOwner(*ArcuDlg, owner);
-        ArcuDlg->SetText(ArcuDlg->Label1, "書庫名 :  " + engine::FileNameOf(arcName));
+        ArcuDlg->SetText(ArcuDlg->Label1, "書庫名 :  " + arc::base_name(arcName));
         ArcuDlg->FormShow();
       }
       ArcuDlg->SetText(ArcuDlg->Label2, name);
@@ -252,7 +252,7 @@ bool TArchiver::ExtractRar(TStrings* Names, char* Buffer, uint32_t Size) {
   // volume that cannot be had leaves the rest of the entries unread.
   if (read != 0 && read != ERAR_END_ARCHIVE) {
     success = false;
-    LogLine("Error : " + engine::FileNameOf(arcName) + "\t : " + engine::RarFailureText(read) + "\r\n");
+    LogLine("Error : " + arc::base_name(arcName) + "\t : " + engine::RarFailureText(read) + "\r\n");
   }
   if (e.RARCloseArchive) e.RARCloseArchive(h);
   RarBusy = false;

@@ -280,7 +280,7 @@ bool list(const std::string& path, ListResult& out) {
     ListedEntry e;
     e.name = te.name;
     e.size = te.size;
-    e.packed = te.size;
+    e.packed = te.stored;
     e.mtime = te.mtime;
     e.type = te.type;
     e.mode = te.mode;
@@ -418,7 +418,7 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       }
       linkSource = it->second;
     } else if (!is_file_type(e.type)) {
-      // Devices, fifos, sparse and multi-volume parts.
+      // Devices, fifos, sparse files of an unknown version, multi-volume parts.
       host.log(skipped(e.name, "この種類のエントリは展開しません"));
       rc = rc ? rc : kErrSomeSkipped;
       continue;

@@ -111,6 +111,22 @@ HeaderResult parse_header(const uint8_t* b, Header& h) {
   return HeaderResult::Ok;
 }
 
+namespace {
+
+// Fragments of an old GNU sparse map: offset and size, 12 bytes each, up to
+// the first empty one.
+bool old_sparse_map(const uint8_t* at, int count, std::vector<Fragment>& map) {
+  for (int i = 0; i < count; ++i, at += 24) {
+    if (at[12] == 0) break;
+    Fragment f;
+    if (!parse_number(at, 12, f.offset) || !parse_number(at + 12, 12, f.size)) return false;
+    map.push_back(f);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool looks_like_tar(const uint8_t* b, size_t n) {
   if (n < 512) return false;
   Header h;
@@ -120,6 +136,8 @@ bool looks_like_tar(const uint8_t* b, size_t n) {
 bool parse_pax(const uint8_t* p, size_t n, Pax& pax) {
   size_t i = 0;
   std::string path, link;
+  bool offsetPending = false;  // a 0.0 GNU.sparse.offset waiting for its numbytes
+  Fragment frag;
   while (i < n) {
     size_t j = i;
     uint64_t len = 0;
@@ -160,16 +178,33 @@ bool parse_pax(const uint8_t* p, size_t n, Pax& pax) {
         pax.mtime = neg ? -v : v;
       } else if (key.compare(0, 11, "GNU.sparse.") == 0) {
         pax.sparse = true;
+        uint64_t v = 0;
+        const bool number = parse_decimal(val, v);
         if (key == "GNU.sparse.name") {
           pax.hasSparseName = true;
           pax.sparseName = val;
         } else if (key == "GNU.sparse.size" || key == "GNU.sparse.realsize") {
-          uint64_t v = 0;
-          for (char c : val) {
-            if (c < '0' || c > '9' || (v >> 59)) break;
-            v = v * 10 + (c - '0');
-          }
+          pax.hasSparseSize = true;
           pax.sparseSize = v;
+          pax.sparseBad |= !number;
+        } else if (key == "GNU.sparse.numblocks") {
+          pax.hasSparseBlocks = true;
+          pax.sparseBlocks = v;
+          pax.sparseBad |= !number;
+        } else if (key == "GNU.sparse.major" || key == "GNU.sparse.minor") {
+          (key == "GNU.sparse.major" ? pax.sparseMajor : pax.sparseMinor) =
+              number && v < 1000 ? static_cast<int64_t>(v) : 1000;
+        } else if (key == "GNU.sparse.offset") {
+          pax.sparseBad |= !number || offsetPending;
+          frag.offset = v;
+          offsetPending = true;
+        } else if (key == "GNU.sparse.numbytes") {
+          pax.sparseBad |= !number || !offsetPending;
+          frag.size = v;
+          offsetPending = false;
+          pax.sparseMap.push_back(frag);
+        } else if (key == "GNU.sparse.map") {
+          pax.sparseBad |= !parse_map_text(val, pax.sparseMap);
         }
       } else if (key == "hdrcharset") {
         pax.binary = val == "BINARY";
@@ -177,6 +212,7 @@ bool parse_pax(const uint8_t* p, size_t n, Pax& pax) {
     }
     i = recEnd;
   }
+  pax.sparseBad |= offsetPending;
   if (pax.hasSparseName) pax.sparseName = from_pax_text(pax.sparseName, pax.binary);
   if (pax.hasPath) pax.path = from_pax_text(path, pax.binary);
   if (pax.hasLink) pax.linkpath = from_pax_text(link, pax.binary);
@@ -233,6 +269,7 @@ bool Reader::finish_entry() {
 bool Reader::next(Entry& e) {
   if (ended_ || !error_.empty()) return false;
   if (!finish_entry()) return false;
+  sparse_.reset();
   std::string longName, longLink;
   bool haveLongName = false, haveLongLink = false;
   Pax pax;
@@ -267,18 +304,39 @@ bool Reader::next(Entry& e) {
       }
       continue;  // global pax records change nothing we keep
     }
-    // An old-style sparse header with more fragments than it holds is
-    // followed by extension blocks of 21 more each; the last byte of each
-    // says whether another follows. The entry's data comes after them.
-    if (h.type == 'S' && b[482] != 0) {
-      uint8_t ext[512];
-      int blocks = 0;
-      do {
-        if (!read_block(ext, false) || ++blocks > (1 << 20)) {
-          if (error_.empty()) error_ = "ヘッダが壊れています";
-          return false;
-        }
-      } while (ext[504] != 0);
+    // The old GNU sparse header holds four fragments of the map and the real
+    // size; with more fragments, extension blocks of 21 more each follow it,
+    // the last byte of each saying whether another follows. The entry's data
+    // comes after them.
+    std::vector<Fragment> map;
+    bool sparse = false, mapInData = false, sound = true, otherSparse = false;
+    uint64_t realSize = 0;
+    if (h.type == 'S') {
+      sparse = true;
+      sound = old_sparse_map(b + 386, 4, map) && parse_number(b + 483, 12, realSize);
+      if (b[482] != 0) {
+        uint8_t ext[512];
+        uint64_t bytes = 0;
+        do {
+          if (!read_block(ext, false)) return false;
+          if ((bytes += sizeof ext) > kMaxSparseMap) {
+            error_ = kBadSparseMap;
+            return false;
+          }
+          sound = sound && old_sparse_map(ext, 21, map);
+        } while (ext[504] != 0);
+      }
+    } else if (pax.sparse && is_file_type(h.type) && pax.sparseMajor <= 0) {
+      sparse = true;  // 0.0 or 0.1
+      map = std::move(pax.sparseMap);
+      sound = pax.hasSparseSize && !pax.sparseBad && (!pax.hasSparseBlocks || pax.sparseBlocks == map.size());
+      realSize = pax.sparseSize;
+    } else if (pax.sparse && is_file_type(h.type) && pax.sparseMajor == 1 && pax.sparseMinor <= 0) {
+      sparse = mapInData = true;  // 1.0
+      sound = pax.hasSparseSize && !pax.sparseBad;
+      realSize = pax.sparseSize;
+    } else if (pax.sparse && is_file_type(h.type)) {
+      otherSparse = true;  // a later version of the records
     }
     e = Entry{};
     e.type = h.type;
@@ -289,20 +347,49 @@ bool Reader::next(Entry& e) {
     e.mode = h.mode;
     // Links, folders and devices carry no data whatever their size field says.
     bool noData = h.type == '1' || h.type == '2' || h.type == '3' || h.type == '4' || h.type == '5' || h.type == '6';
-    e.size = noData ? 0 : size;
-    left_ = e.size;
-    if (pax.sparse && is_file_type(h.type)) {
-      // Listed under its own name as the sparse kind; its data is a map and
-      // fragments, never written out as the file's content.
-      e.type = 'S';
-      if (pax.hasSparseName) e.name = pax.sparseName;
+    e.size = e.stored = noData ? 0 : size;
+    left_ = e.stored;
+    pad_ = (512 - e.stored % 512) % 512;
+    if (pax.sparse && pax.hasSparseName) e.name = pax.sparseName;
+    if (sparse) {
+      // A regular file once its holes are put back between the fragments.
+      e.type = '0';
+      if (sound && mapInData) {
+        uint64_t used = 0;
+        sound = read_map_blocks(stored_, left_, map, used);
+        if (!error_.empty()) return false;
+      }
+      if (!sound || !sparse_map_sound(map, realSize, left_)) {
+        error_ = kBadSparseMap;
+        return false;
+      }
+      e.size = realSize;
+      sparse_ = std::make_unique<SparseStream>(stored_, std::move(map), realSize);
     }
-    pad_ = (512 - e.size % 512) % 512;
+    // Any other version keeps the sparse type: listed, never written out as
+    // its stored map and fragments.
+    if (otherSparse) e.type = 'S';
     return true;
   }
 }
 
 size_t Reader::read_data(uint8_t* p, size_t n) {
+  if (!sparse_) return read_stored(p, n);
+  if (n > sparse_->left()) n = static_cast<size_t>(sparse_->left());
+  if (n == 0) return 0;
+  size_t got = sparse_->read(p, n);
+  if (got == 0 && error_.empty()) error_ = error_text(sparse_->error());
+  return got;
+}
+
+size_t Reader::Stored::read(uint8_t* p, size_t n) {
+  size_t got = r_.read_stored(p, n);
+  if (got == 0 && n && r_.left_ == 0 && !r_.error_.empty())
+    error_ = r_.in_.error() == StreamError::None ? StreamError::Truncated : r_.in_.error();
+  return got;
+}
+
+size_t Reader::read_stored(uint8_t* p, size_t n) {
   if (left_ == 0) return 0;
   if (n > left_) n = static_cast<size_t>(left_);
   size_t got = in_.read(p, n);

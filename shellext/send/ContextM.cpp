@@ -22,9 +22,6 @@ const TContextMenuInfo kInfo = {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Halvek_Tovix";
 
-// The folder of a path, keeping a drive root's backslash.
-std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
-
 // Read only: asking for the program must not leave an empty record behind.
 std::string InstallLocation() {
   std::string folder;
@@ -92,7 +89,7 @@ void TSendMenu::Command(HWND W) {
   // whatever drive is current could be anyone's.
   if (folder.empty()) return;
   std::string program = folder + "\\tovix.exe";
-  std::string workDir = FolderOf(FFileList->Strings(0));
+  std::string workDir = arc::folder_of(FFileList->Strings(0));
   ShellExecuteA(W, nullptr, program.c_str(), "/C", workDir.c_str(), SW_SHOW);
 }
 

@@ -39,11 +39,9 @@ const TRow kRows[] = {
     {"bga32.dll", "Bga", "x -n"},
 };
 
-std::string FileNameOf(const std::string& path) { return path.substr(arc::name_start(path)); }
-
 // From the last '.' of the file name; empty when there is none.
 std::string ExtensionOf(const std::string& path) {
-  std::string name = FileNameOf(path);
+  std::string name = arc::file_name(path);
   size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot);
 }
@@ -67,9 +65,6 @@ TKind KindOf(const std::string& archive) {
     return SameText(ExtensionOf(WithoutExtension(archive)), ".tar") ? kTar : kGzip;
   return kTar;
 }
-
-// The folder of a path, keeping the backslash of a drive root.
-std::string FolderOf(const std::string& path) { return arc::folder_of(path); }
 
 // True when a file lies anywhere below the folder (empty folders do not count).
 bool HoldsFiles(const std::string& folder) {
@@ -149,7 +144,7 @@ void TUnpackMenu::Command(HWND W) {
     return;
   }
 
-  std::string D = FolderOf(A);
+  std::string D = arc::folder_of(A);
   bool openAfterwards = false;
   if (KeyHeld(VK_SHIFT) || GetDriveTypeA(D.substr(0, 3).c_str()) != DRIVE_FIXED) {
     TSFDialog dlg;
@@ -164,7 +159,7 @@ void TUnpackMenu::Command(HWND W) {
   if (kind == kGzip || KeyHeld(VK_CONTROL)) {
     D = arc::without_separator(D, true);
   } else {
-    D = arc::join_path(D, WithoutExtension(FileNameOf(A)));
+    D = arc::join_path(D, WithoutExtension(arc::file_name(A)));
     madeFolder = CreateDirectoryA(D.c_str(), nullptr) != 0;
   }
   if (!IsExistingFolder(D)) {

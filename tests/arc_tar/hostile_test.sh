@@ -69,6 +69,40 @@ def meta(kind, size, body=b""):
     return bytes(h) + body + b"\0" * (-len(body) % 512)
 open("metahuge.tar", "wb").write(meta("L", 1 << 40) + b"n" * 4096)
 open("metachain.tar", "wb").write(b"".join(meta("L", 600, b"n" * 600) for _ in range(3000)))
+
+# Sparse maps that do not fit their file or their data, one of each kind of
+# map tar writes: fragments out of order (pax 0.1), one beyond the real size
+# (old GNU header), a fragment without its size (pax 0.0), fragments longer
+# than the data stored (pax 1.0, map at the start of the data).
+def block(name, size, kind, patch=lambda h: None):
+    i = tarfile.TarInfo(name); i.size = size
+    h = bytearray(i.tobuf(tarfile.GNU_FORMAT if kind == "S" else tarfile.USTAR_FORMAT)[:512])
+    h[156] = ord(kind)
+    patch(h)
+    h[148:156] = b"        "
+    h[148:156] = ("%06o\0 " % sum(h)).encode()
+    return bytes(h)
+def padded(b): return b + b"\0" * (-len(b) % 512)
+def record(key, value):
+    body = " %s=%s\n" % (key, value)
+    n = len(body) + 1
+    while len(str(n)) + len(body) != n: n += 1
+    return ("%d%s" % (n, body)).encode()
+def pax_sparse(name, records, stored):
+    x = b"".join(record(k, v) for k, v in records)
+    open(name, "wb").write(block("PaxHeaders/bad.bin", len(x), "x") + padded(x) +
+                           block("GNUSparseFile.0/bad.bin", len(stored), "0") + padded(stored) + bytes(1024))
+pax_sparse("sparse_order.tar", [("GNU.sparse.size", 8192), ("GNU.sparse.numblocks", 2), ("GNU.sparse.name", "bad.bin"),
+                                ("GNU.sparse.map", "4096,512,0,512")], b"d" * 1024)
+pax_sparse("sparse_unpaired.tar", [("GNU.sparse.size", 8192), ("GNU.sparse.offset", 0), ("GNU.sparse.numbytes", 512),
+                                   ("GNU.sparse.offset", 4096), ("GNU.sparse.name", "bad.bin")], b"d" * 512)
+pax_sparse("sparse_short.tar", [("GNU.sparse.major", 1), ("GNU.sparse.minor", 0), ("GNU.sparse.name", "bad.bin"),
+                                ("GNU.sparse.realsize", 8192)], padded(b"2\n0\n512\n4096\n512\n") + b"d" * 512)
+def old_map(h):
+    h[386:410] = b"%011o\0%011o\0" % (0, 512)
+    h[410:434] = b"%011o\0%011o\0" % (8000, 512)
+    h[483:495] = b"%011o\0" % 8192
+open("sparse_beyond.tar", "wb").write(block("bad.bin", 1024, "S", old_map) + b"d" * 1024 + bytes(1024))
 PY
 # A compress stream cut short: no length or check of its own, so the tar
 # inside must notice.
@@ -102,6 +136,16 @@ list=$(arcdrv tar32.dll Tar list "$(winpath huge.tar)" 2>/dev/null)
 grep -q "^huge.bin	4294967295	" <<<"$list" || fail "huge size is not listed clamped: $list"
 out=$(arcdrv tar32.dll Tar cmd "-x -p \"$(winpath huge.tar)\" \"huge.bin\"" 100000 | tr -d '\r' | iconv -c -f CP932 -t UTF-8)
 [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "print of a truncated huge entry answered success"
+
+# A damaged sparse map is a damaged archive: nothing is written in place of
+# the file, an existing one of its name stays as it was.
+for a in sparse_order.tar sparse_unpaired.tar sparse_short.tar sparse_beyond.tar; do
+  mkdir -p "work/s_$a" && printf 'keep\n' > "work/s_$a/bad.bin"
+  out=$(run "$a" "work/s_$a")
+  [[ $(head -1 <<<"$out") == rc=32771 ]] && grep -q "地図が壊れています" <<<"$out" || fail "$a: not answered as damage"$'\n'"$out"
+  [[ $(ls "work/s_$a") == bad.bin && $(cat "work/s_$a/bad.bin") == keep ]] || fail "$a: wrote $(ls "work/s_$a")"
+  [[ $(arcdrv tar32.dll Tar cmd "-t \"$(winpath $a)\"" | head -1 | tr -d '\r') == rc=32771 ]] || fail "test of $a"
+done
 
 # Each damaged archive into a folder of its own: what one of them extracted
 # before its damage would otherwise be asked about by the next.

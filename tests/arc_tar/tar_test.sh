@@ -6,8 +6,12 @@ source "$TOOLS/archiver_test.sh"
 
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 tarcmd() { arcdrv tar32.dll Tar cmd "$1" | tr -d "\r"; }
-# True when a listing has an entry of exactly this name (and size, when given).
-listed() { LC_ALL=C awk -F'\t' -v n="$2" -v s="${3:-}" '$1 == n && (s == "" || $2 == s) { f = 1 } END { exit !f }' <<<"$1"; }
+# True when a listing has an entry of exactly this name (and size and packed
+# size, when given).
+listed() {
+  LC_ALL=C awk -F'\t' -v n="$2" -v s="${3:-}" -v p="${4:-}" \
+    '$1 == n && (s == "" || $2 == s) && (p == "" || $3 == p) { f = 1 } END { exit !f }' <<<"$1"
+}
 # tar_rc WANT COMMAND: runs COMMAND through the DLL, insists on rc=WANT and
 # prints its output; tar_refused COMMAND: the same for an answer other than 0.
 tar_rc() {
@@ -95,32 +99,56 @@ listed "$list" pad.txt 7 || fail "NUL-padded header: $list"
 tar_rc 0 "-x \"$(winpath nulpad.tar)\" \"$(winpath nulpad)\\\"" >/dev/null
 [[ $(cat nulpad/pad.txt) == padded ]] || fail "NUL-padded header content"
 
-# Sparse files, in every form tar writes them: never written out as their
-# stored map and fragments under a made-up name.
+# Sparse files, in every form tar writes them, extract to their real bytes
+# (holes as zeros) under their real names, and list at their real size with
+# what the archive holds as the packed size. many.bin has more fragments
+# than the old GNU header holds (extension blocks follow it) and a pax 1.0
+# map of several blocks; the plain file after the sparse ones still reads.
 mkdir -p sparse_src
 python3 -c "
-f = open('sparse_src/sp.bin', 'wb'); f.seek(100000); f.write(b'A' * 5000); f.seek(300000); f.write(b'end'); f.close()"
-tar --format=gnu -S -cf sparse_gnu.tar -C sparse_src sp.bin
-for v in 0.0 0.1 1.0; do tar --format=pax -S --sparse-version=$v -cf "sparse_pax$v.tar" -C sparse_src sp.bin; done
-# An old-style sparse header with more fragments than it holds (extension
-# blocks follow it), then a plain file: the plain file still reads.
-python3 -c "
-f = open('sparse_src/many.bin', 'wb')
-for i in range(40): f.seek(i * 65536); f.write(b'x' * 100)
-f.close()"
+def make(name, parts, size):
+    with open('sparse_src/' + name, 'wb') as f:
+        for at, data in parts: f.seek(at); f.write(data)
+        f.truncate(size)
+make('sp.bin', [(100000, b'A' * 5000), (300000, b'end')], 300003)
+make('hole.bin', [(0, b'head')], 200000)
+make('void.bin', [], 70000)
+make('many.bin', [(i * 65536, b'x%03d' % i * 25) for i in range(100)], 100 * 65536)"
 echo after > sparse_src/after.txt
-tar --format=gnu -S -cf sparse_many.tar -C sparse_src many.bin after.txt
-list=$(arcdrv tar32.dll Tar list "$(winpath sparse_many.tar)" 2>/dev/null)
-listed "$list" many.bin && listed "$list" after.txt || fail "sparse with extension blocks: $list"
-tarcmd "--display-dialog=0 -x \"$(winpath sparse_many.tar)\" \"$(winpath out_many)\\\" after.txt" >/dev/null
-[[ $(cat out_many/after.txt 2>/dev/null) == after ]] || fail "the file after a sparse entry with extension blocks"
-for a in sparse_gnu.tar sparse_pax0.0.tar sparse_pax0.1.tar sparse_pax1.0.tar; do
+sparse=(sp.bin hole.bin void.bin many.bin after.txt)
+tar --format=gnu -S -cf sparse_gnu.tar -C sparse_src "${sparse[@]}"
+for v in 0.0 0.1 1.0; do tar --format=pax -S --sparse-version=$v -cf "sparse_pax$v.tar" -C sparse_src "${sparse[@]}"; done
+tar --format=pax -S --sparse-version=1.0 -czf sparse_pax1.0.tgz -C sparse_src "${sparse[@]}"
+(( $(stat -c %s sparse_gnu.tar) < 1000000 )) || fail "tar wrote no sparse entries"
+# The data bytes each entry's header declares, by the entry's last name part.
+stored_sizes() {
+  python3 - "$1" <<'PY'
+import gzip, sys
+d = open(sys.argv[1], "rb").read()
+if d[:2] == b"\x1f\x8b": d = gzip.decompress(d)
+i = 0
+while i + 512 <= len(d) and any(d[i:i + 512]):
+    h, i = d[i:i + 512], i + 512
+    size, kind = int(h[124:136].strip(b"\0 ") or b"0", 8), chr(h[156])
+    if kind == "S" and h[482]:
+        while d[i + 504]: i += 512
+        i += 512
+    if kind not in "xgLK": print(h[:100].rstrip(b"\0").decode().split("/")[-1], size)
+    i += (size + 511) // 512 * 512
+PY
+}
+for a in sparse_gnu.tar sparse_pax0.0.tar sparse_pax0.1.tar sparse_pax1.0.tar sparse_pax1.0.tgz; do
   list=$(arcdrv tar32.dll Tar list "$(winpath "$a")" 2>/dev/null)
-  listed "$list" sp.bin || fail "$a: not listed under its own name"$'\n'"$list"
-  out=$(tarcmd "--display-dialog=0 -x \"$(winpath "$a")\" \"$(winpath "out_$a")\\\"")
-  [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "$a: answered success"$'\n'"$out"
-  [[ -z $(find "out_$a" -type f 2>/dev/null) ]] || fail "$a: wrote $(find "out_$a" -type f)"
+  while read -r f packed; do
+    listed "$list" "$f" "$(stat -c %s "sparse_src/$f")" "$packed" || fail "$a: $f not listed at its real size, $packed packed"$'\n'"$list"
+  done < <(stored_sizes "$a")
+  tar_rc 0 "--display-dialog=0 -x \"$(winpath "$a")\" \"$(winpath "out_$a")\\\"" >/dev/null
+  for f in "${sparse[@]}"; do cmp "out_$a/$f" "sparse_src/$f" || fail "$a: $f"; done
+  [[ $(ls "out_$a" | wc -l) == ${#sparse[@]} ]] || fail "$a: wrote $(ls "out_$a")"
+  tar_rc 0 "-t \"$(winpath "$a")\"" | grep -a "^Tested many.bin" >/dev/null || fail "$a: test log"
 done
+out=$(arcdrv tar32.dll Tar cmd "-x -p \"$(winpath sparse_pax1.0.tar)\" \"hole.bin\"" 100 | tr -d '\r')
+[[ $(sed -n 2p <<<"$out") == head ]] || fail "print of a sparse entry: $out"
 
 # ---- single compressed files ----
 cp src/表示.txt one.txt

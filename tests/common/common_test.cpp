@@ -177,6 +177,35 @@ TEST(Paths, SeparatorsAreNeverTheSecondByteOfADoubleByteCharacter) {
   EXPECT_EQ(dir_part("C:\\" + shiryohyo + "\\" + so), "C:\\" + shiryohyo + "\\");
 }
 
+// Entry names cut at '\' and '/' only; paths on disk at a drive's ':' too.
+TEST(Paths, NamesAndFoldersOfEntriesAndOfPathsOnDisk) {
+  const std::string so = "\x83\x5C", hyo = "\x95\x5C";  // ソ, 表
+  const std::string shiryohyo = "\x8E\x91\x97\xBF" + hyo;  // 資料表
+  struct {
+    std::string path, base, dir, file, fileDir, folder;
+  } cases[] = {
+      {"C:\\w\\a.txt", "a.txt", "C:\\w\\", "a.txt", "C:\\w\\", "C:\\w"},
+      {"C:\\a.txt", "a.txt", "C:\\", "a.txt", "C:\\", "C:\\"},
+      {"C:a.txt", "C:a.txt", "", "a.txt", "C:", "C:"},
+      {"a:b/c:d", "c:d", "a:b/", "d", "a:b/c:", "a:b/c:"},
+      {"a.txt", "a.txt", "", "a.txt", "", ""},
+      {"d/x/", "", "d/x/", "", "d/x/", "d/x"},
+      {"\\\\srv\\share\\f", "f", "\\\\srv\\share\\", "f", "\\\\srv\\share\\", "\\\\srv\\share"},
+      {"C:\\" + shiryohyo + "\\" + so, so, "C:\\" + shiryohyo + "\\", so, "C:\\" + shiryohyo + "\\",
+       "C:\\" + shiryohyo},
+      {"C:\\" + shiryohyo, shiryohyo, "C:\\", shiryohyo, "C:\\", "C:\\"},
+      {"d/" + so + "/" + hyo, hyo, "d/" + so + "/", hyo, "d/" + so + "/", "d/" + so},
+      {"", "", "", "", "", ""},
+  };
+  for (auto& c : cases) {
+    EXPECT_EQ(base_name(c.path), c.base) << c.path;
+    EXPECT_EQ(dir_part(c.path), c.dir) << c.path;
+    EXPECT_EQ(file_name(c.path), c.file) << c.path;
+    EXPECT_EQ(file_dir(c.path), c.fileDir) << c.path;
+    EXPECT_EQ(folder_of(c.path), c.folder) << c.path;
+  }
+}
+
 TEST(LogWriter, NeverPastSizeAlwaysTerminated) {
   char buf[8];
   memset(buf, 'z', sizeof buf);

@@ -18,6 +18,11 @@ case $kind in
     tar -czf "$work/corpus/t.tgz" a.txt d
     tar -cjf "$work/corpus/t.tbz" a.txt
     tar -cf - a.txt | compress -f -c > "$work/corpus/t.taz"
+    # Sparse files in the old GNU header and in each pax version.
+    printf 'tail' | dd of=sp.bin bs=1 seek=20000 conv=notrunc status=none
+    truncate -s 30000 sp.bin
+    tar --format=gnu -S -cf "$work/corpus/sparse_gnu.tar" sp.bin a.txt
+    for v in 0.0 0.1 1.0; do tar --format=pax -S --sparse-version=$v -cf "$work/corpus/sparse_$v.tar" sp.bin a.txt; done
     ;;
   bzip2)
     bzip2 -c a.txt > "$work/corpus/a.bz2"
