@@ -1,23 +1,10 @@
 #!/usr/bin/env bash
 # bga32.dll under Wine: GZA and BZA round trips, the layout byte by byte,
 # editing commands, the self-extractor and hostile input.
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
-set -E
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
-cd "$SCRATCH"
-W() { winpath "$1"; }
+source "$TOOLS/archiver_test.sh"
 ad() { arcdrv "$@" | tr -d '\r'; }
 bga() { ad bga32.dll Bga cmd "$1"; }
 names() { ad bga32.dll Bga list "$(W "$1")" | cut -f1 | tr '\n' ' '; }
-expect_rc() {
-  local got; got=${2%%$'\n'*}
-  [[ $got == "rc=$1" ]] || fail "want rc=$1, got: $2"
-}
-expect_fail() {
-  local got; got=${1%%$'\n'*}
-  [[ $got != "rc=0" && $got == rc=* ]] || fail "want an error, got: $1"
-}
 SO=$(printf '\x83\x5c')
 
 mkdir -p src/sub

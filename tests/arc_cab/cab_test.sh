@@ -2,25 +2,12 @@
 # cab32.dll under Wine on real cabinets: made by gcab and read by us, made
 # by us and read by cabextract, spanned sets, the self-extractor, and
 # hostile input.
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
-set -E
-trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
+source "$TOOLS/archiver_test.sh"
 SECONDS=0
 step() { echo "[$SECONDS s] $*"; }
 trap 'echo "[$SECONDS s] exit"' EXIT
-cd "$SCRATCH"
-W() { winpath "$1"; }
 ad() { arcdrv "$@" | tr -d '\r'; }
 cab() { ad cab32.dll Cab cmd "$1"; }
-expect_rc() {  # expect_rc WANT OUTPUT
-  local got; got=${2%%$'\n'*}
-  [[ $got == "rc=$1" ]] || fail "want rc=$1, got: $2"
-}
-expect_fail() {
-  local got; got=${1%%$'\n'*}
-  [[ $got != "rc=0" && $got == rc=* ]] || fail "want an error, got: $1"
-}
 
 # Source tree: a folder, a CP932 name whose second byte is a backslash
 # (ソ = 83 5C), a UTF-8 name, an empty file, text and noise.

@@ -2,14 +2,10 @@
 # Changing archives through unlha32.dll: delete, rename (the new name typed
 # into its dialog), update, overwrite questions and the time check, print,
 # self-extractor make and undo; a failed change leaves the archive as it was.
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
+source "$TOOLS/archiver_test.sh"
 export LC_ALL=ja_JP.UTF-8
-cd "$SCRATCH"
 drv() { arcdrv unlha32.dll Unlha "$@" 2>/dev/null | tr -d '\r'; }
-rc_of() { head -1 <<<"$1" | sed 's/rc=//'; }
 names() { drv list "$(winpath "$1")" | cut -f1 | iconv -f CP932 -t UTF-8 | sort | tr '\n' ' '; }
-W() { winpath "$1"; }
 
 mkdir -p src/dir/sub src/keep
 echo alpha > src/a.txt; echo beta > src/dir/b.txt; echo gamma > src/dir/sub/c.txt; echo delta > src/keep/d.txt

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Hostile archives: every one is refused or reported with a log line and a
 # nonzero answer, nothing lands outside the chosen folder, nothing hangs.
-source "$TOOLS/lib.sh"
+source "$TOOLS/archiver_test.sh"
 H=$SCRATCH/fixtures; mkdir -p "$H"
 winrun "$BIN/lha_mkhostile.exe" "$(winpath "$H")"
 prefix=$(awk '{print $3}' <<<"$WINE_RUN")/wineprefix

@@ -4,12 +4,10 @@
 # the "." folder entry of jlha. Each extracts through unlha32.dll to the
 # tree it was made from; lhasa reads the same bytes where it can, which
 # checks the fixtures themselves.
-source "$TOOLS/lib.sh"
-cd "$SCRATCH"
+source "$TOOLS/archiver_test.sh"
 F=$SCRATCH/fixtures; mkdir -p "$F"
 winrun "$BIN/lha_mkold.exe" "$(winpath "$F")"
 drv() { arcdrv unlha32.dll Unlha "$@" 2>/dev/null | tr -d "\r"; }
-rc_of() { head -1 <<<"$1" | sed 's/rc=//'; }
 
 # archive | lhasa reads it | a listed entry and its method
 cases=(

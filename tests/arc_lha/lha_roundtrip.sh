@@ -3,11 +3,9 @@
 # header level, folders, Japanese names whose second byte is 0x5C) list and
 # extract byte for byte through unlha32.dll; archives unlha32.dll makes pass
 # lhasa's test and extract identically with jlha.
-source "$TOOLS/lib.sh"
+source "$TOOLS/archiver_test.sh"
 export LC_ALL=ja_JP.UTF-8
-cd "$SCRATCH"
 drv() { arcdrv unlha32.dll Unlha "$@" 2>/dev/null | tr -d "\r"; }
-rc_of() { head -1 <<<"$1" | sed 's/rc=//'; }
 
 # The source tree. ソ and 表 end in byte 0x5C in code page 932.
 mkdir -p src/docs/deep "src/日本" src/empty

@@ -2,12 +2,10 @@
 # unrar.dll under Wine on RAR 4 and RAR 5 fixtures written by mkrar: the walk,
 # extraction both ways the callers ask for it, volume sets, refusals, and a
 # table of hostile archives.
-source "$TOOLS/lib.sh"
-cd "$SCRATCH"
+source "$TOOLS/archiver_test.sh"
 mkrar() { timeout 60 $WINE_RUN "$BIN/mkrar.exe" "$@"; }
 rardrv() { timeout 60 $WINE_RUN "$BIN/rardrv.exe" "$(winpath "$BIN/unrar.dll")" "$@" | tr -d '\r' | iconv -f CP932 -t UTF-8; }
 same() { cmp -s "$1" "$2" || fail "$3: $1 differs from $2"; }
-has() { grep -qF -- "$2" <<<"$1" || fail "$3: expected '$2' in: $1"; }
 
 seq 1 3000 > a.txt
 head -c 70000 "$BIN/unrar.dll" > b.bin
@@ -17,18 +15,18 @@ for f in 4 5; do
   # Stored entries, a folder, names whose second byte is 0x5C (ソ, 表).
   mkrar -$f s$f.rar dir/ dir/a.txt=a.txt 'ソ.txt=b.bin' '表/x.txt=a.txt' empty.txt=
   out=$(rardrv list s$f.rar)
-  has "$out" $'dir\t000000e0' "folder entry (RAR $f)"
-  has "$out" $'dir\\a.txt\t' "backslash path (RAR $f)"
-  has "$out" $'ソ.txt\t' "CP932 name (RAR $f)"
-  has "$out" $'表\\x.txt\t' "CP932 folder (RAR $f)"
-  has "$out" "end 10" "end of archive (RAR $f)"
+  expect_text "$out" $'dir\t000000e0' "folder entry (RAR $f)"
+  expect_text "$out" $'dir\\a.txt\t' "backslash path (RAR $f)"
+  expect_text "$out" $'ソ.txt\t' "CP932 name (RAR $f)"
+  expect_text "$out" $'表\\x.txt\t' "CP932 folder (RAR $f)"
+  expect_text "$out" "end 10" "end of archive (RAR $f)"
   grep -F $'dir\\a.txt' <<<"$out" | grep -qP '\t13893\t13893\t' || fail "sizes (RAR $f): $out"
 
   for mode in name path; do
     d=out$f$mode
     mkdir "$d"
     out=$(rardrv extract s$f.rar "$(winpath "$d")" $mode)
-    has "$out" "end 10" "extract $mode (RAR $f)"
+    expect_text "$out" "end 10" "extract $mode (RAR $f)"
     [[ $(grep -cP '\t0$' <<<"$out") == 5 ]] || fail "extract $mode (RAR $f): $out"
     same "$d/dir/a.txt" a.txt "extract $mode (RAR $f)"
     same "$d/ソ.txt" b.bin "extract $mode (RAR $f)"
@@ -38,10 +36,10 @@ for f in 4 5; do
 
   # Test mode feeds the data callback only; a short buffer stops it.
   out=$(rardrv mem s$f.rar 'dir\a.txt' m64.out 64)
-  has "$out" "found 1 bytes 64" "to memory (RAR $f)"
+  expect_text "$out" "found 1 bytes 64" "to memory (RAR $f)"
   cmp -s m64.out <(head -c 64 a.txt) || fail "to memory (RAR $f): first 64 bytes"
   out=$(rardrv mem s$f.rar 'dir\a.txt' mall.out 1000000)
-  has "$out" "test 0" "to memory (RAR $f)"
+  expect_text "$out" "test 0" "to memory (RAR $f)"
   same mall.out a.txt "to memory (RAR $f)"
 
   # What the stand-in cannot decode is refused, a password given or not, and
@@ -51,9 +49,9 @@ for f in 4 5; do
   out=$(RARDRV_PASSWORD=secret WINEDEBUG=-all,+debugstr rardrv extract c$f.rar "$(winpath c$f)" 2>dbg$f.txt)
   grep -qF 'OutputDebugStringA "unrar: packed.txt : ' dbg$f.txt || fail "no reason for the compressed entry (RAR $f): $(cat dbg$f.txt)"
   grep -qF 'OutputDebugStringA "unrar: secret.txt : ' dbg$f.txt || fail "no reason for the encrypted entry (RAR $f): $(cat dbg$f.txt)"
-  has "$out" $'packed.txt\t14' "compressed entry (RAR $f)"
-  has "$out" $'secret.txt\t14' "encrypted entry (RAR $f)"
-  has "$out" $'ok.txt\t0' "entry after refusals (RAR $f)"
+  expect_text "$out" $'packed.txt\t14' "compressed entry (RAR $f)"
+  expect_text "$out" $'secret.txt\t14' "encrypted entry (RAR $f)"
+  expect_text "$out" $'ok.txt\t0' "entry after refusals (RAR $f)"
   same c$f/ok.txt b.bin "entry after refusals (RAR $f)"
   [[ $(ls c$f) == ok.txt ]] || fail "refused entries left files (RAR $f): $(ls c$f)"
 
@@ -62,23 +60,23 @@ for f in 4 5; do
   off=$(grep -m1 -obUa 'a.txt' dmg$f.rar | cut -d: -f1)
   printf 'X' | dd of=dmg$f.rar bs=1 seek="$off" conv=notrunc status=none
   out=$(rardrv list dmg$f.rar)
-  has "$out" "end 12" "damaged header (RAR $f)"
-  has "$out" $'dir\t' "entries before the damage (RAR $f)"
+  expect_text "$out" "end 12" "damaged header (RAR $f)"
+  expect_text "$out" $'dir\t' "entries before the damage (RAR $f)"
 
   # Two volumes with an entry split across them.
   mkrar -$f -v 50000 v$f.part1.rar big.bin=b.bin after.txt=a.txt
   [[ -f v$f.part2.rar && ! -f v$f.part3.rar ]] || fail "two volumes expected (RAR $f): $(ls v$f*)"
   out=$(rardrv list v$f.part1.rar)
-  has "$out" $'big.bin\t000000' "split entry listed (RAR $f)"
+  expect_text "$out" $'big.bin\t000000' "split entry listed (RAR $f)"
   [[ $(grep -c '^big.bin' <<<"$out") == 2 ]] || fail "both parts listed (RAR $f): $out"
-  has "$out" "end 10" "volume walk (RAR $f)"
+  expect_text "$out" "end 10" "volume walk (RAR $f)"
   out=$(rardrv list v$f.part2.rar)
   fl=$(grep -m1 '^big.bin' <<<"$out" | cut -f2)
   (( 0x$fl & 1 )) || fail "continued flag (RAR $f): $out"
   mkdir v$f
   out=$(rardrv extract v$f.part1.rar "$(winpath v$f)")
-  has "$out" $'big.bin\t0' "spanning extraction (RAR $f)"
-  has "$out" $'after.txt\t0' "entry after the split (RAR $f)"
+  expect_text "$out" $'big.bin\t0' "spanning extraction (RAR $f)"
+  expect_text "$out" $'after.txt\t0' "entry after the split (RAR $f)"
   same v$f/big.bin b.bin "spanning extraction (RAR $f)"
   same v$f/after.txt a.txt "spanning extraction (RAR $f)"
   # Second volume missing and the prompt answered 0: the spanning entry stops.
@@ -86,7 +84,7 @@ for f in 4 5; do
   mkdir vm$f
   out=$(RARDRV_VOL=0 rardrv extract v$f.part1.rar "$(winpath vm$f)")
   mv hidden.rar v$f.part2.rar
-  has "$out" "mode 0" "volume prompt (RAR $f)"
+  expect_text "$out" "mode 0" "volume prompt (RAR $f)"
   grep -qP '^big.bin\t0$' <<<"$out" && fail "missing volume reported success (RAR $f)"
   [[ -z $(ls vm$f) ]] || fail "missing volume left files (RAR $f): $(ls vm$f)"
 done
@@ -121,7 +119,7 @@ mkrar -4 -old -v 50000 o.rar big.bin=b.bin
 [[ -f o.r00 ]] || fail "old naming: $(ls o.*)"
 mkdir o
 out=$(rardrv extract o.rar "$(winpath o)")
-has "$out" $'big.bin\t0' "old naming"
+expect_text "$out" $'big.bin\t0' "old naming"
 same o/big.bin b.bin "old naming"
 
 # Hostile archives: every case is refused or reported, nothing lands outside
@@ -135,32 +133,32 @@ for f in 4 5; do
   for n in '..\evil.txt' '\abs-rar-test.txt' 'C:\drive-rar-test.txt' 'a\..\..\up.txt' 'con'; do
     grep -qP "^\Q$n\E\t16$" <<<"$out" || fail "unsafe name $n not refused (RAR $f): $out"
   done
-  has "$out" $'badcrc.txt\t12' "wrong CRC (RAR $f)"
-  has "$out" $'huge.txt\t12' "huge declared size (RAR $f)"
-  has "$out" $'good.txt\t0' "good entry among hostile ones (RAR $f)"
+  expect_text "$out" $'badcrc.txt\t12' "wrong CRC (RAR $f)"
+  expect_text "$out" $'huge.txt\t12' "huge declared size (RAR $f)"
+  expect_text "$out" $'good.txt\t0' "good entry among hostile ones (RAR $f)"
   [[ $(cd hx$f && find . -type f | sort) == ./in/good.txt ]] || fail "files outside or left (RAR $f): $(cd hx$f && find .)"
   [[ ! -e evil.txt && ! -e /abs-rar-test.txt && ! -e "$prefix_c/drive-rar-test.txt" && ! -e up.txt ]] ||
     fail "hostile entry escaped (RAR $f)"
   # Truncated: the entry whose data runs past the end answers 12.
   head -c $(( $(stat -c %s s$f.rar) - 40 )) s$f.rar > t$f.rar
-  has "$(rardrv list t$f.rar)" "end 12" "truncated (RAR $f)"
+  expect_text "$(rardrv list t$f.rar)" "end 12" "truncated (RAR $f)"
 done
 # A header size that cannot move the walk forward (RAR 4: 0 at the first
 # file header; RAR 5: a size of 0) answers 12 at once.
 cp s4.rar loop4.rar
 printf '\0\0' | dd of=loop4.rar bs=1 seek=25 conv=notrunc status=none
-has "$(rardrv list loop4.rar)" "end 12" "header loop (RAR 4)"
+expect_text "$(rardrv list loop4.rar)" "end 12" "header loop (RAR 4)"
 cp s5.rar loop5.rar
 printf '\0' | dd of=loop5.rar bs=1 seek=20 conv=notrunc status=none
-has "$(rardrv list loop5.rar)" "end 12" "header loop (RAR 5)"
+expect_text "$(rardrv list loop5.rar)" "end 12" "header loop (RAR 5)"
 head -c 5000 "$BIN/unrar.dll" > notrar.rar
-has "$(rardrv list notrar.rar)" "open failed 13" "not a RAR archive"
+expect_text "$(rardrv list notrar.rar)" "open failed 13" "not a RAR archive"
 # A RAR stored in another container is that container's member, not a RAR
 # archive; behind a program (a self-extractor) it is one.
 tar -cf tarred.rar a.txt s5.rar
-has "$(rardrv list tarred.rar)" "open failed 13" "RAR inside a tar"
+expect_text "$(rardrv list tarred.rar)" "open failed 13" "RAR inside a tar"
 cat "$BIN/rardrv.exe" s5.rar > sfx5.exe
-has "$(rardrv list sfx5.exe)" "end 10" "RAR behind a program"
+expect_text "$(rardrv list sfx5.exe)" "end 10" "RAR behind a program"
 # RAR 4 names come from the Unicode copy: a code page copy written by a
 # packing system of another code page ('?' for every character that is not
 # ASCII) is not the name. The names use every mode of the copy's encoding:
@@ -171,7 +169,7 @@ out=$(rardrv list u4.rar)
 mkdir u4
 rardrv extract u4.rar "$(winpath u4)" >/dev/null
 while IFS='|' read -r stored file src; do
-  has "$out" "$stored"$'\t' "RAR 4 Unicode name $stored"
+  expect_text "$out" "$stored"$'\t' "RAR 4 Unicode name $stored"
   same "u4/$file" "$src" "RAR 4 Unicode name $stored"
 done <<'EOF'
 表だよ\ファイル.txt|表だよ/ファイル.txt|a.txt
@@ -190,7 +188,7 @@ for mode in name path; do
   mkdir -p l5$mode/in
   out=$(rardrv extract l5.rar "$(winpath l5$mode/in)" $mode)
   while IFS='|' read -r entry rc file; do
-    has "$out" "$entry"$'\t'"$rc" "redirection $entry ($mode)"
+    expect_text "$out" "$entry"$'\t'"$rc" "redirection $entry ($mode)"
     [[ -z $file ]] || same "l5$mode/in/$file" a.txt "redirection $entry ($mode)"
   done <<'EOF'
 data\a.txt|0|data/a.txt

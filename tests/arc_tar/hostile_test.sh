@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # Hostile and damaged archives: each is refused or reported, nothing lands
 # outside the base folder, and the library never crashes or hangs.
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
-cd "$SCRATCH"
+source "$TOOLS/archiver_test.sh"
 mkdir -p work/base outside
 
 python3 - <<'PY'

@@ -2,9 +2,7 @@
 # tar32.dll on real files under Wine: archives made by tar, bsdtar, gzip,
 # bzip2 and compress list and extract byte-exact; archives we make pass the
 # other tools; hostile archives write nothing outside the base folder.
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
-cd "$SCRATCH"
+source "$TOOLS/archiver_test.sh"
 
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 tarcmd() { arcdrv tar32.dll Tar cmd "$1" | tr -d "\r"; }
@@ -14,14 +12,15 @@ listed() {
   LC_ALL=C awk -F'\t' -v n="$2" -v s="${3:-}" -v p="${4:-}" \
     '$1 == n && (s == "" || $2 == s) && (p == "" || $3 == p) { f = 1 } END { exit !f }' <<<"$1"
 }
-# Runs a command through the DLL and insists on its answer.
-expect_rc() {
+# tar_rc WANT COMMAND: runs COMMAND through the DLL, insists on rc=WANT and
+# prints its output; tar_refused COMMAND: the same for an answer other than 0.
+tar_rc() {
   local want=$1 out; shift
   out=$(tarcmd "$1")
   [[ $(head -1 <<<"$out") == "rc=$want" ]] || fail "want rc=$want for: $1"$'\n'"$out"
   printf '%s\n' "$out"
 }
-expect_fail() {
+tar_refused() {
   local out; out=$(tarcmd "$1")
   [[ $(head -1 <<<"$out") != "rc=0" ]] || fail "want an error for: $1"$'\n'"$out"
   printf '%s\n' "$out"
@@ -60,22 +59,22 @@ for a in gnu.tar gnu.tgz gnu.tar.bz2 gnu.tar.Z pax.tar bsd.tar bsd.tgz; do
   listed "$list" "$long.txt" || fail "$a: the long name is not listed"
   listed "$list" "$deep/deep.txt" || fail "$a: the deep name is not listed"
   listed "$list" sub/r.bin 300000 || fail "$a: size of sub/r.bin"
-  expect_rc 0 "--display-dialog=0 -x \"$(winpath "$a")\" \"$(winpath "out_$a")\\\"" | grep -a "^Melted a.txt" >/dev/null || fail "$a: log"
+  tar_rc 0 "--display-dialog=0 -x \"$(winpath "$a")\" \"$(winpath "out_$a")\\\"" | grep -a "^Melted a.txt" >/dev/null || fail "$a: log"
   check_tree "out_$a" src
 done
 # ustar splits long paths into prefix and name.
-expect_rc 0 "-x \"$(winpath ustar.tar)\" \"$(winpath out_ustar)\\\"" >/dev/null
+tar_rc 0 "-x \"$(winpath ustar.tar)\" \"$(winpath out_ustar)\\\"" >/dev/null
 cmp out_ustar/sub/r.bin src/sub/r.bin && cmp "out_ustar/日本/ソース.txt" "src/日本/ソース.txt" || fail "ustar extraction"
 
 # Chosen entries only; a folder named with /*.* takes what is below it.
-expect_rc 0 "-x \"$(winpath gnu.tgz)\" \"$(winpath pick)\\\" \"a.txt\" \"日本/*.*\"" >/dev/null
+tar_rc 0 "-x \"$(winpath gnu.tgz)\" \"$(winpath pick)\\\" \"a.txt\" \"日本/*.*\"" >/dev/null
 [[ -f pick/a.txt && -f "pick/日本/ソース.txt" && ! -e pick/sub ]] || fail "chosen entries"
 # --use-directory=0 drops the stored folders.
-expect_rc 0 "--display-dialog=0 --use-directory=0 -x \"$(winpath gnu.tar)\" \"$(winpath flat)\\\" \"sub/r.bin\"" >/dev/null
+tar_rc 0 "--display-dialog=0 --use-directory=0 -x \"$(winpath gnu.tar)\" \"$(winpath flat)\\\" \"sub/r.bin\"" >/dev/null
 cmp flat/r.bin src/sub/r.bin || fail "flat extraction"
 
 # The entry's bytes alone go into the buffer.
-out=$(expect_rc 0 "--display-dialog=0 -x -p \"$(winpath gnu.tar.bz2)\" \"日本/ソース.txt\"")
+out=$(tar_rc 0 "--display-dialog=0 -x -p \"$(winpath gnu.tar.bz2)\" \"日本/ソース.txt\"")
 [[ "$(tail -n +2 <<<"$out")" == so ]] || fail "print to buffer: $out"
 
 # Number fields padded on the left with NULs, as some writers store them.
@@ -97,7 +96,7 @@ open("nulpad.tar", "wb").write(hdr(b"pad.txt", len(data)) + data.ljust(512, b"\0
 PY
 list=$(arcdrv tar32.dll Tar list "$(winpath nulpad.tar)" 2>/dev/null)
 listed "$list" pad.txt 7 || fail "NUL-padded header: $list"
-expect_rc 0 "-x \"$(winpath nulpad.tar)\" \"$(winpath nulpad)\\\"" >/dev/null
+tar_rc 0 "-x \"$(winpath nulpad.tar)\" \"$(winpath nulpad)\\\"" >/dev/null
 [[ $(cat nulpad/pad.txt) == padded ]] || fail "NUL-padded header content"
 
 # Sparse files, in every form tar writes them, extract to their real bytes
@@ -143,10 +142,10 @@ for a in sparse_gnu.tar sparse_pax0.0.tar sparse_pax0.1.tar sparse_pax1.0.tar sp
   while read -r f packed; do
     listed "$list" "$f" "$(stat -c %s "sparse_src/$f")" "$packed" || fail "$a: $f not listed at its real size, $packed packed"$'\n'"$list"
   done < <(stored_sizes "$a")
-  expect_rc 0 "--display-dialog=0 -x \"$(winpath "$a")\" \"$(winpath "out_$a")\\\"" >/dev/null
+  tar_rc 0 "--display-dialog=0 -x \"$(winpath "$a")\" \"$(winpath "out_$a")\\\"" >/dev/null
   for f in "${sparse[@]}"; do cmp "out_$a/$f" "sparse_src/$f" || fail "$a: $f"; done
   [[ $(ls "out_$a" | wc -l) == ${#sparse[@]} ]] || fail "$a: wrote $(ls "out_$a")"
-  expect_rc 0 "-t \"$(winpath "$a")\"" | grep -a "^Tested many.bin" >/dev/null || fail "$a: test log"
+  tar_rc 0 "-t \"$(winpath "$a")\"" | grep -a "^Tested many.bin" >/dev/null || fail "$a: test log"
 done
 out=$(arcdrv tar32.dll Tar cmd "-x -p \"$(winpath sparse_pax1.0.tar)\" \"hole.bin\"" 100 | tr -d '\r')
 [[ $(sed -n 2p <<<"$out") == head ]] || fail "print of a sparse entry: $out"
@@ -158,18 +157,18 @@ for a in one.txt.gz one.txt.bz2 one.txt.Z; do
   list=$(arcdrv tar32.dll Tar list "$(winpath "$a")" 2>/dev/null)
   [[ $(cut -f1 <<<"$list") == one.txt ]] || fail "$a lists as $list"
   mkdir -p "single_$a"
-  expect_rc 0 "--display-dialog=0 --message-loop=0 -x \"$(winpath "$a")\" \"$(winpath "single_$a")\\\"" | grep -a "^Melted one.txt" >/dev/null || fail "$a log"
+  tar_rc 0 "--display-dialog=0 --message-loop=0 -x \"$(winpath "$a")\" \"$(winpath "single_$a")\\\"" | grep -a "^Melted one.txt" >/dev/null || fail "$a log"
   cmp "single_$a/one.txt" one.txt || fail "$a content"
 done
 [[ $(arcdrv tar32.dll Tar list "$(winpath one.txt.gz)" 2>/dev/null | cut -f2) == 50000 ]] || fail "gzip size in the listing"
 cat one.txt.gz one.txt.gz > twice.gz   # multi-member gzip
-expect_rc 0 "-x \"$(winpath twice.gz)\" \"$(winpath multi)\\\"" >/dev/null
+tar_rc 0 "-x \"$(winpath twice.gz)\" \"$(winpath multi)\\\"" >/dev/null
 cat one.txt one.txt | cmp - multi/twice || fail "multi-member gzip"
 
 # ---- archives we make ----
 for spec in "plain:: :made.tar" "gz::-z6 :made.tgz" "bz2::-B9 :made.tar.bz2" "byname:: :made2.tar.gz"; do
   IFS=: read -r label _ sw file <<<"$spec"
-  expect_rc 0 "--display-dialog=0 -c $sw\"$(winpath "$file")\" \"$(winpath src)\\\" \"a.txt\" \"sub\" \"日本\" \"表示.txt\" \"$long.txt\" \"$(dirname "$(dirname "$deep")")\"" >/dev/null
+  tar_rc 0 "--display-dialog=0 -c $sw\"$(winpath "$file")\" \"$(winpath src)\\\" \"a.txt\" \"sub\" \"日本\" \"表示.txt\" \"$long.txt\" \"$(dirname "$(dirname "$deep")")\"" >/dev/null
   tar tf "$file" >/dev/null || fail "tar rejects $file"
   7zz t "$file" >/dev/null || fail "7zz rejects $file"
   mkdir -p "peer_$label"; tar xf "$file" -C "peer_$label"
@@ -179,45 +178,45 @@ done
 gzip -t made.tgz && gzip -t made2.tar.gz && bzip2 -t made.tar.bz2 || fail "stream checks of made archives"
 tar tvf made.tar | grep -a "$long.txt" >/dev/null || fail "long name in a made archive"
 # Our archives back through the DLL.
-expect_rc 0 "-x \"$(winpath made.tar.bz2)\" \"$(winpath back)\\\"" >/dev/null
+tar_rc 0 "-x \"$(winpath made.tar.bz2)\" \"$(winpath back)\\\"" >/dev/null
 check_tree back src
 # --use-directory=0 stores base names only.
-expect_rc 0 "--use-directory=0 --display-dialog=0 -c \"$(winpath flat.tar)\" \"$(winpath src)\\\" \"sub\"" >/dev/null
+tar_rc 0 "--use-directory=0 --display-dialog=0 -c \"$(winpath flat.tar)\" \"$(winpath src)\\\" \"sub\"" >/dev/null
 [[ $(tar tf flat.tar | sort | tr '\n' ' ') == "empty.dat r.bin " ]] || fail "flat packing: $(tar tf flat.tar)"
 
 # Single streams, as the program's two command shapes send them.
-expect_rc 0 "cGvfz6 \"$(winpath made_one.txt.gz)\" \"$(winpath one.txt)\"" >/dev/null
+tar_rc 0 "cGvfz6 \"$(winpath made_one.txt.gz)\" \"$(winpath one.txt)\"" >/dev/null
 # The program sends these with no output buffer at all.
 [[ $(arcdrv tar32.dll Tar cmd "cvfGB6 \"$(winpath made_one.txt.bz2)\" \"$(winpath one.txt)\"" 0 | tr -d '\r') == rc=0 ]] \
   || fail "cvfGB6 with no output buffer"
-expect_rc 0 "--display-dialog=0 -c -G -z9 \"$(winpath made_two.gz)\" \"$(winpath "$SCRATCH")\\one.txt\"" >/dev/null
+tar_rc 0 "--display-dialog=0 -c -G -z9 \"$(winpath made_two.gz)\" \"$(winpath "$SCRATCH")\\one.txt\"" >/dev/null
 gzip -t made_one.txt.gz && bzip2 -t made_one.txt.bz2 && gzip -t made_two.gz || fail "single streams rejected"
 gzip -dc made_one.txt.gz | cmp - one.txt && bzip2 -dc made_one.txt.bz2 | cmp - one.txt || fail "single stream content"
 7zz t made_one.txt.bz2 >/dev/null || fail "7zz rejects a single bzip2 file"
 
 # ---- test command ----
-expect_rc 0 "-t \"$(winpath gnu.tgz)\"" | grep -a "^Tested a.txt" >/dev/null || fail "test log"
+tar_rc 0 "-t \"$(winpath gnu.tgz)\"" | grep -a "^Tested a.txt" >/dev/null || fail "test log"
 
 # ---- overwrite questions, answered through the dialog's buttons ----
 printf 'changed\n' > out_gnu.tar/a.txt
 x_a="-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt"
-beside answer "いいえ(N)" -- expect_rc 0 "$x_a" | grep -a "^Skipped : a.txt" >/dev/null || fail "no: not skipped"
+beside answer "いいえ(N)" -- tar_rc 0 "$x_a" | grep -a "^Skipped : a.txt" >/dev/null || fail "no: not skipped"
 [[ $(cat out_gnu.tar/a.txt) == changed ]] || fail "no: file replaced"
 asked "msgbox: tar32" "the overwrite question"
 asked "a.txt" "the question names the file"
-beside answer "中止" -- expect_fail "$x_a" >/dev/null
+beside answer "中止" -- tar_refused "$x_a" >/dev/null
 [[ $(cat out_gnu.tar/a.txt) == changed ]] || fail "cancel: file replaced"
-beside answer "はい(Y)" -- expect_rc 0 "$x_a" >/dev/null
+beside answer "はい(Y)" -- tar_rc 0 "$x_a" >/dev/null
 cmp out_gnu.tar/a.txt src/a.txt || fail "yes: file not replaced"
 # All: every existing file of the run is replaced after one answer.
 printf 'changed\n' > out_gnu.tar/a.txt
 printf 'changed\n' > out_gnu.tar/sub/empty.dat
-beside answer "すべて(A)" -- expect_rc 0 "-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt sub/empty.dat" >/dev/null
+beside answer "すべて(A)" -- tar_rc 0 "-x \"$(winpath gnu.tar)\" \"$(winpath out_gnu.tar)\\\" a.txt sub/empty.dat" >/dev/null
 cmp out_gnu.tar/a.txt src/a.txt && cmp out_gnu.tar/sub/empty.dat src/sub/empty.dat || fail "all: files not replaced"
 
 # ---- a failed creation leaves the old archive alone ----
 cp made.tar keep.tar
-expect_fail "-c \"$(winpath keep.tar)\" \"$(winpath src)\\\" \"no-such-file\"" >/dev/null
+tar_refused "-c \"$(winpath keep.tar)\" \"$(winpath src)\\\" \"no-such-file\"" >/dev/null
 cmp keep.tar made.tar || fail "failed packing touched the archive"
 ls keep.tar.* 2>/dev/null && fail "work file left beside the archive"
 

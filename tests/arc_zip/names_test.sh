@@ -2,10 +2,7 @@
 # unzip32.dll, both kinds, on names stored in UTF-8 (flag bit 11 from 7zz, the
 # Unicode path extra field hand-made here) and on archives with bytes after
 # their end record.
-source "$TOOLS/lib.sh"
-cd "$SCRATCH"
-gq() { grep "$@" >/dev/null; }
-W() { winpath "$1"; }
+source "$TOOLS/archiver_test.sh"
 wiz() { winrun "$BIN/wizdrv.exe" "$(winpath "$BIN/infozip/unzip32.dll")" "$@" | tr -d '\r' | iconv -f CP932 -t UTF-8; }
 common_list() { arcdrv unzip32.dll UnZip list "$(W "$1")" 2>/dev/null | tr -d '\r' | iconv -f CP932 -t UTF-8 | cut -f1; }
 common_x() { arcdrv unzip32.dll UnZip cmd "-x -o \"$(W "$1")\" \"$(W "$2")\\\"" | tr -d '\r' | iconv -f CP932 -t UTF-8; }

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # unzip32.dll, both kinds, on archives made by zip and 7zz: listing, extraction
 # byte for byte, the extraction switches, encrypted entries, test, memory.
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
-gq() { grep "$@" >/dev/null; }  # reads all input: no broken pipe under pipefail
-cd "$SCRATCH"
+source "$TOOLS/archiver_test.sh"
 wiz() { local dll=$1; shift; winrun "$BIN/wizdrv.exe" "$(winpath "$dll")" "$@"; }
 IZ="$BIN/infozip/unzip32.dll"
-W() { winpath "$1"; }
 # The password typed into the library's password dialog, once per try.
 PW=(dialog パスワードの入力 type 0)
 pw() { local a=(); for p in "$@"; do a+=("${PW[@]}" "$p" click OK); done; printf '%s\n' "${a[@]}"; }

@@ -2,14 +2,11 @@
 # zip32.dll: archives it makes pass unzip and 7zz and extract identically;
 # update, delete, encryption, abort, and the self-extractor road (stub plus
 # archive with offsets fixed, and back by dropping the stub).
-source "$TOOLS/lib.sh"
-source "$TOOLS/beside.sh"
-gq() { grep "$@" >/dev/null; }  # reads all input: no broken pipe under pipefail
-cd "$SCRATCH"
+source "$TOOLS/archiver_test.sh"
 wiz() { local dll=$1; shift; winrun "$BIN/wizdrv.exe" "$(winpath "$dll")" "$@"; }
 Z="$BIN/zip32.dll"
-W() { winpath "$1"; }
-rc_of() { tr -d '\r' < "$1" | grep '^rc=' | tail -1; }
+# The last rc= line a driver wrote into the log FILE.
+last_rc() { tr -d '\r' < "$1" | grep '^rc=' | tail -1; }
 
 mkdir -p src/sub/deeper
 seq 1 20000 > src/sub/numbers.txt
@@ -19,7 +16,7 @@ head -c 70000 /dev/urandom > src/sub/deeper/noise.bin
 
 # A new archive from a folder and files, as the engine names them.
 wiz "$Z" zip "$(W new.zip)" "$(W src)" r6 a.txt sub empty.txt > new.log
-[ "$(rc_of new.log)" = rc=0 ] || { cat new.log; fail "zip32 packing"; }
+[ "$(last_rc new.log)" = rc=0 ] || { cat new.log; fail "zip32 packing"; }
 gq 'adding: sub/numbers.txt (deflated' new.log || { cat new.log; fail "no adding lines"; }
 unzip -tq new.zip >/dev/null || fail "unzip -t on our archive"
 7zz t new.zip >/dev/null || fail "7zz t on our archive"
@@ -115,7 +112,7 @@ unzip -tq -P wrong enc.zip >/dev/null 2>&1 && fail "our encryption accepts a wro
 beside dialog パスワードの入力 type 0 secret click OK -- arcdrv unzip32.dll UnZip cmd "-x -o \"$(W enc.zip)\" \"$(W encout)\\\"" > /dev/null
 cmp -s encout/sub/numbers.txt src/sub/numbers.txt || fail "our encrypted archive through our unzip32"
 wiz "$Z" zip "$(W nopw.zip)" "$(W src)" re a.txt > nopw.log
-[ "$(rc_of nopw.log)" != rc=0 ] && [ ! -e nopw.zip ] || fail "encryption without a password must fail and make nothing"
+[ "$(last_rc nopw.log)" != rc=0 ] && [ ! -e nopw.zip ] || fail "encryption without a password must fail and make nothing"
 
 # Update: only newer files replace entries, in place; new files are added.
 cp new.zip upd.zip
@@ -146,13 +143,13 @@ arcdrv unzip32.dll UnZip cmd "-x -o \"$(W far.zip)\" \"$(W farout)\\\"" > /dev/n
 # Delete: a folder by "sub\*.*"; nothing matched leaves the archive alone.
 cp upd.zip del.zip
 wiz "$Z" zip "$(W del.zip)" "" x 'sub\*.*' > del.log
-[ "$(rc_of del.log)" = rc=0 ] || { cat del.log; fail "delete"; }
+[ "$(last_rc del.log)" = rc=0 ] || { cat del.log; fail "delete"; }
 unzip -Z1 del.zip | gq '^sub' && fail "sub entries still there"
 unzip -Z1 del.zip | gq -x a.txt || fail "delete took too much"
 unzip -tq del.zip >/dev/null || fail "unzip -t after delete"
 cp del.zip del0.zip
 wiz "$Z" zip "$(W del.zip)" "" x nothing.here > del2.log
-[ "$(rc_of del2.log)" != rc=0 ] && cmp -s del.zip del0.zip || fail "deleting nothing must answer an error and keep the archive"
+[ "$(last_rc del2.log)" != rc=0 ] && cmp -s del.zip del0.zip || fail "deleting nothing must answer an error and keep the archive"
 
 # Delete on a full disk: an error told in the log, the archive byte for byte.
 # Needs a small file system of its own, so only where one can be mounted.
@@ -163,7 +160,7 @@ if mount -t tmpfs -o size=96k tmpfs full 2>/dev/null; then
   wiz "$Z" zip "$(W full/f.zip)" "" x small.txt > full.log || true
   same=0; cmp -s full/f.zip full.keep || same=1
   umount full
-  [ "$(rc_of full.log)" != rc=0 ] && [ $same = 0 ] && tr -d '\r' < full.log | gq 'could not write' ||
+  [ "$(last_rc full.log)" != rc=0 ] && [ $same = 0 ] && tr -d '\r' < full.log | gq 'could not write' ||
     { cat full.log; fail "delete on a full disk: not told, or the archive changed"; }
 fi
 
@@ -171,7 +168,7 @@ fi
 cp new.zip abort.zip && cp new.zip abort.keep
 printf 'newer\n' > src/b.txt
 WIZ_ABORT_AT=2 wiz "$Z" zip "$(W abort.zip)" "$(W src)" r a.txt b.txt sub > abort.log
-[ "$(rc_of abort.log)" = rc=9 ] || { cat abort.log; fail "abort answer"; }
+[ "$(last_rc abort.log)" = rc=9 ] || { cat abort.log; fail "abort answer"; }
 cmp -s abort.zip abort.keep || fail "abort changed the archive"
 ls | gq '\$t' && fail "a temporary file was left behind"
 
@@ -206,7 +203,7 @@ diff -r jp jpout >/dev/null || fail "Japanese names round trip"
 # Self-extractor: stub, then the archive, then the offsets fixed.
 cat "$BIN/Sfx32gui.dat" new.zip > sfx.exe
 wiz "$Z" zip "$(W sfx.exe)" "" A > sfxa.log
-[ "$(rc_of sfxa.log)" = rc=0 ] || { cat sfxa.log; fail "fix offsets"; }
+[ "$(last_rc sfxa.log)" = rc=0 ] || { cat sfxa.log; fail "fix offsets"; }
 unzip -t sfx.exe 2>&1 | gq -i 'extra bytes' && fail "offsets still not counting the stub"
 unzip -tq sfx.exe >/dev/null || fail "unzip -t of the self-extractor"
 7zz t sfx.exe >/dev/null || fail "7zz t of the self-extractor"

@@ -40,12 +40,18 @@ find_fill() {
   probe wait TVantrelbyHalvek dialog TFindDlg "${args[@]}" >/dev/null || fail "conditions $*"
 }
 dlg() { probe wait TVantrelbyHalvek dialog TFindDlg "$@"; }
+# found: the walk has ended (its rows come all at once at its end, and every
+# search here finds something); $HITS holds the dialog's rows.
+found() { HITS=$(dlg list) && grep -q ' | ' <<<"$HITS"; }
+# find_hidden: the dialog is no longer shown (it stays made, hidden).
+find_hidden() { [ "$(probe find TFindDlg)" = none ]; }
 # find_run NAME FOLDER SUB TYPES: a search in a new instance; $HITS holds the
 # dialog's rows (the program goes on running: find_close ends it).
 find_run() {
   find_open
   find_fill "$@"
-  HITS=$(dlg click "検索開始(I)" sleep 1500 list) || fail "search $*"
+  dlg click "検索開始(I)" >/dev/null || fail "search $*"
+  wait_until 30 "rows for the search $*" found
 }
 find_close() { dlg click "終了(P)" >/dev/null 2>&1 || true; stop_tovix; }
 hits() { sed 's/^\* //' <<<"$HITS"; }
@@ -86,27 +92,37 @@ got=$(hits | tail -2 | sed 's/.* | //' | tr '\n' ' ')
 # window; a double click on an empty part of the list chooses nothing.
 find_run 'readme.*' "$W" 1 Lha,Zip,Tar
 winrun "$BIN/lvclick.exe" TFindDlg dbl:2 >/dev/null
-# The dialog stays made, hidden.
-for _ in $(seq 50); do [ "$(probe find TFindDlg)" = none ] && break; sleep 0.2; done
-[ "$(probe find TFindDlg)" = none ] || fail "the dialog stayed after the pick"
-AFTER=$(probe wait TVantrelbyHalvek sleep 500 caption list)
+wait_until 10 "the dialog hidden after the pick" find_hidden
+# picked_listed: the main window lists the picked archive ($AFTER: what it shows).
+picked_listed() {
+  AFTER=$(probe wait TVantrelbyHalvek caption list) && grep -qxF "caption: d.tar ($W\\sub\\deep) - Tovix" <<<"$AFTER" &&
+    grep -q '^docs | ' <<<"$AFTER"
+}
+poll 10 picked_listed || true
 expect_line "$AFTER" "caption: d.tar ($W\\sub\\deep) - Tovix" "picked archive"
 grep -q '^docs | ' <<<"$AFTER" || fail "main window: $AFTER"
 find_close
 find_run 'readme.*' "$W" 1 Lha,Zip,Tar
 winrun "$BIN/lvclick.exe" TFindDlg dbl:- >/dev/null
+# A pause: time for a close that must not come.
 out=$(dlg sleep 500 caption) || fail "the dialog closed on an empty pick"
 AFTER=$(probe wait TVantrelbyHalvek caption)
 find_close
 expect_line "$AFTER" "caption: Tovix" "listed without a pick"
 
 # Escape while the walk runs stops it with what was found so far: a folder
-# of many archives, Escape pressed once the walk is under way.
+# of many archives, Escape pressed once the walk is under way (the folder
+# goes into the folder box's history as it starts).
 mkdir -p "$SCRATCH/many"
 for i in $(seq -w 1 3000); do echo "many/a$i.lzh"; done | (cd "$SCRATCH" && xargs -n 500 sh -c 'for f; do cp tree/a.lzh "$f"; done' _)
+M=$(winpath "$SCRATCH/many")
 find_open
-find_fill 'readme.*' "$(winpath "$SCRATCH/many")" 0 Lha
-HITS=$(dlg click "検索開始(I)" sleep 100 post-key 27 sleep 2000 list) || fail "cancelled search"
+find_fill 'readme.*' "$M" 0 Lha
+under_way() { dlg controls | grep -qxF -e "  $M" -e "  * $M"; }
+dlg click "検索開始(I)" >/dev/null || fail "cancelled search"
+wait_until 20 "the search under way" under_way
+dlg post-key 27 >/dev/null || fail "Escape during the search"
+wait_until 30 "rows of the cancelled search" found
 find_close
 n=$(hits | grep -c ' | ' || true)
 [ "$n" -gt 0 ] && [ "$n" -lt 3000 ] || fail "cancelled: $n of 3000 rows"
@@ -127,8 +143,7 @@ probe wait TVantrelbyHalvek 60000 command "検索(F)..." >/dev/null || fail "fin
 shown=$(probe wait TFindDlg 10000 caption rect columns close) || fail "no dialog: $shown"
 expect_line "$shown" "caption: 書庫内ファイル検索" "shown"
 expect_line "$shown" "column[3]: 書庫名 195 left" "shown"
-closed() { [ "$(probe find TFindDlg)" = none ] || fail "the dialog is still shown"; }
-eventually 30 closed
+wait_until 30 "the shown dialog closed" find_hidden
 read -r l t _ <<<"$(grep '^rect: ' <<<"$shown" | sed 's/^rect: //')"
 [ "$l" -ge 0 ] && [ "$t" -ge 0 ] || fail "dialog off the screen: $shown"
 stop_tovix
@@ -137,11 +152,10 @@ stop_tovix
 winrun "$BIN/tovix.exe" >/dev/null 2>&1 &
 TOVIX_PID=$!
 probe wait TVantrelbyHalvek 60000 command "新規起動(Z)" >/dev/null
-for _ in $(seq 100); do
-  n=$(winrun "$BIN/bcastctl.exe" windows TVantrelbyHalvek | tr -d '\r' | grep -c .)
-  [ "$n" -ge 2 ] && break
-  sleep 0.2
-done
+windows() { winrun "$BIN/bcastctl.exe" windows TVantrelbyHalvek | tr -d '\r' | grep -c . || true; }
+second_window() { [ "$(windows)" -ge 2 ]; }
+poll 20 second_window || true
+n=$(windows)
 [ "$n" = 2 ] || fail "new instance: $n main windows"
 for h in $(winrun "$BIN/bcastctl.exe" windows TVantrelbyHalvek | tr -d '\r'); do
   probe target "$h" close >/dev/null 2>&1 || true

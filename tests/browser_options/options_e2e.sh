@@ -47,7 +47,7 @@ run() {
   dump >"$SCRATCH/$name.before"
   winrun "$BIN/bcastwait.exe" wm_tovix_changeoption 8000 >"$SCRATCH/$name.bcast" 2>/dev/null &
   local waiter=$!
-  for _ in $(seq 50); do grep -q ready "$SCRATCH/$name.bcast" 2>/dev/null && break; sleep 0.1; done
+  wait_until 10 "$name: the listening window ready" grep -q ready "$SCRATCH/$name.bcast"
   probe wait TVantrelbyHalvek command "オプション(O)..." dialog TOptionDlg 10000 "$@" >"$SCRATCH/$name.out" ||
     fail "$name: $(cat "$SCRATCH/$name.out")"
   probe waitgone TOptionDlg 20000 >/dev/null || fail "$name: the dialog did not close"
@@ -67,10 +67,10 @@ grep -qx 'got TVantrelbyHalvek lparam 0' "$SCRATCH/same.bcast.txt" ||
 
 # Changes of every kind, page by page, as a person makes them: the sample's
 # font (the fourth face of the font dialog, size 12, bold) and background
-# colour (typed in the colour dialog's red, green and blue fields), boxes,
-# radio buttons, track bars and fields.
+# colour (typed in the colour dialog's red, green and blue fields, once the
+# dialog has opened them out), boxes, radio buttons, track bars and fields.
 changes=(select-node 画面 click "フォント(F)" dialog "#32770" 10000 pick 0 3 pick 1 2 type 2 12 controls click OK
-  wait TVantrelbyHalvek dialog TOptionDlg click "背景色(B)" dialog "#32770" 10000 click "色の作成(D) >>" sleep 500
+  wait TVantrelbyHalvek dialog TOptionDlg click "背景色(B)" dialog "#32770" 10000 click "色の作成(D) >>" taken
   type 0 255 type 1 255 type 2 224 click OK
   wait TVantrelbyHalvek dialog TOptionDlg
   select-node 表示 type 0 'C:\tools\viewer.exe'

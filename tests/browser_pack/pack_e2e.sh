@@ -27,18 +27,11 @@ SAVE="作成書庫ﾌｧｲﾙの入力" OPEN="圧縮ﾌｧｲﾙの選択"
 LHA=0 ZIP=1 CAB=2 CABS=3 TAR=4 TGZ=5 GZ=6 TBZ=7 BZ=8
 # named CAPTION: waits until the file dialog's name field has the focus (it
 # takes it after coming up).
-named() {
-  for _ in $(seq 300); do
-    probe dialog "$1" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]' && return 0
-    sleep 0.1
-  done
-  fail "no $1 dialog with its name field focused"
-}
+name_focused() { probe dialog "$1" 500 controls 2>/dev/null | grep -q '^Edit id=1148 \[focus\]'; }
+named() { wait_until 30 "a $1 dialog with its name field focused" name_focused "$1"; }
 # closed CAPTION: waits until that dialog is gone.
-closed() {
-  for _ in $(seq 200); do probe dialog "$1" 100 >/dev/null 2>&1 || return 0; sleep 0.1; done
-  fail "$1 still open"
-}
+dialog_gone() { ! probe dialog "$1" 100 >/dev/null 2>&1; }
+closed() { wait_until 20 "$1 closed" dialog_gone "$1"; }
 # save_into PATH [ROW]: answers the save dialog packing asks with: the type
 # ROW chosen, PATH typed. Its folder and type as it came up go to
 # $SCRATCH/save.txt.
@@ -54,6 +47,8 @@ came_up() {
   grep -qxF "folder: $1" "$SCRATCH/save.txt" && grep -q "^ComboBox id=1136 $2 rows=" "$SCRATCH/save.txt" ||
     fail "$3: the save dialog came up as: $(cat "$SCRATCH/save.txt")"
 }
+# shows_folder DIR: the open dialog shows the folder DIR.
+shows_folder() { probe dialog "$OPEN" 1000 folder | grep -qxF "folder: $1"; }
 # open_files PATH: answers the pack command's file dialog; PATH may be a
 # folder followed by names, which are then chosen together in it.
 open_files() {
@@ -61,10 +56,7 @@ open_files() {
   if [ $# -gt 1 ]; then
     local dir=$1 names=""; shift
     probe dialog "$OPEN" 1000 keys "$dir" vk enter >/dev/null
-    for _ in $(seq 100); do
-      probe dialog "$OPEN" 1000 folder | grep -qxF "folder: $dir" && break
-      sleep 0.1
-    done
+    wait_until 10 "the open dialog in $dir" shows_folder "$dir"
     for n in "$@"; do names+="\"$n\" "; done
     named "$OPEN"
     probe dialog "$OPEN" 1000 keys "$names" vk enter >/dev/null
@@ -406,7 +398,8 @@ grep -aq '^.*password rc=' "$SCRATCH/journal.txt" && fail "a password asked with
 : >"$SCRATCH/journal.txt"
 with_ctrl() {
   named "$SAVE"
-  probe dialog "$SAVE" 1000 choose 2 "$ZIP" keys "$R\\z" hold ctrl 1 sleep 1000 vk enter >/dev/null
+  # Enter once the program's thread sees Ctrl held (hold waits for that).
+  probe dialog "$SAVE" 1000 choose 2 "$ZIP" keys "$R\\z" hold ctrl 1 vk enter >/dev/null
   closed "$SAVE"
   probe hold ctrl 0 >/dev/null
   probe dialog "パスワードの入力" 20000 click キャンセル >/dev/null || fail "no password box with Ctrl"
@@ -431,10 +424,9 @@ eventually 10 shows_caption "r.exe ($(winpath "$SCRATCH")) - Tovix" || fail "the
 pack_cmd
 open_files "$S\\a.txt"
 named "$SAVE"
-for _ in $(seq 20); do
-  probe dialog "$SAVE" 500 click キャンセル sleep 1000 >/dev/null 2>&1 || break
-done
-closed "$SAVE"
+# save_cancelled: no save dialog is left; one still there is cancelled again.
+save_cancelled() { dialog_gone "$SAVE" || ! probe dialog "$SAVE" 500 click キャンセル >/dev/null 2>&1; }
+wait_until 20 "the save dialog for the self-extractor cancelled" save_cancelled
 stop_tovix
 [ -z "$(cmdline)" ] || fail "packed into the self-extractor: $(cmdline)"
 echo ok

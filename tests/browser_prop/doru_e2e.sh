@@ -22,7 +22,8 @@ dollar() {
   cat "$SCRATCH/x/\$" 2>/dev/null || true
 }
 # The editor's buttons by their captions; keys as "^K@LINE:COL" typed into
-# the text (edit 0) with the caret there.
+# the text (edit 0) with the caret there. Each key and click is taken before
+# the next step sets the caret (sent, it would overtake them).
 declare -A BTN=([WinTitlerBtn]=Windowタイトル [UnPackTitleBtn]=展開先タイトル [UnPackInitialValBtn]=展開先初期値
   [ExtProcBtn]=関連付け [StartMnuBtn]=ｽﾀｰﾄﾒﾆｭｰ [ExecCmdBtn]=実行コマンド)
 steps() {
@@ -30,11 +31,11 @@ steps() {
   for p in "$@"; do
     if [[ $p == ^?@*:* ]]; then
       l=${p#*@}; c=${l#*:}; l=${l%:*}
-      printf '%s\n' into 0 caret 0 "$l" "$c" ctrl "${p:1:1}" sleep 200
+      printf '%s\n' into 0 caret 0 "$l" "$c" ctrl "${p:1:1}" taken
     elif [[ $p == ProEd=* ]]; then
       printf '%s\n' into 1 type 1 "${p#ProEd=}"
     else
-      printf '%s\n' click "${BTN[$p]}" sleep 100
+      printf '%s\n' click "${BTN[$p]}" taken
     fi
   done
 }

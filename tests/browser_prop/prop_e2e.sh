@@ -14,6 +14,8 @@ printf 'hello\r\n' >"$src/a.txt"
 : >"$src/empty2.txt"
 (cd "$src" && jlha a "$SCRATCH/arc.lzh" a.txt b.txt >/dev/null 2>&1)
 (cd "$src" && jlha a "$SCRATCH/empty.lzh" empty1.txt empty2.txt >/dev/null 2>&1)
+# edits: the time fields as they stand, "YEAR MONTH DAY HOUR MINUTE SECOND ".
+edits() { probe dialog TPropDlg controls | sed -n 's/^Edit id=[0-9]* \(\[focus\] \)\{0,1\}//p' | tr '\n' ' '; }
 # props ARCHIVE BUTTON [PROBE COMMANDS...]: opens the archive and its
 # properties, works the dialog with the commands, presses BUTTON and closes
 # the program again. SHOWN holds the controls as the dialog came up, EDITED
@@ -25,7 +27,7 @@ props() {
   probe wait TVantrelbyHalvek command "プロパティ(R)..." >/dev/null
   SHOWN=$(probe dialog TPropDlg controls) || fail "no properties dialog"
   [ $# -eq 0 ] || probe dialog TPropDlg "$@" >/dev/null || fail "working the dialog: $*"
-  EDITED=$(probe dialog TPropDlg controls | sed -n 's/^Edit id=[0-9]* \(\[focus\] \)\{0,1\}//p' | tr '\n' ' ')
+  EDITED=$(edits)
   probe dialog TPropDlg click "$button" waitgone TPropDlg 10000 >/dev/null || fail "dialog not closed by $button"
   stop_tovix
 }
@@ -75,9 +77,8 @@ probe dialog TPropDlg "${steps[@]}" "${bad[@]}" click OK >/dev/null || fail "typ
 box=$(probe dialog TPropDlg answer OK) || fail "no box for a text that is no number"
 [ "$box" = "msgbox: エラー | 'x' は整数値ではありません" ] || fail "box for x: $box"
 # The field shows its old value again once the box is gone.
-edits() { probe dialog TPropDlg controls | sed -n 's/^Edit id=[0-9]* \(\[focus\] \)\{0,1\}//p' | tr '\n' ' '; }
-for _ in $(seq 100); do edited=$(edits); [ "$edited" = "2001 12 3 4 5 10 " ] && break; sleep 0.1; done
-[ "$edited" = "2001 12 3 4 5 10 " ] || fail "after x: $edited"
+restored() { edited=$(edits); [ "$edited" = "2001 12 3 4 5 10 " ]; }
+poll 10 restored || fail "after x: $edited"
 probe dialog TPropDlg "${sec[@]}" tick "読み取り専用(R)" 1 click OK waitgone TPropDlg 10000 >/dev/null ||
   fail "OK with the new time"
 stop_tovix
@@ -103,7 +104,7 @@ mapfile -t steps < <(typed 2=31 1=4)
 start_tovix "$BIN/tovix.exe" "$(winpath "$arc")"
 probe wait TVantrelbyHalvek command "プロパティ(R)..." >/dev/null
 probe dialog TPropDlg "${steps[@]}" >/dev/null || fail "typing the impossible date"
-edited=$(probe dialog TPropDlg controls | sed -n 's/^Edit id=[0-9]* \(\[focus\] \)\{0,1\}//p' | tr '\n' ' ')
+edited=$(edits)
 [ "$edited" = "2005 4 31 8 9 10 " ] || fail "impossible date typed: $edited"
 box=$(probe dialog TPropDlg click OK answer OK) || fail "no box for an impossible date"
 [ "$box" = "msgbox: エラー | 日付が正しくありません。" ] || fail "box for 4/31: $box"

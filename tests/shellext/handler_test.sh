@@ -6,7 +6,6 @@ source "$TOOLS/lib.sh"
 cd "$SCRATCH"
 drv() { timeout 60 $WINE_RUN "$BIN/shxdrv.exe" "$@" | tr -d '\r' | iconv -f CP932 -t UTF-8; }
 expect() { [[ "$1" == "$2" ]] || fail "$3: expected '$2', got '$1'"; }
-has() { grep -qxF -- "$2" <<<"$1" || fail "$3: expected line '$2' in: $1"; }
 
 UNPACK='{34869A81-2706-11D3-9EE0-89A6F700B519}'
 SEND='{34869A80-2706-11D3-9EE0-89A6F700B519}'
@@ -61,34 +60,34 @@ for lib in "tovixu.dll|$UNPACK|解凍(&U)|書庫の解凍を行います。" "to
   # flags | items after the query
   while IFS='|' read -r flags result; do
     out=$(drv menu "$(winpath "$BIN/$dll")" "$id" "$flags" "$one")
-    has "$out" "init 00000000" "$dll init"
-    has "$out" "init null 80070057" "$dll init without data"
-    has "$out" "other class 80040111 null" "$dll other class"
-    has "$out" "unload while alive 00000001" "$dll unload while alive"
-    has "$out" "unload after 00000000" "$dll unload after"
+    expect_line "$out" "init 00000000" "$dll init"
+    expect_line "$out" "init null 80070057" "$dll init without data"
+    expect_line "$out" "other class 80040111 null" "$dll other class"
+    expect_line "$out" "unload while alive 00000001" "$dll unload while alive"
+    expect_line "$out" "unload after 00000000" "$dll unload after"
     if [[ $result == 1 ]]; then
-      has "$out" "query 00000001" "$dll flags $flags"
-      has "$out" "item 1 id 100 $caption" "$dll flags $flags"
-      has "$out" "item 2 id 2 second" "$dll flags $flags"
+      expect_line "$out" "query 00000001" "$dll flags $flags"
+      expect_line "$out" "item 1 id 100 $caption" "$dll flags $flags"
+      expect_line "$out" "item 2 id 2 second" "$dll flags $flags"
     else
-      has "$out" "query 00000000" "$dll flags $flags"
-      has "$out" "item 1 id 2 second" "$dll flags $flags"
+      expect_line "$out" "query 00000000" "$dll flags $flags"
+      expect_line "$out" "item 1 id 2 second" "$dll flags $flags"
     fi
   done <<<$'0|1\n4|1\n5|1\n20|1\n1|0\n2|0\n3|0'
-  has "$out" "command string 1 00000000 $help" "$dll help text"
-  has "$out" "command string 0 00000000 (none)" "$dll verb"
-  has "$out" "command string 2 00000000 (none)" "$dll validate"
-  has "$out" "command string id 1 80070057" "$dll other command"
-  has "$out" "invoke verb 80004005" "$dll string verb"
-  has "$out" "invoke 1 80070057" "$dll offset 1"
+  expect_line "$out" "command string 1 00000000 $help" "$dll help text"
+  expect_line "$out" "command string 0 00000000 (none)" "$dll verb"
+  expect_line "$out" "command string 2 00000000 (none)" "$dll validate"
+  expect_line "$out" "command string id 1 80070057" "$dll other command"
+  expect_line "$out" "invoke verb 80004005" "$dll string verb"
+  expect_line "$out" "invoke 1 80070057" "$dll offset 1"
 done
 # The help text cut to the caller's buffer, terminated inside it.
 out=$(drv menu "$(winpath "$BIN/tovix.dll")" "$SEND" 0 "$one")
-has "$out" 'help in 4 bytes Tov\0#' "help text in a small buffer"
+expect_line "$out" 'help in 4 bytes Tov\0#' "help text in a small buffer"
 
 # Selections: unpack takes exactly one file, send any files and folders.
-has "$(drv menu "$(winpath "$BIN/tovixu.dll")" "$UNPACK" 0 "$one" "$two")" "init 80004005" "unpack two files"
-has "$(drv menu "$(winpath "$BIN/tovixu.dll")" "$UNPACK" 0)" "init 80004005" "unpack nothing"
-has "$(drv menu "$(winpath "$BIN/tovix.dll")" "$SEND" 0 "$one" "$two" "$folder")" "init 00000000" "send three"
-has "$(drv menu "$(winpath "$BIN/tovix.dll")" "$SEND" 0)" "init 80004005" "send nothing"
+expect_line "$(drv menu "$(winpath "$BIN/tovixu.dll")" "$UNPACK" 0 "$one" "$two")" "init 80004005" "unpack two files"
+expect_line "$(drv menu "$(winpath "$BIN/tovixu.dll")" "$UNPACK" 0)" "init 80004005" "unpack nothing"
+expect_line "$(drv menu "$(winpath "$BIN/tovix.dll")" "$SEND" 0 "$one" "$two" "$folder")" "init 00000000" "send three"
+expect_line "$(drv menu "$(winpath "$BIN/tovix.dll")" "$SEND" 0)" "init 80004005" "send nothing"
 echo ok

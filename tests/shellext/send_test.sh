@@ -8,7 +8,6 @@ cd "$SCRATCH"
 SEND='{34869A80-2706-11D3-9EE0-89A6F700B519}'
 UNINSTALL='SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Halvek_Tovix'
 drv() { timeout 60 $WINE_RUN "$BIN/shxdrv.exe" "$@" | tr -d '\r' | iconv -f CP932 -t UTF-8; }
-has() { grep -qxF -- "$2" <<<"$1" || fail "$3: expected line '$2' in: $1"; }
 # send FILE...: the command with text on the clipboard; waits for the
 # stand-in unless NOWAIT is set.
 send() {
@@ -26,31 +25,32 @@ mkdir -p a/y
 echo x > a/x.txt; echo z > a/z.lzh
 x=$(winpath a/x.txt) y=$(winpath a/y) z=$(winpath a/z.lzh)
 out=$(send "$x" "$y" "$z")
-has "$out" "invoke 00000000" "three items"
-has "$out" "clip list $x\\r\\n$y\\r\\n$z\\r\\n\\0" "list on the clipboard"
-has "$out" "clip text keep me" "text beside the list"
+expect_line "$out" "invoke 00000000" "three items"
+expect_line "$out" "clip list $x\\r\\n$y\\r\\n$z\\r\\n\\0" "list on the clipboard"
+expect_line "$out" "clip text keep me" "text beside the list"
 [[ -f started.txt ]] || fail "the program was not started"
 started=$(tr -d '\r' < started.txt | iconv -f CP932 -t UTF-8)
 grep -qE "^cmdline \"?${fake//\\/\\\\}\\\\tovix.exe\"? /C\$" <<<"$started" || fail "command line: $started"
-has "$started" "cwd $(winpath a)" "working folder"
-has "$started" "$x\\r\\n$y\\r\\n$z\\r\\n" "list the program reads"
+expect_line "$started" "cwd $(winpath a)" "working folder"
+expect_line "$started" "$x\\r\\n$y\\r\\n$z\\r\\n" "list the program reads"
 
 # A path on a drive root: the working folder keeps its backslash.
 out=$(send 'C:\file.lzh')
-has "$out" 'clip list C:\file.lzh\r\n\0' "root item"
-has "$(tr -d '\r' < started.txt)" 'cwd C:\' "root working folder"
+expect_line "$out" 'clip list C:\file.lzh\r\n\0' "root item"
+expect_line "$(tr -d '\r' < started.txt)" 'cwd C:\' "root working folder"
 
 # A name longer than MAX_PATH arrives whole.
 long="$(winpath a)\\$(printf 'n%.0s' {1..300}).txt"
 out=$(send "$x" "$long")
-has "$out" "clip list $x\\r\\n$long\\r\\n\\0" "long name"
+expect_line "$out" "clip list $x\\r\\n$long\\r\\n\\0" "long name"
 
 # No installation recorded: the list is still handed over, nothing starts
 # and the record is not created by asking for it.
 cleanup
 out=$(NOWAIT=1 send "$x")
+# A pause: time for a start that must not come.
 sleep 1
-has "$out" "clip list $x\\r\\n\\0" "no record"
+expect_line "$out" "clip list $x\\r\\n\\0" "no record"
 [[ ! -f started.txt ]] || fail "started without an installation: $(cat started.txt)"
-has "$(drv key HKLM "$UNINSTALL")" "(missing)" "uninstall record created by reading it"
+expect_line "$(drv key HKLM "$UNINSTALL")" "(missing)" "uninstall record created by reading it"
 echo ok

@@ -31,6 +31,8 @@ unpack() {
   while [[ $1 != -- ]]; do probe+=("$1"); shift; done
   beside "${probe[@]}" -- run "$2"
 }
+# not_opened WHAT: no folder is opened (a pause: time for an opening that
+# must not come).
 not_opened() { sleep 1; [[ ! -e opened.txt ]] || fail "$1: a folder was opened: $(cat opened.txt)"; }
 # The tree below a folder, as relative paths.
 tree() { (cd "$1" && find . -mindepth 1 | LC_ALL=C sort); }

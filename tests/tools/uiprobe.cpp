@@ -125,7 +125,11 @@
 //   hold ctrl|shift 1|0   presses (1) or lets go (0) that key on the keyboard,
 //                         the target (if any) brought to the front first: the
 //                         program sees it held from its next input on until
-//                         it is let go
+//                         it is let go; with a target, waits until the
+//                         target's thread sees the key so
+//   taken                 waits until the target's thread has taken what was
+//                         posted to it before (a click, keys): in place of a
+//                         pause after them
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -1091,9 +1095,26 @@ bool RunFileDialog(const std::string& cmd, const std::function<std::string(const
     in.ki.wVk = key == "ctrl" ? VK_CONTROL : VK_SHIFT;
     in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
     SendInput(1, &in, sizeof in);
-    // The key reaches the program as input, after what was posted before.
-    Sleep(500);
-    return true;
+    // The key reaches the program as input, after what was posted before:
+    // with a target, until its thread sees the key so; without one, a while.
+    if (!g_target) {
+      Sleep(500);
+      return true;
+    }
+    const std::string want = (key == "ctrl" ? "ctrl " : "shift ") + std::string(down ? "1" : "0");
+    for (DWORD end = GetTickCount() + 10000;; Sleep(50)) {
+      std::string state;
+      if (!AskHook(g_target, "UiProbeTaken", "UiProbeTaken", 0, state)) return Fail("no answer from the target");
+      if (state.find(want) != std::string::npos) return true;
+      if (static_cast<int>(end - GetTickCount()) <= 0) return Fail("the target does not see " + want + ": " + state);
+    }
+  }
+  if (cmd == "taken") {
+    // Every message posted to the target's thread before (a click, keys)
+    // taken: a request posted after them is answered.
+    std::string state;
+    if (!g_target) return Fail("no target window");
+    return AskHook(g_target, "UiProbeTaken", "UiProbeTaken", 0, state) || Fail("the target took nothing");
   }
   *known = false;
   return false;

@@ -346,3 +346,22 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbeMenu(int code, WPARAM w
   }
   return CallNextHookEx(nullptr, code, wp, lp);
 }
+
+// ---- taken: what was posted before has been taken. WH_GETMESSAGE: the
+// registered request "UiProbeTaken" posted to a window of this thread, with
+// uiprobe's reply window as its first parameter; it comes out of the queue
+// after every message posted before it, and the answer is the thread's own
+// view of the keyboard then: "ctrl 0|1 shift 0|1".
+extern "C" __declspec(dllexport) LRESULT CALLBACK UiProbeTaken(int code, WPARAM wp, LPARAM lp) {
+  static const UINT ask = RegisterWindowMessageA("UiProbeTaken");
+  auto* m = reinterpret_cast<MSG*>(lp);
+  if (code == HC_ACTION && wp == PM_REMOVE && m && m->message == ask) {
+    std::string out = std::string("ctrl ") + (GetKeyState(VK_CONTROL) < 0 ? "1" : "0") + " shift " +
+                      (GetKeyState(VK_SHIFT) < 0 ? "1" : "0");
+    COPYDATASTRUCT cds{kMeasureMagic, static_cast<DWORD>(out.size()), out.data()};
+    SendMessageTimeoutA(reinterpret_cast<HWND>(m->wParam), WM_COPYDATA, reinterpret_cast<WPARAM>(m->hwnd),
+                        reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000, nullptr);
+    m->message = WM_NULL;
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
