@@ -31,7 +31,8 @@ struct Recording : arj::Host {
     return answer;
   }
   bool progress(int mode, uint32_t size, uint32_t written, const std::string& source, const std::string&) override {
-    if (mode != arj::kExtractInProcess) steps.push_back(std::to_string(mode) + " " + source + " " + std::to_string(written));
+    if (mode != arj::kExtractInProcess)
+      steps.push_back(std::to_string(mode) + " " + source + " " + std::to_string(written));
     return false;
   }
 };
