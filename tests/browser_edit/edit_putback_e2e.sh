@@ -82,7 +82,7 @@ if ! mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
   echo ok
   exit 0
 fi
-trap 'stop_tovix; umount "$full" 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
+trap 'stop_tovix; umount "$full" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
 arc="$full/arc.lzh"
 cp "$SCRATCH/master.lzh" "$arc"
 dd if=/dev/zero of="$full/filler" bs=1k 2>/dev/null || true
