@@ -21,14 +21,6 @@ namespace {
 
 std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
-// The exact last-write time; an editor that saves within two seconds still
-// counts as a change.
-int64_t WriteTimeOf(const std::string& p) {
-  WIN32_FILE_ATTRIBUTE_DATA d{};
-  if (!GetFileAttributesExA(p.c_str(), GetFileExInfoStandard, &d)) return -1;
-  return (static_cast<int64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime;
-}
-
 // The size and check value of a file, as the archive's format counts them:
 // LHA's CRC-16 (reflected 0x8005), the CRC-32 of the others.
 bool FileSizeAndCrc(const std::string& path, bool crc16, uint64_t& size, uint32_t& crc) {
@@ -58,6 +50,27 @@ bool FileSizeAndCrc(const std::string& path, bool crc16, uint64_t& size, uint32_
   }
   CloseHandle(h);
   return ok;
+}
+
+// Two files with the same bytes. One that cannot be read is taken as
+// different, so that an edit is put back rather than lost.
+bool SameContent(const std::string& a, const std::string& b) {
+  HANDLE ha = CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE hb = CreateFileA(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  bool same = ha != INVALID_HANDLE_VALUE && hb != INVALID_HANDLE_VALUE;
+  LARGE_INTEGER sa{}, sb{};
+  same = same && GetFileSizeEx(ha, &sa) && GetFileSizeEx(hb, &sb) && sa.QuadPart == sb.QuadPart;
+  std::vector<uint8_t> ba(1 << 16), bb(1 << 16);
+  while (same) {
+    DWORD ga = 0, gb = 0;
+    same = ReadFile(ha, ba.data(), static_cast<DWORD>(ba.size()), &ga, nullptr) &&
+           ReadFile(hb, bb.data(), static_cast<DWORD>(bb.size()), &gb, nullptr) && ga == gb &&
+           std::memcmp(ba.data(), bb.data(), ga) == 0;
+    if (ga == 0) break;
+  }
+  if (ha != INVALID_HANDLE_VALUE) CloseHandle(ha);
+  if (hb != INVALID_HANDLE_VALUE) CloseHandle(hb);
+  return same;
 }
 
 INT_PTR ShellRun(HWND owner, const char* verb, const std::string& file, const std::string& params,
@@ -312,13 +325,17 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
   const std::string work = MakeWorkFolder();
   if (work.empty() || !CreateDirectoryA(work.c_str(), nullptr)) return;
   const std::string temp = arc::join_path(work, caption);
+  // An edit that could not be put back stays in its folder for the user,
+  // out of the clean-up's reach.
+  bool keepEdited = false;
   struct TWorkGone {
     TVantrelbyHalvek* Form;
     const std::string& Work;
+    const bool& Keep;
     ~TWorkGone() {
-      if (!RemoveDirectoryA(Work.c_str()) && FolderExists(Work)) Form->FWorkFolders->Add(Work);
+      if (!Keep && !RemoveDirectoryA(Work.c_str()) && FolderExists(Work)) Form->FWorkFolders->Add(Work);
     }
-  } workGone{this, work};
+  } workGone{this, work, keepEdited};
   Archive1->Command("e -n -c1 -y " + Q(arc) + " " + Q(arc::with_separator(work)) + " " + Q(FCurrentFolder + caption),
                     nullptr, 0);
   // Nothing came out, or not the entry's bytes: no editor is started on it.
@@ -328,7 +345,23 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
                 MB_ICONERROR);
     return;
   }
-  const int64_t before = WriteTimeOf(temp);
+  // An edit is told by the bytes, not the time: editors that keep the time,
+  // and entries stamped ahead of the clock (a local time from a zone further
+  // east), would make a saved file look unchanged. With no copy to compare,
+  // whatever the editor leaves is put back.
+  const std::string original = temp + ".tovix-orig";
+  const bool haveOriginal = CopyFileA(temp.c_str(), original.c_str(), TRUE) != 0;
+  if (haveOriginal) SetFileAttributesA(original.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  struct TOriginalGone {
+    const std::string& Path;
+    const bool Made;
+    ~TOriginalGone() {
+      if (Made) {
+        SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(Path.c_str());
+      }
+    }
+  } originalGone{original, haveOriginal};
   std::string program = Settings.List.ViewProg;
   if (!(KeyboardShiftState() & ssShift)) {
     char found[MAX_PATH] = {};
@@ -350,18 +383,35 @@ void TVantrelbyHalvek::Edit2Click(TObject*) {
   }
   if (started)
     while (WaitForSingleObject(pi.hProcess, 3000) == WAIT_TIMEOUT) Application->ProcessMessages();
-  if (started && WriteTimeOf(temp) != before) {
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  if (started && FileExists(temp) && !(haveOriginal && SameContent(temp, original))) {
     while (Archive1->GetRunning(false)) {
       Application->ProcessMessages();
       Sleep(50);
     }
-    Archive1->Command("u -jr1 -n " + Q(arc) + " " + Q(arc::with_separator(work)) + " " + Q(FCurrentFolder + caption),
-                      nullptr, 0);
+    // Added, not updated: the library's newer-only rule compares times and
+    // would pass over a saved file older than the entry.
+    TOutput log(LogBufferSize);
+    const int rc = Archive1->Command(
+        "a -jr1 -n " + Q(arc) + " " + Q(arc::with_separator(work)) + " " + Q(FCurrentFolder + caption), log.Ptr(),
+        log.Cap());
+    log.End();
+    keepEdited = rc != 0 || !TakenOutIntact(FCurrentFolder + caption, temp);
     FPendingFolder = FCurrentFolder;
     ListArchive();
+    if (keepEdited) {
+      if (log.Ptr()[0] && DispDlg) {
+        DispDlg->SetCaption("tovixの編集結果");
+        DispDlg->SetResultText(log.Ptr());
+        ShowResultLog();
+      }
+      const std::string text = "編集したファイルを書庫に戻せませんでした。\r\n"
+                               "編集したファイルは次の場所に残してあります。\r\n\r\n" + temp;
+      MessageBoxA(Handle(), text.c_str(), "Tovix", MB_ICONERROR);
+      return;
+    }
   }
-  if (pi.hProcess) CloseHandle(pi.hProcess);
-  if (pi.hThread) CloseHandle(pi.hThread);
   DeleteFileA(temp.c_str());
 }
 

@@ -260,7 +260,9 @@ void TVantrelbyHalvek::PackFiles() {
     else
       SaveDialog1->InitialDir = Settings.Pack.DefFolder;
     SaveDialog1->FileName.clear();
-    if (!SaveDialog1->Execute()) return;
+    // The window closed while the dialog was up ends the dialog as well,
+    // with no name chosen: nothing is packed then.
+    if (!SaveDialog1->Execute() || Application->Terminated() || arc::base_name(SaveDialog1->FileName).empty()) return;
     // 4.
     const int index = SaveDialog1->FilterIndex;
     code = index >= 1 && index <= 11 ? SaveFilterTypes[index] : 0;
@@ -411,6 +413,7 @@ void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
   bool yesToAll = false;
   bool anyMade = false;
   std::string lastMade;
+  std::string failedLog, failedNames;
   const unsigned buttons = mbYes | mbNo | mbCancel | (FPendingFiles->Count() >= 2 ? mbAll : 0u);
   // 2-4.
   for (int i = 0; i < FPendingFiles->Count(); ++i) {
@@ -439,7 +442,9 @@ void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
     const std::string command = SingleStreamCommand(Kind, Settings.Pack.Zip, target, source);
     bool missing = false;
     if (!PackLibraryReady(missing)) continue;
-    const int r = Archive1->Command(command, nullptr, 0);
+    TPackLog log(LogBufferSize);
+    const int r = Archive1->Command(command, log.Data.get(), static_cast<uint32_t>(log.Size));
+    log.Data[static_cast<size_t>(log.Size)] = 0;
     Application->ProcessMessages();
     if (replaced) replaced->Finish(r == 0);
     anyMade = true;
@@ -447,6 +452,22 @@ void TVantrelbyHalvek::PackSingleStream(int Kind, const std::string& Previous) {
     if (r == 0) {
       lastMade = target;
       AddRecentArchive();
+    } else {
+      // Whatever the library left at the name is no file of the user's.
+      if (!replaced && FileExists(target)) DeleteFileA(target.c_str());
+      failedLog += log.Data.get();
+      failedNames += "\r\n" + target;
+    }
+  }
+  // The failures together, once the questions are over: the libraries' logs
+  // when they wrote any, else the names not made.
+  if (!failedNames.empty()) {
+    if (!failedLog.empty() && DispDlg) {
+      DispDlg->SetCaption("tovixの圧縮結果");
+      DispDlg->SetResultText(failedLog.c_str());
+      ShowResultLog();
+    } else {
+      ShowPackFailure("圧縮できませんでした。" + failedNames);
     }
   }
   // The window stays on the last file made, or on the archive it had when

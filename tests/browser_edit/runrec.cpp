@@ -5,7 +5,9 @@
 // When the file named by RUNREC_CHANGE exists, runrec takes it away and
 // changes the file its last argument names as an editor saving it would: a
 // line "edited" appended, and its time an hour on, so the change shows
-// whatever the clock did meanwhile.
+// whatever the clock did meanwhile. When RUNREC_HOLD names a file, runrec
+// stays, as an editor the user is working in, until that file appears (the
+// test has done the editing); it takes it away and ends.
 #include <windows.h>
 
 #include <cstdlib>
@@ -65,5 +67,7 @@ int main() {
   DWORD put = 0;
   WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
   CloseHandle(h);
+  if (const char* hold = std::getenv("RUNREC_HOLD"))
+    while (!DeleteFileA(hold)) Sleep(50);
   return 0;
 }

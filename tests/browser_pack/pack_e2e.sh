@@ -337,6 +337,35 @@ for answer in "キャンセル" "いいえ(N)"; do
   cmp -s "$SCRATCH/agz-before.gz" "$SCRATCH/out/a.txt.gz" || fail "$answer: a.txt.gz changed"
 done
 rm "$SCRATCH/out/a.txt.gz"
+# One gzip file per input onto a full drive (a small file system of its own,
+# so only where one can be mounted): the library's log, and nothing left
+# there, neither a partial file nor a work file.
+full="$SCRATCH/full"
+mkdir -p "$full"
+if mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
+  trap 'stop_tovix; umount "$full" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+  head -c 200000 /dev/urandom >"$SCRATCH/big.bin"
+  start_tovix "$BIN/tovix.exe"
+  pack_cmd
+  open_files "$(winpath "$SCRATCH/big.bin")"
+  save_into "$(winpath "$full")\\x" "$GZ"
+  logged
+  stop_tovix
+  left=$(ls -A "$full")
+  umount "$full"
+  grep -qF "$(winpath "$full")\\big.bin.gz" "$SCRATCH/log.txt" || fail "gzip onto a full drive: log $(cat "$SCRATCH/log.txt")"
+  [ -z "$left" ] || fail "gzip onto a full drive left: $left"
+fi
+# The window closed while the save dialog of a start-up pack is up: the
+# dialog goes with it, nothing is packed and the program ends.
+reg Exit 0
+ls -A "$src" >"$SCRATCH/src-before.txt"
+(cd "$src" && timeout 120 $WINE_RUN "$BIN/tovix.exe" a.txt >/dev/null 2>&1) &
+pid=$!
+named "$SAVE"
+probe find TVantrelbyHalvek close >/dev/null || fail "no window to close"
+wait "$pid" || fail "the program did not end when closed during its save dialog"
+[ "$(ls -A "$src")" = "$(cat "$SCRATCH/src-before.txt")" ] || fail "closing during the save dialog packed: $(ls -A "$src")"
 
 # No packing library for the open ZIP archive: said so, the archive as it was.
 nolib="$SCRATCH/nolib"
