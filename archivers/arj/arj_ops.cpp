@@ -1,0 +1,242 @@
+// The ARJ library's commands over the portable reader (see arj_ops.h).
+#include "arj_ops.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "arj.h"
+#include "fsio.h"
+#include "text.h"
+
+namespace arj {
+
+namespace {
+
+int result_code(arj::Result r) {
+  switch (r) {
+    case arj::Result::Ok: return 0;
+    case arj::Result::Stopped: return kErrUserCancel;
+    case arj::Result::BadCrc: return kErrFileCrc;
+    case arj::Result::Unsupported: return kErrMethod;
+    case arj::Result::Encrypted: return kErrPasswordFile;
+    case arj::Result::BadData:
+    case arj::Result::Truncated: return kErrHuffmanCode;
+  }
+  return kErrHuffmanCode;
+}
+
+struct Opened {
+  std::unique_ptr<arj::FileSource> src;
+  arj::Archive arc;
+  arj::Status status = arj::Status::Ok;
+};
+
+// Opens and walks the archive; the log says why it failed.
+int open_archive(const std::string& path, Opened& o, arc::LogWriter& log) {
+  auto f = fsio::open_read(path);
+  if (!f) {
+    log.line("書庫を開けません : " + path);
+    return kErrArcFileOpen;
+  }
+  o.src = std::make_unique<arj::FileSource>(std::move(f));
+  o.status = arj::read_archive(*o.src, o.arc);
+  if (o.status == arj::Status::NotArj) {
+    log.line("ARJ 書庫ではありません : " + path);
+    return kErrNotArcFile;
+  }
+  return 0;
+}
+
+// After the entries read before a damaged header were handled.
+int damage_tail(const Opened& o, arc::LogWriter& log, int rc) {
+  if (o.status == arj::Status::Ok) return rc;
+  log.line(std::string("Error : ") + arj::status_text(o.status));
+  return kErrHeaderBroken;
+}
+
+// The command's names told the archive's entries.
+arc::NameMatcher named(const std::vector<std::string>& names, const Opened& o) {
+  arc::NameMatcher m(names);
+  if (m.needs_names())
+    for (auto& e : o.arc.entries) m.stored(e.name, e.is_dir());
+  return m;
+}
+
+}  // namespace
+
+int list(const std::string& archive, const std::vector<std::string>& wanted, arc::LogWriter& log) {
+  Opened o;
+  if (int rc = open_archive(archive, o, log)) return rc;
+  const arc::NameMatcher names = named(wanted, o);
+  for (auto& e : o.arc.entries) {
+    if (!names.matches(e.name)) continue;
+    char line[64];
+    std::snprintf(line, sizeof line, "\t%lu\t%lu\t%04x-%04x\t", static_cast<unsigned long>(e.original),
+              static_cast<unsigned long>(e.packed), static_cast<unsigned>(e.dosTime >> 16),
+              static_cast<unsigned>(e.dosTime & 0xFFFF));
+    log.line(e.name + line + arj::method_text(e));
+  }
+  return damage_tail(o, log, 0);
+}
+
+int test(const std::string& archive, const std::vector<std::string>& wanted, arc::LogWriter& log) {
+  Opened o;
+  if (int rc = open_archive(archive, o, log)) return rc;
+  int rc = 0;
+  const arc::NameMatcher names = named(wanted, o);
+  for (auto& e : o.arc.entries) {
+    if (!names.matches(e.name) || e.is_dir()) continue;
+    auto r = arj::extract(*o.src, e, [](const uint8_t*, size_t) { return true; });
+    if (r == arj::Result::Ok) {
+      log.line("Tested  " + e.name + "\t : OK");
+    } else {
+      log.line("Error   " + e.name + "\t : " + arj::result_text(r));
+      rc = result_code(r);
+    }
+  }
+  return damage_tail(o, log, rc);
+}
+
+int print(const std::string& archive, const std::vector<std::string>& wanted, char* out, uint32_t size) {
+  arc::LogWriter quiet(nullptr, 0);
+  Opened o;
+  if (int rc = open_archive(archive, o, quiet)) return rc;
+  uint32_t used = 0;
+  int rc = 0;
+  bool any = false;
+  const arc::NameMatcher names = named(wanted, o);
+  for (auto& e : o.arc.entries) {
+    if (!names.matches(e.name) || e.is_dir()) continue;
+    any = true;
+    auto r = arj::extract(*o.src, e, [&](const uint8_t* p, size_t n) {
+      if (!out) return true;
+      size_t room = size - used;
+      size_t k = n < room ? n : room;
+      std::memcpy(out + used, p, k);
+      used += static_cast<uint32_t>(k);
+      return true;
+    });
+    if (r != arj::Result::Ok) rc = result_code(r);
+  }
+  if (out && used < size) out[used] = 0;
+  if (!any) return rc ? rc : kErrUserSkip;
+  return o.status == arj::Status::Ok ? rc : kErrHeaderBroken;
+}
+
+int extract(const std::string& archive, const ExtractOptions& options, Host& host, arc::LogWriter& log) {
+  ExtractOptions opt = options;
+  Opened o;
+  if (int rc = open_archive(archive, o, log)) return rc;
+  int rc = 0;
+  const std::string& base = opt.base;
+  const arc::NameMatcher names = named(opt.names, o);
+  for (auto& e : o.arc.entries) {
+    if (!names.matches(e.name)) continue;
+    auto rel = arc::safe_relative(e.name);
+    if (!rel) {
+      log.line("Skipped : " + e.name + "\t : 不正なパス名です");
+      rc = kErrCannotWrite;
+      continue;
+    }
+    if (e.is_dir()) {
+      if (!opt.withFolders) continue;
+      std::string dir = fsio::join(base, *rel);
+      if (fsio::is_dir(dir)) continue;
+      if (fsio::make_dirs(dir)) {
+        log.line("mkdir " + *rel);
+      } else {
+        log.line("Skipped : " + e.name + "\t : フォルダを作成できません");
+        rc = kErrMakeDirectory;
+      }
+      continue;
+    }
+    std::string relPath = opt.withFolders ? *rel : arc::base_name(*rel);
+    std::string target = fsio::join(base, relPath);
+    if (fsio::exists(target)) {
+      if (fsio::is_dir(target)) {
+        log.line("Skipped : " + e.name + "\t : 同じ名前のフォルダがあります");
+        rc = kErrCannotWrite;
+        continue;
+      }
+      if (opt.overwriteOlderCheck) {
+        int64_t have = fsio::mtime(target), mine = e.mtime;
+        if (have >= 0 && have >= mine) {
+          log.line("Skipped : " + e.name + "\t : 最新のファイルが存在");
+          continue;
+        }
+      }
+      if (!opt.yesToAll) {
+        // With the dialogs suppressed nobody can be asked: keep the existing file.
+        Host::Answer a = opt.silent ? Host::Answer::No : host.ask_overwrite(target);
+        if (a == Host::Answer::Cancel) {
+          log.line("ユーザーにより中断されました。");
+          return kErrUserCancel;
+        }
+        if (a == Host::Answer::No) {
+          log.line("Skipped : " + e.name);
+          continue;
+        }
+        if (a == Host::Answer::All) opt.yesToAll = true;
+      }
+    }
+    std::string dir = arc::dir_part(target);
+    if (!dir.empty() && !fsio::is_dir(dir) && !fsio::make_dirs(dir)) {
+      log.line("Skipped : " + e.name + "\t : フォルダを作成できません");
+      rc = kErrMakeDirectory;
+      continue;
+    }
+    // Written beside the target and put in place only when the CRC agrees,
+    // so a damaged entry never replaces a good file.
+    std::string tmp = fsio::temp_beside(target);
+    auto f = fsio::open_write(tmp);
+    if (!f) {
+      log.line("Skipped : " + e.name + "\t : ファイルを作成できません");
+      rc = kErrFileOpen;
+      continue;
+    }
+    uint32_t written = 0;
+    auto report = [&](int mode) { return host.progress(mode, e.original, written, e.name, target); };
+    bool cancelled = report(kExtractBegin);
+    bool writeFailed = false;
+    arj::Result r = arj::Result::Stopped;
+    if (!cancelled) {
+      r = arj::extract(*o.src, e, [&](const uint8_t* p, size_t n) {
+        if (!f->write(p, static_cast<int64_t>(n))) {
+          writeFailed = true;
+          return false;
+        }
+        written += static_cast<uint32_t>(n);
+        if (report(kExtractInProcess)) {
+          cancelled = true;
+          return false;
+        }
+        return true;
+      });
+    }
+    f.reset();
+    if (r == arj::Result::Ok && fsio::replace_file(tmp, target)) {
+      fsio::set_mtime(target, e.mtime);
+      if (opt.allAttributes) fsio::set_attributes(target, e.dos_attributes() & 0x27);
+      log.line("Melted " + e.name);
+      report(kExtractEnd);
+      continue;
+    }
+    fsio::remove_file(tmp);
+    if (cancelled) {
+      log.line("ユーザーにより中断されました。");
+      return kErrUserCancel;
+    }
+    if (writeFailed || r == arj::Result::Ok) {
+      log.line("Skipped : " + e.name + "\t : 書き込みに失敗しました");
+      rc = kErrCannotWrite;
+    } else {
+      log.line("Skipped : " + e.name + "\t : " + arj::result_text(r));
+      rc = result_code(r);
+    }
+  }
+  return damage_tail(o, log, rc);
+}
+
+}  // namespace arj

@@ -1,0 +1,65 @@
+// What the ARJ library does, apart from its entry layer: list, test, print
+// and extract. Portable; the entry layer turns the command text into these
+// options and answers the overwrite question and the progress through Host.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+namespace arj {
+
+// Answers of the common interface.
+enum : int {
+  kOk = 0,
+  kErrUserSkip = 0x8007,
+  kErrMethod = 0x8009,
+  kErrPasswordFile = 0x800A,
+  kErrFileCrc = 0x800C,
+  kErrFileOpen = 0x800D,
+  kErrMakeDirectory = 0x8012,
+  kErrCannotWrite = 0x8013,
+  kErrHuffmanCode = 0x8014,
+  kErrHeaderBroken = 0x8017,
+  kErrArcFileOpen = 0x8018,
+  kErrNotArcFile = 0x8019,
+  kErrCommandName = 0x801C,
+  kErrAlreadyRunning = 0x801F,
+  kErrUserCancel = 0x8020,
+};
+
+// Progress steps: an entry begins, a block was written, the entry is done.
+enum { kExtractBegin = 0, kExtractInProcess = 1, kExtractEnd = 2 };
+
+class Host {
+ public:
+  enum class Answer { Yes, No, All, Cancel };
+  virtual ~Host() = default;
+  virtual Answer ask_overwrite(const std::string& path) { return Answer::No; }
+  // One step with the entry's size and the bytes written so far; true when
+  // the watcher asked to stop.
+  virtual bool progress(int mode, uint32_t size, uint32_t written, const std::string& source,
+                        const std::string& dest) {
+    return false;
+  }
+};
+
+// names: stored paths or patterns; empty means every entry.
+int list(const std::string& archive, const std::vector<std::string>& names, arc::LogWriter& log);
+int test(const std::string& archive, const std::vector<std::string>& names, arc::LogWriter& log);
+// The entries' bytes, and nothing else, into out (NUL-terminated when there is room).
+int print(const std::string& archive, const std::vector<std::string>& names, char* out, uint32_t size);
+
+struct ExtractOptions {
+  std::string base;
+  std::vector<std::string> names;
+  bool withFolders = false;         // x
+  bool overwriteOlderCheck = true;  // without -c an existing file not older than the entry stays
+  bool yesToAll = false;            // -y
+  bool silent = false;              // -i: nobody to ask, an existing file stays
+  bool allAttributes = false;       // -a, -a1
+};
+int extract(const std::string& archive, const ExtractOptions& o, Host& host, arc::LogWriter& log);
+
+}  // namespace arj

@@ -1,0 +1,102 @@
+// What the LHA library does, apart from its entry layer: extract, test,
+// print, pack and update, delete, rename, the self-extractor files and one
+// entry into memory. Portable; the entry layer turns the command text into
+// these options and answers the questions and the progress through Host.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+namespace lha {
+
+// Answers of the common interface.
+enum : int {
+  kOk = 0,
+  kErrMethod = 0x8009,
+  kErrCrc = 0x800C,
+  kErrFileOpen = 0x800D,
+  kErrNotExist = 0x800F,
+  kErrMakeDir = 0x8012,
+  kErrCannotWrite = 0x8013,
+  kErrBrokenData = 0x8014,
+  kErrHeaderBroken = 0x8017,
+  kErrArcFileOpen = 0x8018,
+  kErrNotArcFile = 0x8019,
+  kErrFileStyle = 0x801B,
+  kErrCommandName = 0x801C,
+  kErrAlreadyRunning = 0x801F,
+  kErrUserCancel = 0x8020,
+  kErrTmpOpen = 0x8025,
+  kErrSameName = 0x8028,
+};
+
+// Progress steps of the common interface's record.
+enum { kBegin = 0, kInProcess = 1, kEnd = 2 };
+
+class Host {
+ public:
+  enum class Overwrite { Yes, No, All, Cancel };
+  virtual ~Host() = default;
+  virtual Overwrite ask_overwrite(const std::string& path) { return Overwrite::No; }
+  // A new name for an entry or folder; nothing when cancelled.
+  virtual std::optional<std::string> ask_new_name(const std::string& current) { return std::nullopt; }
+  // Whether anyone takes the progress: packing looks up each file's size
+  // only for a watcher.
+  virtual bool watching() const { return false; }
+  // One step (kBegin, kInProcess, kEnd) with the sizes in bytes; true when
+  // the watcher asked to stop.
+  virtual bool progress(int mode, uint64_t size, uint64_t written, const std::string& source,
+                        const std::string& dest) {
+    return false;
+  }
+};
+
+struct Command {
+  std::string archive;
+  std::string base;                // folder the names are relative to, or where to extract
+  std::vector<std::string> names;  // as written; empty means everything
+};
+
+struct ExtractOptions {
+  bool folders = true;      // x keeps the stored folders, e drops them
+  bool timeCheck = true;    // -c0 (default): an existing file not older than the entry stays
+  bool yes = false;         // -y: never ask
+  bool noRoot = false;      // -jf0: a stored root (drive, leading separator) is dropped
+  bool attributes = false;  // -a1: stored attributes restored
+};
+int extract(const Command& c, const ExtractOptions& o, Host& host, arc::LogWriter& log);
+int test(const Command& c, arc::LogWriter& log);
+// The named entries' bytes into buf, NUL-terminated, no log.
+int print(const Command& c, char* buf, uint32_t size);
+
+struct AddOptions {
+  bool update = false;        // u: replace an entry only by a newer file
+  bool folders = false;       // -x1: keep folder names and store folder entries
+  bool recurse = false;       // -r: into folders named by a wildcard
+  bool all = false;           // -a1: hidden and system files too
+  bool byStoredName = false;  // -jr1: the name is the stored path, the file its last part in base
+  bool newestTime = false;    // -t1: the archive takes its newest entry's time
+  int level = 5;              // 0 stored, 5, 6 or 7
+};
+int add(const Command& c, const AddOptions& o, Host& host, arc::LogWriter& log);
+
+// byPath: names are whole stored paths; without it a plain name also takes
+// that file name in every folder.
+int remove(const Command& c, bool byPath, bool newestTime, arc::LogWriter& log);
+int rename(const Command& c, Host& host, arc::LogWriter& log);
+
+// The self-extractor: base (or the archive's folder) \ archive name.exe =
+// stub, marker block, archive. An empty stub is reported as missing.
+int make_sfx(const Command& c, uint32_t sfxOptions, bool copyTime, const std::vector<uint8_t>& stub,
+             arc::LogWriter& log);
+// c.archive is the new archive, c.names[0] the program holding it.
+int undo_sfx(const Command& c, bool copyTime, arc::LogWriter& log);
+
+// At most size bytes of one entry; its time as Unix time and attributes.
+int extract_to_memory(const std::string& archive, const std::string& entry, uint8_t* buf, uint32_t size,
+                      int32_t* time, uint16_t* attr, uint32_t* written);
+
+}  // namespace lha
