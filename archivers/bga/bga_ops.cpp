@@ -79,7 +79,7 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
     std::string dir = folder ? dest : arc::dir_part(dest);
     bool madeDir = false;
     if (!dir.empty() && !(o.junkPaths && folder) && !placer.make_dirs(dir, &madeDir)) {
-      log.line("Error : cannot make folder " + dir + " (" + fsio::place_error_text(placer.error()) + ")");
+      log.line("Error : cannot make folder for " + relPath + " (" + fsio::place_error_text(placer.error()) + ")");
       rc = kErrMkdir;
       continue;
     }

@@ -100,7 +100,7 @@ int extract(const std::string& archive, const ExtractOptions& opt, arc::LogWrite
       std::string dir = arc::dir_part(dest);
       bool madeDir = false;
       if (!dir.empty() && !placer.make_dirs(dir, &madeDir)) {
-        log.line("Error : cannot make folder " + dir + " (" + fsio::place_error_text(placer.error()) + ")");
+        log.line("Error : cannot make folder for " + relPath + " (" + fsio::place_error_text(placer.error()) + ")");
         rc = kErrMkdir;
         continue;
       }

@@ -182,6 +182,7 @@ int cmd_extract(Run& run, const Command& pc, const ExtractOptions& o) {
     }
     std::string relOut = o.folders ? *rel : arc::base_name(*rel);
     if (o.folders && !make_parents(run, placer, base, relOut)) {
+      run.line("Skipped : " + name + " (its folder cannot be made)");
       run.fail(kErrMakeDir);
       continue;
     }
