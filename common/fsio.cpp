@@ -134,6 +134,9 @@ std::unique_ptr<PlacedFile> Placer::begin(const std::string& target, bool there)
     // A name that appeared since it was looked at is not replaced unasked.
     f->h_ = sys::create_new(target, err_);
     if (f->h_ == -1) return nullptr;
+    // Taken from now on, also before commit: a second entry of the name is
+    // looked up again and found.
+    if (in_made(target)) placed_.insert(key_of(target));
     return f;
   }
   // Beside the old file, under the first free name; taken names are only
@@ -182,7 +185,6 @@ bool PlacedFile::commit() {
     if (!sys::rename_over(temp_, target_, owner_.replaceReadOnly, e)) return fail(e);
   }
   committed_ = true;
-  if (owner_.in_made(target_)) owner_.placed_.insert(key_of(target_));
   return true;
 }
 
