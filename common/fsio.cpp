@@ -1,5 +1,6 @@
 #include "fsio.h"
 
+#include "fsio_sys.h"
 #include "text.h"
 
 namespace fsio {
@@ -47,6 +48,155 @@ std::string temp_beside(const std::string& target) {
     if (!exists(t)) return t;
   }
   return target + ".$tmp";
+}
+
+}  // namespace fsio
+
+// ---- Placer ----
+
+namespace fsio {
+namespace {
+
+// The form under which the run remembers a path: the file system's own
+// sameness of names (case-blind on Windows).
+std::string key_of(std::string_view path) {
+#if defined(_WIN32)
+  return arc::name_key(path);
+#else
+  std::string k = arc::to_slashes(path);
+  while (k.size() > 1 && k.back() == '/') k.pop_back();
+  return k;
+#endif
+}
+
+bool is_root(const std::string& dir) {
+  return dir.empty() || dir == "\\" || dir == "/" || (dir.size() <= 3 && dir.size() >= 2 && dir[1] == ':');
+}
+
+}  // namespace
+
+const char* place_error_text(PlaceError e) {
+  switch (e) {
+    case PlaceError::none: return "no error";
+    case PlaceError::exists: return "the name is taken";
+    case PlaceError::full: return "disk full";
+    case PlaceError::denied: return "access denied";
+    case PlaceError::tooLong: return "path too long";
+    case PlaceError::other: break;
+  }
+  return "cannot write";
+}
+
+bool Placer::in_made(const std::string& path) const {
+  std::string parent = arc::folder_of(path);
+  return !parent.empty() && made_.count(key_of(parent)) != 0;
+}
+
+Placer::Kind Placer::look(const std::string& target) {
+  if (in_made(target)) {
+    std::string k = key_of(target);
+    if (made_.count(k)) return Kind::dir;
+    if (!placed_.count(k)) return Kind::none;
+  }
+  int k = sys::kind(target);
+  return k == 2 ? Kind::dir : k == 1 ? Kind::file : Kind::none;
+}
+
+bool Placer::make_dirs(const std::string& dirIn, bool* made) {
+  std::string dir = arc::without_separator(dirIn, true);
+  if (is_root(dir)) return true;
+  std::string key = key_of(dir);
+  if (made_.count(key) || known_.count(key)) return true;
+  if (!in_made(dir)) {
+    int k = sys::kind(dir);
+    if (k == 2) {
+      known_.insert(key);
+      return true;
+    }
+    if (k == 1) {
+      err_ = PlaceError::exists;
+      return false;
+    }
+    std::string parent = arc::without_separator(arc::folder_of(dir), true);
+    if (!parent.empty() && parent != dir && !make_dirs(parent, made)) return false;
+  }
+  int r = sys::make_dir(dir, err_);
+  if (r < 0) return false;
+  (r == 1 ? made_ : known_).insert(key);
+  if (r == 1 && made) *made = true;
+  return true;
+}
+
+std::unique_ptr<PlacedFile> Placer::begin(const std::string& target, bool there) {
+  err_ = PlaceError::none;
+  std::unique_ptr<PlacedFile> f(new PlacedFile(*this, target));
+  if (!there) {
+    // A name that appeared since it was looked at is not replaced unasked.
+    f->h_ = sys::create_new(target, err_);
+    if (f->h_ == -1) return nullptr;
+    // Taken from now on, also before commit: a second entry of the name is
+    // looked up again and found.
+    if (in_made(target)) placed_.insert(key_of(target));
+    return f;
+  }
+  // Beside the old file, under the first free name; taken names are only
+  // found by trying them.
+  for (int i = 0; i < 100; ++i) {
+    std::string t = target + ".$t" + std::to_string(i);
+    f->h_ = sys::create_new(t, err_);
+    if (f->h_ != -1) {
+      f->temp_ = t;
+      return f;
+    }
+    if (err_ != PlaceError::exists) return nullptr;
+  }
+  return nullptr;
+}
+
+PlacedFile::~PlacedFile() { discard(); }
+
+bool PlacedFile::fail(PlaceError e) {
+  err_ = e;
+  discard();
+  return false;
+}
+
+bool PlacedFile::write(const void* p, int64_t n) {
+  if (h_ == -1) return false;
+  PlaceError e = PlaceError::none;
+  return n <= 0 || sys::write(h_, p, n, e) || fail(e);
+}
+
+bool PlacedFile::finish(int64_t unixTime, uint32_t attrs) {
+  if (h_ == -1) return false;
+  PlaceError e = PlaceError::none;
+  if (unixTime >= 0 && !sys::set_time(h_, unixTime, e)) return fail(e);
+  intptr_t h = h_;
+  h_ = -1;
+  if (!sys::close(h, e)) return fail(e);
+  if ((attrs & 0x07) && !sys::set_attrs(data_path(), attrs & 0x27, e)) return fail(e);
+  return true;
+}
+
+bool PlacedFile::commit() {
+  if (committed_ || dataGone_ || h_ != -1) return committed_;
+  if (!temp_.empty()) {
+    PlaceError e = PlaceError::none;
+    if (!sys::rename_over(temp_, target_, owner_.replaceReadOnly, e)) return fail(e);
+  }
+  committed_ = true;
+  return true;
+}
+
+void PlacedFile::discard() {
+  if (h_ != -1) {
+    PlaceError ignored;
+    sys::close(h_, ignored);
+    h_ = -1;
+  }
+  if (committed_ || dataGone_) return;
+  dataGone_ = true;
+  remove_file(data_path());  // ours alone: made by this run with create_new
 }
 
 }  // namespace fsio

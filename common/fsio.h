@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace fsio {
@@ -72,6 +73,73 @@ bool list_dir(const std::string& path, std::vector<DirEntry>& out);
 
 // A name beside target for writing a new archive before it replaces the old one.
 std::string temp_beside(const std::string& target);
+
+// Putting extracted entries on disk. One Placer serves one extraction run:
+// it answers whether a target is there, makes folders, and opens each entry
+// for writing. A new name is written in place; an existing file only beside
+// itself (the bytes go into a temporary that replaces it at commit), so a
+// failed entry leaves nothing behind and the old file as it was, bytes and
+// attributes. Folders the run made are known to hold only what the run put
+// there, so their names are not looked up again; under Wine every lookup of
+// a missing name reads the whole folder.
+enum class PlaceError { none, exists, full, denied, tooLong, other };
+// A few words for a log line: "disk full", "access denied", ...
+const char* place_error_text(PlaceError e);
+
+class Placer;
+
+class PlacedFile {
+ public:
+  ~PlacedFile();  // not committed: what was written goes again
+  PlacedFile(const PlacedFile&) = delete;
+  PlacedFile& operator=(const PlacedFile&) = delete;
+  bool write(const void* p, int64_t n);
+  // Ends the data: the time (a Unix time; below 0 leaves the file's own) is
+  // set on the handle that wrote it, which then closes; attributes other
+  // than plain ones (read-only, hidden, system) follow on the closed file.
+  bool finish(int64_t unixTime, uint32_t attrs);
+  // Puts the finished file at its target.
+  bool commit();
+  // Removes what was written; the target stays as it was.
+  void discard();
+  // Where the bytes are until commit (the target itself for a new name).
+  const std::string& data_path() const { return temp_.empty() ? target_ : temp_; }
+  const std::string& target() const { return target_; }
+  PlaceError error() const { return err_; }
+
+ private:
+  friend class Placer;
+  PlacedFile(Placer& owner, std::string target) : owner_(owner), target_(std::move(target)) {}
+  bool fail(PlaceError e);
+  Placer& owner_;
+  std::string target_, temp_;
+  intptr_t h_ = -1;
+  bool committed_ = false, dataGone_ = false;
+  PlaceError err_ = PlaceError::none;
+};
+
+class Placer {
+ public:
+  enum class Kind { none, file, dir };
+  // What is at target: one lookup, none in a folder this run made.
+  Kind look(const std::string& target);
+  // Makes the folder and its missing parents; true when it is there.
+  // made: set when this call made any of them.
+  bool make_dirs(const std::string& dir, bool* made = nullptr);
+  // Opens target for writing; there: look() found a file at it. Null on
+  // failure, with error() telling why.
+  std::unique_ptr<PlacedFile> begin(const std::string& target, bool there);
+  PlaceError error() const { return err_; }
+  // An old file with the read-only attribute is replaced too (its attribute
+  // comes back when that fails); the caller has agreed to replace it.
+  bool replaceReadOnly = true;
+
+ private:
+  friend class PlacedFile;
+  bool in_made(const std::string& path) const;
+  std::unordered_set<std::string> made_, known_, placed_;
+  PlaceError err_ = PlaceError::none;
+};
 
 // Joins a folder and a relative path with the platform separator; '/' in rel
 // becomes the separator.

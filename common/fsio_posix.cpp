@@ -1,5 +1,7 @@
 // POSIX side of fsio, for the native builds (fuzzing and cross-checks).
 #include <dirent.h>
+#include <fcntl.h>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -8,6 +10,7 @@
 #include <ctime>
 
 #include "fsio.h"
+#include "fsio_sys.h"
 #include "text.h"
 
 namespace fsio {
@@ -125,4 +128,86 @@ bool list_dir(const std::string& path, std::vector<DirEntry>& out) {
   return true;
 }
 
+namespace sys {
+namespace {
+
+PlaceError from_errno() {
+  switch (errno) {
+    case EEXIST: return PlaceError::exists;
+    case ENOSPC:
+    case EDQUOT: return PlaceError::full;
+    case EACCES:
+    case EPERM:
+    case EROFS: return PlaceError::denied;
+    case ENAMETOOLONG: return PlaceError::tooLong;
+    default: return PlaceError::other;
+  }
+}
+
+}  // namespace
+
+intptr_t create_new(const std::string& path, PlaceError& err) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) err = from_errno();
+  return fd < 0 ? -1 : fd;
+}
+
+bool write(intptr_t h, const void* p, int64_t n, PlaceError& err) {
+  const char* s = static_cast<const char*>(p);
+  while (n > 0) {
+    ssize_t put = ::write(static_cast<int>(h), s, static_cast<size_t>(n));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      err = put == 0 ? PlaceError::full : from_errno();
+      return false;
+    }
+    s += put;
+    n -= put;
+  }
+  return true;
+}
+
+bool set_time(intptr_t h, int64_t t, PlaceError& err) {
+  struct timespec ts[2];
+  ts[0].tv_sec = 0;
+  ts[0].tv_nsec = UTIME_OMIT;
+  ts[1].tv_sec = static_cast<time_t>(t);
+  ts[1].tv_nsec = 0;
+  if (::futimens(static_cast<int>(h), ts) == 0) return true;
+  err = from_errno();
+  return false;
+}
+
+bool close(intptr_t h, PlaceError& err) {
+  if (::close(static_cast<int>(h)) == 0) return true;
+  err = from_errno();
+  return false;
+}
+
+bool rename_over(const std::string& from, const std::string& to, bool, PlaceError& err) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  err = from_errno();
+  return false;
+}
+
+bool set_attrs(const std::string& path, uint32_t attrs, PlaceError& err) {
+  if (set_attributes(path, attrs)) return true;
+  err = from_errno();
+  return false;
+}
+
+int kind(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  return S_ISDIR(st.st_mode) ? 2 : 1;
+}
+
+int make_dir(const std::string& path, PlaceError& err) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 1;
+  err = from_errno();
+  if (err == PlaceError::exists && kind(path) == 2) return 0;
+  return -1;
+}
+
+}  // namespace sys
 }  // namespace fsio

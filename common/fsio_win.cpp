@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "fsio.h"
+#include "fsio_sys.h"
 #include "text.h"
 
 namespace fsio {
@@ -172,4 +173,99 @@ bool list_dir(const std::string& path, std::vector<DirEntry>& out) {
   return true;
 }
 
+namespace sys {
+namespace {
+
+PlaceError from_last_error(const std::string& path) {
+  switch (GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return PlaceError::exists;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return PlaceError::full;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION: return PlaceError::denied;
+    case ERROR_FILENAME_EXCED_RANGE: return PlaceError::tooLong;
+    default: return path.size() >= MAX_PATH ? PlaceError::tooLong : PlaceError::other;
+  }
+}
+
+HANDLE handle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+}  // namespace
+
+intptr_t create_new(const std::string& path, PlaceError& err) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    err = from_last_error(path);
+    return -1;
+  }
+  return reinterpret_cast<intptr_t>(h);
+}
+
+bool write(intptr_t h, const void* p, int64_t n, PlaceError& err) {
+  const char* s = static_cast<const char*>(p);
+  while (n > 0) {
+    DWORD chunk = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n), put = 0;
+    if (!WriteFile(handle(h), s, chunk, &put, nullptr) || put != chunk) {
+      err = GetLastError() == ERROR_SUCCESS ? PlaceError::full : from_last_error(std::string());
+      return false;
+    }
+    s += chunk;
+    n -= chunk;
+  }
+  return true;
+}
+
+bool set_time(intptr_t h, int64_t t, PlaceError& err) {
+  int64_t ft = t * 10000000 + kEpochDiff;
+  FILETIME f;
+  f.dwLowDateTime = static_cast<DWORD>(ft);
+  f.dwHighDateTime = static_cast<DWORD>(ft >> 32);
+  if (SetFileTime(handle(h), nullptr, nullptr, &f)) return true;
+  err = from_last_error(std::string());
+  return false;
+}
+
+bool close(intptr_t h, PlaceError& err) {
+  if (CloseHandle(handle(h))) return true;
+  err = from_last_error(std::string());
+  return false;
+}
+
+bool rename_over(const std::string& from, const std::string& to, bool readOnlyToo, PlaceError& err) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  err = from_last_error(to);
+  DWORD a = GetFileAttributesA(to.c_str());
+  if (!readOnlyToo || err != PlaceError::denied || a == INVALID_FILE_ATTRIBUTES ||
+      (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != FILE_ATTRIBUTE_READONLY)
+    return false;
+  if (!SetFileAttributesA(to.c_str(), a & ~FILE_ATTRIBUTE_READONLY)) return false;
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  err = from_last_error(to);
+  SetFileAttributesA(to.c_str(), a);  // the old file stays as it was
+  return false;
+}
+
+bool set_attrs(const std::string& path, uint32_t attrs, PlaceError& err) {
+  if (SetFileAttributesA(path.c_str(), attrs)) return true;
+  err = from_last_error(path);
+  return false;
+}
+
+int kind(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return 0;
+  return (a & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
+}
+
+int make_dir(const std::string& path, PlaceError& err) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return 1;
+  err = from_last_error(path);
+  if (err == PlaceError::exists && kind(path) == 2) return 0;
+  return -1;
+}
+
+}  // namespace sys
 }  // namespace fsio

@@ -131,6 +131,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
   if (int rc = open_archive(archive, o, log)) return rc;
   int rc = 0;
   const std::string& base = opt.base;
+  fsio::Placer placer;
   const arc::NameMatcher names = named(opt.names, o);
   for (auto& e : o.arc.entries) {
     if (!names.matches(e.name)) continue;
@@ -143,19 +144,21 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
     if (e.is_dir()) {
       if (!opt.withFolders) continue;
       std::string dir = fsio::join(base, *rel);
-      if (fsio::is_dir(dir)) continue;
-      if (fsio::make_dirs(dir)) {
-        log.line("mkdir " + *rel);
+      bool made = false;
+      if (placer.make_dirs(dir, &made)) {
+        if (made) log.line("mkdir " + *rel);
       } else {
-        log.line("Skipped : " + e.name + "\t : フォルダを作成できません");
+        log.line("Skipped : " + e.name + "\t : フォルダを作成できません (" + fsio::place_error_text(placer.error()) +
+                 ")");
         rc = kErrMakeDirectory;
       }
       continue;
     }
     std::string relPath = opt.withFolders ? *rel : arc::base_name(*rel);
     std::string target = fsio::join(base, relPath);
-    if (fsio::exists(target)) {
-      if (fsio::is_dir(target)) {
+    const fsio::Placer::Kind there = placer.look(target);
+    if (there != fsio::Placer::Kind::none) {
+      if (there == fsio::Placer::Kind::dir) {
         log.line("Skipped : " + e.name + "\t : 同じ名前のフォルダがあります");
         rc = kErrCannotWrite;
         continue;
@@ -182,17 +185,18 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
       }
     }
     std::string dir = arc::dir_part(target);
-    if (!dir.empty() && !fsio::is_dir(dir) && !fsio::make_dirs(dir)) {
-      log.line("Skipped : " + e.name + "\t : フォルダを作成できません");
+    if (!dir.empty() && !placer.make_dirs(dir)) {
+      log.line("Skipped : " + e.name + "\t : フォルダを作成できません (" + fsio::place_error_text(placer.error()) +
+               ")");
       rc = kErrMakeDirectory;
       continue;
     }
-    // Written beside the target and put in place only when the CRC agrees,
-    // so a damaged entry never replaces a good file.
-    std::string tmp = fsio::temp_beside(target);
-    auto f = fsio::open_write(tmp);
+    // A new name is written in place, an old file beside itself and replaced
+    // only when the CRC agrees, so a damaged entry never replaces a good file.
+    auto f = placer.begin(target, there == fsio::Placer::Kind::file);
     if (!f) {
-      log.line("Skipped : " + e.name + "\t : ファイルを作成できません");
+      log.line("Skipped : " + e.name + "\t : ファイルを作成できません (" + fsio::place_error_text(placer.error()) +
+               ")");
       rc = kErrFileOpen;
       continue;
     }
@@ -215,21 +219,20 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
         return true;
       });
     }
-    f.reset();
-    if (r == arj::Result::Ok && fsio::replace_file(tmp, target)) {
-      fsio::set_mtime(target, e.mtime);
-      if (opt.allAttributes) fsio::set_attributes(target, e.dos_attributes() & 0x27);
+    if (r == arj::Result::Ok &&
+        f->finish(e.mtime, opt.allAttributes ? e.dos_attributes() & 0x27 : 0) && f->commit()) {
       log.line("Melted " + e.name);
       report(kExtractEnd);
       continue;
     }
-    fsio::remove_file(tmp);
+    const fsio::PlaceError why = f->error();
+    f->discard();
     if (cancelled) {
       log.line("ユーザーにより中断されました。");
       return kErrUserCancel;
     }
     if (writeFailed || r == arj::Result::Ok) {
-      log.line("Skipped : " + e.name + "\t : 書き込みに失敗しました");
+      log.line("Skipped : " + e.name + "\t : 書き込みに失敗しました (" + fsio::place_error_text(why) + ")");
       rc = kErrCannotWrite;
     } else {
       log.line("Skipped : " + e.name + "\t : " + arj::result_text(r));

@@ -61,6 +61,7 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
     return kErrOpen;
   }
   bool all = o.overwrite;
+  fsio::Placer placer;
   size_t matched = 0;
   const arc::NameMatcher names = matcher_for(a, o.patterns);
   for (const Entry& e : a.entries) {
@@ -76,16 +77,16 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
     std::string relPath = o.junkPaths ? arc::base_name(*rel) : *rel;
     std::string dest = fsio::join(o.base, relPath);
     std::string dir = folder ? dest : arc::dir_part(dest);
-    if (!dir.empty() && !fsio::is_dir(dir) && !(o.junkPaths && folder)) {
-      if (!fsio::make_dirs(dir)) {
-        log.line("Error : cannot make folder " + dir);
-        rc = kErrMkdir;
-        continue;
-      }
-      log.line("mkdir " + (folder ? relPath : arc::dir_part(relPath)));
+    bool madeDir = false;
+    if (!dir.empty() && !(o.junkPaths && folder) && !placer.make_dirs(dir, &madeDir)) {
+      log.line("Error : cannot make folder for " + relPath + " (" + fsio::place_error_text(placer.error()) + ")");
+      rc = kErrMkdir;
+      continue;
     }
+    if (madeDir) log.line("mkdir " + (folder ? relPath : arc::dir_part(relPath)));
     if (folder) continue;
-    if (fsio::exists(dest)) {
+    const fsio::Placer::Kind there = placer.look(dest);
+    if (there != fsio::Placer::Kind::none) {
       bool yes = all;
       if (!yes && o.ask) {
         char ans = o.ask(dest);
@@ -96,15 +97,14 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
         if (ans == 'a') all = yes = true;
         if (ans == 'y') yes = true;
       }
-      if (!yes || fsio::is_dir(dest)) {
+      if (!yes || there == fsio::Placer::Kind::dir) {
         log.line("Skipped : " + e.name);
         continue;
       }
     }
-    std::string tmp = fsio::temp_beside(dest);
-    auto out = fsio::open_write(tmp);
+    auto out = placer.begin(dest, there == fsio::Placer::Kind::file);
     if (!out) {
-      log.line("Error : cannot write " + relPath);
+      log.line("Error : cannot write " + relPath + " (" + fsio::place_error_text(placer.error()) + ")");
       rc = kErrWrite;
       continue;
     }
@@ -112,17 +112,18 @@ int extract(const std::string& archive, const ExtractOptions& o, arc::LogWriter&
     std::string err;
     bool ok = read_entry(*in, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); },
                          err);
-    out.reset();
-    if (ok && fsio::exists(dest)) fsio::set_attributes(dest, 0x20);
-    if (!ok || !fsio::replace_file(tmp, dest)) {
-      fsio::remove_file(tmp);
-      log.line("Error : " + e.name + " (" + (ok ? std::string("cannot write") : err) + ")");
-      rc = ok ? kErrWrite : kErrCrc;
+    bool written = out->error() == fsio::PlaceError::none;
+    uint32_t keep = o.allAttributes ? 0x27u : 0x21u;
+    if (ok && !(out->finish(arc::dos_to_unix((static_cast<uint32_t>(e.date) << 16) | e.time), e.attribs & keep) &&
+                out->commit()))
+      ok = written = false;
+    if (!ok) {
+      out->discard();
+      log.line("Error : " + e.name + " (" +
+               (written ? err : std::string("cannot write: ") + fsio::place_error_text(out->error())) + ")");
+      rc = written ? kErrCrc : kErrWrite;
       continue;
     }
-    fsio::set_mtime(dest, arc::dos_to_unix((static_cast<uint32_t>(e.date) << 16) | e.time));
-    uint32_t keep = o.allAttributes ? 0x27u : 0x21u;
-    if (e.attribs & keep & 0x07) fsio::set_attributes(dest, e.attribs & keep);
     if (o.progress) o.progress(e, false);
     log.line("Melted " + e.name);
   }

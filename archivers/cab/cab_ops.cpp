@@ -76,6 +76,7 @@ int extract(const std::string& archive, const ExtractOptions& opt, arc::LogWrite
     return kErrNotFound;
   }
   bool all = opt.overwrite == Overwrite::Always;
+  fsio::Placer placer;
   std::vector<uint8_t> buf(1 << 16);
   for (auto& [folder, jobs] : byFolder) {
     std::stable_sort(jobs.begin(), jobs.end(),
@@ -97,16 +98,16 @@ int extract(const std::string& archive, const ExtractOptions& opt, arc::LogWrite
       std::string relPath = opt.junkPaths ? arc::base_name(*rel) : *rel;
       std::string dest = fsio::join(opt.base, relPath);
       std::string dir = arc::dir_part(dest);
-      if (!dir.empty() && !fsio::is_dir(dir)) {
-        if (!fsio::make_dirs(dir)) {
-          log.line("Error : cannot make folder " + dir);
-          rc = kErrMkdir;
-          continue;
-        }
-        log.line("mkdir " + arc::dir_part(relPath));
+      bool madeDir = false;
+      if (!dir.empty() && !placer.make_dirs(dir, &madeDir)) {
+        log.line("Error : cannot make folder for " + relPath + " (" + fsio::place_error_text(placer.error()) + ")");
+        rc = kErrMkdir;
+        continue;
       }
-      if (fsio::exists(dest)) {
-        if (fsio::is_dir(dest)) {
+      if (madeDir) log.line("mkdir " + arc::dir_part(relPath));
+      const fsio::Placer::Kind there = placer.look(dest);
+      if (there != fsio::Placer::Kind::none) {
+        if (there == fsio::Placer::Kind::dir) {
           log.line("Skipped : " + j.name + " (a folder of that name exists)");
           rc = kErrSkipped;
           continue;
@@ -134,10 +135,9 @@ int extract(const std::string& archive, const ExtractOptions& opt, arc::LogWrite
         folderBad = true;
         continue;
       }
-      std::string tmp = fsio::temp_beside(dest);
-      auto out = fsio::open_write(tmp);
+      auto out = placer.begin(dest, there == fsio::Placer::Kind::file);
       if (!out) {
-        log.line("Error : cannot write " + relPath);
+        log.line("Error : cannot write " + relPath + " (" + fsio::place_error_text(placer.error()) + ")");
         rc = kErrWrite;
         continue;
       }
@@ -153,28 +153,21 @@ int extract(const std::string& archive, const ExtractOptions& opt, arc::LogWrite
         ok = out->write(buf.data(), static_cast<int64_t>(k));
         left -= k;
       }
-      out.reset();
+      if (ok && !(out->finish(arc::dos_to_unix((static_cast<uint32_t>(e.date) << 16) | e.time), e.attribs & 0x27) &&
+                  out->commit()))
+        ok = false;
       if (!ok) {
-        fsio::remove_file(tmp);
+        out->discard();
         if (readErr) {
           log.line("Error : " + j.name + " (" + rd->error() + ")");
           rc = kErrCrc;
           folderBad = true;
         } else {
-          log.line("Error : cannot write " + relPath);
+          log.line("Error : cannot write " + relPath + " (" + fsio::place_error_text(out->error()) + ")");
           rc = kErrWrite;
         }
         continue;
       }
-      if (fsio::exists(dest)) fsio::set_attributes(dest, 0x20);
-      if (!fsio::replace_file(tmp, dest)) {
-        fsio::remove_file(tmp);
-        log.line("Error : cannot write " + relPath);
-        rc = kErrWrite;
-        continue;
-      }
-      fsio::set_mtime(dest, arc::dos_to_unix((static_cast<uint32_t>(e.date) << 16) | e.time));
-      if (e.attribs & 0x07) fsio::set_attributes(dest, e.attribs & 0x27);
       if (opt.progress) opt.progress(e, false);
       log.line("Melted " + j.name);
     }

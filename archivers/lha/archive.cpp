@@ -249,28 +249,24 @@ DecodeResult decode_entry(fsio::File& f, const Entry& e, const std::function<boo
   return DecodeResult::Ok;
 }
 
-DecodeResult extract_file(fsio::File& f, const Entry& e, const std::string& target) {
-  std::string temp = fsio::temp_beside(target);
-  DecodeResult r;
-  {
-    auto out = fsio::open_write(temp);
-    if (!out) return DecodeResult::WriteFailed;
-    r = decode_entry(f, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); });
+DecodeResult extract_file(fsio::File& f, const Entry& e, fsio::Placer& placer, const std::string& target, bool there,
+                          uint32_t attrs, fsio::PlaceError* why) {
+  fsio::PlaceError ignored;
+  if (!why) why = &ignored;
+  auto out = placer.begin(target, there);
+  if (!out) {
+    *why = placer.error();
+    return DecodeResult::WriteFailed;
   }
-  if (r == DecodeResult::Ok) {
-    // The caller agreed to replace the file: a read-only one too.
-    uint32_t at = fsio::exists(target) ? fsio::attributes(target) : 0;
-    if (at & 1) fsio::set_attributes(target, at & ~1u);
-    if (!fsio::replace_file(temp, target)) {
-      r = DecodeResult::WriteFailed;
-      if (at & 1) fsio::set_attributes(target, at);  // the old file stays as it was
-    }
-  }
+  DecodeResult r =
+      decode_entry(f, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); });
+  if (r == DecodeResult::Ok &&
+      !(out->finish(e.unixTime >= 0 ? e.unixTime : arc::dos_to_unix(e.dosTime), attrs) && out->commit()))
+    r = DecodeResult::WriteFailed;
   if (r != DecodeResult::Ok) {
-    fsio::remove_file(temp);
-    return r;
+    *why = out->error();
+    out->discard();
   }
-  fsio::set_mtime(target, e.unixTime >= 0 ? e.unixTime : arc::dos_to_unix(e.dosTime));
   return r;
 }
 

@@ -53,7 +53,10 @@ DecodeResult decode_entry(fsio::File& f, const Entry& e, const std::function<boo
 
 // Decodes into target through a temporary file beside it, so that a failure
 // leaves an existing file untouched; sets the entry's time.
-DecodeResult extract_file(fsio::File& f, const Entry& e, const std::string& target);
+// Decodes the entry into target through the placer (there: a file is at
+// target), with its time and the attributes given; why tells a write failure.
+DecodeResult extract_file(fsio::File& f, const Entry& e, fsio::Placer& placer, const std::string& target, bool there,
+                          uint32_t attrs = 0, fsio::PlaceError* why = nullptr);
 
 const char* describe(DecodeResult r);
 

@@ -117,7 +117,7 @@ std::string strip_root(const std::string& path) {
   return s;
 }
 
-bool make_parents(Run& run, const std::string& base, const std::string& rel) {
+bool make_parents(Run& run, fsio::Placer& placer, const std::string& base, const std::string& rel) {
   std::string dir = arc::dir_part(rel);
   if (dir.empty()) return true;
   // Announce each folder we make, from the top down.
@@ -130,14 +130,12 @@ bool make_parents(Run& run, const std::string& base, const std::string& rel) {
       continue;
     }
     if (c == '/') {
-      std::string full = fsio::join(base, walk);
-      if (!fsio::is_dir(full)) {
-        if (!fsio::make_dirs(full)) {
-          run.line("Cannot make folder : " + shown(walk));
-          return false;
-        }
-        run.line("mkdir " + shown(walk) + "\\");
+      bool made = false;
+      if (!placer.make_dirs(fsio::join(base, walk), &made)) {
+        run.line("Cannot make folder : " + shown(walk) + " (" + fsio::place_error_text(placer.error()) + ")");
+        return false;
       }
+      if (made) run.line("mkdir " + shown(walk) + "\\");
     }
     walk += dir[i];
   }
@@ -149,8 +147,9 @@ int cmd_extract(Run& run, const Command& pc, const ExtractOptions& o) {
   if (int e = open_or_report(run, pc.archive, a)) return e;
   std::string base = pc.base;
   while (base.size() > 3 && arc::ends_with_separator(base)) base.pop_back();
-  if (!fsio::is_dir(base) && !fsio::make_dirs(base)) {
-    run.line("Cannot make folder : " + base);
+  fsio::Placer placer;
+  if (!placer.make_dirs(base)) {
+    run.line("Cannot make folder : " + base + " (" + fsio::place_error_text(placer.error()) + ")");
     return kErrMakeDir;
   }
   bool yesAll = o.yes, matched = false;
@@ -175,24 +174,26 @@ int cmd_extract(Run& run, const Command& pc, const ExtractOptions& o) {
     if (e.dir) {
       if (!o.folders) continue;
       std::string full = fsio::join(base, *rel);
-      if (!make_parents(run, base, *rel + "/")) {
+      if (!make_parents(run, placer, base, *rel + "/")) {
         run.fail(kErrMakeDir);
       }
       (void)full;
       continue;
     }
     std::string relOut = o.folders ? *rel : arc::base_name(*rel);
-    if (o.folders && !make_parents(run, base, relOut)) {
+    if (o.folders && !make_parents(run, placer, base, relOut)) {
+      run.line("Skipped : " + name + " (its folder cannot be made)");
       run.fail(kErrMakeDir);
       continue;
     }
     std::string target = fsio::join(base, relOut);
-    if (fsio::is_dir(target)) {
+    const fsio::Placer::Kind there = placer.look(target);
+    if (there == fsio::Placer::Kind::dir) {
       run.line("Skipped : " + name + " (a folder of that name exists)");
       run.fail(kErrFileOpen);
       continue;
     }
-    if (fsio::exists(target)) {
+    if (there == fsio::Placer::Kind::file) {
       if (o.timeCheck && fsio::mtime(target) >= entry_time(e)) {
         run.line("Skipped : " + name + " (not newer)");
         continue;
@@ -216,13 +217,17 @@ int cmd_extract(Run& run, const Command& pc, const ExtractOptions& o) {
       run.fail(kErrUserCancel);
       break;
     }
-    lha::DecodeResult r = lha::extract_file(*a.file, e, target);
+    fsio::PlaceError why = fsio::PlaceError::none;
+    lha::DecodeResult r = lha::extract_file(*a.file, e, placer, target, there == fsio::Placer::Kind::file,
+                                            o.attributes ? e.attr & 0x27 : 0, &why);
     if (r != lha::DecodeResult::Ok) {
-      run.line(std::string(lha::describe(r)) + " : " + name);
+      std::string reason = r == lha::DecodeResult::WriteFailed && why != fsio::PlaceError::none
+                               ? std::string(" (") + fsio::place_error_text(why) + ")"
+                               : std::string();
+      run.line(std::string(lha::describe(r)) + " : " + name + reason);
       run.fail(decode_error(r));
       continue;
     }
-    if (o.attributes) fsio::set_attributes(target, e.attr & 0x27);
     run.line("Melted " + name);
   }
   if (!matched && !pc.names.empty() && !all_wild(pc.names)) {

@@ -25,6 +25,7 @@ struct Handle {
   std::string password;
   rar::Entry cur;
   bool haveCur = false;
+  fsio::Placer placer;  // for the whole walk: the folders it made stay known
   Handle(rar::Reader::Opener o, rar::Reader::NameProc n) : reader(std::move(o), std::move(n)) {}
 };
 
@@ -128,13 +129,22 @@ int extract_redirect(Handle* h, const std::string& target, const std::string& re
     return ERAR_ECREATE;
   }
   std::string dir = arc::dir_part(target);
-  if (!dir.empty() && !fsio::is_dir(dir) && !fsio::make_dirs(dir)) return ERAR_ECREATE;
-  std::string tmp = fsio::temp_beside(target);
-  if (!fsio::write_all(tmp, data.data(), data.size()) || !fsio::replace_file(tmp, target)) {
-    fsio::remove_file(tmp);
+  fsio::Placer& pl = h->placer;
+  if (!dir.empty() && !pl.make_dirs(dir)) {
+    note(e.name, std::string("フォルダが作れません : ") + fsio::place_error_text(pl.error()));
+    return ERAR_ECREATE;
+  }
+  const fsio::Placer::Kind there = pl.look(target);
+  auto out = there == fsio::Placer::Kind::dir ? nullptr : pl.begin(target, there == fsio::Placer::Kind::file);
+  if (!out) {
+    note(e.name, std::string("書き込めません : ") + fsio::place_error_text(pl.error()));
+    return ERAR_ECREATE;
+  }
+  if (!out->write(data.data(), static_cast<int64_t>(data.size())) ||
+      !out->finish(e.dosTime ? arc::dos_to_unix(e.dosTime) : -1, 0) || !out->commit()) {
+    note(e.name, std::string("書き込めません : ") + fsio::place_error_text(out->error()));
     return ERAR_EWRITE;
   }
-  if (e.dosTime) fsio::set_mtime(target, arc::dos_to_unix(e.dosTime));
   return 0;
 }
 
@@ -155,21 +165,26 @@ int extract_entry(Handle* h, const char* destPath, const char* destName) {
     note(e.name, h->reader.last_error());
     return rc ? rc : ERAR_UNKNOWN_FORMAT;
   }
+  fsio::Placer& pl = h->placer;
   if (e.is_dir()) {
     h->reader.process(nullptr);
-    return fsio::is_dir(target) || fsio::make_dirs(target) ? 0 : ERAR_ECREATE;
-  }
-  std::string dir = arc::dir_part(target);
-  if (!dir.empty() && !fsio::is_dir(dir) && !fsio::make_dirs(dir)) {
-    h->reader.process(nullptr);
+    if (pl.make_dirs(target)) return 0;
+    note(e.name, std::string("フォルダが作れません : ") + fsio::place_error_text(pl.error()));
     return ERAR_ECREATE;
   }
-  // Written beside the target and moved into place only when the whole
-  // entry arrived with a good CRC.
-  std::string tmp = fsio::temp_beside(target);
-  auto f = fsio::open_write(tmp);
+  std::string dir = arc::dir_part(target);
+  if (!dir.empty() && !pl.make_dirs(dir)) {
+    h->reader.process(nullptr);
+    note(e.name, std::string("フォルダが作れません : ") + fsio::place_error_text(pl.error()));
+    return ERAR_ECREATE;
+  }
+  // A new name is written in place, an old file beside itself; either goes
+  // away unless the whole entry arrived with a good CRC.
+  const fsio::Placer::Kind there = pl.look(target);
+  auto f = there == fsio::Placer::Kind::dir ? nullptr : pl.begin(target, there == fsio::Placer::Kind::file);
   if (!f) {
     h->reader.process(nullptr);
+    note(e.name, std::string("書き込めません : ") + fsio::place_error_text(pl.error()));
     return ERAR_ECREATE;
   }
   bool writeFailed = false;
@@ -181,14 +196,16 @@ int extract_entry(Handle* h, const char* destPath, const char* destName) {
     return !dataProc || dataProc(const_cast<unsigned char*>(p), static_cast<int>(n)) > 0;
   };
   int rc = h->reader.process(&sink);
-  f.reset();
-  if (rc == 0 && fsio::replace_file(tmp, target)) {
-    if (e.dosTime) fsio::set_mtime(target, arc::dos_to_unix(e.dosTime));
-    if (e.hostOS <= 2) fsio::set_attributes(target, e.attr & 0x27);
-    return 0;
+  if (rc == 0) {
+    if (f->finish(e.dosTime ? arc::dos_to_unix(e.dosTime) : -1, e.hostOS <= 2 ? e.attr & 0x27 : 0) && f->commit())
+      return 0;
+    writeFailed = true;
   }
-  fsio::remove_file(tmp);
-  if (writeFailed) return ERAR_EWRITE;
+  if (writeFailed) {
+    note(e.name, std::string("書き込めません : ") + fsio::place_error_text(f->error()));
+    return ERAR_EWRITE;
+  }
+  f->discard();
   note(e.name, h->reader.last_error());
   return rc ? rc : ERAR_ECREATE;
 }

@@ -39,21 +39,13 @@ bool same_path(const std::string& a, const std::string& b) {
 #endif
 }
 
-// Copies the current entry's data into a new file beside target, then puts it in place.
+// Copies the current entry's data into a file opened through the placer;
+// the caller finishes and commits it. On failure nothing of it is left.
 enum class CopyResult { Ok, ReadFailed, WriteFailed, Cancelled };
 
-// With aside, the data stays in a new file beside the target whose name goes
-// there, for the caller to put in place once the stream has been verified.
 template <class ReadFn>
-CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expect, bool bounded, Host& host,
-                      const std::string& name, InStream& in, int64_t total, bool fresh,
-                      std::string* aside = nullptr) {
-  // A new name is written in place (removed again on failure); an existing
-  // file is replaced only once the new data is complete.
-  if (aside) fresh = false;
-  std::string tmp = fresh ? target : fsio::temp_beside(target);
-  auto out = fsio::open_write(tmp);
-  if (!out) return CopyResult::WriteFailed;
+CopyResult write_file(fsio::PlacedFile& out, ReadFn&& readFn, uint64_t expect, bool bounded, Host& host,
+                      const std::string& name, InStream& in, int64_t total) {
   std::vector<uint8_t> buf(kChunk);
   uint64_t done = 0;
   CopyResult r = CopyResult::Ok;
@@ -67,7 +59,7 @@ CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expec
       if (bounded || in.error() != StreamError::None) r = CopyResult::ReadFailed;
       break;
     }
-    if (!out->write(buf.data(), static_cast<int64_t>(got))) {
+    if (!out.write(buf.data(), static_cast<int64_t>(got))) {
       r = CopyResult::WriteFailed;
       break;
     }
@@ -77,20 +69,13 @@ CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expec
       break;
     }
   }
-  out.reset();
-  if (r != CopyResult::Ok) {
-    fsio::remove_file(tmp);
-    return r;
-  }
-  if (aside) {
-    *aside = tmp;
-    return CopyResult::Ok;
-  }
-  if (!fresh && !fsio::replace_file(tmp, target)) {
-    fsio::remove_file(tmp);
-    return CopyResult::WriteFailed;
-  }
-  return CopyResult::Ok;
+  if (r != CopyResult::Ok) out.discard();
+  return r;
+}
+
+std::string failed(const std::string& name, fsio::PlaceError why) {
+  if (why == fsio::PlaceError::none) why = fsio::PlaceError::other;
+  return "Skipped " + name + "\t : 解凍に失敗しました (" + fsio::place_error_text(why) + ")";
 }
 
 // Entries of a compressed tar held beside their targets until the codec's
@@ -100,22 +85,18 @@ CopyResult write_file(const std::string& target, ReadFn&& readFn, uint64_t expec
 class PendingFiles {
  public:
   struct File {
-    std::string temp, target, name;
-    int64_t mtime;
+    std::unique_ptr<fsio::PlacedFile> file;
+    std::string name;
   };
-  ~PendingFiles() { drop(); }
   void add(File f) { files_.push_back(std::move(f)); }
   // Puts every file in place; answers false when one could not be.
   bool commit(Host& host) {
     bool ok = true;
     for (auto& f : files_) {
-      fsio::set_mtime(f.temp, f.mtime);
-      if (fsio::replace_file(f.temp, f.target)) {
-        fsio::set_mtime(f.target, f.mtime);
+      if (f.file->commit()) {
         host.log("Melted " + f.name);
       } else {
-        fsio::remove_file(f.temp);
-        host.log("Skipped " + f.name + "\t : 解凍に失敗しました");
+        host.log(failed(f.name, f.file->error()));
         ok = false;
       }
     }
@@ -125,7 +106,7 @@ class PendingFiles {
   // The stream was damaged: nothing of it goes in place.
   void drop(Host* host = nullptr, const std::string& why = std::string()) {
     for (auto& f : files_) {
-      fsio::remove_file(f.temp);
+      f.file->discard();
       if (host) host->log("Skipped " + f.name + "\t : 解凍に失敗しました (" + why + ")");
     }
     files_.clear();
@@ -317,8 +298,9 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
   }
   auto in = open_in(archive);
   if (!in) return kErrCannotOpen;
-  if (!baseDir.empty() && !fsio::make_dirs(baseDir)) {
-    host.log("Error : " + baseDir + "\t : フォルダが作成できません");
+  fsio::Placer placer;
+  if (!baseDir.empty() && !placer.make_dirs(baseDir)) {
+    host.log("Error : " + baseDir + "\t : フォルダが作成できません (" + fsio::place_error_text(placer.error()) + ")");
     return kErrWrite;
   }
   bool all = false;
@@ -332,8 +314,9 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       host.log(skipped(name, "書庫そのものと同じ名前です"));
       return kErrSomeSkipped;
     }
-    bool there = fsio::exists(target);
-    if (there && fsio::is_dir(target)) {
+    const fsio::Placer::Kind k = placer.look(target);
+    const bool there = k == fsio::Placer::Kind::file;
+    if (k == fsio::Placer::Kind::dir) {
       host.log(skipped(name, "同じ名前のフォルダがあります"));
       return kErrSomeSkipped;
     }
@@ -344,11 +327,17 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       return kOk;
     }
     host.progress(name, 0, total);
-    CopyResult cr = write_file(
-        target, [&](uint8_t* p, size_t n) { return in->read(p, n); }, 0, false, host, name, *in, total, !there);
+    auto out = placer.begin(target, there);
+    if (!out) {
+      host.log(failed(name, placer.error()));
+      return kErrWrite;
+    }
+    int64_t mt = info.kind == Kind::Gz ? gzip_mtime(archive) : 0;
+    CopyResult cr = write_file(*out, [&](uint8_t* p, size_t n) { return in->read(p, n); }, 0, false, host, name, *in,
+                               total);
+    if (cr == CopyResult::Ok && !(out->finish(mt > 0 ? mt : fsio::mtime(archive), 0) && out->commit()))
+      cr = CopyResult::WriteFailed;
     if (cr == CopyResult::Ok) {
-      int64_t mt = info.kind == Kind::Gz ? gzip_mtime(archive) : 0;
-      fsio::set_mtime(target, mt > 0 ? mt : fsio::mtime(archive));
       host.log("Melted " + name);
       host.progress(name, total, total);
       return kOk;
@@ -358,7 +347,7 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       host.log("Skipped " + name + "\t : 解凍に失敗しました (" + error_text(in->error()) + ")");
       return kErrDamaged;
     }
-    host.log("Skipped " + name + "\t : 書き込めません");
+    host.log(failed(name, out->error()));
     return kErrWrite;
   }
 
@@ -366,9 +355,8 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
   if (info.codec != Codec::None) r.expect_tar();
   Entry e;
   std::map<std::string, std::string> made;  // stored file name -> where its data is, for hard links
-  std::string lastParent;
   const bool verifyFirst = info.codec != Codec::None;
-  PendingFiles pending;
+  PendingFiles pending;  // after the placer: its files go first
   size_t seen = 0, matched = 0;
   const arc::NameMatcher names = matcher_for(archive, patterns);
   while (r.next(e)) {
@@ -391,10 +379,10 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
     if (is_dir_type(e.type)) {
       if (!usePaths) continue;
       std::string target = fsio::join(baseDir, relPath);
-      if (fsio::make_dirs(target)) {
+      if (placer.make_dirs(target)) {
         host.log("mkdir " + e.name);
       } else {
-        host.log("Skipped " + e.name + "\t : 作成に失敗しました");
+        host.log("Skipped " + e.name + "\t : 作成に失敗しました (" + fsio::place_error_text(placer.error()) + ")");
         rc = kErrWrite;
       }
       continue;
@@ -423,8 +411,9 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       rc = rc ? rc : kErrSomeSkipped;
       continue;
     }
-    bool there = fsio::exists(target);
-    if (there && fsio::is_dir(target)) {
+    const fsio::Placer::Kind k = placer.look(target);
+    const bool there = k == fsio::Placer::Kind::file;
+    if (k == fsio::Placer::Kind::dir) {
       host.log(skipped(e.name, "同じ名前のフォルダがあります"));
       rc = rc ? rc : kErrSomeSkipped;
       continue;
@@ -436,31 +425,32 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       continue;
     }
     std::string parent = arc::dir_part(target);
-    if (!parent.empty() && parent != lastParent) {
-      if (!fsio::make_dirs(parent)) {
-        host.log("Skipped " + e.name + "\t : 解凍に失敗しました");
-        rc = kErrWrite;
-        continue;
-      }
-      lastParent = parent;  // entries of one folder usually come together
+    if (!parent.empty() && !placer.make_dirs(parent)) {
+      host.log(failed(e.name, placer.error()));
+      rc = kErrWrite;
+      continue;
+    }
+    auto out = placer.begin(target, there);
+    if (!out) {
+      host.log(failed(e.name, placer.error()));
+      rc = kErrWrite;
+      continue;
     }
     CopyResult cr;
-    std::string aside;
-    std::string* asideAt = verifyFirst ? &aside : nullptr;
     if (hardLink) {
       auto src = fsio::open_read(linkSource);
       cr = src ? write_file(
-                     target,
+                     *out,
                      [&](uint8_t* p, size_t n) {
                        int64_t got = src->read(p, static_cast<int64_t>(n));
                        return got > 0 ? static_cast<size_t>(got) : size_t(0);
                      },
-                     0, false, host, e.name, *in, total, !there, asideAt)
+                     0, false, host, e.name, *in, total)
                : CopyResult::WriteFailed;
+      if (!src) out->discard();
     } else {
-      cr = write_file(
-          target, [&](uint8_t* p, size_t n) { return r.read_data(p, n); }, e.size, true, host, e.name, *in, total,
-          !there, asideAt);
+      cr = write_file(*out, [&](uint8_t* p, size_t n) { return r.read_data(p, n); }, e.size, true, host, e.name, *in,
+                      total);
     }
     if (cr == CopyResult::Cancelled) return kErrCancelled;
     if (cr == CopyResult::ReadFailed) {
@@ -469,17 +459,19 @@ int extract(const std::string& archive, const std::string& baseDir, const std::v
       host.log("Skipped " + e.name + "\t : 解凍に失敗しました (" + why + ")");
       return kErrDamaged;
     }
+    // The time goes on with the data; held files are only renamed later.
+    if (cr == CopyResult::Ok && !out->finish(e.mtime, 0)) cr = CopyResult::WriteFailed;
+    if (cr == CopyResult::Ok && !verifyFirst && !out->commit()) cr = CopyResult::WriteFailed;
     if (cr == CopyResult::WriteFailed) {
-      host.log("Skipped " + e.name + "\t : 解凍に失敗しました");
+      host.log(failed(e.name, out->error()));
       rc = kErrWrite;
       continue;
     }
     if (verifyFirst) {
-      pending.add({aside, target, e.name, e.mtime});
-      made[*rel] = aside;
+      made[*rel] = out->data_path();
+      pending.add({std::move(out), e.name});
       continue;
     }
-    fsio::set_mtime(target, e.mtime);
     made[*rel] = target;
     host.log("Melted " + e.name);
   }

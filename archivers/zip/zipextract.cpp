@@ -74,6 +74,7 @@ ExtractResult extract(const std::string& archivePath, const ExtractOptions& opt,
 ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt, ExtractHooks& hooks) {
   ExtractResult r;
   PasswordCache pwc(hooks);
+  fsio::Placer placer;
   Existing existing = opt.existing;
   std::string base = opt.baseDir.empty() ? std::string(".") : opt.baseDir;
   const Selection selected(opt.include, opt.exclude, a);
@@ -108,18 +109,21 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
     }
     std::string target = fsio::join(base, *rel);
     if (e.is_dir()) {
-      if (fsio::is_dir(target)) continue;
-      if (fsio::make_dirs(target)) {
+      bool made = false;
+      if (placer.look(target) == fsio::Placer::Kind::dir) continue;
+      if (placer.make_dirs(target, &made)) {
+        if (!made) continue;
         hooks.log("mkdir " + *rel);
         if (e.substituteName) hooks.log("Renamed : " + *rel + " (the stored name has characters the code page lacks)");
       } else {
         ++r.errors;
-        hooks.log("Error : cannot make folder " + *rel);
+        hooks.log("Error : cannot make folder " + *rel + " (" + fsio::place_error_text(placer.error()) + ")");
       }
       continue;
     }
-    bool exists = fsio::exists(target);
-    if (exists && fsio::is_dir(target)) {
+    const fsio::Placer::Kind there = placer.look(target);
+    const bool exists = there != fsio::Placer::Kind::none;
+    if (there == fsio::Placer::Kind::dir) {
       ++r.errors;
       hooks.log("Skipped : " + *rel + " (a folder of that name exists)");
       continue;
@@ -151,22 +155,28 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
       break;
     }
     std::string parent = arc::dir_part(target);
-    if (!parent.empty() && !fsio::is_dir(parent)) {
-      if (!fsio::make_dirs(parent)) {
-        ++r.errors;
-        hooks.log("Error : cannot make folder for " + *rel);
-        continue;
-      }
+    bool madeParent = false;
+    if (!parent.empty() && !placer.make_dirs(parent, &madeParent)) {
+      ++r.errors;
+      hooks.log("Error : cannot make folder for " + *rel + " (" + fsio::place_error_text(placer.error()) + ")");
+      continue;
+    }
+    if (madeParent) {
       std::string relParent = arc::dir_part(*rel);
       if (!relParent.empty()) hooks.log("mkdir " + relParent);
     }
-    // Written beside the target and moved over it only when whole and right,
-    // so a wrong password or damage leaves nothing behind and loses nothing.
-    std::string temp = fsio::temp_beside(target);
+    // A new name is written in place, an old file beside itself and replaced
+    // only when the new one is whole and right, so a wrong password, damage
+    // or a full disk leaves nothing behind and loses nothing.
     bool stopped = false;
+    fsio::PlaceError why = fsio::PlaceError::none;
+    std::unique_ptr<fsio::PlacedFile> out;
     DataStatus s = pwc.run(e, [&](const std::string* pw) {
-      auto out = fsio::open_write(temp);
-      if (!out) return DataStatus::sink;
+      out = placer.begin(target, exists);
+      if (!out) {
+        why = placer.error();
+        return DataStatus::sink;
+      }
       uint64_t done = 0;
       DataStatus st = read_entry(f, a, e, pw, [&](const uint8_t* p, size_t n) {
         if (!out->write(p, static_cast<int64_t>(n))) return false;
@@ -177,37 +187,32 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
         }
         return true;
       });
-      out.reset();
-      if (st != DataStatus::ok) fsio::remove_file(temp);
+      if (st == DataStatus::sink && !stopped) why = out->error();
+      if (st != DataStatus::ok) out.reset();
       return st;
     });
     if (stopped) {
-      fsio::remove_file(temp);
       r.aborted = true;
       break;
     }
+    if (s == DataStatus::ok) {
+      uint32_t at = opt.setAttributes ? e.dos_attributes() & 0x27 : 0;
+      if (!out->finish(arc::dos_to_unix(e.dosTime), at) || !out->commit()) {
+        why = out->error();
+        s = DataStatus::sink;
+      }
+    }
+    out.reset();
+    if (s == DataStatus::sink) {
+      ++r.errors;
+      hooks.log("Error : cannot write " + *rel + " (" + fsio::place_error_text(why) + ")");
+      continue;
+    }
     if (s != DataStatus::ok) {
-      fsio::remove_file(temp);
       ++r.errors;
       if (s == DataStatus::badPassword) r.badPassword = true;
       hooks.log("Error : " + *rel + " (" + status_text(s) + ")");
       continue;
-    }
-    bool moved = fsio::replace_file(temp, target);
-    if (!moved && exists) {
-      fsio::set_attributes(target, 0x20);  // a read-only copy is still replaced once agreed to
-      moved = fsio::replace_file(temp, target);
-    }
-    if (!moved) {
-      fsio::remove_file(temp);
-      ++r.errors;
-      hooks.log("Error : cannot write " + *rel);
-      continue;
-    }
-    fsio::set_mtime(target, arc::dos_to_unix(e.dosTime));
-    if (opt.setAttributes) {
-      uint32_t at = e.dos_attributes() & 0x27;
-      if (at & 0x07) fsio::set_attributes(target, at);
     }
     ++r.done;
     hooks.log("Melted " + *rel);

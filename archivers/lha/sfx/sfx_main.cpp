@@ -100,7 +100,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
     if (!ask_folder(title, dest)) return 1;
   }
   while (dest.size() > 3 && arc::ends_with_separator(dest)) dest.pop_back();
-  if (!fsio::make_dirs(dest)) {
+  fsio::Placer placer;
+  if (!placer.make_dirs(dest)) {
     if (!quiet) MessageBoxA(nullptr, "フォルダが作成できませんでした。", "Error", MB_ICONERROR);
     return 2;
   }
@@ -113,21 +114,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
       continue;
     }
     if (e.dir) {
-      if (folders) fsio::make_dirs(fsio::join(dest, *rel));
+      if (folders) placer.make_dirs(fsio::join(dest, *rel));
       continue;
     }
     std::string out = folders ? *rel : arc::base_name(*rel);
     std::string target = fsio::join(dest, out);
     std::string parent = arc::dir_part(target);
-    if (!parent.empty() && !fsio::make_dirs(parent)) {
+    if (!parent.empty() && !placer.make_dirs(parent)) {
       ++failed;
       continue;
     }
-    if (lha::extract_file(*a.file, e, target) != lha::DecodeResult::Ok) {
+    const fsio::Placer::Kind there = placer.look(target);
+    if (there == fsio::Placer::Kind::dir ||
+        lha::extract_file(*a.file, e, placer, target, there == fsio::Placer::Kind::file, e.attr & 0x27) !=
+            lha::DecodeResult::Ok) {
       ++failed;
       continue;
     }
-    fsio::set_attributes(target, e.attr & 0x27);
   }
   if (!quiet)
     MessageBoxA(nullptr, failed ? "展開できなかったファイルがあります。" : "展開しました。", title.c_str(),
