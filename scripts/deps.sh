@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 pkgs=(wine wine64 wine32:i386 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools zlib1g-dev libz-mingw-w64-dev
       cmake ninja-build googletest xvfb xauth fonts-ipafont-gothic locales imagemagick
-      zip unzip 7zip jlha-utils lhasa arj gcab cabextract bzip2 ncompress libarchive-tools
+      zip unzip 7zip jlha-utils lhasa arj gcab cabextract bzip2 ncompress libarchive-tools psmisc
       clang libclang-rt-14-dev)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 
