@@ -279,26 +279,14 @@ done
 
 # pick_folder PROPOSED PATH: the folder picker, once it shows its proposal
 # (the folder PROPOSED, that of the file open), led to PATH in its tree; its
-# box for the LHA program's second kind left clear; OK. Under heavy load
-# Wine's picker at times ignores the selection it is asked for, the
-# proposal among them: after 10 s the picker is led to PATH all the same.
+# box for the LHA program's second kind left clear; OK.
 pick_folder() {
-  local shown="" proposed=$1
-  shift
-  for _ in $(seq 100); do
-    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null |
-      grep -q "^Edit id=[0-9]* .*[] ]$(basename "$proposed")\$" && shown=1 && break
-    sleep 0.1
-  done
-  if [ -z "$shown" ]; then
-    probe wait TVantrelbyHalvek dialog "#32770" 500 caption >/dev/null || fail "no folder picker"
-    echo "note: the folder picker did not show its proposal $proposed" >&2
-  fi
-  probe wait TVantrelbyHalvek dialog "#32770" 1000 choose-folder "$(winpath "$1")" >/dev/null || fail "picker: no $1"
-  local out
-  out=$(probe wait TVantrelbyHalvek dialog "#32770" 1000 controls)
-  grep -q "^Button id=[0-9]* WinSFX32M$" <<<"$out" && probe wait TVantrelbyHalvek dialog "#32770" 1000 tick WinSFX32M 0 >/dev/null
-  probe wait TVantrelbyHalvek dialog "#32770" 1000 click OK gone >/dev/null || fail "picker not closed"
+  local steps=() out
+  picker_shows "$1"
+  picker_lead "$2"
+  out=$(probe wait TVantrelbyHalvek dialog "$PICKER" 1000 controls)
+  grep -q "^Button id=[0-9]* WinSFX32M$" <<<"$out" && steps=(tick WinSFX32M 0)
+  picker_ok "${steps[@]}"
 }
 
 # Self-extractor and back, with the archive deleted after making it: the

@@ -2,6 +2,7 @@
 # the test's own and the probe (tests/tools/own_program.sh), the program
 # started, and helpers that read and answer its real windows through uiprobe.
 source "$TOOLS/own_program.sh"
+source "$TOOLS/picker.sh"
 sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 # start_tovix EXE ARGS...: runs the program and waits for its window and,
 # when it was given an archive, for the archive's listing.

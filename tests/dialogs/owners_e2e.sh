@@ -28,8 +28,8 @@ pick() {
   winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click row $1"
   wait_until 10 "row $1 selected" row_selected
 }
-row_selected() { probe wait TVantrelbyHalvek list | grep -q '^\*'; }
-main_enabled() { probe wait TVantrelbyHalvek enabled | grep -qx 'enabled: yes'; }
+row_selected() { grep -q '^\*' <<<"$(probe wait TVantrelbyHalvek list)"; }
+main_enabled() { [ "$(probe wait TVantrelbyHalvek enabled)" = "enabled: yes" ]; }
 
 # WHAT | ARCHIVE | ROW CLICKED | THE STEPS THAT BRING THE BOXES | BOX=ITS OWNERS;... | THE STEPS THAT END THEM
 while IFS='|' read -r -u 3 what arc row steps boxes release; do
