@@ -57,7 +57,7 @@ doru() {
   probe dialog TDoruDlg click "$button" waitgone TDoruDlg 10000 >/dev/null || fail "editor not closed by $button"
   if [ -n "$folder" ]; then
     if [ "$folder" = OK ]; then
-      folder_ok "$(basename "$SCRATCH")" "$SCRATCH" >/dev/null
+      folder_ok "$SCRATCH" >/dev/null
     else
       probe wait TVantrelbyHalvek dialog "フォルダーの参照" 10000 click "$folder" >/dev/null
     fi || fail "no folder picker"
@@ -134,7 +134,7 @@ start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 mapfile -t s < <(steps ExecCmdBtn)
 probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." dialog TDoruDlg "${s[@]}" click OK >/dev/null ||
   fail "recorded: editor"
-folder_ok "$(basename "$SCRATCH")" "$SCRATCH" >/dev/null || fail "recorded: no folder picker"
+folder_ok "$SCRATCH" >/dev/null || fail "recorded: no folder picker"
 probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null || fail "recorded: no result log"
 stop_tovix
 cmds=$(grep ' Command owner=' "$SCRATCH/journal.txt" | sed 's/.* cmd=//' | tr -d '\r')
