@@ -28,7 +28,16 @@ for ext in .txt .inf; do winrun reg add "HKCR\\$ext" /ve /d tovixtest.file /f >/
 for verb in open install; do
   winrun reg add "HKCR\\tovixtest.file\\shell\\$verb\\command" /ve /d "\"$rr\" $verb \"%1\"" /f >/dev/null 2>&1
 done
-click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
+# click ROWS: real clicks on those rows (ROW,ROW...), done once the list has
+# just them selected.
+click() {
+  winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"
+  wait_until 10 "rows $1 selected" selected_are "$1"
+}
+selected_are() {
+  [ "$(probe wait TVantrelbyHalvek list | grep ' | ' | grep -n '^\*' | cut -d: -f1 | paste -sd, |
+    awk -F, '{ for (i = 1; i <= NF; i++) printf "%s%d", (i > 1 ? "," : ""), $i - 1 }')" = "$1" ]
+}
 # cmd CAPTION: the menu command. The checks after it ask until it is done
 # (the probe's questions overtake a command it posted).
 cmd() { probe wait TVantrelbyHalvek command "$1" >/dev/null; }
@@ -153,13 +162,17 @@ for name in 新しいフォルダ a/b DOCS -; do
   else
     probe wait TVantrelbyHalvek dialog "新規フォルダ名の入力" type 0 "$name" click OK >/dev/null
   fi || fail "new-folder dialog for $name"
-  probe wait TVantrelbyHalvek waitgone TFolDlg 10000 sleep 500 >/dev/null || fail "new-folder dialog not closed"
+  probe wait TVantrelbyHalvek waitgone TFolDlg 10000 >/dev/null || fail "new-folder dialog not closed"
 done
-tree=$(probe wait TVantrelbyHalvek tree)
-[ "$tree" = "nf.zip *
+tree_is() {
+  local tree
+  tree=$(probe wait TVantrelbyHalvek tree)
+  [ "$tree" = "$1" ] || fail "tree after new folders: $tree"
+}
+eventually 10 tree_is "nf.zip *
   docs
     img
-  新しいフォルダ" ] || fail "tree after new folders: $tree"
+  新しいフォルダ"
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/nf.zip" || fail "new folder changed the archive"
 # Deleting such a node removes it from the tree and asks the library nothing.
 probe wait TVantrelbyHalvek select-node "nf.zip/新しいフォルダ" >/dev/null
