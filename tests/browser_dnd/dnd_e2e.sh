@@ -5,7 +5,9 @@
 # with lhasa), gzip and bzip2 streams dropped with Ctrl are extracted, Shift
 # packs an archive.
 source "$(dirname "$0")/../browser_edit/ui_common.sh"
-src="$SCRATCH/src" streams="$SCRATCH/streams"
+# The streams in the prefix's own C: drive, where the folder picker's walk to
+# its proposal meets no other test's folders.
+src="$SCRATCH/src" streams="$TOVIX_PREFIX/drive_c/streams"
 mkdir -p "$src/docs" "$streams"
 printf 'hello\r\n' >"$src/a.txt"
 seq 1 3000 >"$src/docs/b.txt"

@@ -34,7 +34,11 @@ proposed() {
   picker_ok
 }
 
-cd "$SCRATCH"
+# The files in the prefix's own C: drive, where the folder picker's walk to
+# its proposal meets no other test's folders.
+WORK="$WINEPREFIX/drive_c/work"
+mkdir -p "$WORK"
+cd "$WORK"
 mkdir -p src out
 printf 'hello\r\n' >src/a.txt
 printf 'second\r\n' >src/b.txt
@@ -115,7 +119,7 @@ for exe in iz/tovix.exe "$BIN/tovix.exe"; do
   winrun "$exe" "$(winpath zipdir/locked.zip)" >/dev/null 2>&1 &
   probe wait TVantrelbyHalvek 30000 >/dev/null || fail "no main window"
   check "zip folder picker ($exe)" select-rows 0 command "解凍(U)..." dialog "#32770" check
-  proposed "zip folder picker ($exe)" "$SCRATCH/zipdir"
+  proposed "zip folder picker ($exe)" "$WORK/zipdir"
   # By its caption: the engine's progress box of the same class comes first.
   check "zip password box ($exe)" dialog "パスワードの入力" 20000 check keys secret vk enter
   probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null || true
@@ -128,7 +132,7 @@ done
 # The RAR password box, after the extraction's folder picker.
 start "$(winpath locked.rar)"
 check "rar folder picker" select-rows 0 command "解凍(U)..." dialog "#32770" check
-proposed "rar folder picker" "$SCRATCH"
+proposed "rar folder picker" "$WORK"
 check "rar password box" dialog "Rar書庫の解凍" check keys x click キャンセル
 probe wait TVantrelbyHalvek dialog TDispDlg 5000 click OK >/dev/null 2>&1 || true
 stop
