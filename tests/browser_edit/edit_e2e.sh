@@ -302,45 +302,49 @@ pick_folder() {
   picker_ok "${steps[@]}"
 }
 
+# The archives and folders the folder picker proposes and is led to are in
+# the prefix's own C: drive, where its walk meets no other test's folders.
+CW="$TOVIX_PREFIX/drive_c/w"
+mkdir -p "$CW"
 # Self-extractor and back, with the archive deleted after making it: the
 # window then holds the program and offers the way back, and the recent list
 # names the program in the archive's place.
 for kind in lzh zip; do
-  arc="$SCRATCH/sfx.$kind"
+  arc="$CW/sfx.$kind"
   cp "$SCRATCH/master.$kind" "$arc"
-  mkdir -p "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
+  mkdir -p "$CW/sfxout-$kind" "$CW/back-$kind"
   regset Other LzhDelete 1
   open "$arc"
   cmd "自己解凍書庫の作成(S)..."
-  pick_folder "$SCRATCH" "$SCRATCH/sfxout-$kind"
+  pick_folder "$CW" "$CW/sfxout-$kind"
   # Its log comes once the program is made and the archive is gone.
   log "tovixの自己解凍書庫作成結果"
-  exe="$SCRATCH/sfxout-$kind/sfx.exe"
+  exe="$CW/sfxout-$kind/sfx.exe"
   [ -f "$exe" ] || fail "$kind: no program made"
   [ -e "$arc" ] && fail "$kind: archive not deleted with Other\\LzhDelete"
   out=$(probe wait TVantrelbyHalvek caption menu "書庫に変更(R)..." menu "自己解凍書庫の作成(S)...")
-  expect_line "$out" "caption: sfx.exe ($(winpath "$SCRATCH/sfxout-$kind")) - Tovix" "$kind caption"
+  expect_line "$out" "caption: sfx.exe ($(winpath "$CW/sfxout-$kind")) - Tovix" "$kind caption"
   grep -q "書庫に変更.*disabled" <<<"$out" && fail "$kind: way back not offered: $out"
   grep -q "自己解凍書庫の作成.*disabled" <<<"$out" || fail "$kind: making again offered: $out"
   first=$(recent | head -1)
   [[ "$first" == *'\sfx.exe' ]] || fail "$kind: recent list after the program: $(recent)"
   # The program itself unpacks everything.
   if [ $kind = lzh ]; then
-    winrun "$exe" "/D=$(winpath "$SCRATCH/unsfx-$kind")" >/dev/null 2>&1 || fail "lzh program failed"
+    winrun "$exe" "/D=$(winpath "$CW/unsfx-$kind")" >/dev/null 2>&1 || fail "lzh program failed"
   else
     unzip -tq "$exe" >/dev/null 2>&1 || fail "zip program: unzip -t fails"
-    unzip -q "$exe" -d "$SCRATCH/unsfx-$kind" >/dev/null 2>&1 || true
+    unzip -q "$exe" -d "$CW/unsfx-$kind" >/dev/null 2>&1 || true
   fi
-  cmp -s "$src/docs/img/d.bin" "$SCRATCH/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
+  cmp -s "$src/docs/img/d.bin" "$CW/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
   cmd "書庫に変更(R)..."
-  pick_folder "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
+  pick_folder "$CW/sfxout-$kind" "$CW/back-$kind"
   log "tovixの書庫に変更の結果"
-  back="$SCRATCH/back-$kind/sfx.$kind"
+  back="$CW/back-$kind/sfx.$kind"
   [ -f "$back" ] || fail "$kind: no archive made back"
   [ "$($kind"_names" "$back")" = "a.txt b.txt docs/c.txt docs/img/d.bin setup.inf " ] ||
     fail "$kind back: $($kind"_names" "$back")"
   if [ $kind = lzh ]; then lha t "$back" >/dev/null; else unzip -tq "$back" >/dev/null; fi || fail "$kind back damaged"
-  expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: sfx.$kind ($(winpath "$SCRATCH/back-$kind")) - Tovix" \
+  expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: sfx.$kind ($(winpath "$CW/back-$kind")) - Tovix" \
     "$kind caption back"
   stop_tovix
   regset Other LzhDelete 0
@@ -362,19 +366,19 @@ for kind in lzh zip; do
 done
 # No stub for a ZIP self-extractor: a message, no program, the archive kept.
 nostub="$SCRATCH/nostub"
-mkdir -p "$nostub" "$SCRATCH/nsout"
+mkdir -p "$nostub" "$CW/nsout"
 cp "$BIN"/tovix.exe "$BIN"/*.dll "$nostub/"
-cp "$SCRATCH/master.zip" "$SCRATCH/ns.zip"
-start_tovix "$nostub/tovix.exe" "$(winpath "$SCRATCH/ns.zip")"
+cp "$SCRATCH/master.zip" "$CW/ns.zip"
+start_tovix "$nostub/tovix.exe" "$(winpath "$CW/ns.zip")"
 cmd "自己解凍書庫の作成(S)..."
-pick_folder "$SCRATCH" "$SCRATCH/nsout"
+pick_folder "$CW" "$CW/nsout"
 # The engine's message box, answered through its button.
 ok "Sfx32gui.dat が見つかりませんでした。"
 probe wait TVantrelbyHalvek dialog TDispDlg 3000 click OK >/dev/null 2>&1 || true
 probe wait TVantrelbyHalvek answer OK 3000 >/dev/null 2>&1 || true
 stop_tovix
-[ -z "$(ls "$SCRATCH/nsout")" ] || fail "something made without a stub: $(ls "$SCRATCH/nsout")"
-cmp -s "$SCRATCH/master.zip" "$SCRATCH/ns.zip" || fail "archive changed without a stub"
+[ -z "$(ls "$CW/nsout")" ] || fail "something made without a stub: $(ls "$CW/nsout")"
+cmp -s "$SCRATCH/master.zip" "$CW/ns.zip" || fail "archive changed without a stub"
 # A format without self-extractors (TAR): the command is not offered, and
 # posting it anyway makes nothing.
 (cd "$src" && tar cf "$SCRATCH/t.tar" a.txt)
@@ -385,7 +389,7 @@ cmd "自己解凍書庫の作成(S)..."
 beside_any wait TVantrelbyHalvek dialog "#32770" 3000 click キャンセル -- true
 # The close is taken after the command: nothing more can come once it ended.
 stop_tovix
-[ -z "$(ls "$SCRATCH/nsout")" ] || fail "tar: something made"
+[ -z "$(ls "$CW/nsout")" ] || fail "tar: something made"
 cmp -s "$SCRATCH/t.tar" "$SCRATCH/t-copy.tar" || fail "tar archive changed"
 
 # Command strings, from the recording libraries' journal.
