@@ -15,9 +15,10 @@
 //                        top-level window (a user closing during the call)
 //   PROCESS              RARProcessFile answer
 //   HOLD                 a file: before their work the extraction entries
-//                        work off the thread's messages until it exists (at
-//                        most 20 s), so a test can press a button of the box
-//                        its caller shows first
+//                        and the zip run work off the thread's messages
+//                        until it exists (at most 20 s), so a test can look
+//                        at or press a button of the box its caller shows
+//                        first
 #include <windows.h>
 
 #include <cstdio>
@@ -490,6 +491,7 @@ int ARCAPI ZpArchive(ZCL c) {
   bool terminated = c.argc == 0 || !c.FNV || c.FNV[c.argc] == nullptr;
   Journal("ZpArchive argc=" + std::to_string(c.argc) + " zip=" + (c.lpszZipFN ? c.lpszZipFN : "") + " names=[" +
           names + "]" + (terminated ? "" : " UNTERMINATED"));
+  Hold();
   for (int i = 0; i < c.argc && c.FNV; ++i)
     if (gZipCb.ServiceApplication && gZipCb.ServiceApplication(c.FNV[i], 0) != 0) {
       Journal("aborted at " + std::string(c.FNV[i]));

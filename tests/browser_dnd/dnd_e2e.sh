@@ -5,7 +5,9 @@
 # with lhasa), gzip and bzip2 streams dropped with Ctrl are extracted, Shift
 # packs an archive.
 source "$(dirname "$0")/../browser_edit/ui_common.sh"
-src="$SCRATCH/src" streams="$SCRATCH/streams"
+# The streams in the prefix's own C: drive, where the folder picker's walk to
+# its proposal meets no other test's folders.
+src="$SCRATCH/src" streams="$TOVIX_PREFIX/drive_c/streams"
 mkdir -p "$src/docs" "$streams"
 printf 'hello\r\n' >"$src/a.txt"
 seq 1 3000 >"$src/docs/b.txt"
@@ -57,7 +59,7 @@ expect_line "$out_tree" "  docs" "dropped archive's tree"
 # A gzip and a bzip2 stream with Ctrl: both are extracted into the folder
 # chosen (the proposed one: theirs) and the open archive is closed.
 drop --ctrl TVantrelbyHalvek "$(W "$streams/notes.txt.gz")" "$(W "$streams/data.bin.bz2")"
-picked=$(folder_ok streams "$streams") || fail "no folder picker for the streams"
+picked=$(folder_ok "$streams") || fail "no folder picker for the streams"
 expect_line "$picked" "Static id=14146 すべての解凍先を指定して下さい。" "picker's title"
 # Each file, once written whole.
 eventually 60 cmp "$SCRATCH/notes.txt" "$streams/notes.txt" || fail "notes.txt differs"

@@ -28,7 +28,16 @@ for ext in .txt .inf; do winrun reg add "HKCR\\$ext" /ve /d tovixtest.file /f >/
 for verb in open install; do
   winrun reg add "HKCR\\tovixtest.file\\shell\\$verb\\command" /ve /d "\"$rr\" $verb \"%1\"" /f >/dev/null 2>&1
 done
-click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
+# click ROWS: real clicks on those rows (ROW,ROW...), done once the list has
+# just them selected.
+click() {
+  winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"
+  wait_until 10 "rows $1 selected" selected_are "$1"
+}
+selected_are() {
+  [ "$(probe wait TVantrelbyHalvek list | grep ' | ' | grep -n '^\*' | cut -d: -f1 | paste -sd, |
+    awk -F, '{ for (i = 1; i <= NF; i++) printf "%s%d", (i > 1 ? "," : ""), $i - 1 }')" = "$1" ]
+}
 # cmd CAPTION: the menu command. The checks after it ask until it is done
 # (the probe's questions overtake a command it posted).
 cmd() { probe wait TVantrelbyHalvek command "$1" >/dev/null; }
@@ -153,13 +162,17 @@ for name in 新しいフォルダ a/b DOCS -; do
   else
     probe wait TVantrelbyHalvek dialog "新規フォルダ名の入力" type 0 "$name" click OK >/dev/null
   fi || fail "new-folder dialog for $name"
-  probe wait TVantrelbyHalvek waitgone TFolDlg 10000 sleep 500 >/dev/null || fail "new-folder dialog not closed"
+  probe wait TVantrelbyHalvek waitgone TFolDlg 10000 >/dev/null || fail "new-folder dialog not closed"
 done
-tree=$(probe wait TVantrelbyHalvek tree)
-[ "$tree" = "nf.zip *
+tree_is() {
+  local tree
+  tree=$(probe wait TVantrelbyHalvek tree)
+  [ "$tree" = "$1" ] || fail "tree after new folders: $tree"
+}
+eventually 10 tree_is "nf.zip *
   docs
     img
-  新しいフォルダ" ] || fail "tree after new folders: $tree"
+  新しいフォルダ"
 cmp -s "$SCRATCH/master.zip" "$SCRATCH/nf.zip" || fail "new folder changed the archive"
 # Deleting such a node removes it from the tree and asks the library nothing.
 probe wait TVantrelbyHalvek select-node "nf.zip/新しいフォルダ" >/dev/null
@@ -279,67 +292,59 @@ done
 
 # pick_folder PROPOSED PATH: the folder picker, once it shows its proposal
 # (the folder PROPOSED, that of the file open), led to PATH in its tree; its
-# box for the LHA program's second kind left clear; OK. Under heavy load
-# Wine's picker at times ignores the selection it is asked for, the
-# proposal among them: after 10 s the picker is led to PATH all the same.
+# box for the LHA program's second kind left clear; OK.
 pick_folder() {
-  local shown="" proposed=$1
-  shift
-  for _ in $(seq 100); do
-    probe wait TVantrelbyHalvek dialog "#32770" 500 controls 2>/dev/null |
-      grep -q "^Edit id=[0-9]* .*[] ]$(basename "$proposed")\$" && shown=1 && break
-    sleep 0.1
-  done
-  if [ -z "$shown" ]; then
-    probe wait TVantrelbyHalvek dialog "#32770" 500 caption >/dev/null || fail "no folder picker"
-    echo "note: the folder picker did not show its proposal $proposed" >&2
-  fi
-  probe wait TVantrelbyHalvek dialog "#32770" 1000 choose-folder "$(winpath "$1")" >/dev/null || fail "picker: no $1"
-  local out
-  out=$(probe wait TVantrelbyHalvek dialog "#32770" 1000 controls)
-  grep -q "^Button id=[0-9]* WinSFX32M$" <<<"$out" && probe wait TVantrelbyHalvek dialog "#32770" 1000 tick WinSFX32M 0 >/dev/null
-  probe wait TVantrelbyHalvek dialog "#32770" 1000 click OK gone >/dev/null || fail "picker not closed"
+  local steps=() out
+  picker_shows "$1"
+  picker_lead "$2"
+  out=$(probe wait TVantrelbyHalvek dialog "$PICKER" 1000 controls)
+  grep -q "^Button id=[0-9]* WinSFX32M$" <<<"$out" && steps=(tick WinSFX32M 0)
+  picker_ok "${steps[@]}"
 }
 
+# The archives and folders the folder picker proposes and is led to are in
+# the prefix's own C: drive, where its walk meets no other test's folders.
+CW="$TOVIX_PREFIX/drive_c/w"
+mkdir -p "$CW"
 # Self-extractor and back, with the archive deleted after making it: the
 # window then holds the program and offers the way back, and the recent list
 # names the program in the archive's place.
 for kind in lzh zip; do
-  arc="$SCRATCH/sfx.$kind"
+  arc="$CW/sfx.$kind"
   cp "$SCRATCH/master.$kind" "$arc"
-  mkdir -p "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
+  mkdir -p "$CW/sfxout-$kind" "$CW/back-$kind"
   regset Other LzhDelete 1
   open "$arc"
   cmd "自己解凍書庫の作成(S)..."
-  pick_folder "$SCRATCH" "$SCRATCH/sfxout-$kind"
+  pick_folder "$CW" "$CW/sfxout-$kind"
   # Its log comes once the program is made and the archive is gone.
   log "tovixの自己解凍書庫作成結果"
-  exe="$SCRATCH/sfxout-$kind/sfx.exe"
+  exe="$CW/sfxout-$kind/sfx.exe"
   [ -f "$exe" ] || fail "$kind: no program made"
   [ -e "$arc" ] && fail "$kind: archive not deleted with Other\\LzhDelete"
   out=$(probe wait TVantrelbyHalvek caption menu "書庫に変更(R)..." menu "自己解凍書庫の作成(S)...")
-  expect_line "$out" "caption: sfx.exe ($(winpath "$SCRATCH/sfxout-$kind")) - Tovix" "$kind caption"
+  expect_line "$out" "caption: sfx.exe ($(winpath "$CW/sfxout-$kind")) - Tovix" "$kind caption"
   grep -q "書庫に変更.*disabled" <<<"$out" && fail "$kind: way back not offered: $out"
   grep -q "自己解凍書庫の作成.*disabled" <<<"$out" || fail "$kind: making again offered: $out"
   first=$(recent | head -1)
   [[ "$first" == *'\sfx.exe' ]] || fail "$kind: recent list after the program: $(recent)"
   # The program itself unpacks everything.
   if [ $kind = lzh ]; then
-    winrun "$exe" "/D=$(winpath "$SCRATCH/unsfx-$kind")" >/dev/null 2>&1 || fail "lzh program failed"
+    winrun "$exe" "/D=$(winpath "$CW/unsfx-$kind")" >/dev/null 2>&1 || fail "lzh program failed"
   else
     unzip -tq "$exe" >/dev/null 2>&1 || fail "zip program: unzip -t fails"
-    unzip -q "$exe" -d "$SCRATCH/unsfx-$kind" >/dev/null 2>&1 || true
+    unzip -q "$exe" -d "$CW/unsfx-$kind" >/dev/null 2>&1 || true
   fi
-  cmp -s "$src/docs/img/d.bin" "$SCRATCH/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
+  cmp -s "$src/docs/img/d.bin" "$CW/unsfx-$kind/docs/img/d.bin" || fail "$kind program's contents"
   cmd "書庫に変更(R)..."
-  pick_folder "$SCRATCH/sfxout-$kind" "$SCRATCH/back-$kind"
+  pick_folder "$CW/sfxout-$kind" "$CW/back-$kind"
   log "tovixの書庫に変更の結果"
-  back="$SCRATCH/back-$kind/sfx.$kind"
+  back="$CW/back-$kind/sfx.$kind"
   [ -f "$back" ] || fail "$kind: no archive made back"
   [ "$($kind"_names" "$back")" = "a.txt b.txt docs/c.txt docs/img/d.bin setup.inf " ] ||
     fail "$kind back: $($kind"_names" "$back")"
   if [ $kind = lzh ]; then lha t "$back" >/dev/null; else unzip -tq "$back" >/dev/null; fi || fail "$kind back damaged"
-  expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: sfx.$kind ($(winpath "$SCRATCH/back-$kind")) - Tovix" \
+  expect_line "$(probe wait TVantrelbyHalvek caption)" "caption: sfx.$kind ($(winpath "$CW/back-$kind")) - Tovix" \
     "$kind caption back"
   stop_tovix
   regset Other LzhDelete 0
@@ -361,19 +366,19 @@ for kind in lzh zip; do
 done
 # No stub for a ZIP self-extractor: a message, no program, the archive kept.
 nostub="$SCRATCH/nostub"
-mkdir -p "$nostub" "$SCRATCH/nsout"
+mkdir -p "$nostub" "$CW/nsout"
 cp "$BIN"/tovix.exe "$BIN"/*.dll "$nostub/"
-cp "$SCRATCH/master.zip" "$SCRATCH/ns.zip"
-start_tovix "$nostub/tovix.exe" "$(winpath "$SCRATCH/ns.zip")"
+cp "$SCRATCH/master.zip" "$CW/ns.zip"
+start_tovix "$nostub/tovix.exe" "$(winpath "$CW/ns.zip")"
 cmd "自己解凍書庫の作成(S)..."
-pick_folder "$SCRATCH" "$SCRATCH/nsout"
+pick_folder "$CW" "$CW/nsout"
 # The engine's message box, answered through its button.
 ok "Sfx32gui.dat が見つかりませんでした。"
 probe wait TVantrelbyHalvek dialog TDispDlg 3000 click OK >/dev/null 2>&1 || true
 probe wait TVantrelbyHalvek answer OK 3000 >/dev/null 2>&1 || true
 stop_tovix
-[ -z "$(ls "$SCRATCH/nsout")" ] || fail "something made without a stub: $(ls "$SCRATCH/nsout")"
-cmp -s "$SCRATCH/master.zip" "$SCRATCH/ns.zip" || fail "archive changed without a stub"
+[ -z "$(ls "$CW/nsout")" ] || fail "something made without a stub: $(ls "$CW/nsout")"
+cmp -s "$SCRATCH/master.zip" "$CW/ns.zip" || fail "archive changed without a stub"
 # A format without self-extractors (TAR): the command is not offered, and
 # posting it anyway makes nothing.
 (cd "$src" && tar cf "$SCRATCH/t.tar" a.txt)
@@ -384,7 +389,7 @@ cmd "自己解凍書庫の作成(S)..."
 beside_any wait TVantrelbyHalvek dialog "#32770" 3000 click キャンセル -- true
 # The close is taken after the command: nothing more can come once it ended.
 stop_tovix
-[ -z "$(ls "$SCRATCH/nsout")" ] || fail "tar: something made"
+[ -z "$(ls "$CW/nsout")" ] || fail "tar: something made"
 cmp -s "$SCRATCH/t.tar" "$SCRATCH/t-copy.tar" || fail "tar archive changed"
 
 # Command strings, from the recording libraries' journal.

@@ -6,10 +6,14 @@
 # chosen one; loaded again on the next use; Cancel and an unmodified OK
 # leave the archive alone.
 source "$(dirname "$0")/../browser_edit/ui_common.sh"
-src="$SCRATCH/src"
+# The archive and its folder in the prefix's own C: drive, where the folder
+# picker's walk to its proposal meets no other test's folders.
+CW="$TOVIX_PREFIX/drive_c/w"
+mkdir -p "$CW"
+src="$CW/src"
 mkdir -p "$src"
 printf 'hello\r\n' >"$src/a.txt"
-arc="$SCRATCH/arc.lzh"
+arc="$CW/arc.lzh"
 (cd "$src" && jlha a "$arc" a.txt >/dev/null 2>&1)
 # The command is offered once the second self-extractor style is chosen.
 regset Pack AutoStyle 2
@@ -58,7 +62,7 @@ doru() {
   probe dialog TDoruDlg click "$button" waitgone TDoruDlg 10000 >/dev/null || fail "editor not closed by $button"
   if [ -n "$folder" ]; then
     if [ "$folder" = OK ]; then
-      folder_ok "$(basename "$SCRATCH")" "$SCRATCH" >/dev/null
+      folder_ok "$CW" >/dev/null
     else
       probe wait TVantrelbyHalvek dialog "フォルダーの参照" 10000 click "$folder" >/dev/null
     fi || fail "no folder picker"
@@ -84,9 +88,9 @@ lines '$WindowTitle=arcのインストール' '$ClassTitle=arcを関連付け(&R
   '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' '$GroupTitle=arcをｽﾀｰﾄﾒﾆｭｰに登録(&S)' \
   '$Group=arc,<タイトル>,<ファイル名>,' '$Group=arc,<タイトル>,<ファイル名>,' \
   '$InstallTitle=インストールするフォルダ(&D)' '$InstallDir=%ProgramFiles%\arc' '$Command=notepad arc.txt' \
-  >"$SCRATCH/want1"
-dollar >"$SCRATCH/got1"
-cmp "$SCRATCH/want1" "$SCRATCH/got1" || fail "first file: $(od -c "$SCRATCH/got1" | head -20)"
+  >"$CW/want1"
+dollar >"$CW/got1"
+cmp "$CW/want1" "$CW/got1" || fail "first file: $(od -c "$CW/got1" | head -20)"
 lha l "$arc" | grep -q ' a\.txt$' || fail "a.txt lost: $(lha l "$arc")"
 lha t "$arc" >/dev/null || fail "archive damaged"
 [ -z "$(find "$TOVIX_PREFIX/drive_c" -name '$' 2>/dev/null)" ] || fail "temporary file left: $(find "$TOVIX_PREFIX/drive_c" -name '$')"
@@ -102,10 +106,10 @@ lines '$ClassTitle=arcを関連付け(&R)' \
   '$Group=arc,<タイトル>,<ファイル名>,' 'arc,<タイトル>,<ファイル名>,' \
   '$InstallTitle=インストールするフォルダ(&D)' '$InstallDir=%ProgramFiles%\arc' '$Command' \
   '$ClassTitle=Toolを関連付け(&R)' '$Class=<拡張子>,<説明>,<プログラム名>,<キー>' '$WindowTitle=Toolのインストール' \
-  >"$SCRATCH/want2"
-dollar >"$SCRATCH/got2"
-cmp "$SCRATCH/want2" "$SCRATCH/got2" || fail "second file: $(iconv -f CP932 -t UTF-8 "$SCRATCH/got2")"
-cmp "$SCRATCH/want2" "$SCRATCH/\$" || fail "file in the chosen folder"
+  >"$CW/want2"
+dollar >"$CW/got2"
+cmp "$CW/want2" "$CW/got2" || fail "second file: $(iconv -f CP932 -t UTF-8 "$CW/got2")"
+cmp "$CW/want2" "$CW/\$" || fail "file in the chosen folder"
 [ "$(lha l "$arc" | grep -c ' \$$')" = 1 ] || fail "one \$ entry: $(lha l "$arc")"
 
 # Cancel, and OK without a change: the archive stays as it is.
@@ -122,24 +126,24 @@ probe wait TDoruDlg close waitgone TDoruDlg 10000 >/dev/null || fail "dialog not
 stop_tovix
 [ "$(md5sum <"$arc")" = "$sum" ] || fail "closing the dialog changed the archive"
 # The command strings, from the recording library's journal.
-rec="$SCRATCH/rec"
+rec="$CW/rec"
 mkdir -p "$rec"
 cp "$BIN/tovix.exe" "$BIN"/recorder/*.dll "$rec/"
-echo "a.txt|10|5|0|$DOS||-lh5-|0" >"$SCRATCH/entries.txt"
-export ARC_JOURNAL="$(winpath "$SCRATCH/journal.txt")" REC_unlha32_CHECK="r.lzh"
-export REC_unlha32_ENTRIES="$(winpath "$SCRATCH/entries.txt")"
-echo x >"$SCRATCH/r.lzh"
-A=$(winpath "$SCRATCH")
-rm -f "$SCRATCH/\$"
+echo "a.txt|10|5|0|$DOS||-lh5-|0" >"$CW/entries.txt"
+export ARC_JOURNAL="$(winpath "$CW/journal.txt")" REC_unlha32_CHECK="r.lzh"
+export REC_unlha32_ENTRIES="$(winpath "$CW/entries.txt")"
+echo x >"$CW/r.lzh"
+A=$(winpath "$CW")
+rm -f "$CW/\$"
 start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 mapfile -t s < <(steps ExecCmdBtn)
 probe wait TVantrelbyHalvek command "\$設定ファイル作成(I)..." dialog TDoruDlg "${s[@]}" click OK >/dev/null ||
   fail "recorded: editor"
-folder_ok "$(basename "$SCRATCH")" "$SCRATCH" >/dev/null || fail "recorded: no folder picker"
+folder_ok "$CW" >/dev/null || fail "recorded: no folder picker"
 probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null || fail "recorded: no result log"
 stop_tovix
-cmds=$(grep ' Command owner=' "$SCRATCH/journal.txt" | sed 's/.* cmd=//' | tr -d '\r')
+cmds=$(grep ' Command owner=' "$CW/journal.txt" | sed 's/.* cmd=//' | tr -d '\r')
 expect_line "$cmds" "p -n \"$A\\r.lzh\" \$" "read command"
 expect_line "$cmds" "a -n \"$A\\r.lzh\" \"$A\\\" \$" "add command"
-lines '$Command=notepad r.txt' | cmp - "$SCRATCH/\$" || fail "recorded file"
+lines '$Command=notepad r.txt' | cmp - "$CW/\$" || fail "recorded file"
 echo ok

@@ -5,6 +5,7 @@
 # on the screen, every text whole, no literal "&"), and closed through their
 # controls. All faults are gathered, then reported together.
 source "$TOOLS/lib.sh"
+source "$TOOLS/picker.sh"
 export TOVIX_PREFIX="$SCRATCH/prefix" WINEPREFIX="$SCRATCH/prefix"
 winrun cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 wineserver -p 2>/dev/null || true
@@ -25,28 +26,19 @@ check() {
   grep -E '^(check|fault):' <<<"$out" || true
 }
 main() { probe wait TVantrelbyHalvek 30000 "$@"; }
-# picker_ok NAME [PATH]: once the folder picker shows its proposal NAME (it selects
-# it a moment after it comes up), presses OK until the picker is gone.
-picker_ok() {
-  local shown=""
-  for _ in $(seq 200); do
-    main dialog "フォルダーの参照" 500 controls 2>/dev/null | grep -q "^Edit id=[0-9]* .*[] ]$1\$" && shown=1 && break
-    sleep 0.1
-  done
-  # Wine's picker on a loaded machine can drop the preselection partway:
-  # given the folder's path, the picker is led there in its tree.
-  if [ -z "$shown" ] && [ -n "${2:-}" ]; then
-    main dialog "フォルダーの参照" 1000 choose-folder "$(winpath "$2")" >/dev/null 2>&1 || true
-  fi
-  for _ in $(seq 20); do
-    main dialog "フォルダーの参照" 500 >/dev/null 2>&1 || return 0
-    main dialog "フォルダーの参照" 500 click OK >/dev/null 2>&1 || return 0
-    sleep 0.5
-  done
-  FAULTS+="folder picker: does not close on OK"$'\n'
+# proposed WHAT PATH: the folder picker shows its proposal, the folder PATH
+# (a fault when it does not), and is answered with OK.
+proposed() {
+  local out
+  out=$( (picker_shows "$2") 2>&1) || FAULTS+="$1: $out"$'\n'
+  picker_ok
 }
 
-cd "$SCRATCH"
+# The files in the prefix's own C: drive, where the folder picker's walk to
+# its proposal meets no other test's folders.
+WORK="$WINEPREFIX/drive_c/work"
+mkdir -p "$WORK"
+cd "$WORK"
 mkdir -p src out
 printf 'hello\r\n' >src/a.txt
 printf 'second\r\n' >src/b.txt
@@ -127,7 +119,7 @@ for exe in iz/tovix.exe "$BIN/tovix.exe"; do
   winrun "$exe" "$(winpath zipdir/locked.zip)" >/dev/null 2>&1 &
   probe wait TVantrelbyHalvek 30000 >/dev/null || fail "no main window"
   check "zip folder picker ($exe)" select-rows 0 command "解凍(U)..." dialog "#32770" check
-  picker_ok zipdir "$SCRATCH/zipdir"
+  proposed "zip folder picker ($exe)" "$WORK/zipdir"
   # By its caption: the engine's progress box of the same class comes first.
   check "zip password box ($exe)" dialog "パスワードの入力" 20000 check keys secret vk enter
   probe wait TVantrelbyHalvek dialog TDispDlg 20000 click OK >/dev/null || true
@@ -140,7 +132,7 @@ done
 # The RAR password box, after the extraction's folder picker.
 start "$(winpath locked.rar)"
 check "rar folder picker" select-rows 0 command "解凍(U)..." dialog "#32770" check
-picker_ok "$(basename "$SCRATCH")" "$SCRATCH"
+proposed "rar folder picker" "$WORK"
 check "rar password box" dialog "Rar書庫の解凍" check keys x click キャンセル
 probe wait TVantrelbyHalvek dialog TDispDlg 5000 click OK >/dev/null 2>&1 || true
 stop
@@ -166,7 +158,7 @@ check "setup done" dialog "#32770" 30000 check click OK
 probe waitgone TForm1 20000 >/dev/null || FAULTS+="setup: did not end"$'\n'
 [ -f "$WINEPREFIX/drive_c/Tovix/tovix.exe" ] || FAULTS+="setup: nothing installed"$'\n'
 (cd pkg && winrun TovixSetup.exe /r >/dev/null 2>&1) &
-for _ in $(seq 100); do probe find "#32770" | grep -q none || break; sleep 0.2; done
+# (check waits for the question to come.)
 TOP="#32770"
 check "uninstall question" check click キャンセル
 probe waitgone "#32770" 20000 >/dev/null || FAULTS+="uninstall question: did not close"$'\n'

@@ -211,6 +211,27 @@ winrun wineboot -r >/dev/null 2>&1 || true
 WINEPREFIX=$TOVIX_PREFIX wineserver -w
 [ -e "$DIR" ] && fail "install folder left after the restart: $(ls -A "$DIR")"
 haskey "$RUNONCE" && [ -n "$(regval "$RUNONCE" Halvek_Tovix)" ] && fail "RunOnce value left"
+# --- Uninstall while the shell holds the unpack extension loaded: the
+# library is left to the next start's clean-up, which then takes it, the
+# setup program and the folder.
+run_setup "$PKG" "$(readme; instdir 'C:\Held'; shortcuts none; shell unpack; box OK)" "$SETUP"
+traced "msgbox: 情報 | インストールが終了しました。"
+HELD="$C/Held"
+winrun "$BIN/setup-test/setup_holdlib.exe" 'C:\Held\tovixu.dll' "$(winpath "$SCRATCH/let-go")" >"$SCRATCH/held.txt" 2>&1 &
+holder=$!
+wait_until 30 "the library loaded by the holder" grep -q '^held' "$SCRATCH/held.txt"
+run_setup "$HELD" "$(box OK; box OK)" 'C:\Held\TovixSetup.exe' /r
+traced "msgbox: 情報 | アンインストールが終了しました。"
+[ -e "$HELD/tovixu.dll" ] || fail "the library was removed while loaded: no test of what is in use"
+[ -e "$HELD/tovix.exe" ] && fail "tovix.exe not removed beside the held library"
+later=$(regval "$RUNONCE" Halvek_Tovix)
+touch "$SCRATCH/let-go"
+wait "$holder" || fail "the holder: $(cat "$SCRATCH/held.txt")"
+# What the next start runs, run now that nothing holds the library.
+(cd "$C/windows" && winrun "$RUNLINE" "$later") || fail "the next start's command failed: $later"
+[ -e "$HELD" ] && fail "install folder left after the next start's clean-up ($later): $(ls -A "$HELD")"
+winrun reg delete "$RUNONCE" /v Halvek_Tovix /f >/dev/null 2>&1
+
 # --- A package without the extension libraries and the help file: the
 # install goes on, the registration says the library is no server, and
 # the record keeps the box's bit.

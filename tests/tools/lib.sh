@@ -2,7 +2,8 @@
 #   $BIN       the Windows output folder (Linux path)
 #   $SCRATCH   an empty scratch folder for this test (Linux path)
 #   winrun PROGRAM ARGS...   runs a Windows program under Wine
-#   winpath PATH             the Windows form of a Linux path (Z:\...)
+#   winpath PATH             the Windows form of a Linux path (Z:\..., C:\...
+#                            inside the test's own prefix)
 #   arcdrv DLL PREFIX ...    the library driver (DLL is a name in $BIN or a path)
 #   fail MESSAGE             prints and exits 1
 #   own_prefix DIR           a Wine prefix of the test's own, with a server
@@ -21,7 +22,21 @@
 #   expect_text TEXT PART WHAT   fails unless TEXT holds PART somewhere
 set -euo pipefail
 : "${BIN:?}" "${SCRATCH:?}" "${WINE_RUN:?}"
-winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+# A path in the C: drive of the test's own prefix goes by that drive: the
+# shell's folder picker walks there through folders of the test's own only
+# (not the shared scratch folder, where other tests' folders come and go and
+# cut its walk to a preselected folder short).
+winpath() {
+  local p c=""
+  p=$(realpath -m "$1")
+  [ -n "${WINEPREFIX:-}" ] && c=$(realpath -m "$WINEPREFIX/drive_c")
+  if [ -n "$c" ] && [[ $p == "$c"/* ]]; then
+    p=${p#"$c"}
+    printf 'C:%s' "${p//\//\\}"
+  else
+    printf 'Z:%s' "${p//\//\\}"
+  fi
+}
 winrun() { $WINE_RUN "$@"; }
 arcdrv() {
   local dll=$1; shift

@@ -130,6 +130,11 @@
 //   taken                 waits until the target's thread has taken what was
 //                         posted to it before (a click, keys): in place of a
 //                         pause after them
+// Owners (a box over the window it belongs to):
+//   owner                 "owner: CLASS enabled|disabled" for the target's
+//                         owner, then " > " and that one's owner, and so on;
+//                         "owner: none" without one
+//   enabled               "enabled: yes|no" for the target itself
 // The exit code is 0 when every command succeeded, 1 otherwise.
 #include <windows.h>
 #include <shlobj.h>
@@ -1120,6 +1125,24 @@ bool RunFileDialog(const std::string& cmd, const std::function<std::string(const
   return false;
 }
 
+// ---- owners: which window a box belongs to and whether that one waits
+
+bool RunOwners(const std::string& cmd, bool* known) {
+  *known = cmd == "owner" || cmd == "enabled";
+  if (!*known) return false;
+  if (!g_target) return Fail("no target window (use wait or dialog first)");
+  auto state = [](HWND w) { return IsWindowEnabled(w) ? "enabled" : "disabled"; };
+  if (cmd == "enabled") {
+    Out(std::string("enabled: ") + (IsWindowEnabled(g_target) ? "yes" : "no"));
+    return true;
+  }
+  std::string line;
+  for (HWND w = GetWindow(g_target, GW_OWNER); w; w = GetWindow(w, GW_OWNER))
+    line += (line.empty() ? "" : " > ") + ClassOf(w) + " " + state(w);
+  Out("owner: " + (line.empty() ? std::string("none") : line));
+  return true;
+}
+
 bool Run(std::vector<std::string>& args, size_t& i) {
   const std::string cmd = args[i++];
   {
@@ -1143,6 +1166,11 @@ bool Run(std::vector<std::string>& args, size_t& i) {
   {
     bool known = false;
     bool done = RunFileDialog(cmd, next, &known);
+    if (known) return done;
+  }
+  {
+    bool known = false;
+    bool done = RunOwners(cmd, &known);
     if (known) return done;
   }
   if (cmd == "wait" || cmd == "find") {
