@@ -5,7 +5,8 @@
 # to an archive in a read-only folder, and packing a new archive whose path
 # is past 260 characters. Each must answer an error with a line saying why,
 # leave the old archive as it was (bytes, attributes, time) and leave no
-# temporary file.
+# temporary file. And one that goes well: an addition to a hidden archive
+# leaves it hidden.
 source "$TOOLS/archiver_test.sh"
 ad() { arcdrv "$@" 2>/dev/null | tr -d '\r' | iconv -f CP932 -t UTF-8; }
 # zip32.dll has the option-record entries: its log, then rc=N; turned round
@@ -46,6 +47,8 @@ refused() {
   [ "$(rc_of "$1")" != 0 ] || fail "$3: answered success: $1"
   sed 1d <<<"$1" | gq -F -- "$2" || fail "$3: no line saying \"$2\": $1"
 }
+# The Windows attribute letters of a file ("A   H").
+attrs() { $WINE_RUN cmd.exe /c attrib "$(W "$1")" 2>/dev/null | tr -d '\r' | cut -c1-12; }
 no_temp() { [ -z "$(find "$1" -name '*$t*' 2>/dev/null)" ] || fail "$2: temporary file left: $(find "$1" -name '*$t*')"; }
 # keep ARCHIVE: a time of its own, and a copy to compare with (off the
 # small disks).
@@ -84,6 +87,15 @@ for lib in lha zip tar tgz cab gza bza; do
   m=$lib/m.$ext
   log=$(add $lib "$m" a.txt c.bin)
   expect_rc 0 "$log"
+
+  # Hidden, and written: the new archive in its place is hidden too.
+  cp "$m" "$lib/hid.$ext"
+  $WINE_RUN cmd.exe /c attrib +h "$(W "$lib/hid.$ext")" >/dev/null 2>&1
+  log=$(add $lib "$lib/hid.$ext" big.bin)
+  expect_rc 0 "$log"
+  (($(stat -c %s "$lib/hid.$ext") > 150000)) || fail "$lib: hidden archive: big.bin not added: $log"
+  attrs "$lib/hid.$ext" | gq H || fail "$lib: hidden archive: no longer hidden: $(attrs "$lib/hid.$ext")"
+  no_temp "$lib" "$lib: hidden archive"
 
   # Read-only archive: refused before anything is written.
   cp "$m" "$lib/ro.$ext"
