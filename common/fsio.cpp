@@ -1,5 +1,7 @@
 #include "fsio.h"
 
+#include <algorithm>
+
 #include "fsio_sys.h"
 #include "text.h"
 
@@ -40,14 +42,6 @@ std::string join(std::string_view dir, std::string_view rel) {
   r += arc::to_slashes(rel);
 #endif
   return r;
-}
-
-std::string temp_beside(const std::string& target) {
-  for (int i = 0; i < 1000; ++i) {
-    std::string t = target + ".$t" + std::to_string(i);
-    if (!exists(t)) return t;
-  }
-  return target + ".$tmp";
 }
 
 }  // namespace fsio
@@ -197,6 +191,113 @@ void PlacedFile::discard() {
   if (committed_ || dataGone_) return;
   dataGone_ = true;
   remove_file(data_path());  // ours alone: made by this run with create_new
+}
+
+}  // namespace fsio
+
+// ---- NewArchive ----
+
+namespace fsio {
+
+NewArchive::NewArchive(std::string target) : target_(std::move(target)) {}
+
+NewArchive::~NewArchive() { discard(); }
+
+bool NewArchive::fail(Step s, PlaceError e) {
+  if (step_ == Step::none) {
+    step_ = s;
+    err_ = e == PlaceError::none ? PlaceError::other : e;
+  }
+  discard();
+  return false;
+}
+
+bool NewArchive::open() {
+  if (h_ != -1 || step_ != Step::none) return h_ != -1;
+  if (sys::kind(target_) == 1) {
+    // Some file systems let a move replace a read-only file; the archive's
+    // attribute says no whatever the disk would allow.
+    oldAttrs_ = attributes(target_);
+    if (oldAttrs_ & 0x01) return fail(Step::readOnly, PlaceError::denied);
+  }
+  PlaceError e = PlaceError::none;
+  for (int i = 0; i < 100; ++i) {
+    std::string t = target_ + ".$t" + std::to_string(i);
+    h_ = sys::create_new(t, e);
+    if (h_ != -1) {
+      temp_ = t;
+      return true;
+    }
+    if (e != PlaceError::exists) break;
+  }
+  return fail(Step::create, e);
+}
+
+bool NewArchive::Temp::write(const void* p, int64_t n) {
+  if (owner_.h_ == -1) return false;
+  if (n <= 0) return true;
+  PlaceError e = PlaceError::none;
+  if (!sys::write(owner_.h_, p, n, e)) return owner_.fail(Step::write, e);
+  pos_ += n;
+  end_ = std::max(end_, pos_);
+  return true;
+}
+
+bool NewArchive::Temp::seek(int64_t pos) {
+  if (owner_.h_ == -1 || pos < 0) return false;
+  if (!sys::seek(owner_.h_, pos)) return owner_.fail(Step::write, PlaceError::other);
+  pos_ = pos;
+  return true;
+}
+
+bool NewArchive::close() {
+  if (closed_) return ok();
+  if (h_ == -1) return step_ == Step::none ? fail(Step::write, PlaceError::other) : false;
+  PlaceError e = PlaceError::none;
+  if (!sys::flush(h_, e)) return fail(Step::write, e);
+  intptr_t h = h_;
+  h_ = -1;
+  if (!sys::close(h, e)) return fail(Step::close, e);
+  closed_ = true;
+  // A write the system took but did not keep shows as a shorter file.
+  if (file_size(temp_) != file_.end_) return fail(Step::write, PlaceError::other);
+  return true;
+}
+
+bool NewArchive::commit() {
+  if (committed_) return true;
+  if (!close()) return false;
+  PlaceError e = PlaceError::none;
+  if ((oldAttrs_ & 0x06) && !sys::set_attrs(temp_, (oldAttrs_ & 0x06) | 0x20, e)) return fail(Step::replace, e);
+  if (!sys::rename_over(temp_, target_, false, e)) return fail(Step::replace, e);
+  committed_ = true;
+  return true;
+}
+
+void NewArchive::discard() {
+  if (h_ != -1) {
+    PlaceError ignored;
+    sys::close(h_, ignored);
+    h_ = -1;
+  }
+  if (committed_ || temp_.empty()) return;
+  remove_file(temp_);  // ours alone: made with create_new
+  temp_.clear();
+}
+
+const char* NewArchive::reason() const {
+  return step_ == Step::readOnly ? "read-only archive" : place_error_text(err_);
+}
+
+std::string NewArchive::what_failed() const {
+  switch (step_) {
+    case Step::none: return std::string();
+    case Step::readOnly: return target_ + " is read-only";
+    case Step::create: return "cannot make a work file beside " + target_ + " (" + reason() + ")";
+    case Step::replace: return "cannot replace " + target_ + " (" + reason() + ")";
+    default: break;
+  }
+  return "cannot write " + target_ + " (" + reason() + ")";
 }
 
 }  // namespace fsio

@@ -71,9 +71,6 @@ struct DirEntry {
 // Names in a folder, without "." and "..".
 bool list_dir(const std::string& path, std::vector<DirEntry>& out);
 
-// A name beside target for writing a new archive before it replaces the old one.
-std::string temp_beside(const std::string& target);
-
 // Putting extracted entries on disk. One Placer serves one extraction run:
 // it answers whether a target is there, makes folders, and opens each entry
 // for writing. A new name is written in place; an existing file only beside
@@ -138,6 +135,69 @@ class Placer {
   friend class PlacedFile;
   bool in_made(const std::string& path) const;
   std::unordered_set<std::string> made_, known_, placed_;
+  PlaceError err_ = PlaceError::none;
+};
+
+// ---- Writing a new archive in place of an old one ----
+// Every library that packs, deletes, renames or makes a self-extractor
+// writes the whole new file beside its target (NAME.$tN, created with
+// CREATE_NEW under the first N that is free, found by trying it) and moves
+// it over the target only once it is written, flushed, closed and of the
+// length written. A read-only target is refused before anything is made.
+// On any failure the temporary goes and the target keeps its bytes, its
+// attributes and its time; error() and step() tell the library what to log.
+class NewArchive {
+ public:
+  enum class Step { none, readOnly, create, write, close, replace };
+  explicit NewArchive(std::string target);
+  ~NewArchive();  // not committed: the temporary goes
+  NewArchive(const NewArchive&) = delete;
+  NewArchive& operator=(const NewArchive&) = delete;
+  // Refuses a read-only target, then creates the temporary.
+  bool open();
+  // The temporary, for writing (seek and tell too; it cannot be read back).
+  // A failed write is remembered: commit() fails after it.
+  File& file() { return file_; }
+  // Flushes and closes the temporary and checks its length (once; commit
+  // does it when not done).
+  bool close();
+  // Puts the temporary in the target's place; the old archive's hidden and
+  // system attributes go with it.
+  bool commit();
+  // Removes the temporary; the target stays as it was.
+  void discard();
+  bool ok() const { return step_ == Step::none; }
+  Step step() const { return step_; }
+  PlaceError error() const { return err_; }
+  // A few words on why: "disk full", "read-only archive", ...
+  const char* reason() const;
+  // The whole of it in plain words: "cannot write C:\a.cab (disk full)".
+  std::string what_failed() const;
+  const std::string& target() const { return target_; }
+  const std::string& temp() const { return temp_; }
+
+ private:
+  class Temp : public File {
+   public:
+    explicit Temp(NewArchive& owner) : owner_(owner) {}
+    int64_t read(void*, int64_t) override { return -1; }
+    bool write(const void* p, int64_t n) override;
+    bool seek(int64_t pos) override;
+    int64_t tell() override { return pos_; }
+    int64_t size() override { return end_; }
+
+   private:
+    friend class NewArchive;
+    NewArchive& owner_;
+    int64_t pos_ = 0, end_ = 0;
+  };
+  bool fail(Step s, PlaceError e);
+  std::string target_, temp_;
+  Temp file_{*this};
+  intptr_t h_ = -1;
+  uint32_t oldAttrs_ = 0;
+  bool closed_ = false, committed_ = false;
+  Step step_ = Step::none;
   PlaceError err_ = PlaceError::none;
 };
 

@@ -209,5 +209,13 @@ int make_dir(const std::string& path, PlaceError& err) {
   return -1;
 }
 
+bool flush(intptr_t h, PlaceError& err) {
+  if (::fsync(static_cast<int>(h)) == 0) return true;
+  err = from_errno();
+  return false;
+}
+
+bool seek(intptr_t h, int64_t pos) { return ::lseek(static_cast<int>(h), static_cast<off_t>(pos), SEEK_SET) == pos; }
+
 }  // namespace sys
 }  // namespace fsio

@@ -22,4 +22,9 @@ int kind(const std::string& path);
 // 1 made, 0 already a folder, -1 failed.
 int make_dir(const std::string& path, PlaceError& err);
 
+// For NewArchive: the data on the disk before the handle closes, and where
+// the next write goes (answers false when it cannot).
+bool flush(intptr_t h, PlaceError& err);
+bool seek(intptr_t h, int64_t pos);
+
 }  // namespace fsio::sys

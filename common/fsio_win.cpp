@@ -267,5 +267,17 @@ int make_dir(const std::string& path, PlaceError& err) {
   return -1;
 }
 
+bool flush(intptr_t h, PlaceError& err) {
+  if (FlushFileBuffers(handle(h))) return true;
+  err = from_last_error(std::string());
+  return false;
+}
+
+bool seek(intptr_t h, int64_t pos) {
+  LARGE_INTEGER li;
+  li.QuadPart = pos;
+  return SetFilePointerEx(handle(h), li, nullptr, FILE_BEGIN) != 0;
+}
+
 }  // namespace sys
 }  // namespace fsio

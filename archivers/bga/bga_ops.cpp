@@ -29,24 +29,16 @@ arc::NameMatcher matcher_for(const Archive& a, const std::vector<std::string>& p
 // Writes a new archive beside the old one through fill, then puts it in place.
 int rewrite(const std::string& archive, arc::LogWriter& log,
             const std::function<int(fsio::File& out)>& fill) {
-  std::string tmp = fsio::temp_beside(archive);
-  auto out = fsio::open_write(tmp);
-  if (!out) {
-    log.line("Error : cannot create " + archive);
+  fsio::NewArchive out(archive);
+  if (!out.open()) {
+    log.line("Error : " + out.what_failed());
     return kErrWrite;
   }
-  int rc = fill(*out);
-  out.reset();
-  if (rc != kOk) {
-    fsio::remove_file(tmp);
-    return rc;
-  }
-  if (!fsio::replace_file(tmp, archive)) {
-    fsio::remove_file(tmp);
-    log.line("Error : cannot replace " + archive);
-    return kErrWrite;
-  }
-  return kOk;
+  int rc = fill(out.file());
+  if (rc == kOk && out.commit()) return kOk;
+  // fill has told of its own failures; the writing's are told here.
+  if (!out.ok()) log.line("Error : " + out.what_failed());
+  return rc == kOk ? kErrWrite : rc;
 }
 
 }  // namespace
@@ -462,14 +454,11 @@ int make_sfx(const std::string& archive, const std::string& outExe, const std::v
     log.line("Error : cannot read " + archive);
     return kErrOpen;
   }
-  std::string tmp = fsio::temp_beside(outExe);
-  auto out = fsio::open_write(tmp);
-  bool ok = out && out->write(stub.data(), static_cast<int64_t>(stub.size())) &&
-            (data.empty() || out->write(data.data(), static_cast<int64_t>(data.size())));
-  out.reset();
-  if (!ok || !fsio::replace_file(tmp, outExe)) {
-    fsio::remove_file(tmp);
-    log.line("Error : cannot write " + outExe);
+  fsio::NewArchive out(outExe);
+  bool ok = out.open() && out.file().write(stub.data(), static_cast<int64_t>(stub.size())) &&
+            out.file().write(data.data(), static_cast<int64_t>(data.size())) && out.commit();
+  if (!ok) {
+    log.line("Error : " + out.what_failed());
     return kErrWrite;
   }
   log.line("Created " + arc::base_name(outExe));

@@ -406,14 +406,11 @@ int make_sfx(const std::string& archive, const std::string& outExe, const std::v
     log.line("Error : cannot read " + archive);
     return kErrOpen;
   }
-  std::string tmp = fsio::temp_beside(outExe);
-  auto out = fsio::open_write(tmp);
-  bool ok = out && out->write(stub.data(), static_cast<int64_t>(stub.size())) &&
-            out->write(data.data(), static_cast<int64_t>(data.size()));
-  out.reset();
-  if (!ok || !fsio::replace_file(tmp, outExe)) {
-    fsio::remove_file(tmp);
-    log.line("Error : cannot write " + outExe);
+  fsio::NewArchive out(outExe);
+  bool ok = out.open() && out.file().write(stub.data(), static_cast<int64_t>(stub.size())) &&
+            out.file().write(data.data(), static_cast<int64_t>(data.size())) && out.commit();
+  if (!ok) {
+    log.line("Error : " + out.what_failed());
     return kErrWrite;
   }
   log.line("Created " + arc::base_name(outExe));

@@ -638,10 +638,8 @@ bool write_set(const std::vector<Source>& files, const WriteOptions& opt,
     return false;
   }
 
-  std::vector<std::string> temps;
-  auto cleanup = [&]() {
-    for (auto& t : temps) fsio::remove_file(t);
-  };
+  // Each volume's new file; those not put in place go when these do.
+  std::vector<std::unique_ptr<fsio::NewArchive>> outs;
   const int nv = static_cast<int>(plans.size());
   for (int vi = 0; vi < nv; ++vi) {
     const Plan& p = plans[vi];
@@ -730,15 +728,13 @@ bool write_set(const std::vector<Source>& files, const WriteOptions& opt,
       put16(h, s.attribs);
       putstr(s.name);
     }
-    std::string target = volumeName(vi);
-    std::string tmp = fsio::temp_beside(target);
-    auto out = fsio::open_write(tmp);
-    if (!out) {
-      cleanup();
-      err = "cannot create " + target;
+    outs.push_back(std::make_unique<fsio::NewArchive>(volumeName(vi)));
+    fsio::NewArchive& na = *outs.back();
+    if (!na.open()) {
+      err = na.what_failed();
       return false;
     }
-    temps.push_back(tmp);
+    fsio::File* out = &na.file();
     bool ok = out->write(h.data(), static_cast<int64_t>(h.size()));
     for (auto& fo : p.folders) {
       for (size_t k = 0; k < fo.frames.size() && ok; ++k) {
@@ -752,22 +748,17 @@ bool write_set(const std::vector<Source>& files, const WriteOptions& opt,
              (fr.data.empty() || out->write(fr.data.data(), static_cast<int64_t>(fr.data.size())));
       }
     }
-    out.reset();
-    if (!ok) {
-      cleanup();
-      err = "cannot write " + target;
+    if (!ok || !na.close()) {
+      err = na.ok() ? "cannot write " + na.target() : na.what_failed();
       return false;
     }
   }
-  for (int vi = 0; vi < nv; ++vi) {
-    std::string target = volumeName(vi);
-    if (!fsio::replace_file(temps[vi], target)) {
-      cleanup();
-      err = "cannot replace " + target;
+  for (auto& na : outs) {
+    if (!na->commit()) {
+      err = na->what_failed();
       return false;
     }
-    temps[vi].clear();
-    written.push_back(target);
+    written.push_back(na->target());
   }
   return true;
 }

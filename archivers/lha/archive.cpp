@@ -291,9 +291,16 @@ std::string method_name(int level) {
 }
 
 bool Writer::open(const std::string& path) {
-  f_ = fsio::open_write(path);
+  owned_ = fsio::open_write(path);
+  f_ = owned_.get();
   pos_ = 0;
   return f_ != nullptr;
+}
+
+void Writer::open(fsio::File& f) {
+  owned_.reset();
+  f_ = &f;
+  pos_ = 0;
 }
 
 bool Writer::flush() {
@@ -459,7 +466,8 @@ bool Writer::add_file(const std::string& source, Entry& e, int level, std::strin
 bool Writer::finish() {
   uint8_t zero = 0;
   bool ok = write_bytes(&zero, 1) && flush();
-  f_.reset();
+  f_ = nullptr;
+  owned_.reset();
   return ok;
 }
 

@@ -67,6 +67,8 @@ std::string method_name(int level);
 class Writer {
  public:
   bool open(const std::string& path);
+  // Writes into f, which outlives the writer's use of it.
+  void open(fsio::File& f);
   bool write_bytes(const void* p, size_t n);
   // Copies an entry of another archive unchanged (its header may be renamed).
   bool copy_entry(fsio::File& src, const Entry& e, const std::string* newPath = nullptr);
@@ -82,7 +84,8 @@ class Writer {
   Encoder& encoder(unsigned windowBits, ByteSink& sink);
   std::unique_ptr<Encoder> enc_;
   unsigned encBits_ = 0;
-  std::unique_ptr<fsio::File> f_;
+  std::unique_ptr<fsio::File> owned_;
+  fsio::File* f_ = nullptr;
   std::vector<uint8_t> pending_;  // small writes gathered: many entries, few system calls
   uint64_t pos_ = 0;
 };

@@ -348,30 +348,37 @@ void collect_tree(Run& run, const std::string& diskDir, const std::string& store
   }
 }
 
+// What stopped a new archive, as a log line.
+std::string cannot_write(const fsio::NewArchive& out) {
+  using Step = fsio::NewArchive::Step;
+  std::string what = out.step() == Step::readOnly ? "Cannot update : "
+                     : out.step() == Step::create ? "Cannot make a work file beside : "
+                     : out.step() == Step::replace ? "Cannot replace : "
+                                                   : "Cannot write : ";
+  return what + out.target() + " (" + out.reason() + ")";
+}
+
 // Writes a new file beside target and puts it in target's place only when
 // everything went well. The archive being read is closed before that, since
-// an open file cannot be replaced.
+// an open file cannot be replaced. Answers -1 when written, else the error
+// (0: the body failed and has told why).
 int write_replacing(Run& run, const std::string& target, const std::function<bool(lha::Writer&)>& body,
                     lha::Archive* reading = nullptr) {
-  std::string temp = fsio::temp_beside(target);
-  lha::Writer w;
-  if (!w.open(temp)) {
-    run.line("Cannot make a work file beside : " + target);
-    return kErrTmpOpen;
+  fsio::NewArchive out(target);
+  if (!out.open()) {
+    run.line(cannot_write(out));
+    return out.step() == fsio::NewArchive::Step::readOnly ? kErrCannotWrite : kErrTmpOpen;
   }
+  lha::Writer w;
+  w.open(out.file());
   bool ok = body(w);
   ok = w.finish() && ok;
+  if (ok) ok = out.close();
   if (reading) reading->file.reset();
-  if (!ok) {
-    fsio::remove_file(temp);
-    return 0;
-  }
-  if (!fsio::replace_file(temp, target)) {
-    fsio::remove_file(temp);
-    run.line("Cannot replace : " + target);
-    return kErrCannotWrite;
-  }
-  return -1;  // written
+  if (ok && out.commit()) return -1;  // written
+  if (out.ok()) return 0;
+  run.line(cannot_write(out));
+  return kErrCannotWrite;
 }
 
 bool copy_prefix(lha::Writer& w, fsio::File& f, uint64_t n) {

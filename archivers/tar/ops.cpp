@@ -602,6 +602,16 @@ void collect(const std::string& full, const std::string& stored, bool usePaths, 
 
 bool has_wild(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
+// What stopped a new archive, as a log line.
+std::string cannot_write(const fsio::NewArchive& out) {
+  using Step = fsio::NewArchive::Step;
+  const char* what = out.step() == Step::readOnly  ? "書庫が読み込み専用のため変更できません"
+                     : out.step() == Step::create  ? "作業ファイルが作成できません"
+                     : out.step() == Step::replace ? "書庫を置き換えられません"
+                                                   : "書庫の書き込みに失敗しました";
+  return "Error : " + out.target() + "\t : " + what + " (" + out.reason() + ")";
+}
+
 }  // namespace
 
 int create_tar(const std::string& archive, const std::string& baseDir, const std::vector<std::string>& names,
@@ -638,12 +648,13 @@ int create_tar(const std::string& archive, const std::string& baseDir, const std
     host.log("Error : " + archive + "\t : 圧縮するファイルがありません");
     return kErrNoFiles;
   }
-  std::string tmp = fsio::temp_beside(archive);
-  auto out = open_out(tmp, codec, level);
-  if (!out) {
-    host.log("Error : " + archive + "\t : 書庫が作成できません");
+  fsio::NewArchive file(archive);
+  if (!file.open()) {
+    host.log(cannot_write(file));
     return kErrWrite;
   }
+  const std::string tmp = file.temp();
+  auto out = open_out(file.file(), codec, level);
   Writer w(*out);
   int rc = kOk;
   bool ok = true;
@@ -697,10 +708,10 @@ int create_tar(const std::string& archive, const std::string& baseDir, const std
   }
   if (ok) ok = w.finish();
   out.reset();
-  if (!ok || !fsio::replace_file(tmp, archive)) {
-    fsio::remove_file(tmp);
-    if (rc == kErrCancelled) return rc;
-    host.log("Error : " + archive + "\t : 書庫の作成に失敗しました");
+  if (!ok || !file.commit()) {
+    file.discard();
+    if (rc == kErrCancelled && file.ok()) return rc;
+    host.log(file.ok() ? "Error : " + archive + "\t : 書庫の作成に失敗しました" : cannot_write(file));
     return kErrWrite;
   }
   host.progress("", totalIn, totalIn);
@@ -722,13 +733,13 @@ int create_single(const std::string& archive, const std::string& input, Codec co
     host.log(skipped(input, "ファイルが開けません"));
     return kErrCannotOpen;
   }
-  std::string tmp = fsio::temp_beside(archive);
-  int64_t mt = fsio::mtime(input);
-  auto out = open_out(tmp, codec, level, arc::base_name(input), mt);
-  if (!out) {
-    host.log("Error : " + archive + "\t : 書庫が作成できません");
+  fsio::NewArchive file(archive);
+  if (!file.open()) {
+    host.log(cannot_write(file));
     return kErrWrite;
   }
+  int64_t mt = fsio::mtime(input);
+  auto out = open_out(file.file(), codec, level, arc::base_name(input), mt);
   std::vector<uint8_t> buf(kChunk);
   int64_t total = f->size(), done = 0;
   bool ok = true, cancelled = false;
@@ -749,10 +760,10 @@ int create_single(const std::string& archive, const std::string& input, Codec co
   }
   if (ok) ok = out->finish();
   out.reset();
-  if (!ok || !fsio::replace_file(tmp, archive)) {
-    fsio::remove_file(tmp);
-    if (cancelled) return kErrCancelled;
-    host.log("Error : " + archive + "\t : 書庫の作成に失敗しました");
+  if (!ok || !file.commit()) {
+    file.discard();
+    if (cancelled && file.ok()) return kErrCancelled;
+    host.log(file.ok() ? "Error : " + archive + "\t : 書庫の作成に失敗しました" : cannot_write(file));
     return kErrWrite;
   }
   fsio::set_mtime(archive, mt);

@@ -295,12 +295,12 @@ std::unique_ptr<InStream> make_in(std::unique_ptr<Raw> raw, Codec* codec) {
 
 class FileOut : public OutStream {
  public:
-  explicit FileOut(std::unique_ptr<fsio::File> f) : f_(std::move(f)) {}
+  explicit FileOut(fsio::File& f) : f_(f) {}
   bool write(const uint8_t* p, size_t n) override {
     if (!ok_) return false;
     if (buf_.size() + n > (1u << 18)) {
       if (!flush()) return false;
-      if (n >= (1u << 18)) return ok_ = f_->write(p, static_cast<int64_t>(n));
+      if (n >= (1u << 18)) return ok_ = f_.write(p, static_cast<int64_t>(n));
     }
     buf_.insert(buf_.end(), p, p + n);
     return true;
@@ -309,11 +309,11 @@ class FileOut : public OutStream {
 
  private:
   bool flush() {
-    if (ok_ && !buf_.empty()) ok_ = f_->write(buf_.data(), static_cast<int64_t>(buf_.size()));
+    if (ok_ && !buf_.empty()) ok_ = f_.write(buf_.data(), static_cast<int64_t>(buf_.size()));
     buf_.clear();
     return ok_;
   }
-  std::unique_ptr<fsio::File> f_;
+  fsio::File& f_;
   std::vector<uint8_t> buf_;
   bool ok_ = true;
 };
@@ -388,11 +388,9 @@ std::unique_ptr<InStream> decode_memory(const uint8_t* p, size_t n, Codec* codec
   return make_in(std::make_unique<MemRaw>(p, n), codec);
 }
 
-std::unique_ptr<OutStream> open_out(const std::string& path, Codec codec, int level, const std::string& gzName,
+std::unique_ptr<OutStream> open_out(fsio::File& f, Codec codec, int level, const std::string& gzName,
                                     int64_t gzMtime) {
-  auto f = fsio::open_write(path);
-  if (!f) return nullptr;
-  std::unique_ptr<OutStream> out = std::make_unique<FileOut>(std::move(f));
+  std::unique_ptr<OutStream> out = std::make_unique<FileOut>(f);
   if (level < 1 || level > 9) level = codec == Codec::Bzip2 ? 9 : 6;
   if (codec == Codec::Gzip) return std::make_unique<GzipOut>(std::move(out), level, gzName, gzMtime);
   if (codec == Codec::Bzip2) return std::make_unique<Bz2Out>(std::move(out), level);

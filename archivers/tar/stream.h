@@ -46,9 +46,10 @@ class OutStream {
   virtual bool finish() = 0;
 };
 
-// level: gzip 1..9, bzip2 block size 1..9. name/mtime go into a gzip header.
-std::unique_ptr<OutStream> open_out(const std::string& path, Codec codec, int level,
-                                    const std::string& gzName = {}, int64_t gzMtime = 0);
+// Into an open file, which outlives the stream. level: gzip 1..9, bzip2
+// block size 1..9. name/mtime go into a gzip header.
+std::unique_ptr<OutStream> open_out(fsio::File& f, Codec codec, int level, const std::string& gzName = {},
+                                    int64_t gzMtime = 0);
 
 const char* error_text(StreamError e);
 

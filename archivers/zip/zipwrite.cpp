@@ -1075,23 +1075,32 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     }
   }
 
-  std::string temp = fsio::temp_beside(archive);
-  auto outFile = fsio::open_write(temp);
-  if (!outFile) {
-    hooks.log("zip error: could not create " + temp);
+  fsio::NewArchive out(archive);
+  // What stopped the new archive: a line and the answer.
+  auto cannot = [&]() {
+    using Step = fsio::NewArchive::Step;
+    std::string why = out.ok() ? std::string() : std::string(" (") + out.reason() + ")";
+    switch (out.step()) {
+      case Step::readOnly: hooks.log("zip error: archive is read-only: " + archive); return kZipOpen;
+      case Step::create: hooks.log("zip error: could not create a work file beside " + archive + why); return kZipTemp;
+      case Step::replace: hooks.log("zip error: could not replace " + archive + why); return kZipOpen;
+      default: break;
+    }
+    hooks.log("zip error: could not write " + archive + why + "; the archive was left unchanged");
     return kZipTemp;
-  }
-  Writer w(*outFile);
+  };
+  if (!out.open()) return cannot();
+  fsio::File& outFile = out.file();
+  Writer w(outFile);
   std::mt19937 rng(static_cast<uint32_t>(fsio::now()) ^ static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&w)));
   std::vector<Entry> written;
   written.reserve(old.entries.size() + sources.size());
   int rc = kZipOk;
   auto fail = [&](int code) {
     rc = code;
-    if (code == kZipTemp) hooks.log("zip error: could not write " + temp + "; the archive was left unchanged");
-    outFile.reset();
-    fsio::remove_file(temp);
-    return code;
+    bool told = code == kZipTemp || !out.ok();
+    out.discard();
+    return told ? cannot() : code;
   };
 
   // The prefix (a self-extractor stub) stays unless it is to be dropped.
@@ -1148,7 +1157,7 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
     Entry& e = p->e;
     if (e.usize > kInMemoryLimit) {
       w.flush();
-      if (!w.ok || !patch_sizes(*outFile, e)) return kZipTemp;
+      if (!w.ok || !patch_sizes(outFile, e)) return kZipTemp;
     }
     bool replacing = byName.count(arc::fold_ascii(s.stored)) != 0;
     std::string how;
@@ -1198,14 +1207,9 @@ int pack(const std::string& archive, const std::vector<std::string>& names, cons
   }
   w.central(written, old.comment);
   w.flush();
-  if (!w.ok) return fail(kZipTemp);
-  outFile.reset();
+  if (!w.ok || !out.close()) return fail(kZipTemp);
   in.reset();
-  if (!fsio::replace_file(temp, archive)) {
-    fsio::remove_file(temp);
-    hooks.log("zip error: could not replace " + archive);
-    return kZipOpen;
-  }
+  if (!out.commit()) return cannot();
   if (opt.latestTime && !written.empty()) {
     uint32_t newest = 0;
     for (auto& e : written) newest = std::max(newest, e.dosTime);
