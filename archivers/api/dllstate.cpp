@@ -1,7 +1,5 @@
 #include "dllstate.h"
 
-#include <cstring>
-
 namespace arc {
 
 DllState g_dll;
@@ -9,13 +7,6 @@ DllState g_dll;
 UINT arcextract_message() {
   static UINT msg = RegisterWindowMessageA("wm_arcextract");
   return msg;
-}
-
-void copy_text(char* dst, size_t cap, const std::string& s) {
-  if (cap == 0) return;
-  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
-  std::memcpy(dst, s.data(), n);
-  dst[n] = 0;
 }
 
 bool owner_asks_stop(int mode, arcapi::ExtractingInfo& info) {

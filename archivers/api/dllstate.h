@@ -9,6 +9,7 @@
 #include <string>
 
 #include "arcapi.h"
+#include "text.h"
 
 namespace arc {
 
@@ -21,9 +22,6 @@ struct DllState {
 extern DllState g_dll;
 
 UINT arcextract_message();
-
-// Copies a text into a fixed field, cut to fit and always terminated.
-void copy_text(char* dst, size_t cap, const std::string& s);
 
 // Sends one progress record to the owner window. True when the owner answered
 // non-zero, i.e. asked to stop; false without an owner.
