@@ -172,16 +172,16 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
       }
       if (!opt.yesToAll) {
         // With the dialogs suppressed nobody can be asked: keep the existing file.
-        Host::Answer a = opt.silent ? Host::Answer::No : host.ask_overwrite(target);
-        if (a == Host::Answer::Cancel) {
+        Host::Overwrite a = opt.silent ? Host::Overwrite::No : host.ask_overwrite(target);
+        if (a == Host::Overwrite::Cancel) {
           log.line("ユーザーにより中断されました。");
           return kErrUserCancel;
         }
-        if (a == Host::Answer::No) {
+        if (a == Host::Overwrite::No) {
           log.line("Skipped : " + e.name);
           continue;
         }
-        if (a == Host::Answer::All) opt.yesToAll = true;
+        if (a == Host::Overwrite::All) opt.yesToAll = true;
       }
     }
     std::string dir = arc::dir_part(target);
@@ -202,7 +202,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
     }
     uint32_t written = 0;
     auto report = [&](int mode) { return host.progress(mode, e.original, written, e.name, target); };
-    bool cancelled = report(kExtractBegin);
+    bool cancelled = report(kBegin);
     bool writeFailed = false;
     arj::Result r = arj::Result::Stopped;
     if (!cancelled) {
@@ -212,7 +212,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
           return false;
         }
         written += static_cast<uint32_t>(n);
-        if (report(kExtractInProcess)) {
+        if (report(kInProcess)) {
           cancelled = true;
           return false;
         }
@@ -222,7 +222,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
     if (r == arj::Result::Ok &&
         f->finish(e.mtime, opt.allAttributes ? e.dos_attributes() & 0x27 : 0) && f->commit()) {
       log.line("Melted " + e.name);
-      report(kExtractEnd);
+      report(kEnd);
       continue;
     }
     const fsio::PlaceError why = f->error();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ophost.h"
 #include "text.h"
 
 namespace arj {
@@ -29,21 +30,10 @@ enum : int {
   kErrUserCancel = 0x8020,
 };
 
-// Progress steps: an entry begins, a block was written, the entry is done.
-enum { kExtractBegin = 0, kExtractInProcess = 1, kExtractEnd = 2 };
-
-class Host {
- public:
-  enum class Answer { Yes, No, All, Cancel };
-  virtual ~Host() = default;
-  virtual Answer ask_overwrite(const std::string& path) { return Answer::No; }
-  // One step with the entry's size and the bytes written so far; true when
-  // the watcher asked to stop.
-  virtual bool progress(int mode, uint32_t size, uint32_t written, const std::string& source,
-                        const std::string& dest) {
-    return false;
-  }
-};
+// Questions and progress (the steps kBegin, kInProcess, kEnd) go to the
+// library layer.
+using Host = arc::OpHost;
+using enum arc::ProgressStep;
 
 // names: stored paths or patterns; empty means every entry.
 int list(const std::string& archive, const std::vector<std::string>& names, arc::LogWriter& log);
