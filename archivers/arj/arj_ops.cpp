@@ -18,13 +18,13 @@ int result_code(arj::Result r) {
   switch (r) {
     case arj::Result::Ok: return 0;
     case arj::Result::Stopped: return kErrUserCancel;
-    case arj::Result::BadCrc: return kErrFileCrc;
+    case arj::Result::BadCrc: return kErrCrc;
     case arj::Result::Unsupported: return kErrMethod;
     case arj::Result::Encrypted: return kErrPasswordFile;
     case arj::Result::BadData:
-    case arj::Result::Truncated: return kErrHuffmanCode;
+    case arj::Result::Truncated: return kErrBrokenData;
   }
-  return kErrHuffmanCode;
+  return kErrBrokenData;
 }
 
 struct Opened {
@@ -150,7 +150,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
       } else {
         log.line("Skipped : " + e.name + "\t : フォルダを作成できません (" + fsio::place_error_text(placer.error()) +
                  ")");
-        rc = kErrMakeDirectory;
+        rc = kErrMakeDir;
       }
       continue;
     }
@@ -188,7 +188,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
     if (!dir.empty() && !placer.make_dirs(dir)) {
       log.line("Skipped : " + e.name + "\t : フォルダを作成できません (" + fsio::place_error_text(placer.error()) +
                ")");
-      rc = kErrMakeDirectory;
+      rc = kErrMakeDir;
       continue;
     }
     // A new name is written in place, an old file beside itself and replaced

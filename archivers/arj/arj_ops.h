@@ -6,29 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "arcapi.h"
 #include "ophost.h"
 #include "text.h"
 
 namespace arj {
 
 // Answers of the common interface.
-enum : int {
-  kOk = 0,
-  kErrUserSkip = 0x8007,
-  kErrMethod = 0x8009,
-  kErrPasswordFile = 0x800A,
-  kErrFileCrc = 0x800C,
-  kErrFileOpen = 0x800D,
-  kErrMakeDirectory = 0x8012,
-  kErrCannotWrite = 0x8013,
-  kErrHuffmanCode = 0x8014,
-  kErrHeaderBroken = 0x8017,
-  kErrArcFileOpen = 0x8018,
-  kErrNotArcFile = 0x8019,
-  kErrCommandName = 0x801C,
-  kErrAlreadyRunning = 0x801F,
-  kErrUserCancel = 0x8020,
-};
+using enum arcapi::CommonError;
 
 // Questions and progress (the steps kBegin, kInProcess, kEnd) go to the
 // library layer.

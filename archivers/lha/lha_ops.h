@@ -8,31 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "arcapi.h"
 #include "ophost.h"
 #include "text.h"
 
 namespace lha {
 
 // Answers of the common interface.
-enum : int {
-  kOk = 0,
-  kErrMethod = 0x8009,
-  kErrCrc = 0x800C,
-  kErrFileOpen = 0x800D,
-  kErrNotExist = 0x800F,
-  kErrMakeDir = 0x8012,
-  kErrCannotWrite = 0x8013,
-  kErrBrokenData = 0x8014,
-  kErrHeaderBroken = 0x8017,
-  kErrArcFileOpen = 0x8018,
-  kErrNotArcFile = 0x8019,
-  kErrFileStyle = 0x801B,
-  kErrCommandName = 0x801C,
-  kErrAlreadyRunning = 0x801F,
-  kErrUserCancel = 0x8020,
-  kErrTmpOpen = 0x8025,
-  kErrSameName = 0x8028,
-};
+using enum arcapi::CommonError;
 
 // Questions and progress (the steps kBegin, kInProcess, kEnd) go to the
 // library layer.
