@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -437,6 +438,13 @@ void LogWriter::add(std::string_view s) {
     buf_[used_++] = c;
   }
   buf_[used_] = 0;
+}
+
+void copy_text(char* dst, size_t cap, std::string_view s) {
+  if (cap == 0) return;
+  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
+  std::memcpy(dst, s.data(), n);
+  dst[n] = 0;
 }
 
 uint32_t dos_datetime(int year, int month, int day, int hour, int minute, int second) {

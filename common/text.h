@@ -151,6 +151,9 @@ class LogWriter {
   uint32_t used_ = 0;
 };
 
+// Copies a text into a fixed field, cut to fit and always terminated.
+void copy_text(char* dst, size_t cap, std::string_view s);
+
 // Days since 1970-01-01 of a proleptic Gregorian date, and the date of a day
 // count (any count, before 1970 too).
 int64_t days_from_civil(int64_t year, int month, int day);

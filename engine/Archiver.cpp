@@ -171,7 +171,9 @@ const std::vector<TCommonFormat>& CommonFormats() {
                 .Level = LhaMethod},
        .Delete = {.Verb = {"d -p ", "d -r1 "}, .Date = "-t1 "},
        .Test = "t ",
-       .ToMem = {.Verb = "", .ByExtractMem = true, .Silent = "-n "}},
+       .ToMem = {.Verb = "", .ByExtractMem = true, .Silent = "-n "},
+       .Sfx = {.Verb = {"s -gw -m1 ", "s -gw3 -m1 "}, .Date = "-t1 ", .Folders = "-x1 ", .Names = " *.*",
+               .ArchiveExt = ".lzh", .Undo = "j ", .UndoDate = "-t1 "}},
       {.Mode = amArj, .Dll = "unarj32j.dll", .Prefix = "Unarj", .NoInstall = aoNoInstArj, .MinVersion = 10,
        .Modes = true, .Lib = &E::Arj, .Slot = kArj, .Version = &A::FUnArjVersion, .SubVersion = &A::FUnArjSubVersion,
        .Extract = {.Verb = {"e -c -p1 -hk ", "x -c -p1 -hk ", "e -p1 -hk ", "x -p1 -hk "}, .Silent = "-i ",
@@ -181,7 +183,9 @@ const std::vector<TCommonFormat>& CommonFormats() {
       {.Mode = amZip, .Lib = &E::UnZip, .Slot = kUnZip, .Version = &A::FUnZipVersion,
        .Extract = {.Verb = {"-x -o -j ", "-x -o ", "-u -j ", "-u "}, .Silent = "--i ", .Force = "-o "},
        .Test = "-t ",
-       .ToMem = {.Verb = "", .ByExtractMem = true, .Silent = "--i "}},
+       .ToMem = {.Verb = "", .ByExtractMem = true, .Silent = "--i "},
+       // Made and taken out through zip32 (ZipRun), not this row's library.
+       .Sfx = {.ArchiveExt = ".zip"}},
       {.Mode = amTar, .Dll = "tar32.dll", .Prefix = "Tar", .NoInstall = aoNoInstTar, .MinVersion = 211,
        .Modes = true, .ArchiveType = true, .Lib = &E::Tar, .Slot = kTar, .Version = &A::FTarVersion,
        .Extract = {.Verb = {"-x ", "-x ", "-x ", "-x "}},
@@ -195,7 +199,8 @@ const std::vector<TCommonFormat>& CommonFormats() {
                    .Multi = "-k "},
        .Pack = {.Verb = {"-a -r ", "-a -r "}, .NotAll = "-g ", .NotAllFrom = 93, .Silent = "-i ", .Level = CabLevel,
                 .Multi = "-v:1423 ", .FirstVolume = "01.cab"},
-       .Test = "-t "},
+       .Test = "-t ",
+       .Sfx = {.Verb = {"-f ", "-f "}, .ArchiveExt = ".cab"}},
       // The tar library serves single gzip and bzip2 files too.
       {.Mode = amGz, .Lib = &E::Tar, .Slot = kTar, .Version = &A::FTarVersion,
        .Extract = {.Verb = {"-x ", "-x ", "-x ", "-x "}},
@@ -208,7 +213,8 @@ const std::vector<TCommonFormat>& CommonFormats() {
                    .All = "-a "},
        .Pack = {.Verb = {"a -r ", "a -n -r "}, .All = "-a ", .Silent = "-i ", .Level = BgaLevel},
        .Delete = {.Verb = {"d ", "d -r "}},
-       .Test = "t "},
+       .Test = "t ",
+       .Sfx = {.Verb = {"s ", "s "}}},
   };
   return formats;
 }
@@ -352,21 +358,16 @@ void TArchiver::WndProc(TMessage& Message) {
 HWND TArchiver::OwnerHandle() const { return Owner() ? Owner()->GetHandle() : nullptr; }
 
 bool TArchiver::GetRunning(bool ForPack) {
-  auto running = [](const TCommonLib& l) { return l.GetRunning ? l.GetRunning() != 0 : true; };
   switch (FArcMode) {
-    case amLha: return running(F->Lha);
-    case amArj: return running(F->Arj);
+    case amRar: return FLibs[kRar] ? RarBusy : true;
     case amZip:
       if (ForPack) return ZipBusy;
       if (FIsInfoZip) return InfoZipBusy;
-      return running(F->UnZip);
-    case amTar:
-    case amGz: return running(F->Tar);
-    case amCab: return running(F->Cab);
-    case amRar: return FLibs[kRar] ? RarBusy : true;
-    case amBga: return running(F->Bga);
-    default: return true;
+      break;
+    default: break;
   }
+  const TCommonLib* l = CommonLibFor(*F, FArcMode, FIsInfoZip);
+  return l && l->GetRunning ? l->GetRunning() != 0 : true;
 }
 
 bool TArchiver::IsLhaOrZip() const { return FArcMode == amLha || FArcMode == amZip; }

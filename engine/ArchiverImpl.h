@@ -73,6 +73,20 @@ struct TDeleteWords {
   const char* Verb[2] = {};  // by path, recursively
   const char* Date = nullptr;
 };
+// The self-extractor: its program made from the archive (verbs without and
+// with ar_SFX32M; the base folder follows the archive, then Names), and the
+// archive taken back out of one.
+struct TSfxWords {
+  const char* Verb[2] = {};
+  const char* Date = nullptr;
+  const char* Folders = nullptr;  // unless without folders
+  const char* Names = nullptr;
+  const char* ArchiveExt = nullptr;  // of the archive taken out; null: cannot
+  // Its verb (the new archive, then the program, follow); null: the engine
+  // takes the archive out itself.
+  const char* Undo = nullptr;
+  const char* UndoDate = nullptr;
+};
 struct TToMemWords {
   const char* Verb = nullptr;
   bool ByExtractMem = false;  // through the library's ExtractMem, not its command
@@ -99,6 +113,7 @@ struct TCommonFormat {
   TDeleteWords Delete;
   const char* Test = nullptr;
   TToMemWords ToMem;
+  TSfxWords Sfx;
   // Put in front of everything else when silent, and when without folders.
   const char* SilentLead = nullptr;
   const char* NoFolderLead = nullptr;

@@ -242,18 +242,13 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
   const TArchiverMode m = FArcMode;
   // Only a format that can be made self-extracting may touch an existing
   // program file.
-  TCommonLib* l = CommonLibFor(*F, m, FIsInfoZip);
-  switch (m) {
-    case amZip:
-      // A busy zip32 would fail only after the question was answered.
-      if (!F->ZpArchive || ZipBusy) return false;
-      break;
-    case amLha:
-    case amBga:
-    case amCab:
-      if (!l || !l->Command) return false;
-      break;
-    default: return false;
+  const TCommonFormat* f = CommonFormatOf(m);
+  if (m == amZip) {
+    // A busy zip32 would fail only after the question was answered.
+    if (!F->ZpArchive || ZipBusy) return false;
+  } else {
+    TCommonLib* l = CommonLibFor(*F, m, FIsInfoZip);
+    if (!f || !f->Sfx.Verb[0] || !l || !l->Command) return false;
   }
   std::string stub;
   if (m == amZip) {
@@ -289,13 +284,12 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
     }
     if (!ok) DeleteFileA(out.c_str());  // no half-made program stays behind
   } else {
-    std::string s(m == amLha ? (o.Contains(ar_SFX32M) ? "s -gw3 -m1 " : "s -gw -m1 ") : m == amBga ? "s " : "-f ");
-    if (m == amLha) {
-      if (o.Contains(ar_Date)) s.append("-t1 ");
-      if (!o.Contains(ar_NoFolder)) s.append("-x1 ");
-    }
+    const TSfxWords& w = f->Sfx;
+    std::string s = w.Verb[o.Contains(ar_SFX32M) ? 1 : 0];
+    if (o.Contains(ar_Date)) AddWord(s, w.Date);
+    if (!o.Contains(ar_NoFolder)) AddWord(s, w.Folders);
     s.append(Quoted(arcName)).append(" ").append(Quoted(FBaseDir + "\\"));
-    if (m == amLha) s.append(" *.*");
+    AddWord(s, w.Names);
     ok = Command(s, Buffer, Size) == 0;
   }
   if (ok && o.Contains(ar_Date)) CopyFileTime(arcName, out);
@@ -304,7 +298,8 @@ bool TArchiver::MakeSfx(std::string& OutPath, char* Buffer, uint32_t Size) {
 
 bool TArchiver::SfxToArchive(std::string& OutPath, char* Buffer, uint32_t Size) {
   const TArchiverMode m = FArcMode;
-  const char* ext = m == amZip ? ".zip" : m == amLha ? ".lzh" : m == amCab ? ".cab" : nullptr;
+  const TCommonFormat* f = CommonFormatOf(m);
+  const char* ext = f ? f->Sfx.ArchiveExt : nullptr;
   if (!ext) return false;
   const std::string arcName = FArcName;
   const TArchiverOptions o = ArcOptions;
@@ -315,11 +310,14 @@ bool TArchiver::SfxToArchive(std::string& OutPath, char* Buffer, uint32_t Size) 
   // the result would replace the archive it is made from.
   if (SamePath(out, arcName)) return false;
   if (m == amZip && (!F->ZpArchive || ZipBusy)) return false;
-  if (m == amLha && !F->Lha.Command) return false;
+  if (m != amZip && f->Sfx.Undo) {
+    TCommonLib* l = CommonLibFor(*F, m, FIsInfoZip);
+    if (!l || !l->Command) return false;
+  }
   CallScope scope(this);
+  if (!ConfirmOverwrite(out)) return false;
   bool ok = false;
   if (m == amZip) {
-    if (!ConfirmOverwrite(out)) return false;
     engine::ResetZipOptions();
     engine::ZipOptions().fJunkSFX = -1;
     if (CopyFileA(arcName.c_str(), out.c_str(), TRUE)) {
@@ -328,14 +326,12 @@ bool TArchiver::SfxToArchive(std::string& OutPath, char* Buffer, uint32_t Size) 
     } else if (GetLastError() != ERROR_FILE_EXISTS) {
       DeleteFileA(out.c_str());
     }
-  } else if (m == amLha) {
-    if (!ConfirmOverwrite(out)) return false;
-    std::string s = "j ";
-    if (o.Contains(ar_Date)) s += "-t1 ";
+  } else if (f->Sfx.Undo) {
+    std::string s = f->Sfx.Undo;
+    if (o.Contains(ar_Date)) AddWord(s, f->Sfx.UndoDate);
     s += Quoted(out) + " " + Quoted(arcName);
     ok = Command(s, Buffer, Size) == 0;
   } else {
-    if (!ConfirmOverwrite(out)) return false;
     ok = ExtractCabFromExe(arcName, out);
     arc::LogWriter log(Buffer, Size);
     log.add(ok ? "成功\r\n" : "失敗\r\n");

@@ -42,6 +42,29 @@ static_assert(offsetof(IndividualInfo, szMode) == 550);
 
 #pragma pack(pop)
 
+// Answers of the common interface's entries (0 is success).
+enum CommonError : int {
+  kOk = 0,
+  kErrUserSkip = 0x8007,
+  kErrMethod = 0x8009,
+  kErrPasswordFile = 0x800A,
+  kErrCrc = 0x800C,
+  kErrFileOpen = 0x800D,
+  kErrNotExist = 0x800F,
+  kErrMakeDir = 0x8012,
+  kErrCannotWrite = 0x8013,
+  kErrBrokenData = 0x8014,
+  kErrHeaderBroken = 0x8017,
+  kErrArcFileOpen = 0x8018,
+  kErrNotArcFile = 0x8019,
+  kErrFileStyle = 0x801B,
+  kErrCommandName = 0x801C,
+  kErrAlreadyRunning = 0x801F,
+  kErrUserCancel = 0x8020,
+  kErrTmpOpen = 0x8025,
+  kErrSameName = 0x8028,
+};
+
 // Progress record the libraries send with "wm_arcextract" (lParam); wParam is
 // the step: 0 begin, 1 in process, 2 end, 3 archive opened.
 #pragma pack(push, 1)

@@ -1,7 +1,5 @@
 #include "dllstate.h"
 
-#include <cstring>
-
 namespace arc {
 
 DllState g_dll;
@@ -11,18 +9,22 @@ UINT arcextract_message() {
   return msg;
 }
 
-void copy_text(char* dst, size_t cap, const std::string& s) {
-  if (cap == 0) return;
-  size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
-  std::memcpy(dst, s.data(), n);
-  dst[n] = 0;
-}
-
 bool owner_asks_stop(int mode, arcapi::ExtractingInfo& info) {
   HWND owner = g_dll.owner;
   UINT msg = arcextract_message();
   if (!owner || !msg) return false;
   return SendMessageA(owner, msg, static_cast<WPARAM>(mode), reinterpret_cast<LPARAM>(&info)) != 0;
+}
+
+bool OwnerHost::progress(int mode, uint64_t size, uint64_t written, const std::string& source,
+                         const std::string& dest) {
+  if (!g_dll.owner) return false;
+  arcapi::ExtractingInfo info{};
+  info.dwFileSize = static_cast<uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
+  info.dwWriteSize = static_cast<uint32_t>(written < 0xFFFFFFFFu ? written : 0xFFFFFFFFu);
+  copy_text(info.szSourceFileName, sizeof info.szSourceFileName, source);
+  copy_text(info.szDestFileName, sizeof info.szDestFileName, dest);
+  return owner_asks_stop(mode, info);
 }
 
 BOOL dll_get_running() { return g_dll.running.load() > 0 ? TRUE : FALSE; }

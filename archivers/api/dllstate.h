@@ -9,6 +9,8 @@
 #include <string>
 
 #include "arcapi.h"
+#include "ophost.h"
+#include "text.h"
 
 namespace arc {
 
@@ -22,12 +24,22 @@ extern DllState g_dll;
 
 UINT arcextract_message();
 
-// Copies a text into a fixed field, cut to fit and always terminated.
-void copy_text(char* dst, size_t cap, const std::string& s);
-
 // Sends one progress record to the owner window. True when the owner answered
 // non-zero, i.e. asked to stop; false without an owner.
 bool owner_asks_stop(int mode, arcapi::ExtractingInfo& info);
+
+// The operations' progress sent to the owner window (sizes held to the
+// record's 32 bits); the questions are each library's own.
+class OwnerHost : public OpHost {
+ public:
+  explicit OwnerHost(HWND owner) : owner_(owner) {}
+  bool watching() const override { return g_dll.owner != nullptr; }
+  bool progress(int mode, uint64_t size, uint64_t written, const std::string& source,
+                const std::string& dest) override;
+
+ protected:
+  HWND owner_;
+};
 
 BOOL dll_get_running();
 BOOL dll_set_background_mode(BOOL v);

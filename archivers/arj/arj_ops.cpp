@@ -18,13 +18,13 @@ int result_code(arj::Result r) {
   switch (r) {
     case arj::Result::Ok: return 0;
     case arj::Result::Stopped: return kErrUserCancel;
-    case arj::Result::BadCrc: return kErrFileCrc;
+    case arj::Result::BadCrc: return kErrCrc;
     case arj::Result::Unsupported: return kErrMethod;
     case arj::Result::Encrypted: return kErrPasswordFile;
     case arj::Result::BadData:
-    case arj::Result::Truncated: return kErrHuffmanCode;
+    case arj::Result::Truncated: return kErrBrokenData;
   }
-  return kErrHuffmanCode;
+  return kErrBrokenData;
 }
 
 struct Opened {
@@ -150,7 +150,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
       } else {
         log.line("Skipped : " + e.name + "\t : フォルダを作成できません (" + fsio::place_error_text(placer.error()) +
                  ")");
-        rc = kErrMakeDirectory;
+        rc = kErrMakeDir;
       }
       continue;
     }
@@ -172,23 +172,23 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
       }
       if (!opt.yesToAll) {
         // With the dialogs suppressed nobody can be asked: keep the existing file.
-        Host::Answer a = opt.silent ? Host::Answer::No : host.ask_overwrite(target);
-        if (a == Host::Answer::Cancel) {
+        Host::Overwrite a = opt.silent ? Host::Overwrite::No : host.ask_overwrite(target);
+        if (a == Host::Overwrite::Cancel) {
           log.line("ユーザーにより中断されました。");
           return kErrUserCancel;
         }
-        if (a == Host::Answer::No) {
+        if (a == Host::Overwrite::No) {
           log.line("Skipped : " + e.name);
           continue;
         }
-        if (a == Host::Answer::All) opt.yesToAll = true;
+        if (a == Host::Overwrite::All) opt.yesToAll = true;
       }
     }
     std::string dir = arc::dir_part(target);
     if (!dir.empty() && !placer.make_dirs(dir)) {
       log.line("Skipped : " + e.name + "\t : フォルダを作成できません (" + fsio::place_error_text(placer.error()) +
                ")");
-      rc = kErrMakeDirectory;
+      rc = kErrMakeDir;
       continue;
     }
     // A new name is written in place, an old file beside itself and replaced
@@ -202,7 +202,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
     }
     uint32_t written = 0;
     auto report = [&](int mode) { return host.progress(mode, e.original, written, e.name, target); };
-    bool cancelled = report(kExtractBegin);
+    bool cancelled = report(kBegin);
     bool writeFailed = false;
     arj::Result r = arj::Result::Stopped;
     if (!cancelled) {
@@ -212,7 +212,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
           return false;
         }
         written += static_cast<uint32_t>(n);
-        if (report(kExtractInProcess)) {
+        if (report(kInProcess)) {
           cancelled = true;
           return false;
         }
@@ -222,7 +222,7 @@ int extract(const std::string& archive, const ExtractOptions& options, Host& hos
     if (r == arj::Result::Ok &&
         f->finish(e.mtime, opt.allAttributes ? e.dos_attributes() & 0x27 : 0) && f->commit()) {
       log.line("Melted " + e.name);
-      report(kExtractEnd);
+      report(kEnd);
       continue;
     }
     const fsio::PlaceError why = f->error();

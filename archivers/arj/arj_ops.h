@@ -6,44 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "arcapi.h"
+#include "ophost.h"
 #include "text.h"
 
 namespace arj {
 
 // Answers of the common interface.
-enum : int {
-  kOk = 0,
-  kErrUserSkip = 0x8007,
-  kErrMethod = 0x8009,
-  kErrPasswordFile = 0x800A,
-  kErrFileCrc = 0x800C,
-  kErrFileOpen = 0x800D,
-  kErrMakeDirectory = 0x8012,
-  kErrCannotWrite = 0x8013,
-  kErrHuffmanCode = 0x8014,
-  kErrHeaderBroken = 0x8017,
-  kErrArcFileOpen = 0x8018,
-  kErrNotArcFile = 0x8019,
-  kErrCommandName = 0x801C,
-  kErrAlreadyRunning = 0x801F,
-  kErrUserCancel = 0x8020,
-};
+using enum arcapi::CommonError;
 
-// Progress steps: an entry begins, a block was written, the entry is done.
-enum { kExtractBegin = 0, kExtractInProcess = 1, kExtractEnd = 2 };
-
-class Host {
- public:
-  enum class Answer { Yes, No, All, Cancel };
-  virtual ~Host() = default;
-  virtual Answer ask_overwrite(const std::string& path) { return Answer::No; }
-  // One step with the entry's size and the bytes written so far; true when
-  // the watcher asked to stop.
-  virtual bool progress(int mode, uint32_t size, uint32_t written, const std::string& source,
-                        const std::string& dest) {
-    return false;
-  }
-};
+// Questions and progress (the steps kBegin, kInProcess, kEnd) go to the
+// library layer.
+using Host = arc::OpHost;
+using enum arc::ProgressStep;
 
 // names: stored paths or patterns; empty means every entry.
 int list(const std::string& archive, const std::vector<std::string>& names, arc::LogWriter& log);

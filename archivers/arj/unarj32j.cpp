@@ -16,7 +16,6 @@
 #include "text.h"
 
 using arcapi::HARC;
-using arcapi::ExtractingInfo;
 using arcapi::IndividualInfo;
 
 namespace {
@@ -24,29 +23,17 @@ namespace {
 constexpr uint16_t kVersion = 100;     // 1.00
 constexpr uint16_t kSubVersion = 100;  // .1.0
 
-class DllHost : public arj::Host {
+// The overwrite question in a message box, the progress to the owner window.
+class DllHost : public arc::OwnerHost {
  public:
-  explicit DllHost(HWND owner) : owner_(owner) {}
-  Answer ask_overwrite(const std::string& path) override {
+  using OwnerHost::OwnerHost;
+  Overwrite ask_overwrite(const std::string& path) override {
     std::string text = path + "\r\nこのファイルは既に存在します。上書きしますか?";
     int r = MessageBoxA(owner_, text.c_str(), "unarj32j", MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (r == IDYES) return Answer::Yes;
-    if (r == IDCANCEL) return Answer::Cancel;
-    return Answer::No;
+    if (r == IDYES) return Overwrite::Yes;
+    if (r == IDCANCEL) return Overwrite::Cancel;
+    return Overwrite::No;
   }
-  bool progress(int mode, uint32_t size, uint32_t written, const std::string& source,
-                const std::string& dest) override {
-    if (!arc::g_dll.owner) return false;
-    ExtractingInfo info{};
-    info.dwFileSize = size;
-    info.dwWriteSize = written;
-    arc::copy_text(info.szSourceFileName, sizeof info.szSourceFileName, source);
-    arc::copy_text(info.szDestFileName, sizeof info.szDestFileName, dest);
-    return arc::owner_asks_stop(mode, info);
-  }
-
- private:
-  HWND owner_;
 };
 
 arj::ExtractOptions read_options(const arc::ParsedCommand& pc) {

@@ -8,51 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "arcapi.h"
+#include "ophost.h"
 #include "text.h"
 
 namespace lha {
 
 // Answers of the common interface.
-enum : int {
-  kOk = 0,
-  kErrMethod = 0x8009,
-  kErrCrc = 0x800C,
-  kErrFileOpen = 0x800D,
-  kErrNotExist = 0x800F,
-  kErrMakeDir = 0x8012,
-  kErrCannotWrite = 0x8013,
-  kErrBrokenData = 0x8014,
-  kErrHeaderBroken = 0x8017,
-  kErrArcFileOpen = 0x8018,
-  kErrNotArcFile = 0x8019,
-  kErrFileStyle = 0x801B,
-  kErrCommandName = 0x801C,
-  kErrAlreadyRunning = 0x801F,
-  kErrUserCancel = 0x8020,
-  kErrTmpOpen = 0x8025,
-  kErrSameName = 0x8028,
-};
+using enum arcapi::CommonError;
 
-// Progress steps of the common interface's record.
-enum { kBegin = 0, kInProcess = 1, kEnd = 2 };
-
-class Host {
- public:
-  enum class Overwrite { Yes, No, All, Cancel };
-  virtual ~Host() = default;
-  virtual Overwrite ask_overwrite(const std::string& path) { return Overwrite::No; }
-  // A new name for an entry or folder; nothing when cancelled.
-  virtual std::optional<std::string> ask_new_name(const std::string& current) { return std::nullopt; }
-  // Whether anyone takes the progress: packing looks up each file's size
-  // only for a watcher.
-  virtual bool watching() const { return false; }
-  // One step (kBegin, kInProcess, kEnd) with the sizes in bytes; true when
-  // the watcher asked to stop.
-  virtual bool progress(int mode, uint64_t size, uint64_t written, const std::string& source,
-                        const std::string& dest) {
-    return false;
-  }
-};
+// Questions and progress (the steps kBegin, kInProcess, kEnd) go to the
+// library layer.
+using Host = arc::OpHost;
+using enum arc::ProgressStep;
 
 struct Command {
   std::string archive;

@@ -32,9 +32,9 @@ HMODULE g_module = nullptr;
 std::string shown(const std::string& path) { return arc::to_backslashes(path); }
 
 // The questions go to our dialogs, the progress to the owner window.
-class DllHost : public lha::Host {
+class DllHost : public arc::OwnerHost {
  public:
-  explicit DllHost(HWND owner) : owner_(owner) {}
+  using OwnerHost::OwnerHost;
   Overwrite ask_overwrite(const std::string& path) override {
     switch (lhadll::ask_overwrite(owner_, path)) {
       case lhadll::Overwrite::Yes: return Overwrite::Yes;
@@ -46,19 +46,6 @@ class DllHost : public lha::Host {
   std::optional<std::string> ask_new_name(const std::string& current) override {
     return lhadll::ask_new_name(owner_, current);
   }
-  bool watching() const override { return arc::g_dll.owner != nullptr; }
-  bool progress(int mode, uint64_t size, uint64_t written, const std::string& source,
-                const std::string& dest) override {
-    arcapi::ExtractingInfo info{};
-    info.dwFileSize = static_cast<uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
-    info.dwWriteSize = static_cast<uint32_t>(written < 0xFFFFFFFFu ? written : 0xFFFFFFFFu);
-    arc::copy_text(info.szSourceFileName, sizeof info.szSourceFileName, source);
-    arc::copy_text(info.szDestFileName, sizeof info.szDestFileName, dest);
-    return arc::owner_asks_stop(mode, info);
-  }
-
- private:
-  HWND owner_;
 };
 
 // Extraction and packing without a base folder work in the current one.

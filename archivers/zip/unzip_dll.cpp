@@ -20,10 +20,9 @@ using namespace arcapi;
 
 namespace {
 
-// Answers of the command entry.
+// Answers of the command entry (and arcapi::kErrNotExist).
 constexpr int kErrPassword = 0x800A;
 constexpr int kErrData = 0x800C;
-constexpr int kErrNotExist = 0x800F;
 constexpr int kErrBroken = 0x8017;
 constexpr int kErrNotArc = 0x8019;
 constexpr int kErrCommand = 0x801C;

@@ -23,15 +23,15 @@ std::string read(const fs::path& p) {
 }
 
 struct Recording : arj::Host {
-  Answer answer = Answer::No;
+  Overwrite answer = Overwrite::No;
   int asked = 0;
   std::vector<std::string> steps;  // "mode name written"
-  Answer ask_overwrite(const std::string&) override {
+  Overwrite ask_overwrite(const std::string&) override {
     ++asked;
     return answer;
   }
-  bool progress(int mode, uint32_t size, uint32_t written, const std::string& source, const std::string&) override {
-    if (mode != arj::kExtractInProcess)
+  bool progress(int mode, uint64_t size, uint64_t written, const std::string& source, const std::string&) override {
+    if (mode != arj::kInProcess)
       steps.push_back(std::to_string(mode) + " " + source + " " + std::to_string(written));
     return false;
   }
@@ -78,7 +78,7 @@ TEST_F(ArjOps, ListsTestsAndExtractsWithProgress) {
 }
 
 TEST_F(ArjOps, ExistingFileFollowsTheHostsAnswer) {
-  using A = arj::Host::Answer;
+  using A = arj::Host::Overwrite;
   struct Case {
     A answer;
     bool silent, yes;
