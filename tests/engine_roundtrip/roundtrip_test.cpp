@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -68,6 +69,48 @@ void SetWriteTime(const std::string& path, WORD year) {
   CloseHandle(h);
 }
 
+// Removes a folder with everything in it (the path ends with a backslash).
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA d;
+  HANDLE h = FindFirstFileA((dir + "*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string n = d.cFileName, p = dir + n;
+      if (n == "." || n == "..") continue;
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(p + "\\");
+      } else {
+        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(p.c_str());
+      }
+    } while (FindNextFileA(h, &d));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+// A test's own folder under %TEMP%, named after the process and emptied
+// before use. Wine hands a finished process's number to a later one, and a
+// program made by an earlier run under the same number would make MakeSfx
+// ask whether to overwrite it: a message box that nobody answers here (or
+// that another test's probe, waiting for a box of its own, may answer instead).
+// A passing test removes its folder; a failing one leaves it to be looked at.
+struct Scratch {
+  explicit Scratch(const std::string& tag) {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    Path = std::string(tmp) + "tovix-rt-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "\\";
+    RemoveTree(Path);
+    CreateDirectoryA(Path.c_str(), nullptr);
+  }
+  ~Scratch() {
+    if (!::testing::Test::HasFailure()) RemoveTree(Path);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  std::string Path;
+};
+
 std::string Slashes(std::string s) {
   for (size_t i = 0; i < s.size(); ++i) {
     if (IsDBCSLeadByte(static_cast<BYTE>(s[i]))) {
@@ -103,10 +146,9 @@ const char* LibraryOf(TArchiverMode m) {
 class RoundTrip : public ::testing::TestWithParam<Format> {
  protected:
   void SetUp() override {
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    Root = std::string(tmp) + "tovix-rt-" + std::to_string(GetCurrentProcessId()) + "-" + GetParam().name + "\\";
-    for (const char* d : {"", "src", "src\\sub", "out", "made", "back"}) CreateDirectoryA((Root + d).c_str(), nullptr);
+    Dir = std::make_unique<Scratch>(GetParam().name);
+    Root = Dir->Path;
+    for (const char* d : {"src", "src\\sub", "out", "made", "back"}) CreateDirectoryA((Root + d).c_str(), nullptr);
     Files["a.txt"] = "hello, archive\r\nsecond line\r\n";
     std::string bin;
     uint32_t x = 12345;
@@ -128,6 +170,7 @@ class RoundTrip : public ::testing::TestWithParam<Format> {
   }
   void TearDown() override {
     delete Form;  // and the engine it owns
+    Dir.reset();  // after the engine has let go of its files
   }
 
   std::set<std::string> List(const std::string& arc) {
@@ -159,6 +202,7 @@ class RoundTrip : public ::testing::TestWithParam<Format> {
     return Engine->Pack(names, log, size);
   }
 
+  std::unique_ptr<Scratch> Dir;
   std::string Root;
   std::map<std::string, std::string> Files;
   TForm* Form = nullptr;
@@ -327,10 +371,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::ValuesIn(kFormats),
 #if !defined(ROUNDTRIP_INFOZIP)
 TEST(RoundTripGz, OneFileCompressedAndBack) {
   ASSERT_TRUE(Beside("tar32.dll")) << "no tar32.dll";
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  std::string root = std::string(tmp) + "tovix-rt-gz-" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(root.c_str(), nullptr);
+  Scratch dir("gz");
+  const std::string& root = dir.Path;
   CreateDirectoryA((root + "src").c_str(), nullptr);
   CreateDirectoryA((root + "out").c_str(), nullptr);
   std::string data(50000, 'g');
@@ -381,12 +423,9 @@ TEST(RoundTripGz, OneFileCompressedAndBack) {
 
 TEST(RoundTripCab, SpannedSetIsNamedAfterItsFirstVolume) {
   ASSERT_TRUE(Beside("cab32.dll")) << "no cab32.dll";
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  std::string root = std::string(tmp) + "tovix-rt-span-" + std::to_string(GetCurrentProcessId()) + "\\";
-  for (const char* d : {"", "src", "out"}) CreateDirectoryA((root + d).c_str(), nullptr);
-  for (const char* f : {"set01.cab", "set02.cab", "set03.cab", "set04.cab", "out\\big.bin"})
-    DeleteFileA((root + f).c_str());  // left by an earlier run under the same process number
+  Scratch dir("span");
+  const std::string& root = dir.Path;
+  for (const char* d : {"src", "out"}) CreateDirectoryA((root + d).c_str(), nullptr);
   // Three volumes' worth of bytes that do not compress.
   std::string big(3 * 1024 * 1024, '\0');
   uint32_t x = 99;
@@ -449,11 +488,10 @@ bool RunProgram(const std::string& cmdLine) {
 }  // namespace
 
 TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
   ASSERT_TRUE(Beside("unrar.dll") && Exists(ExeFolder() + "mkrar.exe")) << "no unrar.dll or mkrar.exe";
-  std::string root = std::string(tmp) + "tovix-rt-rar-" + std::to_string(GetCurrentProcessId()) + "\\";
-  for (const char* d : {"", "src", "out", "out2"}) CreateDirectoryA((root + d).c_str(), nullptr);
+  Scratch dir("rar");
+  const std::string& root = dir.Path;
+  for (const char* d : {"src", "out", "out2"}) CreateDirectoryA((root + d).c_str(), nullptr);
   std::string a = "plain text\r\n", b(30000, 'b');
   for (size_t i = 0; i < b.size(); i += 11) b[i] = static_cast<char>(i >> 3);
   WriteFile(root + "src\\a.txt", a);
@@ -506,11 +544,9 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
 // archive: the extraction fails and the log says why, whether the damage
 // comes before every entry or after some were extracted.
 TEST(RoundTripRar, DamagedHeaderFailsTheExtractionWithAReason) {
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
   if (!Beside("unrar.dll") || !Exists(ExeFolder() + "mkrar.exe")) GTEST_SKIP() << "no unrar.dll or mkrar.exe";
-  std::string root = std::string(tmp) + "tovix-rt-rardmg-" + std::to_string(GetCurrentProcessId()) + "\\";
-  CreateDirectoryA(root.c_str(), nullptr);
+  Scratch dir("rardmg");
+  const std::string& root = dir.Path;
   WriteFile(root + "a.txt", "first\r\n");
   WriteFile(root + "b.txt", "second\r\n");
   const std::string mkrar = "\"" + ExeFolder() + "mkrar.exe\"";
@@ -553,10 +589,8 @@ TEST(RoundTripRar, DamagedHeaderFailsTheExtractionWithAReason) {
 TEST(RoundTripArj, ListExtractTestAndPrintOneEntry) {
   const std::string fx = ExeFolder() + "engine-fixtures\\";
   ASSERT_TRUE(Beside("unarj32j.dll") && Exists(fx + "t.arj")) << "no unarj32j.dll or no ARJ fixture";
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  std::string out = std::string(tmp) + "tovix-rt-arj-" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(out.c_str(), nullptr);
+  Scratch dir("arj");
+  const std::string out = dir.Path.substr(0, dir.Path.size() - 1);
   TForm form;
   auto* e = new TArchiver(&form);
   e->NoMessage = true;
