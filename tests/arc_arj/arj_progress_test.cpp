@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arcapi.h"
+#include "../tools/scratch_dir.h"
 
 using namespace arcapi;
 
@@ -43,14 +44,6 @@ std::string fixture() {
   return p;
 }
 
-std::string fresh_dir(const char* tag) {
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  std::string d = std::string(tmp) + "arjprog_" + tag + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(d.c_str(), nullptr);
-  return d;
-}
-
 bool exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class ArjProgress : public ::testing::Test {
@@ -75,6 +68,13 @@ class ArjProgress : public ::testing::Test {
     std::string cmd = "x -y -hk \"" + fixture() + "\" \"" + dir + "\\\"";
     return lib.get<FnCommand>("Unarj")(nullptr, cmd.c_str(), log, sizeof log);
   }
+  // A new, empty folder inside this test's own.
+  std::string fresh_dir(const char* tag) {
+    std::string d = work.Path + tag;
+    CreateDirectoryA(d.c_str(), nullptr);
+    return d;
+  }
+  Scratch work{"arjprog"};
   Lib lib;
   HWND wnd = nullptr;
   char log[4096] = {};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arcapi.h"
+#include "../tools/scratch_dir.h"
 
 using namespace arcapi;
 
@@ -31,14 +32,6 @@ int run(const std::string& cmd, std::string* log = nullptr, uint32_t size = 8192
   int rc = dll().get<FnCommand>("Tar")(nullptr, cmd.c_str(), buf.data(), size);
   if (log) *log = buf.data();
   return rc;
-}
-
-std::string temp_dir() {
-  char t[MAX_PATH];
-  GetTempPathA(MAX_PATH, t);
-  std::string d = std::string(t) + "tar32_test_" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(d.c_str(), nullptr);
-  return d;
 }
 
 void write(const std::string& path, const std::string& data) {
@@ -90,12 +83,12 @@ class Tar32 : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(dll().m, nullptr);
-    dir = temp_dir();
     write(dir + "\\a.txt", "hello tar\r\n");
     write(dir + "\\b.txt", std::string(100000, 'b'));
     ASSERT_EQ(run("--display-dialog=0 -c -z6 " + q(dir + "\\t.tgz") + " " + q(dir + "\\") + " a.txt b.txt"), 0);
   }
-  std::string dir;
+  Scratch work{"tar32"};
+  std::string dir = work.Folder();
 };
 
 }  // namespace

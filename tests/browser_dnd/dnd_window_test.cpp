@@ -21,6 +21,7 @@
 #include "aDropSource.h"
 #include "clpfile.h"
 #include "main.h"
+#include "../tools/scratch_dir.h"
 #include "../tools/window_suite.h"
 
 namespace {
@@ -30,12 +31,12 @@ std::string Env(const char* name) {
   return v ? v : "";
 }
 
+// The suite's folder, emptied on first use; each test has its own folder in
+// it, and the suite's tear-down removes the lot.
 std::string Root() {
   static const std::string root = [] {
-    char t[MAX_PATH];
-    GetTempPathA(MAX_PATH, t);
-    std::string d = std::string(t) + "tovix_dnd_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(d.c_str(), nullptr);
+    std::string d = scratch_dir::FreshFolder("dnd");
+    d.pop_back();
     return d;
   }();
   return root;

@@ -20,17 +20,18 @@
 
 #include "Disp.h"
 #include "main.h"
+#include "../tools/scratch_dir.h"
 #include "../tools/window_suite.h"
 
 namespace {
 
 
+// The suite's folder, emptied on first use; each test has its own folder in
+// it, and the suite's tear-down removes the lot.
 std::string Root() {
   static const std::string root = [] {
-    char t[MAX_PATH];
-    GetTempPathA(MAX_PATH, t);
-    std::string d = std::string(t) + "tovix_extract_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(d.c_str(), nullptr);
+    std::string d = scratch_dir::FreshFolder("extract");
+    d.pop_back();
     return d;
   }();
   return root;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Archiver.h"
+#include "../tools/scratch_dir.h"
 
 namespace {
 
@@ -69,48 +70,6 @@ void SetWriteTime(const std::string& path, WORD year) {
   CloseHandle(h);
 }
 
-// Removes a folder with everything in it (the path ends with a backslash).
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA d;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &d);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string n = d.cFileName, p = dir + n;
-      if (n == "." || n == "..") continue;
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(p + "\\");
-      } else {
-        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(p.c_str());
-      }
-    } while (FindNextFileA(h, &d));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
-// A test's own folder under %TEMP%, named after the process and emptied
-// before use. Wine hands a finished process's number to a later one, and a
-// program made by an earlier run under the same number would make MakeSfx
-// ask whether to overwrite it: a message box that nobody answers here (or
-// that another test's probe, waiting for a box of its own, may answer instead).
-// A passing test removes its folder; a failing one leaves it to be looked at.
-struct Scratch {
-  explicit Scratch(const std::string& tag) {
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    Path = std::string(tmp) + "tovix-rt-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "\\";
-    RemoveTree(Path);
-    CreateDirectoryA(Path.c_str(), nullptr);
-  }
-  ~Scratch() {
-    if (!::testing::Test::HasFailure()) RemoveTree(Path);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  std::string Path;
-};
-
 std::string Slashes(std::string s) {
   for (size_t i = 0; i < s.size(); ++i) {
     if (IsDBCSLeadByte(static_cast<BYTE>(s[i]))) {
@@ -146,7 +105,7 @@ const char* LibraryOf(TArchiverMode m) {
 class RoundTrip : public ::testing::TestWithParam<Format> {
  protected:
   void SetUp() override {
-    Dir = std::make_unique<Scratch>(GetParam().name);
+    Dir = std::make_unique<Scratch>(std::string("rt-") + GetParam().name);
     Root = Dir->Path;
     for (const char* d : {"src", "src\\sub", "out", "made", "back"}) CreateDirectoryA((Root + d).c_str(), nullptr);
     Files["a.txt"] = "hello, archive\r\nsecond line\r\n";
@@ -371,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::ValuesIn(kFormats),
 #if !defined(ROUNDTRIP_INFOZIP)
 TEST(RoundTripGz, OneFileCompressedAndBack) {
   ASSERT_TRUE(Beside("tar32.dll")) << "no tar32.dll";
-  Scratch dir("gz");
+  Scratch dir("rt-gz");
   const std::string& root = dir.Path;
   CreateDirectoryA((root + "src").c_str(), nullptr);
   CreateDirectoryA((root + "out").c_str(), nullptr);
@@ -423,7 +382,7 @@ TEST(RoundTripGz, OneFileCompressedAndBack) {
 
 TEST(RoundTripCab, SpannedSetIsNamedAfterItsFirstVolume) {
   ASSERT_TRUE(Beside("cab32.dll")) << "no cab32.dll";
-  Scratch dir("span");
+  Scratch dir("rt-span");
   const std::string& root = dir.Path;
   for (const char* d : {"src", "out"}) CreateDirectoryA((root + d).c_str(), nullptr);
   // Three volumes' worth of bytes that do not compress.
@@ -489,7 +448,7 @@ bool RunProgram(const std::string& cmdLine) {
 
 TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
   ASSERT_TRUE(Beside("unrar.dll") && Exists(ExeFolder() + "mkrar.exe")) << "no unrar.dll or mkrar.exe";
-  Scratch dir("rar");
+  Scratch dir("rt-rar");
   const std::string& root = dir.Path;
   for (const char* d : {"src", "out", "out2"}) CreateDirectoryA((root + d).c_str(), nullptr);
   std::string a = "plain text\r\n", b(30000, 'b');
@@ -545,7 +504,7 @@ TEST(RoundTripRar, ListExtractAndToMemoryFromOneAndFromSeveralVolumes) {
 // comes before every entry or after some were extracted.
 TEST(RoundTripRar, DamagedHeaderFailsTheExtractionWithAReason) {
   if (!Beside("unrar.dll") || !Exists(ExeFolder() + "mkrar.exe")) GTEST_SKIP() << "no unrar.dll or mkrar.exe";
-  Scratch dir("rardmg");
+  Scratch dir("rt-rardmg");
   const std::string& root = dir.Path;
   WriteFile(root + "a.txt", "first\r\n");
   WriteFile(root + "b.txt", "second\r\n");
@@ -589,7 +548,7 @@ TEST(RoundTripRar, DamagedHeaderFailsTheExtractionWithAReason) {
 TEST(RoundTripArj, ListExtractTestAndPrintOneEntry) {
   const std::string fx = ExeFolder() + "engine-fixtures\\";
   ASSERT_TRUE(Beside("unarj32j.dll") && Exists(fx + "t.arj")) << "no unarj32j.dll or no ARJ fixture";
-  Scratch dir("arj");
+  Scratch dir("rt-arj");
   const std::string out = dir.Path.substr(0, dir.Path.size() - 1);
   TForm form;
   auto* e = new TArchiver(&form);
