@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../tools/scratch_dir.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -148,9 +150,9 @@ class EngineTest : public ::testing::Test {
               info->test_suite_name() + "-" + info->name() + "\\";
     for (char& c : Scratch)
       if (c == '/') c = '_';
+    scratch_dir::RemoveTree(Scratch);  // process ids come round again between runs
     CreateDirectoryA(Scratch.c_str(), nullptr);
     Journal = Scratch + "journal.txt";
-    DeleteFileA(Journal.c_str());  // process ids come round again between runs
     SetVar("ARC_JOURNAL", Journal);
     RarBusy = InfoZipBusy = ZipBusy = false;
     Form = new TTestForm;
