@@ -208,14 +208,19 @@ unzip -t sfx.exe 2>&1 | gq -i 'extra bytes' && fail "offsets still not counting 
 unzip -tq sfx.exe >/dev/null || fail "unzip -t of the self-extractor"
 7zz t sfx.exe >/dev/null || fail "7zz t of the self-extractor"
 # It asks for the folder in a folder picker (the folder is chosen in its
-# tree), then says where it went.
-mkdir -p sfxout
-beside dialog "#32770" 20000 controls choose-folder "$(W sfxout)" click OK gone answer OK 20000 -- \
-  winrun ./sfx.exe || fail "the self-extractor failed"
+# tree), then says where it went. Its own folder (what the picker proposes)
+# and the one chosen are in a folder of this test's own in the prefix's C:
+# drive, where the picker's walk meets no other test's folders.
+CZ="$WINEPREFIX/drive_c/arc_zip_zip32"
+rm -rf "$CZ" && mkdir -p "$CZ/sfxout"
+cp sfx.exe "$CZ/"
+beside dialog "#32770" 20000 controls choose-folder "$(W "$CZ/sfxout")" click OK gone answer OK 20000 -- \
+  winrun "$CZ/sfx.exe" || fail "the self-extractor failed"
 asked "解凍先のフォルダを選んでください。" "the folder question"
 asked "msgbox: ZIP 自己解凍 | 解凍しました。" "the closing message"
-asked "$(W sfxout)" "the closing message names the folder"
-diff -r un sfxout >/dev/null || fail "the self-extractor extracted differently"
+asked "$(W "$CZ/sfxout")" "the closing message names the folder"
+diff -r un "$CZ/sfxout" >/dev/null || fail "the self-extractor extracted differently"
+rm -rf "$CZ"
 # ... and back: the stub dropped.
 cp sfx.exe back.zip
 wiz "$Z" zip "$(W back.zip)" "" J > back.log

@@ -73,15 +73,16 @@ recent() { probe target "$1" menus | awk '/^  閉じる/ { on = 1; next } on && 
 winrun reg delete "HKCU\\$KEY" /f >/dev/null 2>&1 || true
 regset Other 2Err 0
 # Archives on drive C, so their menu captions do not depend on where the
-# build lives.
+# build lives; the extraction folder there too, where the folder picker's
+# walk to it meets no other test's folders (as in the shared scratch folder).
 C="$WINEPREFIX/drive_c"
-mkdir -p "$SCRATCH/src" "$C/bc" "$C/deep/folder/tree/of/many/parts" "$SCRATCH/out"
+mkdir -p "$SCRATCH/src" "$C/bc" "$C/deep/folder/tree/of/many/parts" "$C/browser_bcast_e2e/out"
 printf 'hello\r\n' >"$SCRATCH/src/a.txt"
 (cd "$SCRATCH/src" && jlha a "$C/bc/first.lzh" a.txt >/dev/null 2>&1)
 (cd "$SCRATCH/src" && zip -q "$C/deep/folder/tree/of/many/parts/ab.zip" a.txt)
 FIRST='C:\bc\first.lzh'
 SECOND='C:\deep\folder\tree\of\many\parts\ab.zip'
-OUT=$(winpath "$SCRATCH/out")
+OUT=$(winpath "$C/browser_bcast_e2e/out")
 
 ctl settext "user words" >/dev/null
 start A
@@ -140,7 +141,7 @@ probe target "$H_A" dialog "フォルダーの参照" 1000 choose-folder "$OUT" 
 wait_until 10 "the folder picker shows the output folder" picker_shows "$H_A" out
 probe target "$H_A" dialog "フォルダーの参照" 1000 tick フォルダ作成 0 click OK >/dev/null || fail "folder picker OK"
 # The folder is announced when it is chosen, before the extraction ends.
-wait_until 10 "a.txt extracted" test -f "$SCRATCH/out/a.txt"
+wait_until 10 "a.txt extracted" test -f "$C/browser_bcast_e2e/out/a.txt"
 [ "$(ctl get "Tovix Extract Dir")" = "Tovix Extract Dir: $OUT" ] || fail "clipboard folder: $(ctl get "Tovix Extract Dir")"
 stop B
 [ "$(ctl getreg "$KEY\\UnPack" ExDir)" = "ExDir: $(printf '%s' "$OUT" | od -An -tx1 | tr -d ' \n')" ] ||

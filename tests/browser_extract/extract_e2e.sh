@@ -6,16 +6,21 @@
 # was asked to open. Then the command strings for each kind of selection,
 # from the recording libraries' journal.
 source "$(dirname "$0")/../browser_edit/ui_common.sh"
+# The archives and every folder the folder picker proposes and is led to are
+# in a folder of this test's own in the prefix's C: drive, where the picker's
+# walk meets no other test's folders (as in the shared scratch folder).
+WD="$TOVIX_PREFIX/drive_c/browser_extract_e2e"
+rm -rf "$WD" && mkdir -p "$WD"
 opener="$(winpath "$BIN/shellext-fake/tovix.exe")"
 winrun reg add 'HKCR\Folder\shell\open\command' /ve /d "\"$opener\" \"%1\"" /f >/dev/null 2>&1
-export SHX_OUT=$(winpath "$SCRATCH/opened.txt")
-src="$SCRATCH/src"
+export SHX_OUT=$(winpath "$WD/opened.txt")
+src="$WD/src"
 mkdir -p "$src/docs/img"
 printf 'hello\r\n' >"$src/a.txt"
 seq 1 3000 >"$src/docs/b.txt"
 head -c 20000 /dev/urandom >"$src/docs/img/c.bin"
-(cd "$src" && jlha a "$SCRATCH/arc.lzh" a.txt docs >/dev/null 2>&1)
-(cd "$src" && zip -qr "$SCRATCH/arc.zip" a.txt docs)
+(cd "$src" && jlha a "$WD/arc.lzh" a.txt docs >/dev/null 2>&1)
+(cd "$src" && zip -qr "$WD/arc.zip" a.txt docs)
 # click ROW: a real click on that row, then a pause for what it starts.
 click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
 # unpack FOLDER PROBE-ARGS...: the menu command, its picker led to FOLDER and
@@ -48,13 +53,13 @@ only() {  # folder, expected relative files (sorted)
   got=$(cd "$1" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
   [ "$got" = "$2" ] || fail "files in $1: '$got', expected '$2'"
 }
-not_opened() { [ ! -e "$SCRATCH/opened.txt" ] || fail "$1: a folder was opened: $(cat "$SCRATCH/opened.txt")"; }
+not_opened() { [ ! -e "$WD/opened.txt" ] || fail "$1: a folder was opened: $(cat "$WD/opened.txt")"; }
 
 for arc in arc.lzh arc.zip; do
-  out="$SCRATCH/out-$arc"
+  out="$WD/out-$arc"
   mkdir -p "$out/files" "$out/folder" "$out/all"
   # Selected files: only a.txt, without folders.
-  start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
+  start_tovix "$BIN/tovix.exe" "$(winpath "$WD/$arc")"
   click 1
   unpack "$out/files" tick フォルダ作成 0
   logged "$(result_log)" a.txt
@@ -62,7 +67,7 @@ for arc in arc.lzh arc.zip; do
   same "$src/a.txt" "$out/files/a.txt"
   stop_tovix
   # A folder row: the folder with everything below it.
-  start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
+  start_tovix "$BIN/tovix.exe" "$(winpath "$WD/$arc")"
   click 0
   unpack "$out/folder" tick フォルダ作成 0
   logged "$(result_log)" b.txt c.bin
@@ -77,20 +82,20 @@ for arc in arc.lzh arc.zip; do
   # to open that folder.
   for run in 1 2; do
     [ $run = 2 ] && regset UnPack OpenFolder 1
-    start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/$arc")"
+    start_tovix "$BIN/tovix.exe" "$(winpath "$WD/$arc")"
     unpack "$out/all" tick フォルダ作成 1
     logged "$(result_log)" a.txt b.txt c.bin
     stop_tovix
   done
   regset UnPack OpenFolder 0
-  eventually 30 grep -qiF "\"$(winpath "$out/all/arc")\"" "$SCRATCH/opened.txt" ||
-    fail "$arc: opened: $(cat "$SCRATCH/opened.txt" 2>/dev/null)"
-  rm -f "$SCRATCH/opened.txt"
+  eventually 30 grep -qiF "\"$(winpath "$out/all/arc")\"" "$WD/opened.txt" ||
+    fail "$arc: opened: $(cat "$WD/opened.txt" 2>/dev/null)"
+  rm -f "$WD/opened.txt"
   only "$out/all" "arc/a.txt arc/docs/b.txt arc/docs/img/c.bin "
   for f in a.txt docs/b.txt docs/img/c.bin; do same "$src/$f" "$out/all/arc/$f"; done
 done
 # Nothing was written outside the chosen folders.
-stray=$(cd "$SCRATCH" && find . -type f -not -path './prefix/*' -not -name prefix.lock -not -path './src/*' |
+stray=$(cd "$WD" && find . -type f -not -path './src/*' |
   sed 's|^\./||' | sort | tr '\n' ' ')
 want=""
 for arc in arc.lzh arc.zip; do
@@ -117,55 +122,55 @@ done
 
 # A damaged archive: the extraction fails with the library's log, nothing
 # lands outside the chosen folder, and no work folder survives the exit.
-head -c 300 "$SCRATCH/arc.lzh" >"$SCRATCH/bad.lzh"
-mkdir -p "$SCRATCH/out-bad"
-start_tovix "$BIN/tovix.exe" "$(winpath "$SCRATCH/bad.lzh")"
-unpack "$SCRATCH/out-bad" tick フォルダ作成 0
+head -c 300 "$WD/arc.lzh" >"$WD/bad.lzh"
+mkdir -p "$WD/out-bad"
+start_tovix "$BIN/tovix.exe" "$(winpath "$WD/bad.lzh")"
+unpack "$WD/out-bad" tick フォルダ作成 0
 log=$(result_log)
 grep -q '^memo: [1-9]' <<<"$log" || fail "damaged archive: no library log: $log"
 stop_tovix
-find "$SCRATCH/out-bad" -type f | grep -v -e '/a.txt$' | grep -q . && fail "unexpected files from a damaged archive"
+find "$WD/out-bad" -type f | grep -v -e '/a.txt$' | grep -q . && fail "unexpected files from a damaged archive"
 left=$(find "$TOVIX_PREFIX/drive_c/users" -maxdepth 6 -name 'tovix.*' 2>/dev/null)
 [ -z "$left" ] || fail "work folders left: $left"
 
 # Command strings, from the recording libraries' journal.
-rec="$SCRATCH/rec"
-mkdir -p "$rec" "$SCRATCH/dest"
+rec="$WD/rec"
+mkdir -p "$rec" "$WD/dest"
 cp "$BIN/tovix.exe" "$rec/"
 cp "$BIN"/recorder/*.dll "$rec/"
-export ARC_JOURNAL="$(winpath "$SCRATCH/journal.txt")"
+export ARC_JOURNAL="$(winpath "$WD/journal.txt")"
 export REC_unlha32_CHECK="r.lzh" REC_cab32_CHECK="r.cab"
 {
   echo "a.txt|10|5|0|$DOS||-lh5-|0"
   echo "b.txt|10|5|0|$DOS||-lh5-|0"
   echo "docs/c.txt|10|5|0|$DOS||-lh5-|0"
-} >"$SCRATCH/entries.txt"
-for lib in unlha32 tar32 cab32; do export "REC_${lib}_ENTRIES=$(winpath "$SCRATCH/entries.txt")"; done
-for a in r.lzh r.gz r.cab; do echo x >"$SCRATCH/$a"; done
-A=$(winpath "$SCRATCH") D=$(winpath "$SCRATCH/dest")
+} >"$WD/entries.txt"
+for lib in unlha32 tar32 cab32; do export "REC_${lib}_ENTRIES=$(winpath "$WD/entries.txt")"; done
+for a in r.lzh r.gz r.cab; do echo x >"$WD/$a"; done
+A=$(winpath "$WD") D=$(winpath "$WD/dest")
 cmdline() {  # the last command the libraries got
-  grep ' Command owner=' "$SCRATCH/journal.txt" | tail -1 | sed 's/.* cmd=//' | tr -d '\r'
+  grep ' Command owner=' "$WD/journal.txt" | tail -1 | sed 's/.* cmd=//' | tr -d '\r'
 }
 expect_cmd() {
   [ "$(cmdline)" = "$1" ] || fail "$2: command '$(cmdline)', expected '$1'"
 }
 start_tovix "$rec/tovix.exe" "$A\\r.lzh"
 click 1,2
-unpack "$SCRATCH/dest" tick フォルダ作成 0
+unpack "$WD/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "e -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"a.txt\" \"b.txt\"" "files only"
 click 0
-unpack "$SCRATCH/dest" tick フォルダ作成 0
+unpack "$WD/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "x -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"docs/*.*\"" "folder row"
 probe wait TVantrelbyHalvek command "すべて選択(A)" >/dev/null
-unpack "$SCRATCH/dest" tick フォルダ作成 0
+unpack "$WD/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "x -c0 -p2 -jf0 -a1 \"$A\\r.lzh\" \"$D\\\" \"*.*\"" "every row"
 stop_tovix
 start_tovix "$rec/tovix.exe" "$A\\r.gz"
-unpack "$SCRATCH/dest" tick フォルダ作成 0
+unpack "$WD/dest" tick フォルダ作成 0
 eventually 60 expect_cmd "-x \"$A\\r.gz\" \"$D\\\"" "gz takes no names"
 stop_tovix
 start_tovix "$rec/tovix.exe" "$A\\r.cab"
-unpack "$SCRATCH/dest" tick フォルダ作成 0 tick マルチボリューム 1
+unpack "$WD/dest" tick フォルダ作成 0 tick マルチボリューム 1
 eventually 60 expect_cmd "-x -n -k \"$A\\r.cab\" \"$D\\\" \"*.*\"" "cab with the multi-volume box"
 stop_tovix
 echo ok

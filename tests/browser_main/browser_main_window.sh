@@ -218,14 +218,18 @@ unset ARC_JOURNAL REC_unlha32_CHECK REC_unlha32_ENTRIES
 # Closed while the library works off messages inside an extraction: the
 # settings are saved at once, but the window and the engine go only after
 # the loop, so the library is freed after its call has returned.
+# The archive (whose folder the folder picker proposes) and dest are in a
+# folder of this test's own in the prefix's C: drive, where the picker's walk
+# meets no other test's folders (as in the shared scratch folder).
 regclear
-mkdir -p "$SCRATCH/dest"
+CW="$WINEPREFIX/drive_c/browser_main_window"
+rm -rf "$CW" && mkdir -p "$CW/dest"
 : >"$SCRATCH/journal.txt"
-echo x >"$SCRATCH/r.lzh"
+echo x >"$CW/r.lzh"
 (
   export ARC_JOURNAL=$(winpath "$SCRATCH/journal.txt") REC_unlha32_CHECK=r.lzh
   export REC_unlha32_ENTRIES=$(winpath "$SCRATCH/entries.txt") REC_unlha32_PUMP=1 REC_unlha32_CLOSE=1
-  timeout 60 $WINE_RUN "$rec/tovix.exe" "$(winpath "$SCRATCH/r.lzh")"
+  timeout 60 $WINE_RUN "$rec/tovix.exe" "$(winpath "$CW/r.lzh")"
 ) >/dev/null 2>&1 &
 runner=$!
 out=$(probe wait TVantrelbyHalvek 30000 sleep 300 caption) || fail "no window with the recording libraries"
@@ -239,7 +243,7 @@ picker_proposes() { picker 500 controls | grep -q '^Edit id=[0-9]* .*[] ].'; }
 wait_until 20 "the folder picker shows its proposal" picker_proposes
 # led_to_dest: the picker led to dest once more; whether it shows it now.
 led_to_dest() {
-  picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls |
+  picker 1000 choose-folder "$(winpath "$CW/dest")" sleep 300 controls |
     grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$'
 }
 wait_until 20 "the folder picker shows dest" led_to_dest
@@ -254,4 +258,5 @@ grep -q '^unlha32 Command owner=' <<<"$j" || fail "no extraction: $j"
 [ "$(grep -n -e '^unlha32 Command done' -e '^unlha32 freed' <<<"$j" | cut -d: -f2- | tr '\n' ,)" = \
   "unlha32 Command done,unlha32 freed," ] || fail "library freed before its call returned: $j"
 [ -n "$(regget Pos Width)" ] || fail "settings not saved when closed during the extraction"
+rm -rf "$CW"
 echo ok

@@ -104,21 +104,25 @@ same_tree src/sub ctrl/sub "ctrl"
 cmp -s src/a.txt ctrl/a.txt || fail "ctrl: a.txt"
 
 # Shift: the picker opens on the archive's folder. The same folder opens no
-# window; another one opens the extraction folder; cancel does nothing.
+# window; another one opens the extraction folder; cancel does nothing. The
+# folders it proposes and is led to are in the prefix's C: drive, where its
+# walk meets no other test's folders (as in the shared scratch folder).
+C="$WINEPREFIX/drive_c/shellext_unpack"
+rm -rf "$C" && mkdir -p "$C/elsewhere"
 mk shift a.lzh lha
-mkdir -p elsewhere
+mv shift "$C/"
 pick() { echo dialog "#32770" controls choose-folder "$(winpath "$1")" click OK; }
 export SHX_KEYS=shift
-unpack $(pick shift) -- shift/a.lzh
+unpack $(pick "$C/shift") -- "$C/shift/a.lzh"
 asked "解凍先の選択" "shift picker"
-same_tree src shift/a "shift, same folder"
+same_tree src "$C/shift/a" "shift, same folder"
 not_opened "shift, same folder"
-SHX_WAIT="$(winpath opened.txt)" unpack $(pick elsewhere) -- shift/a.lzh
-same_tree src elsewhere/a "shift, other folder"
-grep -qF "$(winpath elsewhere/a)" opened.txt || fail "shift, other folder: opened: $(cat opened.txt 2>/dev/null)"
-rm -rf shift/a
-beside_any dialog "#32770" click キャンセル gone answer OK 3000 -- run shift/a.lzh
-[[ $(tree shift) == ./a.lzh ]] || fail "picker cancelled, yet: $(tree shift)"
+SHX_WAIT="$(winpath opened.txt)" unpack $(pick "$C/elsewhere") -- "$C/shift/a.lzh"
+same_tree src "$C/elsewhere/a" "shift, other folder"
+grep -qF "$(winpath "$C/elsewhere/a")" opened.txt || fail "shift, other folder: opened: $(cat opened.txt 2>/dev/null)"
+rm -rf "$C/shift/a"
+beside_any dialog "#32770" click キャンセル gone answer OK 3000 -- run "$C/shift/a.lzh"
+[[ $(tree "$C/shift") == ./a.lzh ]] || fail "picker cancelled, yet: $(tree "$C/shift")"
 asked "error: no window" "the cancelled picker said something"
 unset SHX_KEYS
 
