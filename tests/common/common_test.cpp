@@ -219,6 +219,16 @@ TEST(LogWriter, NeverPastSizeAlwaysTerminated) {
 
 TEST(Crc32, KnownValue) { EXPECT_EQ(crc32(0, "123456789", 9), 0xCBF43926u); }
 
+// Eight bytes a step with a byte-wise tail: any split, any start, the same check.
+TEST(Crc32, LongAndSplitBuffersGiveTheWholeValue) {
+  std::vector<uint8_t> d(1000);
+  for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<uint8_t>(i * 7 + i / 5);
+  EXPECT_EQ(crc32(0, d.data(), d.size()), 0x15E342A2u);
+  EXPECT_EQ(crc32(0, d.data() + 3, d.size() - 3), 0x4E6252F8u);
+  for (size_t cut : {1u, 7u, 8u, 9u, 500u, 999u})
+    EXPECT_EQ(crc32(crc32(0, d.data(), cut), d.data() + cut, d.size() - cut), 0x15E342A2u) << cut;
+}
+
 // DOS dates run to 2107; the 32-bit runtime's time_t stops in January 2038.
 TEST(DosTime, RoundTripsPast2038AndClampsAtTheEnds) {
   for (uint32_t dt : {dos_datetime(2038, 1, 19, 3, 14, 8), dos_datetime(2038, 1, 19, 12, 0, 0),
