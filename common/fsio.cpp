@@ -1,5 +1,8 @@
 #include "fsio.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "fsio_sys.h"
 #include "text.h"
 
@@ -14,6 +17,48 @@ bool File::read_exact(void* p, int64_t n) {
     n -= got;
   }
   return true;
+}
+
+bool BlockReader::seek(int64_t pos) {
+  if (pos < 0) return false;
+  pos_ = pos;
+  return true;
+}
+
+int64_t BlockReader::read(void* p, int64_t n) {
+  char* d = static_cast<char*>(p);
+  int64_t done = 0;
+  while (n > 0) {
+    if (pos_ >= start_ && pos_ < end_) {
+      int64_t k = std::min(n, end_ - pos_);
+      std::memcpy(d, buf_.data() + (pos_ - start_), static_cast<size_t>(k));
+      d += k;
+      done += k;
+      n -= k;
+      pos_ += k;
+      continue;
+    }
+    bool direct = n >= static_cast<int64_t>(buf_.size());
+    if (at_ != pos_ && !f_.seek(pos_)) {
+      at_ = -1;
+      return done ? done : -1;
+    }
+    at_ = pos_;
+    int64_t got = direct ? f_.read(d, n) : f_.read(buf_.data(), static_cast<int64_t>(buf_.size()));
+    if (got < 0) {
+      at_ = -1;
+      return done ? done : -1;
+    }
+    if (got == 0) break;
+    at_ += got;
+    if (direct) {
+      pos_ += got;
+      return done + got;
+    }
+    start_ = pos_;
+    end_ = pos_ + got;
+  }
+  return done;
 }
 
 bool read_all(const std::string& path, std::vector<uint8_t>& out) {

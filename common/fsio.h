@@ -31,6 +31,27 @@ class File {
   bool read_exact(void* p, int64_t n);
 };
 
+// Reads a file through one large block: walking an archive's entries in
+// order, the header reads and short seeks between them come from memory
+// instead of a system call apiece; reads of a block or more go straight
+// through. Reading only; the file must outlive it.
+class BlockReader : public File {
+ public:
+  explicit BlockReader(File& f, size_t block = size_t(1) << 20) : f_(f), buf_(block) {}
+  int64_t read(void* p, int64_t n) override;
+  bool write(const void*, int64_t) override { return false; }
+  bool seek(int64_t pos) override;
+  int64_t tell() override { return pos_; }
+  int64_t size() override { return f_.size(); }
+
+ private:
+  File& f_;
+  std::vector<uint8_t> buf_;
+  int64_t start_ = 0, end_ = 0;  // the file's bytes buf_ holds
+  int64_t pos_ = 0;
+  int64_t at_ = -1;  // where f_ stands, when known
+};
+
 std::unique_ptr<File> open_read(const std::string& path);
 // Creates or truncates.
 std::unique_ptr<File> open_write(const std::string& path);

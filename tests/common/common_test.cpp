@@ -2,6 +2,10 @@
 // safe paths and the bounded log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include "fsio.h"
 #include "text.h"
 
 using namespace arc;
@@ -258,4 +262,54 @@ TEST(CivilDays, KnownDatesBothWays) {
     civil_from_days(c.days, y, m, d);
     EXPECT_EQ(y * 10000 + m * 100 + d, c.y * 10000 + c.m * 100 + c.d) << c.days;
   }
+}
+
+// A file in memory that counts the reads reaching it.
+class CountingFile : public fsio::File {
+ public:
+  explicit CountingFile(std::vector<uint8_t> d) : d_(std::move(d)) {}
+  int64_t read(void* p, int64_t n) override {
+    ++reads;
+    int64_t k = std::min<int64_t>(n, static_cast<int64_t>(d_.size()) - pos_);
+    if (k <= 0) return 0;
+    std::memcpy(p, d_.data() + pos_, static_cast<size_t>(k));
+    pos_ += k;
+    return k;
+  }
+  bool write(const void*, int64_t) override { return false; }
+  bool seek(int64_t pos) override { return pos >= 0 && (pos_ = pos, true); }
+  int64_t tell() override { return pos_; }
+  int64_t size() override { return static_cast<int64_t>(d_.size()); }
+  int reads = 0;
+
+ private:
+  std::vector<uint8_t> d_;
+  int64_t pos_ = 0;
+};
+
+TEST(BlockReader, AnswersTheFilesBytesAcrossBlocksSeeksAndTheEnd) {
+  std::vector<uint8_t> d(300);
+  for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<uint8_t>(i * 13 + 1);
+  CountingFile file(d);
+  fsio::BlockReader r(file, 64);
+  auto expect_at = [&](int64_t pos, int64_t n, int64_t want) {
+    std::vector<uint8_t> got(static_cast<size_t>(n) + 1, 0xEE);
+    ASSERT_TRUE(r.seek(pos));
+    int64_t k = r.read(got.data(), n);
+    ASSERT_EQ(k, want) << pos << "+" << n;
+    for (int64_t i = 0; i < k; ++i) ASSERT_EQ(got[i], d[pos + i]) << pos + i;
+    EXPECT_EQ(got[k], 0xEE);
+    EXPECT_EQ(r.tell(), pos + k);
+  };
+  // Small reads and short seeks inside one block: one read of the file.
+  expect_at(0, 30, 30);
+  expect_at(40, 10, 10);
+  expect_at(5, 3, 3);
+  EXPECT_EQ(file.reads, 1);
+  expect_at(60, 10, 10);    // across the block's end
+  expect_at(100, 150, 150);  // a block or more goes straight through
+  expect_at(290, 20, 10);   // the end cuts it short
+  expect_at(300, 5, 0);
+  expect_at(400, 5, 0);
+  expect_at(1, 299, 299);
 }
