@@ -137,11 +137,39 @@ bool Placer::in_made(const std::string& path) const {
   return !parent.empty() && made_.count(key_of(parent)) != 0;
 }
 
+const std::unordered_map<std::string, Placer::Kind>* Placer::listing_of(const std::string& folder) {
+  if (folder.empty()) return nullptr;
+  std::string fk = key_of(folder);
+  auto it = listed_.find(fk);
+  if (it != listed_.end()) return &it->second;
+  // One lookup costs less than a listing; a second in the same folder is
+  // taken as the sign that more follow.
+  int& n = looked_[fk];
+  if (n < 0 || ++n < 2) return nullptr;
+  std::vector<DirEntry> kids;
+  if (!list_dir(folder, kids)) {
+    n = -1;
+    return nullptr;
+  }
+  auto& names = listed_[fk];
+  for (const DirEntry& d : kids) names.emplace(key_of(join(folder, d.name)), d.dir ? Kind::dir : Kind::file);
+  return &names;
+}
+
 Placer::Kind Placer::look(const std::string& target) {
+  // Names the run placed itself are looked up afresh: a failed entry took
+  // its file away again.
   if (in_made(target)) {
     std::string k = key_of(target);
     if (made_.count(k)) return Kind::dir;
     if (!placed_.count(k)) return Kind::none;
+  } else if (const auto* names = listing_of(arc::folder_of(target))) {
+    std::string k = key_of(target);
+    if (made_.count(k)) return Kind::dir;
+    if (!placed_.count(k)) {
+      auto it = names->find(k);
+      return it == names->end() ? Kind::none : it->second;
+    }
   }
   int k = sys::kind(target);
   return k == 2 ? Kind::dir : k == 1 ? Kind::file : Kind::none;
@@ -181,7 +209,7 @@ std::unique_ptr<PlacedFile> Placer::begin(const std::string& target, bool there)
     if (f->h_ == -1) return nullptr;
     // Taken from now on, also before commit: a second entry of the name is
     // looked up again and found.
-    if (in_made(target)) placed_.insert(key_of(target));
+    if (in_made(target) || listed_.count(key_of(arc::folder_of(target)))) placed_.insert(key_of(target));
     return f;
   }
   // Beside the old file, under the first free name; taken names are only

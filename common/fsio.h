@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -102,7 +103,8 @@ std::string temp_beside(const std::string& target);
 // failed entry leaves nothing behind and the old file as it was, bytes and
 // attributes. Folders the run made are known to hold only what the run put
 // there, so their names are not looked up again; under Wine every lookup of
-// a missing name reads the whole folder.
+// a missing name reads the whole folder. A folder that was there before is
+// listed once, at the second name looked up in it, and answered from that.
 enum class PlaceError { none, exists, full, denied, tooLong, other };
 // A few words for a log line: "disk full", "access denied", ...
 const char* place_error_text(PlaceError e);
@@ -158,7 +160,12 @@ class Placer {
  private:
   friend class PlacedFile;
   bool in_made(const std::string& path) const;
+  // The kinds of the names in a folder that was there before the run, by
+  // key; null while it is not (or cannot be) listed.
+  const std::unordered_map<std::string, Kind>* listing_of(const std::string& folder);
   std::unordered_set<std::string> made_, known_, placed_;
+  std::unordered_map<std::string, std::unordered_map<std::string, Kind>> listed_;
+  std::unordered_map<std::string, int> looked_;
   PlaceError err_ = PlaceError::none;
 };
 

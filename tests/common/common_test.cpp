@@ -313,3 +313,39 @@ TEST(BlockReader, AnswersTheFilesBytesAcrossBlocksSeeksAndTheEnd) {
   expect_at(400, 5, 0);
   expect_at(1, 299, 299);
 }
+
+// A folder that was there before the run is listed at the second name looked
+// up in it; the answers stay those of the disk, the run's own files included.
+TEST(Placer, AnswersAnOldFolderFromItsListing) {
+  std::string dir = fsio::join(::testing::TempDir(), "placer-old");
+  std::string old = fsio::join(dir, "old");
+  fsio::remove_file(fsio::join(old, "a.txt"));
+  fsio::remove_file(fsio::join(old, "b.txt"));
+  fsio::remove_file(fsio::join(old, "new.txt"));
+  fsio::remove_file(fsio::join(old, "late.txt"));
+  fsio::remove_dir(fsio::join(old, "sub"));
+  ASSERT_TRUE(fsio::make_dirs(fsio::join(old, "sub")));
+  ASSERT_TRUE(fsio::write_all(fsio::join(old, "a.txt"), "a", 1));
+  ASSERT_TRUE(fsio::write_all(fsio::join(old, "b.txt"), "b", 1));
+  using K = fsio::Placer::Kind;
+  fsio::Placer p;
+  EXPECT_EQ(p.look(fsio::join(old, "a.txt")), K::file);  // looked up
+  EXPECT_EQ(p.look(fsio::join(old, "b.txt")), K::file);  // from here on, the listing
+  EXPECT_EQ(p.look(fsio::join(old, "sub")), K::dir);
+  EXPECT_EQ(p.look(fsio::join(old, "new.txt")), K::none);
+  auto f = p.begin(fsio::join(old, "new.txt"), false);
+  ASSERT_TRUE(f);
+  ASSERT_TRUE(f->write("n", 1));
+  ASSERT_TRUE(f->finish(-1, 0) && f->commit());
+  EXPECT_EQ(p.look(fsio::join(old, "new.txt")), K::file);
+  bool made = false;
+  ASSERT_TRUE(p.make_dirs(fsio::join(old, "made"), &made));
+  EXPECT_TRUE(made);
+  EXPECT_EQ(p.look(fsio::join(old, "made")), K::dir);
+  // A name that appeared after the listing is not replaced unasked.
+  ASSERT_TRUE(fsio::write_all(fsio::join(old, "late.txt"), "l", 1));
+  EXPECT_EQ(p.look(fsio::join(old, "late.txt")), K::none);
+  EXPECT_FALSE(p.begin(fsio::join(old, "late.txt"), false));
+  EXPECT_EQ(p.error(), fsio::PlaceError::exists);
+  fsio::remove_dir(fsio::join(old, "made"));
+}
