@@ -1,6 +1,7 @@
 #include "fsio.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "fsio_sys.h"
 #include "text.h"
@@ -16,6 +17,48 @@ bool File::read_exact(void* p, int64_t n) {
     n -= got;
   }
   return true;
+}
+
+bool BlockReader::seek(int64_t pos) {
+  if (pos < 0) return false;
+  pos_ = pos;
+  return true;
+}
+
+int64_t BlockReader::read(void* p, int64_t n) {
+  char* d = static_cast<char*>(p);
+  int64_t done = 0;
+  while (n > 0) {
+    if (pos_ >= start_ && pos_ < end_) {
+      int64_t k = std::min(n, end_ - pos_);
+      std::memcpy(d, buf_.data() + (pos_ - start_), static_cast<size_t>(k));
+      d += k;
+      done += k;
+      n -= k;
+      pos_ += k;
+      continue;
+    }
+    bool direct = n >= static_cast<int64_t>(buf_.size());
+    if (at_ != pos_ && !f_.seek(pos_)) {
+      at_ = -1;
+      return done ? done : -1;
+    }
+    at_ = pos_;
+    int64_t got = direct ? f_.read(d, n) : f_.read(buf_.data(), static_cast<int64_t>(buf_.size()));
+    if (got < 0) {
+      at_ = -1;
+      return done ? done : -1;
+    }
+    if (got == 0) break;
+    at_ += got;
+    if (direct) {
+      pos_ += got;
+      return done + got;
+    }
+    start_ = pos_;
+    end_ = pos_ + got;
+  }
+  return done;
 }
 
 bool read_all(const std::string& path, std::vector<uint8_t>& out) {
@@ -86,11 +129,39 @@ bool Placer::in_made(const std::string& path) const {
   return !parent.empty() && made_.count(key_of(parent)) != 0;
 }
 
+const std::unordered_map<std::string, Placer::Kind>* Placer::listing_of(const std::string& folder) {
+  if (folder.empty()) return nullptr;
+  std::string fk = key_of(folder);
+  auto it = listed_.find(fk);
+  if (it != listed_.end()) return &it->second;
+  // One lookup costs less than a listing; a second in the same folder is
+  // taken as the sign that more follow.
+  int& n = looked_[fk];
+  if (n < 0 || ++n < 2) return nullptr;
+  std::vector<DirEntry> kids;
+  if (!list_dir(folder, kids)) {
+    n = -1;
+    return nullptr;
+  }
+  auto& names = listed_[fk];
+  for (const DirEntry& d : kids) names.emplace(key_of(join(folder, d.name)), d.dir ? Kind::dir : Kind::file);
+  return &names;
+}
+
 Placer::Kind Placer::look(const std::string& target) {
+  // Names the run placed itself are looked up afresh: a failed entry took
+  // its file away again.
   if (in_made(target)) {
     std::string k = key_of(target);
     if (made_.count(k)) return Kind::dir;
     if (!placed_.count(k)) return Kind::none;
+  } else if (const auto* names = listing_of(arc::folder_of(target))) {
+    std::string k = key_of(target);
+    if (made_.count(k)) return Kind::dir;
+    if (!placed_.count(k)) {
+      auto it = names->find(k);
+      return it == names->end() ? Kind::none : it->second;
+    }
   }
   int k = sys::kind(target);
   return k == 2 ? Kind::dir : k == 1 ? Kind::file : Kind::none;
@@ -130,7 +201,7 @@ std::unique_ptr<PlacedFile> Placer::begin(const std::string& target, bool there)
     if (f->h_ == -1) return nullptr;
     // Taken from now on, also before commit: a second entry of the name is
     // looked up again and found.
-    if (in_made(target)) placed_.insert(key_of(target));
+    if (in_made(target) || listed_.count(key_of(arc::folder_of(target)))) placed_.insert(key_of(target));
     return f;
   }
   // Beside the old file, under the first free name; taken names are only

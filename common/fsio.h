@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -29,6 +30,27 @@ class File {
   virtual int64_t size() = 0;
   // Reads exactly n bytes or fails.
   bool read_exact(void* p, int64_t n);
+};
+
+// Reads a file through one large block: walking an archive's entries in
+// order, the header reads and short seeks between them come from memory
+// instead of a system call apiece; reads of a block or more go straight
+// through. Reading only; the file must outlive it.
+class BlockReader : public File {
+ public:
+  explicit BlockReader(File& f, size_t block = size_t(1) << 20) : f_(f), buf_(block) {}
+  int64_t read(void* p, int64_t n) override;
+  bool write(const void*, int64_t) override { return false; }
+  bool seek(int64_t pos) override;
+  int64_t tell() override { return pos_; }
+  int64_t size() override { return f_.size(); }
+
+ private:
+  File& f_;
+  std::vector<uint8_t> buf_;
+  int64_t start_ = 0, end_ = 0;  // the file's bytes buf_ holds
+  int64_t pos_ = 0;
+  int64_t at_ = -1;  // where f_ stands, when known
 };
 
 std::unique_ptr<File> open_read(const std::string& path);
@@ -78,7 +100,8 @@ bool list_dir(const std::string& path, std::vector<DirEntry>& out);
 // failed entry leaves nothing behind and the old file as it was, bytes and
 // attributes. Folders the run made are known to hold only what the run put
 // there, so their names are not looked up again; under Wine every lookup of
-// a missing name reads the whole folder.
+// a missing name reads the whole folder. A folder that was there before is
+// listed once, at the second name looked up in it, and answered from that.
 enum class PlaceError { none, exists, full, denied, tooLong, other };
 // A few words for a log line: "disk full", "access denied", ...
 const char* place_error_text(PlaceError e);
@@ -134,7 +157,12 @@ class Placer {
  private:
   friend class PlacedFile;
   bool in_made(const std::string& path) const;
+  // The kinds of the names in a folder that was there before the run, by
+  // key; null while it is not (or cannot be) listed.
+  const std::unordered_map<std::string, Kind>* listing_of(const std::string& folder);
   std::unordered_set<std::string> made_, known_, placed_;
+  std::unordered_map<std::string, std::unordered_map<std::string, Kind>> listed_;
+  std::unordered_map<std::string, int> looked_;
   PlaceError err_ = PlaceError::none;
 };
 

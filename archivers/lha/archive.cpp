@@ -226,14 +226,16 @@ bool is_archive(const std::string& path) {
 }
 
 DecodeResult decode_entry(fsio::File& f, const Entry& e, const std::function<bool(const uint8_t*, size_t)>& sink,
-                          uint64_t limit) {
+                          uint64_t limit, DecodeBuffers* lent) {
   if (e.dir || e.link) return DecodeResult::Ok;
   if (!is_supported(e.method)) return DecodeResult::Unsupported;
   if (!f.seek(static_cast<int64_t>(e.data_offset()))) return DecodeResult::Damaged;
   FileSource src(f, e.packed);
-  auto dec = make_decoder(e.method, src, e.original);
+  auto dec = make_decoder(e.method, src, e.original, lent);
   if (!dec) return DecodeResult::Unsupported;
-  std::vector<uint8_t> buf(1 << 16);
+  std::vector<uint8_t> ownBuf;
+  std::vector<uint8_t>& buf = lent ? lent->out : ownBuf;
+  if (buf.size() != (1 << 16)) buf.resize(1 << 16);
   uint64_t total = 0;
   uint16_t crc = 0;
   uint64_t want = std::min(limit, e.original);
@@ -250,7 +252,7 @@ DecodeResult decode_entry(fsio::File& f, const Entry& e, const std::function<boo
 }
 
 DecodeResult extract_file(fsio::File& f, const Entry& e, fsio::Placer& placer, const std::string& target, bool there,
-                          uint32_t attrs, fsio::PlaceError* why) {
+                          uint32_t attrs, fsio::PlaceError* why, DecodeBuffers* lent) {
   fsio::PlaceError ignored;
   if (!why) why = &ignored;
   auto out = placer.begin(target, there);
@@ -259,7 +261,8 @@ DecodeResult extract_file(fsio::File& f, const Entry& e, fsio::Placer& placer, c
     return DecodeResult::WriteFailed;
   }
   DecodeResult r =
-      decode_entry(f, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); });
+      decode_entry(f, e, [&](const uint8_t* p, size_t n) { return out->write(p, static_cast<int64_t>(n)); },
+                   UINT64_MAX, lent);
   if (r == DecodeResult::Ok &&
       !(out->finish(e.unixTime >= 0 ? e.unixTime : arc::dos_to_unix(e.dosTime), attrs) && out->commit()))
     r = DecodeResult::WriteFailed;

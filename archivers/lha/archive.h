@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder.h"
 #include "encoder.h"
 #include "fsio.h"
 #include "header.h"
@@ -48,15 +49,16 @@ enum class DecodeResult { Ok, Unsupported, Damaged, CrcError, WriteFailed };
 
 // Decodes an entry into sink. With limit below the entry's size only that
 // many bytes are delivered and the CRC is not checked.
+// lent: blocks a run passes from entry to entry.
 DecodeResult decode_entry(fsio::File& f, const Entry& e, const std::function<bool(const uint8_t*, size_t)>& sink,
-                          uint64_t limit = UINT64_MAX);
+                          uint64_t limit = UINT64_MAX, DecodeBuffers* lent = nullptr);
 
 // Decodes into target through a temporary file beside it, so that a failure
 // leaves an existing file untouched; sets the entry's time.
 // Decodes the entry into target through the placer (there: a file is at
 // target), with its time and the attributes given; why tells a write failure.
 DecodeResult extract_file(fsio::File& f, const Entry& e, fsio::Placer& placer, const std::string& target, bool there,
-                          uint32_t attrs = 0, fsio::PlaceError* why = nullptr);
+                          uint32_t attrs = 0, fsio::PlaceError* why = nullptr, DecodeBuffers* lent = nullptr);
 
 const char* describe(DecodeResult r);
 

@@ -29,7 +29,12 @@ class MemorySource : public ByteSource {
 
 class BitReader {
  public:
-  explicit BitReader(ByteSource& src) : src_(src), buf_(kBuf) {}
+  // buf: a block to read into that outlives the reader (one run lends the
+  // same to every entry); without it the reader has its own.
+  explicit BitReader(ByteSource& src, std::vector<uint8_t>* buf = nullptr)
+      : src_(src), buf_(buf ? *buf : own_) {
+    if (buf_.size() != kBuf) buf_.resize(kBuf);
+  }
 
   // The next 16 bits without consuming them.
   uint32_t peek16() {
@@ -56,7 +61,8 @@ class BitReader {
   void refill();
   static constexpr size_t kBuf = 1 << 16;
   ByteSource& src_;
-  std::vector<uint8_t> buf_;
+  std::vector<uint8_t> own_;
+  std::vector<uint8_t>& buf_;
   size_t pos_ = 0, end_ = 0;
   uint64_t bits_ = 0;
   unsigned count_ = 0;   // valid bits in bits_

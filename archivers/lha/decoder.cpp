@@ -48,10 +48,11 @@ std::unique_ptr<Decoder> make_stored_decoder(ByteSource& src, uint64_t original)
   return std::make_unique<StoredDecoder>(src, original);
 }
 
-std::unique_ptr<Decoder> make_decoder(std::string_view method, ByteSource& src, uint64_t original) {
+std::unique_ptr<Decoder> make_decoder(std::string_view method, ByteSource& src, uint64_t original,
+                                      DecodeBuffers* lent) {
   if (method == "-lhd-") return make_stored_decoder(src, 0);
   if (is_stored(method)) return make_stored_decoder(src, original);
-  if (unsigned wb = window_bits(method)) return make_lzh_decoder(wb, src, original);
+  if (unsigned wb = window_bits(method)) return make_lzh_decoder(wb, src, original, lent);
   return make_old_decoder(method, src, original);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "bitio.h"
 
@@ -23,6 +24,12 @@ class Decoder {
   bool failed_ = false;
 };
 
+// Blocks one run lends to the decoders of its entries: taken and given back
+// for each of thousands of small entries they cost more than decoding them.
+struct DecodeBuffers {
+  std::vector<uint8_t> ring, bits, out;
+};
+
 // Window size in bits of a compressed method, or 0 when it is not one.
 unsigned window_bits(std::string_view method);
 bool is_stored(std::string_view method);
@@ -31,10 +38,12 @@ bool is_supported(std::string_view method);
 
 // Nothing for a method we cannot decode. The decoder stops after `original`
 // bytes whatever the stream says.
-std::unique_ptr<Decoder> make_decoder(std::string_view method, ByteSource& src, uint64_t original);
+std::unique_ptr<Decoder> make_decoder(std::string_view method, ByteSource& src, uint64_t original,
+                                      DecodeBuffers* lent = nullptr);
 
 std::unique_ptr<Decoder> make_stored_decoder(ByteSource& src, uint64_t original);
-std::unique_ptr<Decoder> make_lzh_decoder(unsigned windowBits, ByteSource& src, uint64_t original);
+std::unique_ptr<Decoder> make_lzh_decoder(unsigned windowBits, ByteSource& src, uint64_t original,
+                                          DecodeBuffers* lent = nullptr);
 std::unique_ptr<Decoder> make_old_decoder(std::string_view method, ByteSource& src, uint64_t original);
 
 }  // namespace lha

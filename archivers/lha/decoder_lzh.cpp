@@ -18,8 +18,9 @@ constexpr size_t kRing = size_t(1) << kRingBits, kMask = kRing - 1;
 
 class LzhDecoder : public Decoder {
  public:
-  LzhDecoder(unsigned windowBits, ByteSource& src, uint64_t original)
-      : br_(src), original_(original), ring_(kRing, 0x20) {
+  LzhDecoder(unsigned windowBits, ByteSource& src, uint64_t original, DecodeBuffers* lent)
+      : br_(src, lent ? &lent->bits : nullptr), original_(original), ring_(lent ? lent->ring : ownRing_) {
+    ring_.assign(kRing, 0x20);
     // The methods up to an 8 KB window share the smaller position table.
     if (windowBits <= 13) {
       np_ = 14;
@@ -153,7 +154,8 @@ class LzhDecoder : public Decoder {
 
   BitReader br_;
   uint64_t original_;
-  std::vector<uint8_t> ring_;
+  std::vector<uint8_t> ownRing_;
+  std::vector<uint8_t>& ring_;
   uint64_t r_ = 0, w_ = 0;
   unsigned np_, pbit_;
   unsigned blockLeft_ = 0;
@@ -162,8 +164,9 @@ class LzhDecoder : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Decoder> make_lzh_decoder(unsigned windowBits, ByteSource& src, uint64_t original) {
-  return std::make_unique<LzhDecoder>(windowBits, src, original);
+std::unique_ptr<Decoder> make_lzh_decoder(unsigned windowBits, ByteSource& src, uint64_t original,
+                                          DecodeBuffers* lent) {
+  return std::make_unique<LzhDecoder>(windowBits, src, original, lent);
 }
 
 }  // namespace lha

@@ -155,6 +155,9 @@ int cmd_extract(Run& run, const Command& pc, const ExtractOptions& o) {
   bool yesAll = o.yes, matched = false;
   run.progress(kBegin, pc.archive, base, 0);
   const Selection selected(pc.names, a, true);
+  // The entries in order: their headers and data mostly come from one block.
+  fsio::BlockReader blocks(*a.file);
+  lha::DecodeBuffers lent;
   for (const lha::Entry& e : a.entries) {
     if (!selected(e)) continue;
     matched = true;
@@ -218,8 +221,8 @@ int cmd_extract(Run& run, const Command& pc, const ExtractOptions& o) {
       break;
     }
     fsio::PlaceError why = fsio::PlaceError::none;
-    lha::DecodeResult r = lha::extract_file(*a.file, e, placer, target, there == fsio::Placer::Kind::file,
-                                            o.attributes ? e.attr & 0x27 : 0, &why);
+    lha::DecodeResult r = lha::extract_file(blocks, e, placer, target, there == fsio::Placer::Kind::file,
+                                            o.attributes ? e.attr & 0x27 : 0, &why, &lent);
     if (r != lha::DecodeResult::Ok) {
       std::string reason = r == lha::DecodeResult::WriteFailed && why != fsio::PlaceError::none
                                ? std::string(" (") + fsio::place_error_text(why) + ")"

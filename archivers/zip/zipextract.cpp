@@ -71,10 +71,12 @@ ExtractResult extract(const std::string& archivePath, const ExtractOptions& opt,
   return extract(*f, a, opt, hooks);
 }
 
-ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt, ExtractHooks& hooks) {
+ExtractResult extract(fsio::File& file, const Archive& a, const ExtractOptions& opt, ExtractHooks& hooks) {
   ExtractResult r;
+  fsio::BlockReader f(file);
   PasswordCache pwc(hooks);
   fsio::Placer placer;
+  DecodeScratch scratch;
   Existing existing = opt.existing;
   std::string base = opt.baseDir.empty() ? std::string(".") : opt.baseDir;
   const Selection selected(opt.include, opt.exclude, a);
@@ -88,7 +90,7 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
         break;
       }
       DataStatus s = pwc.run(e, [&](const std::string* pw) {
-        return read_entry(f, a, e, pw, [](const uint8_t*, size_t) { return true; });
+        return read_entry(f, a, e, pw, [](const uint8_t*, size_t) { return true; }, &scratch);
       });
       if (s == DataStatus::ok) {
         ++r.done;
@@ -186,7 +188,7 @@ ExtractResult extract(fsio::File& f, const Archive& a, const ExtractOptions& opt
           return false;
         }
         return true;
-      });
+      }, &scratch);
       if (st == DataStatus::sink && !stopped) why = out->error();
       if (st != DataStatus::ok) out.reset();
       return st;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "peimage.h"
@@ -431,7 +432,21 @@ void ZipCrypto::update(uint8_t c) {
 // ---- decoding ----
 using Pull = std::function<int64_t(uint8_t*, size_t)>;  // bytes read, 0 at end, -1 on error
 
-static DataStatus decode(const Pull& pull, const Entry& e, const std::string* password, const Sink& sink) {
+struct DecodeScratch::State {
+  std::vector<uint8_t> in, out;
+  z_stream zs{};
+  bool inflating = false;  // zs is set up; the next entry resets it
+};
+DecodeScratch::DecodeScratch() : s_(std::make_unique<State>()) {}
+DecodeScratch::~DecodeScratch() {
+  if (s_->inflating) inflateEnd(&s_->zs);
+}
+
+static DataStatus decode(const Pull& pull, const Entry& e, const std::string* password, const Sink& sink,
+                         DecodeScratch* scratch) {
+  std::optional<DecodeScratch> own;
+  if (!scratch) scratch = &own.emplace();
+  DecodeScratch::State& sc = scratch->state();
   if (e.method != 0 && e.method != 8) return DataStatus::method;
   if (!plausible_size(e)) return DataStatus::damaged;
   uint64_t remaining = e.csize;
@@ -450,7 +465,10 @@ static DataStatus decode(const Pull& pull, const Entry& e, const std::string* pa
     if (!good) return DataStatus::badPassword;
   }
   constexpr size_t kChunk = 64 * 1024;
-  std::vector<uint8_t> in(kChunk), out(e.method == 8 ? kChunk : 0);
+  std::vector<uint8_t>& in = sc.in;
+  std::vector<uint8_t>& out = sc.out;
+  if (in.size() < kChunk) in.resize(kChunk);
+  if (e.method == 8 && out.size() < kChunk) out.resize(kChunk);
   uint32_t crc = 0;
   uint64_t produced = 0;
   auto emit = [&](const uint8_t* p, size_t n) -> bool {
@@ -472,12 +490,16 @@ static DataStatus decode(const Pull& pull, const Entry& e, const std::string* pa
       if (!emit(in.data(), static_cast<size_t>(got))) return DataStatus::sink;
     }
   } else {
-    z_stream zs{};
-    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return DataStatus::damaged;
-    struct Ender {
-      z_stream* z;
-      ~Ender() { inflateEnd(z); }
-    } ender{&zs};
+    z_stream& zs = sc.zs;
+    if (!sc.inflating) {
+      zs = z_stream{};
+      if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return DataStatus::damaged;
+      sc.inflating = true;
+    } else if (inflateReset(&zs) != Z_OK) {
+      return DataStatus::damaged;
+    }
+    zs.next_in = nullptr;
+    zs.avail_in = 0;
     bool done = false;
     while (!done) {
       if (zs.avail_in == 0) {
@@ -512,7 +534,7 @@ static DataStatus decode(const Pull& pull, const Entry& e, const std::string* pa
 }
 
 DataStatus read_entry(fsio::File& f, const Archive& a, const Entry& e, const std::string* password,
-                      const Sink& sink) {
+                      const Sink& sink, DecodeScratch* scratch) {
   if (e.overlaps) return DataStatus::damaged;
   if (e.method != 0 && e.method != 8) return DataStatus::method;
   uint64_t start = data_start(f, a, e);
@@ -525,7 +547,7 @@ DataStatus read_entry(fsio::File& f, const Archive& a, const Entry& e, const std
     if (got > 0) left -= static_cast<uint64_t>(got);
     return got;
   };
-  return decode(pull, e, password, sink);
+  return decode(pull, e, password, sink, scratch);
 }
 
 DataStatus decode_data(const uint8_t* data, size_t n, const Entry& e, const std::string* password, const Sink& sink) {
@@ -536,7 +558,7 @@ DataStatus decode_data(const uint8_t* data, size_t n, const Entry& e, const std:
     pos += k;
     return static_cast<int64_t>(k);
   };
-  return decode(pull, e, password, sink);
+  return decode(pull, e, password, sink, nullptr);
 }
 
 }  // namespace zipf

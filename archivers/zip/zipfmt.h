@@ -132,7 +132,22 @@ class ZipCrypto {
 // grows past the declared size. password may be null for plain entries;
 // a wrong one answers badPassword before any byte reaches the sink.
 using Sink = std::function<bool(const uint8_t*, size_t)>;
-DataStatus read_entry(fsio::File& f, const Archive& a, const Entry& e, const std::string* password, const Sink& sink);
+// The buffers and the inflate state a run passes from entry to entry: made
+// afresh for each, they cost a heap round trip and zlib's setup apiece.
+class DecodeScratch {
+ public:
+  DecodeScratch();
+  ~DecodeScratch();
+  DecodeScratch(const DecodeScratch&) = delete;
+  DecodeScratch& operator=(const DecodeScratch&) = delete;
+  struct State;
+  State& state() { return *s_; }
+
+ private:
+  std::unique_ptr<State> s_;
+};
+DataStatus read_entry(fsio::File& f, const Archive& a, const Entry& e, const std::string* password, const Sink& sink,
+                      DecodeScratch* scratch = nullptr);
 
 // Decrypt and inflate over bytes already in memory (the fuzz target's door).
 DataStatus decode_data(const uint8_t* data, size_t n, const Entry& e, const std::string* password, const Sink& sink);

@@ -2,6 +2,10 @@
 // safe paths and the bounded log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include "fsio.h"
 #include "text.h"
 
 using namespace arc;
@@ -219,6 +223,16 @@ TEST(LogWriter, NeverPastSizeAlwaysTerminated) {
 
 TEST(Crc32, KnownValue) { EXPECT_EQ(crc32(0, "123456789", 9), 0xCBF43926u); }
 
+// Eight bytes a step with a byte-wise tail: any split, any start, the same check.
+TEST(Crc32, LongAndSplitBuffersGiveTheWholeValue) {
+  std::vector<uint8_t> d(1000);
+  for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<uint8_t>(i * 7 + i / 5);
+  EXPECT_EQ(crc32(0, d.data(), d.size()), 0x15E342A2u);
+  EXPECT_EQ(crc32(0, d.data() + 3, d.size() - 3), 0x4E6252F8u);
+  for (size_t cut : {1u, 7u, 8u, 9u, 500u, 999u})
+    EXPECT_EQ(crc32(crc32(0, d.data(), cut), d.data() + cut, d.size() - cut), 0x15E342A2u) << cut;
+}
+
 // DOS dates run to 2107; the 32-bit runtime's time_t stops in January 2038.
 TEST(DosTime, RoundTripsPast2038AndClampsAtTheEnds) {
   for (uint32_t dt : {dos_datetime(2038, 1, 19, 3, 14, 8), dos_datetime(2038, 1, 19, 12, 0, 0),
@@ -248,4 +262,90 @@ TEST(CivilDays, KnownDatesBothWays) {
     civil_from_days(c.days, y, m, d);
     EXPECT_EQ(y * 10000 + m * 100 + d, c.y * 10000 + c.m * 100 + c.d) << c.days;
   }
+}
+
+// A file in memory that counts the reads reaching it.
+class CountingFile : public fsio::File {
+ public:
+  explicit CountingFile(std::vector<uint8_t> d) : d_(std::move(d)) {}
+  int64_t read(void* p, int64_t n) override {
+    ++reads;
+    int64_t k = std::min<int64_t>(n, static_cast<int64_t>(d_.size()) - pos_);
+    if (k <= 0) return 0;
+    std::memcpy(p, d_.data() + pos_, static_cast<size_t>(k));
+    pos_ += k;
+    return k;
+  }
+  bool write(const void*, int64_t) override { return false; }
+  bool seek(int64_t pos) override { return pos >= 0 && (pos_ = pos, true); }
+  int64_t tell() override { return pos_; }
+  int64_t size() override { return static_cast<int64_t>(d_.size()); }
+  int reads = 0;
+
+ private:
+  std::vector<uint8_t> d_;
+  int64_t pos_ = 0;
+};
+
+TEST(BlockReader, AnswersTheFilesBytesAcrossBlocksSeeksAndTheEnd) {
+  std::vector<uint8_t> d(300);
+  for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<uint8_t>(i * 13 + 1);
+  CountingFile file(d);
+  fsio::BlockReader r(file, 64);
+  auto expect_at = [&](int64_t pos, int64_t n, int64_t want) {
+    std::vector<uint8_t> got(static_cast<size_t>(n) + 1, 0xEE);
+    ASSERT_TRUE(r.seek(pos));
+    int64_t k = r.read(got.data(), n);
+    ASSERT_EQ(k, want) << pos << "+" << n;
+    for (int64_t i = 0; i < k; ++i) ASSERT_EQ(got[i], d[pos + i]) << pos + i;
+    EXPECT_EQ(got[k], 0xEE);
+    EXPECT_EQ(r.tell(), pos + k);
+  };
+  // Small reads and short seeks inside one block: one read of the file.
+  expect_at(0, 30, 30);
+  expect_at(40, 10, 10);
+  expect_at(5, 3, 3);
+  EXPECT_EQ(file.reads, 1);
+  expect_at(60, 10, 10);    // across the block's end
+  expect_at(100, 150, 150);  // a block or more goes straight through
+  expect_at(290, 20, 10);   // the end cuts it short
+  expect_at(300, 5, 0);
+  expect_at(400, 5, 0);
+  expect_at(1, 299, 299);
+}
+
+// A folder that was there before the run is listed at the second name looked
+// up in it; the answers stay those of the disk, the run's own files included.
+TEST(Placer, AnswersAnOldFolderFromItsListing) {
+  std::string dir = fsio::join(::testing::TempDir(), "placer-old");
+  std::string old = fsio::join(dir, "old");
+  fsio::remove_file(fsio::join(old, "a.txt"));
+  fsio::remove_file(fsio::join(old, "b.txt"));
+  fsio::remove_file(fsio::join(old, "new.txt"));
+  fsio::remove_file(fsio::join(old, "late.txt"));
+  fsio::remove_dir(fsio::join(old, "sub"));
+  ASSERT_TRUE(fsio::make_dirs(fsio::join(old, "sub")));
+  ASSERT_TRUE(fsio::write_all(fsio::join(old, "a.txt"), "a", 1));
+  ASSERT_TRUE(fsio::write_all(fsio::join(old, "b.txt"), "b", 1));
+  using K = fsio::Placer::Kind;
+  fsio::Placer p;
+  EXPECT_EQ(p.look(fsio::join(old, "a.txt")), K::file);  // looked up
+  EXPECT_EQ(p.look(fsio::join(old, "b.txt")), K::file);  // from here on, the listing
+  EXPECT_EQ(p.look(fsio::join(old, "sub")), K::dir);
+  EXPECT_EQ(p.look(fsio::join(old, "new.txt")), K::none);
+  auto f = p.begin(fsio::join(old, "new.txt"), false);
+  ASSERT_TRUE(f);
+  ASSERT_TRUE(f->write("n", 1));
+  ASSERT_TRUE(f->finish(-1, 0) && f->commit());
+  EXPECT_EQ(p.look(fsio::join(old, "new.txt")), K::file);
+  bool made = false;
+  ASSERT_TRUE(p.make_dirs(fsio::join(old, "made"), &made));
+  EXPECT_TRUE(made);
+  EXPECT_EQ(p.look(fsio::join(old, "made")), K::dir);
+  // A name that appeared after the listing is not replaced unasked.
+  ASSERT_TRUE(fsio::write_all(fsio::join(old, "late.txt"), "l", 1));
+  EXPECT_EQ(p.look(fsio::join(old, "late.txt")), K::none);
+  EXPECT_FALSE(p.begin(fsio::join(old, "late.txt"), false));
+  EXPECT_EQ(p.error(), fsio::PlaceError::exists);
+  fsio::remove_dir(fsio::join(old, "made"));
 }
