@@ -189,11 +189,8 @@ echo "a.txt|10|5|0|306570FD||-lh5-|0" >"$SCRATCH/entries.txt"
 export ARC_JOURNAL=$(winpath "$SCRATCH/journal.txt") REC_unlha32_CHECK=data.lzh
 export REC_unlha32_ENTRIES=$(winpath "$SCRATCH/entries.txt")
 (cd "$SCRATCH/Long Folder" && winrun "$rec/tovix.exe" data.lzh >/dev/null 2>&1 &)
-out=$(probe wait TVantrelbyHalvek 30000 menu "ステータスバー(B)")
+out=$(probe wait TVantrelbyHalvek 30000 menu "ステータスバー(B)" sleep 500 caption)
 grep -q checked <<<"$out" && fail "status bar should start hidden"
-lists_data() { probe wait TVantrelbyHalvek caption | grep -q '^caption: data.lzh'; }
-poll 10 lists_data || true  # not listed in time: the check below says what it shows
-out=$(probe wait TVantrelbyHalvek caption)
 expect_text "$out" "caption: data.lzh ($(winpath "$SCRATCH/Long Folder")) - Tovix" "archive listed at start"
 probe wait TVantrelbyHalvek command "閉じる(C)" wait-exit 20000 || fail "second window did not close"
 j=$(tr -d '\r' <"$SCRATCH/journal.txt")
@@ -231,7 +228,7 @@ echo x >"$SCRATCH/r.lzh"
   timeout 60 $WINE_RUN "$rec/tovix.exe" "$(winpath "$SCRATCH/r.lzh")"
 ) >/dev/null 2>&1 &
 runner=$!
-out=$(probe wait TVantrelbyHalvek 30000 caption) || fail "no window with the recording libraries"
+out=$(probe wait TVantrelbyHalvek 30000 sleep 300 caption) || fail "no window with the recording libraries"
 lists_r() { probe wait TVantrelbyHalvek caption | grep -q '^caption: r.lzh'; }
 grep -q '^caption: r.lzh' <<<"$out" || wait_until 10 "r.lzh listed" lists_r
 probe wait TVantrelbyHalvek command "解凍(U)..." >/dev/null
@@ -242,7 +239,7 @@ picker_proposes() { picker 500 controls | grep -q '^Edit id=[0-9]* .*[] ].'; }
 wait_until 20 "the folder picker shows its proposal" picker_proposes
 # led_to_dest: the picker led to dest once more; whether it shows it now.
 led_to_dest() {
-  picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" taken controls |
+  picker 1000 choose-folder "$(winpath "$SCRATCH/dest")" sleep 300 controls |
     grep -qE '^Edit id=[0-9]+ (\[[a-z]+\] )*dest$'
 }
 wait_until 20 "the folder picker shows dest" led_to_dest
