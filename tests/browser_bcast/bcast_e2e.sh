@@ -272,8 +272,9 @@ help=$(probe target "$H_F" dialog TToolDlg 2000 help-click "ヘルプ(H)" || tru
 grep -q '^help: 1 77 ' <<<"$help" || fail "toolbar dialog help: $help"
 probe target "$H_F" dialog TToolDlg 2000 click キャンセル >/dev/null || fail "toolbar dialog cancel"
 probe target "$H_F" waitgone TToolDlg 10000 >/dev/null || fail "F's dialog stayed"
-# A pause: time for a layout broadcast, which a cancel must not send, to land.
-sleep 1
+# A layout broadcast, which a cancel must not send, would go out once F is
+# back from its dialog, and D would have taken it before what is posted now.
+probe target "$H_F" taken target "$H_D" taken >/dev/null || fail "F or D took nothing"
 [ "$(shown "$H_D")" = "$layout" ] || fail "D's toolbar after F's cancel: $(shown "$H_D")"
 # The view toggle hides and shows the bar, its popup twin in step.
 probe target "$H_D" command "ツールバー(T)" >/dev/null

@@ -21,8 +21,12 @@ seq 1 3000 >"$src/docs/b.txt"
 head -c 20000 /dev/urandom >"$src/docs/img/c.bin"
 (cd "$src" && jlha a "$WD/arc.lzh" a.txt docs >/dev/null 2>&1)
 (cd "$src" && zip -qr "$WD/arc.zip" a.txt docs)
-# click ROW: a real click on that row, then a pause for what it starts.
-click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"; sleep 0.3; }
+# click ROW: a real click on that row, then a wait until the window has
+# handled it.
+click() {
+  winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$1" >/dev/null || fail "click $1"
+  probe wait TVantrelbyHalvek taken >/dev/null || fail "click $1 not taken"
+}
 # unpack FOLDER PROBE-ARGS...: the menu command, its picker led to FOLDER and
 # worked with PROBE-ARGS.
 unpack() {

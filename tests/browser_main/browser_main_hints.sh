@@ -10,9 +10,10 @@ trap 'probe find TExtDlg close >/dev/null 2>&1 || true; probe find TVantrelbyHal
 start_tovix
 # Alt+E opens 編集 with its first item highlighted; Down moves on; two Esc
 # close the drop-down and leave the menu bar. The pointer goes to the corner
-# first: an earlier test may have left it where the drop-down opens.
-out=$(probe wait TVantrelbyHalvek 30000 cursor 0 0 simple menu-key e sleep 500 simple post-key 40 sleep 300 simple \
-        post-key 27 post-key 27 sleep 500 simple status | tr -d '\r')
+# first: an earlier test may have left it where the drop-down opens. Each
+# taken waits until the window's thread has handled what was posted before.
+out=$(probe wait TVantrelbyHalvek 30000 cursor 0 0 simple menu-key e taken simple post-key 40 taken simple \
+        post-key 27 post-key 27 taken simple status | tr -d '\r')
 diff <(cat <<<"$out") - <<'HINTS' || fail "menu hints differ"
 simple: off
 simple: 選択されたオブジェクトを解凍します。
@@ -23,8 +24,8 @@ status[1]:  [0 Files (0 Byte)]
 HINTS
 # The file list's popup: the highlighted item's hint shows, and its close
 # brings the panels back.
-out=$(probe wait TVantrelbyHalvek context SysListView32 sleep 500 post-key 40 sleep 300 simple \
-        post-key 27 sleep 500 simple | tr -d '\r')
+out=$(probe wait TVantrelbyHalvek context SysListView32 taken post-key 40 taken simple \
+        post-key 27 taken simple | tr -d '\r')
 diff <(cat <<<"$out") - <<'HINTS' || fail "popup hints differ"
 simple: 選択されたオブジェクトを解凍します。
 simple: off

@@ -54,9 +54,13 @@ start_preview() {
 archive_in_caption() { [ "$(probe wait TVantrelbyHalvek caption)" != "caption: Tovix" ]; }
 # row NAME: the row index of NAME in the file list shown now.
 row() { probe wait TVantrelbyHalvek list | sed 's/^\* //' | awk -F' [|] ' -v n="$1" '$1 == n { print NR - 1; exit }'; }
-# click NAME: a real click on that row of the file list, then a pause for
-# the preview it starts: some checks after it are that nothing changed.
-click() { winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$(row "$1")" >/dev/null || fail "click $1"; sleep 0.3; }
+# click NAME: a real click on that row of the file list, then a wait until
+# the window has handled it (and run the preview it starts): some checks
+# after it are that nothing changed.
+click() {
+  winrun "$BIN/lvclick.exe" TVantrelbyHalvek "$(row "$1")" >/dev/null || fail "click $1"
+  probe wait TVantrelbyHalvek taken >/dev/null || fail "click $1 not taken"
+}
 # memo_after NAME TAB: selects the row on that tab and prints the memo.
 memo_after() {
   probe wait TVantrelbyHalvek tab "$2" >/dev/null
