@@ -110,6 +110,22 @@ bool is_root(const std::string& dir) {
   return dir.empty() || dir == "\\" || dir == "/" || (dir.size() <= 3 && dir.size() >= 2 && dir[1] == ':');
 }
 
+// A temporary beside TARGET under the first free name ("TARGET.$tN"): taken
+// names are only found by trying them, never looked up first. -1 and the
+// reason when none could be made.
+int create_temp_beside(const std::string& target, std::string& temp, PlaceError& e) {
+  for (int i = 0; i < 100; ++i) {
+    std::string t = target + ".$t" + std::to_string(i);
+    int h = sys::create_new(t, e);
+    if (h != -1) {
+      temp = t;
+      return h;
+    }
+    if (e != PlaceError::exists) break;
+  }
+  return -1;
+}
+
 }  // namespace
 
 const char* place_error_text(PlaceError e) {
@@ -204,18 +220,10 @@ std::unique_ptr<PlacedFile> Placer::begin(const std::string& target, bool there)
     if (in_made(target) || listed_.count(key_of(arc::folder_of(target)))) placed_.insert(key_of(target));
     return f;
   }
-  // Beside the old file, under the first free name; taken names are only
-  // found by trying them.
-  for (int i = 0; i < 100; ++i) {
-    std::string t = target + ".$t" + std::to_string(i);
-    f->h_ = sys::create_new(t, err_);
-    if (f->h_ != -1) {
-      f->temp_ = t;
-      return f;
-    }
-    if (err_ != PlaceError::exists) return nullptr;
-  }
-  return nullptr;
+  // Beside the old file, which is replaced only at commit.
+  f->h_ = create_temp_beside(target, f->temp_, err_);
+  if (f->h_ == -1) return nullptr;
+  return f;
 }
 
 PlacedFile::~PlacedFile() { discard(); }
@@ -292,16 +300,8 @@ bool NewArchive::open() {
     if (oldAttrs_ & 0x01) return fail(Step::readOnly, PlaceError::denied);
   }
   PlaceError e = PlaceError::none;
-  for (int i = 0; i < 100; ++i) {
-    std::string t = target_ + ".$t" + std::to_string(i);
-    h_ = sys::create_new(t, e);
-    if (h_ != -1) {
-      temp_ = t;
-      return true;
-    }
-    if (e != PlaceError::exists) break;
-  }
-  return fail(Step::create, e);
+  h_ = create_temp_beside(target_, temp_, e);
+  return h_ != -1 || fail(Step::create, e);
 }
 
 bool NewArchive::Temp::write(const void* p, int64_t n) {

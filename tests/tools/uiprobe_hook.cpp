@@ -42,6 +42,28 @@ std::string Shown(const std::string& s, bool prefix) {
   return out;
 }
 
+// The control's own font selected into its DC, for as long as this lives.
+struct ControlDC {
+  explicit ControlDC(HWND c) : c_(c), dc(GetDC(c)) {
+    old_ = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+  }
+  ~ControlDC() {
+    SelectObject(dc, old_);
+    ReleaseDC(c_, dc);
+  }
+  ControlDC(const ControlDC&) = delete;
+  ControlDC& operator=(const ControlDC&) = delete;
+  HWND c_;
+  HDC dc;
+  HGDIOBJ old_;
+};
+
+// "fit|over HANDLE ROOMWxROOMH NEEDWxNEEDH TEXT".
+std::string FitLine(bool fits, HWND c, int roomW, int roomH, int needW, int needH, const std::string& text) {
+  return std::string(fits ? "fit " : "over ") + Hex(c) + " " + std::to_string(roomW) + "x" + std::to_string(roomH) +
+         " " + std::to_string(needW) + "x" + std::to_string(needH) + " " + text + "\n";
+}
+
 // One line per static text and list-box item: "fit" or "over", the handle,
 // the room (client width and height), what the text needs, and the text.
 void MeasureStatic(HWND c, std::string& out) {
@@ -53,34 +75,32 @@ void MeasureStatic(HWND c, std::string& out) {
   if (text.empty()) return;
   RECT rc;
   GetClientRect(c, &rc);
-  HDC dc = GetDC(c);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
   bool prefix = !(style & SS_NOPREFIX);
   std::string shown = Shown(text, prefix);
   TEXTMETRICA tm{};
-  GetTextMetricsA(dc, &tm);
   int needW = 0, needH = 0;
-  if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) {
-    SIZE sz{};
-    GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &sz);
-    needW = sz.cx;
-    needH = sz.cy;
-  } else {
-    // A wrapped label: the control breaks it as DrawText does, so the
-    // same call gives its lines; their count times the line height must fit.
-    RECT r{0, 0, rc.right, 0};
-    DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | (prefix ? 0 : DT_NOPREFIX));
-    needW = r.right;
-    needH = r.bottom;
+  {
+    ControlDC d(c);
+    GetTextMetricsA(d.dc, &tm);
+    if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) {
+      SIZE sz{};
+      GetTextExtentPoint32A(d.dc, shown.c_str(), static_cast<int>(shown.size()), &sz);
+      needW = sz.cx;
+      needH = sz.cy;
+    } else {
+      // A wrapped label: the control breaks it as DrawText does, so the
+      // same call gives its lines; their count times the line height must fit.
+      RECT r{0, 0, rc.right, 0};
+      DrawTextA(d.dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | (prefix ? 0 : DT_NOPREFIX));
+      needW = r.right;
+      needH = r.bottom;
+    }
   }
-  SelectObject(dc, old);
-  ReleaseDC(c, dc);
   // The font's internal leading may overhang the bottom: the glyphs need
   // only the ascent and descent less that.
   int room = rc.bottom - rc.top + tm.tmInternalLeading;
   bool fits = needW <= rc.right - rc.left && needH <= room;
-  out += std::string(fits ? "fit " : "over ") + Hex(c) + " " + std::to_string(rc.right) + "x" +
-         std::to_string(rc.bottom) + " " + std::to_string(needW) + "x" + std::to_string(needH) + " " + text + "\n";
+  out += FitLine(fits, c, rc.right, rc.bottom, needW, needH, text);
 }
 
 void MeasureList(HWND c, std::string& out) {
@@ -92,8 +112,7 @@ void MeasureList(HWND c, std::string& out) {
   int lead = (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE))
                  ? static_cast<int>(SendMessageA(c, LB_GETITEMHEIGHT, 0, 0)) + 4
                  : 2;
-  HDC dc = GetDC(c);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+  ControlDC d(c);
   int n = static_cast<int>(SendMessageA(c, LB_GETCOUNT, 0, 0));
   for (int i = 0; i < n; ++i) {
     int len = static_cast<int>(SendMessageA(c, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0));
@@ -102,14 +121,9 @@ void MeasureList(HWND c, std::string& out) {
     SendMessageA(c, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(s.data()));
     s.resize(strnlen(s.c_str(), s.size()));
     SIZE sz{};
-    GetTextExtentPoint32A(dc, s.c_str(), static_cast<int>(s.size()), &sz);
-    bool fits = lead + sz.cx <= rc.right;
-    out += std::string(fits ? "fit " : "over ") + Hex(c) + " " + std::to_string(rc.right) + "x" +
-           std::to_string(rc.bottom) + " " + std::to_string(lead + sz.cx) + "x" + std::to_string(sz.cy) + " " + s +
-           "\n";
+    GetTextExtentPoint32A(d.dc, s.c_str(), static_cast<int>(s.size()), &sz);
+    out += FitLine(lead + sz.cx <= rc.right, c, rc.right, rc.bottom, lead + sz.cx, sz.cy, s);
   }
-  SelectObject(dc, old);
-  ReleaseDC(c, dc);
 }
 
 // Asked for with the request's second parameter 1: one "fit" or "over" line
@@ -127,16 +141,10 @@ void MeasureButton(HWND c, std::string& out) {
   if (text.empty()) return;
   RECT rc;
   GetClientRect(c, &rc);
-  HDC dc = GetDC(c);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
   RECT need{0, 0, 0, 0};
-  DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
-  SelectObject(dc, old);
-  ReleaseDC(c, dc);
+  DrawTextA(ControlDC(c).dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE);
   int room = push ? rc.right - 4 : rc.right - GetSystemMetrics(SM_CXMENUCHECK) - 4;
-  out += std::string(need.right <= room ? "fit " : "over ") + Hex(c) + " " + std::to_string(room) + "x" +
-         std::to_string(rc.bottom) + " " + std::to_string(need.right) + "x" + std::to_string(need.bottom) + " " + text +
-         "\n";
+  out += FitLine(need.right <= room, c, room, rc.bottom, need.right, need.bottom, text);
 }
 
 // Asked for the same way: an "over" line for a list box whose height ends in
